@@ -1,0 +1,155 @@
+#include "Book.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace quorix {
+
+int Book::rowOf(const Name* n) const {
+    if (!n)
+        return -1;
+    if (rowsDirty_)
+        renumber();
+    const int row = n->row_;
+    if (row < 0 || row >= entryCount() || names_[static_cast<size_t>(row)].get() != n)
+        return -1;
+    return row;
+}
+
+void Book::renumber() const {
+    int row = 0;
+    for (const auto& n : names_)
+        n->row_ = row++;
+    rowsDirty_ = false;
+}
+
+Name& Book::addAtTop(QByteArray text) { return insertName(0, std::move(text)); }
+
+Name& Book::insertName(int row, QByteArray text) {
+    return insertName(row, std::make_unique<Name>(std::move(text)));
+}
+
+Name& Book::insertName(int row, std::unique_ptr<Name> name) {
+    row = std::clamp(row, 0, entryCount());
+    auto it = names_.insert(names_.begin() + row, std::move(name));
+    rowsDirty_ = true;
+    return **it;
+}
+
+std::unique_ptr<Name> Book::takeName(int row) {
+    auto it = names_.begin() + row;
+    std::unique_ptr<Name> taken = std::move(*it);
+    names_.erase(it);
+    rowsDirty_ = true;
+    taken->row_ = -1;
+    return taken;
+}
+
+void Book::clear() {
+    names_.clear();
+    entrynotes.clear();
+    rowsDirty_ = false;
+}
+
+void Book::flipbook() {
+    std::reverse(names_.begin(), names_.end());
+    rowsDirty_ = true;
+}
+
+int Book::findname(const QByteArray& text, int skip) const {
+    for (int row = 0; row < entryCount(); ++row)
+        if (row != skip && names_[static_cast<size_t>(row)]->text == text)
+            return row;
+    return -1;
+}
+
+QByteArray Book::newentryname() const {
+    // One pass collects the taken numbers; the search is then linear too.
+    static const QByteArray prefix("New Entry ");
+    std::vector<bool> taken(static_cast<size_t>(entryCount()) + 2, false);
+    for (const auto& n : names_) {
+        const QByteArray& t = n->text;
+        if (!t.startsWith(prefix) || t.size() == prefix.size() || t.at(prefix.size()) == '0')
+            continue;
+        bool ok = true;
+        qsizetype value = 0;
+        for (qsizetype i = prefix.size(); i < t.size() && ok; ++i) {
+            const char c = t.at(i);
+            ok = c >= '0' && c <= '9';
+            value = value * 10 + (c - '0');
+            if (value >= static_cast<qsizetype>(taken.size()))
+                ok = false; // too big to matter: the answer is never above count + 1
+        }
+        if (ok)
+            taken[static_cast<size_t>(value)] = true;
+    }
+    size_t n = 1;
+    while (taken[n])
+        ++n;
+    return prefix + QByteArray::number(static_cast<qulonglong>(n));
+}
+
+int Book::getentrycount(const Name& name, int sortClass) {
+    return static_cast<int>(std::count_if(name.subs.begin(), name.subs.end(), [&](const Subentry& s) {
+        return imageindex2sort(s.kind) == sortClass;
+    }));
+}
+
+Subentry& Book::addSubentry(Name& name, QByteArray text, int kind) {
+    return name.subs.emplace_back(Subentry{std::move(text), kind});
+}
+
+Subentry& Book::insertSubentry(Name& name, int pos, QByteArray text, int kind) {
+    pos = std::clamp(pos, 0, static_cast<int>(name.subs.size()));
+    return *name.subs.insert(name.subs.begin() + pos, Subentry{std::move(text), kind});
+}
+
+void Book::sortByClass(Name& name) {
+    std::stable_sort(name.subs.begin(), name.subs.end(),
+                     [](const Subentry& a, const Subentry& b) { return compareclass(a, b) < 0; });
+}
+
+void Book::setEntryNote(Name& name, const QByteArray& note) {
+    if (name.data > 0 && name.data <= entrynotes.size()) {
+        entrynotes[name.data - 1] = note;
+        return;
+    }
+    entrynotes.append(note);
+    name.data = static_cast<int>(entrynotes.size());
+}
+
+QByteArray Book::entryNote(const Name& name) const {
+    if (name.data > 0 && name.data <= entrynotes.size())
+        return entrynotes.at(name.data - 1);
+    return {};
+}
+
+QByteArray cuttonumber(const QByteArray& text) {
+    QByteArray result;
+    result.reserve(text.size());
+    for (const char c : text) {
+        if ((c >= '0' && c <= '9') || c == '#' || c == '*' || c == '+' || c == 'p' || c == 'w')
+            result.append(c);
+    }
+    if (result.isEmpty())
+        result = "+49";
+    return result;
+}
+
+QByteArray describeBook(const Book& book) {
+    QByteArray out;
+    for (const auto& n : book) {
+        out += n->text;
+        out += '\n';
+        for (const Subentry& s : n->subs) {
+            out += "  ";
+            out += kindName(s.kind);
+            out += ": ";
+            out += s.text;
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+} // namespace quorix

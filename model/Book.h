@@ -1,0 +1,139 @@
+#pragma once
+
+#include "Kinds.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <deque>
+#include <memory>
+#include <vector>
+
+namespace quorix {
+
+// A subentry of a name: a number, a text or the caller group. The kind is the
+// icon index (see Kinds.h); files may hold any value below 16, so it is an int.
+struct Subentry {
+    QByteArray text;
+    int kind = KindGeneral;
+
+    friend bool operator==(const Subentry&, const Subentry&) = default;
+};
+
+// A name (the program's messages say "entry") with its subentries.
+class Name {
+public:
+    explicit Name(QByteArray t = {}) : text(std::move(t)) {}
+
+    QByteArray text;
+    // 0, or the 1-based position of this name's transfer note in Book::entrynotes.
+    int data = 0;
+    // The icon follows the expansion: 1 while expanded, 0 while collapsed.
+    bool expanded = false;
+    std::vector<Subentry> subs;
+
+    int imageIndex() const { return expanded ? KindNameExpanded : KindNameCollapsed; }
+
+private:
+    friend class Book;
+    mutable int row_ = -1;
+};
+
+// The phonebook: the root "PhoneBook" (implicit, never deleted) with its names,
+// the per-name transfer notes and the book state. Plain data; the item model in
+// BookModel.h shows it to views.
+//
+// Names sit in a deque so that the fillers' "add at the top, then flip" stays
+// linear; a name's row is cached and renumbered lazily after structural changes.
+class Book {
+public:
+    static constexpr const char* RootText = "PhoneBook";
+
+    Book() = default;
+    Book(const Book&) = delete;
+    Book& operator=(const Book&) = delete;
+    Book(Book&&) noexcept = default;
+    Book& operator=(Book&&) noexcept = default;
+
+    // The number of entries: names only, subentries are not counted.
+    int entryCount() const { return static_cast<int>(names_.size()); }
+    bool isEmpty() const { return names_.empty(); }
+
+    Name& name(int row) { return *names_[static_cast<size_t>(row)]; }
+    const Name& name(int row) const { return *names_[static_cast<size_t>(row)]; }
+    // Row of a name of this book under the root, or -1 when it is not one of ours.
+    int rowOf(const Name* n) const;
+
+    // A new name in first position (image 0).
+    Name& addAtTop(QByteArray text);
+    // A new name in front of the name at row; row == entryCount() appends.
+    Name& insertName(int row, QByteArray text);
+    // A whole name, moved in at row (used by undo-free moves and merges).
+    Name& insertName(int row, std::unique_ptr<Name> name);
+    std::unique_ptr<Name> takeName(int row);
+    void removeName(int row) { takeName(row); }
+
+    // Deletes every name and empties entrynotes; the root stays.
+    void clear();
+
+    // Reverses the order of the names; subentries keep their order.
+    void flipbook();
+
+    // Sorts the names by text with the given strict-weak "less"; stable.
+    template <typename Less> void sortNames(Less less) {
+        std::stable_sort(names_.begin(), names_.end(),
+                         [&](const auto& a, const auto& b) { return less(a->text, b->text); });
+        rowsDirty_ = true;
+    }
+
+    // First name (row) whose text equals text byte for byte, passing over the
+    // name at row skip (-1 passes over nothing); -1 when there is none.
+    int findname(const QByteArray& text, int skip = -1) const;
+    // The first of "New Entry 1", "New Entry 2", ... that no name has.
+    QByteArray newentryname() const;
+
+    // Number of subentries of a name whose sort class is sortClass.
+    static int getentrycount(const Name& name, int sortClass);
+    // Negative when a sorts before b by class, 0 when they are of one class.
+    static int compareclass(const Subentry& a, const Subentry& b) {
+        return imageindex2sort(a.kind) - imageindex2sort(b.kind);
+    }
+    // A new last subentry.
+    static Subentry& addSubentry(Name& name, QByteArray text, int kind);
+    // A new subentry in front of the one at position pos (pos == count appends).
+    static Subentry& insertSubentry(Name& name, int pos, QByteArray text, int kind);
+    // Orders the subentries numbers, texts, group, others; stable within a class.
+    static void sortByClass(Name& name);
+
+    // Per-name transfer notes: a name's data is 0 or a 1-based slot here.
+    QList<QByteArray> entrynotes;
+    // Sets the name's note, making a new slot when it has none.
+    void setEntryNote(Name& name, const QByteArray& note);
+    // The name's note, or an empty text when it has none.
+    QByteArray entryNote(const Name& name) const;
+
+    // Book state.
+    bool bookchanged = false;   // changes not yet saved
+    QString bookfilename;       // full path of the current file; empty when none
+    bool transferactive = false; // a phone transfer is running
+    bool rootExpanded = false;
+
+    auto begin() const { return names_.begin(); }
+    auto end() const { return names_.end(); }
+
+private:
+    void renumber() const;
+
+    std::deque<std::unique_ptr<Name>> names_;
+    mutable bool rowsDirty_ = false;
+};
+
+// Cleans a typed number: keeps "#", "*", "+", digits, "p" and "w"; an empty
+// result becomes "+49".
+QByteArray cuttonumber(const QByteArray& text);
+
+// The book as indented text for a person: each name, then its subentries
+// ("  Mobile: +491230"), one per line.
+QByteArray describeBook(const Book& book);
+
+} // namespace quorix

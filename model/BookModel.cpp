@@ -1,0 +1,288 @@
+#include "BookModel.h"
+
+namespace quorix {
+
+namespace {
+// internalId of an index: 0 the root, 1 a name, otherwise the Name* owning a subentry.
+constexpr quintptr RootId = 0;
+constexpr quintptr NameId = 1;
+} // namespace
+
+BookModel::BookModel(QObject* parent) : QAbstractItemModel(parent) {}
+
+void BookModel::setDecorationProvider(std::function<QVariant(int)> provider) {
+    decoration_ = std::move(provider);
+}
+
+QModelIndex BookModel::rootIndex() const { return createIndex(0, 0, RootId); }
+
+QModelIndex BookModel::indexOf(const Name& name) const {
+    const int row = book_.rowOf(&name);
+    return row < 0 ? QModelIndex() : createIndex(row, 0, NameId);
+}
+
+QModelIndex BookModel::indexOf(const Name& name, int subPos) const {
+    if (subPos < 0 || subPos >= static_cast<int>(name.subs.size()))
+        return {};
+    return createIndex(subPos, 0, const_cast<Name*>(&name));
+}
+
+int BookModel::levelOf(const QModelIndex& index) {
+    if (!index.isValid())
+        return -1;
+    if (index.internalId() == RootId)
+        return 0;
+    return index.internalId() == NameId ? 1 : 2;
+}
+
+Name* BookModel::nameOf(const QModelIndex& index) const {
+    switch (levelOf(index)) {
+    case 1:
+        return index.row() < book_.entryCount() ? &const_cast<Book&>(book_).name(index.row())
+                                                : nullptr;
+    case 2:
+        return static_cast<Name*>(index.internalPointer());
+    default:
+        return nullptr;
+    }
+}
+
+Subentry* BookModel::subentryOf(const QModelIndex& index) const {
+    if (levelOf(index) != 2)
+        return nullptr;
+    auto* name = static_cast<Name*>(index.internalPointer());
+    if (index.row() >= static_cast<int>(name->subs.size()))
+        return nullptr;
+    return &name->subs[static_cast<size_t>(index.row())];
+}
+
+QModelIndex BookModel::index(int row, int column, const QModelIndex& parent) const {
+    if (column != 0 || row < 0)
+        return {};
+    switch (levelOf(parent)) {
+    case -1:
+        return row == 0 ? rootIndex() : QModelIndex();
+    case 0:
+        return row < book_.entryCount() ? createIndex(row, 0, NameId) : QModelIndex();
+    case 1: {
+        const Name* name = nameOf(parent);
+        return name ? indexOf(*name, row) : QModelIndex();
+    }
+    default:
+        return {};
+    }
+}
+
+QModelIndex BookModel::parent(const QModelIndex& child) const {
+    switch (levelOf(child)) {
+    case 1:
+        return rootIndex();
+    case 2:
+        return indexOf(*static_cast<const Name*>(child.internalPointer()));
+    default:
+        return {};
+    }
+}
+
+int BookModel::rowCount(const QModelIndex& parent) const {
+    if (parent.column() > 0)
+        return 0;
+    switch (levelOf(parent)) {
+    case -1:
+        return 1;
+    case 0:
+        return book_.entryCount();
+    case 1: {
+        const Name* name = nameOf(parent);
+        return name ? static_cast<int>(name->subs.size()) : 0;
+    }
+    default:
+        return 0;
+    }
+}
+
+int BookModel::columnCount(const QModelIndex&) const { return 1; }
+
+QVariant BookModel::data(const QModelIndex& index, int role) const {
+    const int level = levelOf(index);
+    if (level < 0)
+        return {};
+    QByteArray text;
+    int kind = 0;
+    const Name* name = nullptr;
+    if (level == 0) {
+        text = Book::RootText;
+        kind = book_.rootExpanded ? KindNameExpanded : KindNameCollapsed;
+    } else if (level == 1) {
+        name = nameOf(index);
+        if (!name)
+            return {};
+        text = name->text;
+        kind = name->imageIndex();
+    } else {
+        const Subentry* sub = subentryOf(index);
+        if (!sub)
+            return {};
+        text = sub->text;
+        kind = sub->kind;
+    }
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return QString::fromLatin1(text);
+    case Qt::DecorationRole:
+        return decoration_ ? decoration_(kind) : QVariant();
+    case KindRole:
+        return kind;
+    case LevelRole:
+        return level;
+    case NoteRole:
+        return name ? QString::fromLatin1(book_.entryNote(*name)) : QString();
+    default:
+        return {};
+    }
+}
+
+void BookModel::emitNodeChanged(const QModelIndex& index) {
+    if (index.isValid())
+        Q_EMIT dataChanged(index, index);
+}
+
+void BookModel::markDeleted() { book_.bookchanged = true; }
+
+Name& BookModel::addNameAtTop(const QByteArray& text) { return insertName(0, text); }
+
+Name& BookModel::insertName(int row, const QByteArray& text) {
+    row = std::clamp(row, 0, book_.entryCount());
+    beginInsertRows(rootIndex(), row, row);
+    Name& name = book_.insertName(row, text);
+    endInsertRows();
+    Q_EMIT entryCountChanged(book_.entryCount());
+    return name;
+}
+
+void BookModel::removeName(int row) {
+    if (row < 0 || row >= book_.entryCount())
+        return;
+    beginRemoveRows(rootIndex(), row, row);
+    book_.removeName(row);
+    endRemoveRows();
+    markDeleted();
+    Q_EMIT entryCountChanged(book_.entryCount());
+}
+
+void BookModel::clearNames() {
+    if (book_.isEmpty()) {
+        book_.entrynotes.clear();
+        return;
+    }
+    beginRemoveRows(rootIndex(), 0, book_.entryCount() - 1);
+    book_.clear();
+    endRemoveRows();
+    markDeleted();
+    Q_EMIT entryCountChanged(0);
+}
+
+Subentry& BookModel::addSubentry(Name& name, const QByteArray& text, int kind) {
+    return insertSubentry(name, static_cast<int>(name.subs.size()), text, kind);
+}
+
+Subentry& BookModel::insertSubentry(Name& name, int pos, const QByteArray& text, int kind) {
+    pos = std::clamp(pos, 0, static_cast<int>(name.subs.size()));
+    beginInsertRows(indexOf(name), pos, pos);
+    Subentry& sub = Book::insertSubentry(name, pos, text, kind);
+    endInsertRows();
+    return sub;
+}
+
+void BookModel::removeSubentry(Name& name, int pos) {
+    if (pos < 0 || pos >= static_cast<int>(name.subs.size()))
+        return;
+    beginRemoveRows(indexOf(name), pos, pos);
+    name.subs.erase(name.subs.begin() + pos);
+    endRemoveRows();
+    markDeleted();
+}
+
+void BookModel::setNameText(Name& name, const QByteArray& text) {
+    name.text = text;
+    emitNodeChanged(indexOf(name));
+}
+
+void BookModel::setSubentryText(Name& name, int pos, const QByteArray& text) {
+    name.subs.at(static_cast<size_t>(pos)).text = text;
+    emitNodeChanged(indexOf(name, pos));
+}
+
+void BookModel::setSubentryKind(Name& name, int pos, int kind) {
+    name.subs.at(static_cast<size_t>(pos)).kind = kind;
+    emitNodeChanged(indexOf(name, pos));
+}
+
+void BookModel::setExpanded(Name& name, bool expanded) {
+    if (name.expanded == expanded)
+        return;
+    name.expanded = expanded;
+    emitNodeChanged(indexOf(name));
+}
+
+void BookModel::setRootExpanded(bool expanded) {
+    if (book_.rootExpanded == expanded)
+        return;
+    book_.rootExpanded = expanded;
+    emitNodeChanged(rootIndex());
+}
+
+void BookModel::sortByClass(Name& name) {
+    if (name.subs.size() < 2)
+        return;
+    const QModelIndex parent = indexOf(name);
+    Q_EMIT layoutAboutToBeChanged({QPersistentModelIndex(parent)});
+    // Remember where each subentry goes so persistent indexes (the selection) follow it.
+    std::vector<int> order(name.subs.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = static_cast<int>(i);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return Book::compareclass(name.subs[static_cast<size_t>(a)],
+                                  name.subs[static_cast<size_t>(b)]) < 0;
+    });
+    std::vector<Subentry> sorted;
+    sorted.reserve(order.size());
+    QModelIndexList from, to;
+    for (size_t newPos = 0; newPos < order.size(); ++newPos) {
+        const int oldPos = order[newPos];
+        sorted.push_back(std::move(name.subs[static_cast<size_t>(oldPos)]));
+        from.append(createIndex(oldPos, 0, &name));
+        to.append(createIndex(static_cast<int>(newPos), 0, &name));
+    }
+    name.subs = std::move(sorted);
+    changePersistentIndexList(from, to);
+    Q_EMIT layoutChanged({QPersistentModelIndex(parent)});
+}
+
+void BookModel::setEntryNote(Name& name, const QByteArray& note) {
+    book_.setEntryNote(name, note);
+    emitNodeChanged(indexOf(name));
+}
+
+void BookModel::moveSubentry(Name& from, int fromPos, Name& to, int toPos) {
+    if (fromPos < 0 || fromPos >= static_cast<int>(from.subs.size()))
+        return;
+    toPos = std::clamp(toPos, 0, static_cast<int>(to.subs.size()));
+    if (&from == &to && (toPos == fromPos || toPos == fromPos + 1))
+        return; // already there
+    if (!beginMoveRows(indexOf(from), fromPos, fromPos, indexOf(to), toPos))
+        return;
+    Subentry moved = std::move(from.subs[static_cast<size_t>(fromPos)]);
+    from.subs.erase(from.subs.begin() + fromPos);
+    if (&from == &to && toPos > fromPos)
+        --toPos;
+    to.subs.insert(to.subs.begin() + toPos, std::move(moved));
+    endMoveRows();
+}
+
+void BookModel::flipbook() {
+    rebuild([](Book& b) { b.flipbook(); });
+}
+
+} // namespace quorix

@@ -12,8 +12,13 @@ struct Command {
     int (*run)(const QStringList& args);
 };
 
-// Every command; each lives in a Cmd*.cpp file of its own.
+// Every command, in the order --help lists them.
 const QList<Command>& commands();
+
+// The commands of each area, each in a Cmd*.cpp file of its own.
+QList<Command> fileCommands();  // show, convert, import-csv, import-9110
+QList<Command> linkCommands();  // status
+QList<Command> phoneCommands(); // read, write, demo
 
 // Prints "quorix-cli: <message>" on stderr and gives the failure exit status.
 int fail(const QString& message);

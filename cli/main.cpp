@@ -8,8 +8,7 @@
 namespace quorix::cli {
 
 const QList<Command>& commands() {
-    static const QList<Command> all = {
-    };
+    static const QList<Command> all = fileCommands() + linkCommands() + phoneCommands();
     return all;
 }
 

@@ -1,0 +1,47 @@
+#include "app/MessageBoxes.h"
+
+namespace quorix {
+
+namespace {
+MessageBoxes::Hook& hook() {
+    static MessageBoxes::Hook h;
+    return h;
+}
+} // namespace
+
+void MessageBoxes::setHook(Hook h) {
+    hook() = std::move(h);
+}
+
+QString MessageBoxes::displayText(const QString& text) {
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
+QMessageBox::StandardButton MessageBoxes::ask(QWidget* parent, const QString& caption,
+                                              const QString& text, QMessageBox::Icon icon,
+                                              QMessageBox::StandardButtons buttons) {
+    if (hook())
+        return hook()(Question{caption, text, icon, buttons});
+
+    QMessageBox box(icon, caption, displayText(text), buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    // As on the system the program comes from, the first button is the default.
+    for (const auto b : {QMessageBox::Yes, QMessageBox::Ok, QMessageBox::No, QMessageBox::Cancel}) {
+        if (buttons.testFlag(b)) {
+            box.setDefaultButton(b);
+            break;
+        }
+    }
+    box.exec();
+    // Escape and the close box count as the escape button (Cancel, else No).
+    return box.clickedButton() ? box.standardButton(box.clickedButton()) : QMessageBox::NoButton;
+}
+
+void MessageBoxes::error(QWidget* parent, const QString& text) {
+    ask(parent, QStringLiteral("Error"), text, QMessageBox::Critical, QMessageBox::Ok);
+}
+
+} // namespace quorix

@@ -1,0 +1,126 @@
+#include "app/BookTree.h"
+#include "app/TMain.h"
+#include "app/Tinfownd.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QScreen>
+#include <QTimer>
+#include <cstring>
+
+using namespace quorix;
+
+namespace {
+
+void describe(QCommandLineParser& parser) {
+    parser.setApplicationDescription(QStringLiteral("Phonebook editor for the Nokia 7110."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
+// --help and --version need no display.
+bool textOnly(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        for (const char* opt : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
+            if (std::strcmp(argv[i], opt) == 0)
+                return true;
+    return false;
+}
+
+// Saves what the screen shows of a window, frame included.
+void grab(QWidget* window, const QString& file) {
+    const QRect r = window->frameGeometry();
+    window->screen()->grabWindow(0, r.x(), r.y(), r.width(), r.height()).save(file);
+}
+
+// A few names, for pictures of the window.
+void fillSample(BookModel& model) {
+    struct Sample {
+        const char* name;
+        std::initializer_list<std::pair<const char*, int>> subs;
+    };
+    const Sample samples[] = {
+        {"Anna Berg",
+         {{"+4930123456", KindGeneral},
+          {"+49171234567", KindMobile},
+          {"anna@example.org", KindEMail},
+          {"Family", KindCallerGroup}}},
+        {"Dentist", {{"+4930998877", KindOffice}}},
+        {"Office",
+         {{"+4930555100", KindOffice},
+          {"+4930555199", KindFax},
+          {"Main Street 1", KindPostalAddress},
+          {"Colleagues", KindCallerGroup}}},
+        {"Pizza Roma", {{"+4930777888", KindGeneral}, {"Closed on Mondays", KindNote}}},
+        {"Tom",
+         {{"+491609876543", KindMobile}, {"+4930111222", KindHome}, {"VIP", KindCallerGroup}}},
+    };
+    for (const Sample& s : samples) {
+        Name& n = model.insertName(model.book().entryCount(), s.name);
+        for (const auto& [text, kind] : s.subs)
+            model.addSubentry(n, text, kind);
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication::setApplicationName(QStringLiteral("Quorix"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORIX_VERSION));
+    if (textOnly(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        QCommandLineParser parser;
+        describe(parser);
+        parser.process(app); // prints and ends the program
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    describe(parser);
+    const QCommandLineOption demo(QStringLiteral("demo"),
+                                  QStringLiteral("Start a virtual Nokia 7110 and connect to it."));
+    QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                  QStringLiteral("Save a picture of the main window and quit."),
+                                  QStringLiteral("file"));
+    screenshot.setFlags(QCommandLineOption::HiddenFromHelp);
+    QCommandLineOption infoShot(QStringLiteral("screenshot-info"),
+                                QStringLiteral("Save a picture of the info window and quit."),
+                                QStringLiteral("file"));
+    infoShot.setFlags(QCommandLineOption::HiddenFromHelp);
+    QCommandLineOption sample(QStringLiteral("sample-book"),
+                              QStringLiteral("Start with a few names in the book."));
+    sample.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOptions({demo, screenshot, infoShot, sample});
+    parser.process(app);
+
+    TMain window;
+    window.createWindows();
+    if (parser.isSet(sample)) {
+        fillSample(*window.bookmodel);
+        window.expandallClick();
+        window.book->collapse(window.bookmodel->indexOf(window.phonebook().name(1)));
+        window.book->collapse(window.bookmodel->indexOf(window.phonebook().name(2)));
+        window.book->setCurrentIndex(window.bookmodel->indexOf(window.phonebook().name(0), 1));
+    }
+    if (parser.isSet(demo))
+        QObject::connect(&window, &TMain::startupFinished, &window, &TMain::startDemo);
+    if (parser.isSet(screenshot)) {
+        window.setInfoAtStart(false);
+        const QString file = parser.value(screenshot);
+        QObject::connect(&window, &TMain::startupFinished, &window, [&window, file] {
+            QTimer::singleShot(800, &window, [&window, file] {
+                grab(&window, file);
+                QCoreApplication::quit();
+            });
+        });
+    } else if (parser.isSet(infoShot)) {
+        const QString file = parser.value(infoShot);
+        QTimer::singleShot(1000, &window, [&window, file] {
+            grab(window.infownd, file);
+            QCoreApplication::quit();
+        });
+    }
+    window.show();
+    return app.exec();
+}

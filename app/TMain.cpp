@@ -189,7 +189,10 @@ void TMain::buildControls() {
             [this](const QPoint& pos) { popup->popup(book->viewport()->mapToGlobal(pos)); });
 
     connect(bookmodel, &BookModel::entryCountChanged, this, &TMain::updateEntryCount);
-    connect(bookmodel, &QAbstractItemModel::rowsInserted, this, &TMain::updateEntryCount);
+    connect(bookmodel, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex& parent) {
+        updateEntryCount();
+        bookRowsInserted(parent);
+    });
     connect(bookmodel, &QAbstractItemModel::rowsRemoved, this, &TMain::updateEntryCount);
     connect(bookmodel, &QAbstractItemModel::modelReset, this, [this] {
         updateEntryCount();

@@ -184,6 +184,7 @@ private:
     // TMainEdit.cpp: the tree's expansion shown by the kind images.
     void bookExpanded(const QModelIndex& index);
     void bookCollapsed(const QModelIndex& index);
+    void bookRowsInserted(const QModelIndex& parent);
     void restoreExpansion();
     // TMainLink.cpp: ends the transmit thread, if one runs, before the window goes.
     void closeLink();

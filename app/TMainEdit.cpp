@@ -71,10 +71,19 @@ void TMain::collapseallClick() {
 }
 
 void TMain::bookExpanded(const QModelIndex& index) {
-    if (Name* name = bookmodel->nameOf(index); name && BookModel::levelOf(index) == 1)
-        bookmodel->setExpanded(*name, true);
-    else if (BookModel::levelOf(index) == 0)
-        bookmodel->setRootExpanded(true);
+    // The view may call a node open that has nothing under it; its image
+    // stays closed until something is added (see bookRowsInserted).
+    const int level = BookModel::levelOf(index);
+    if (Name* name = bookmodel->nameOf(index); name && level == 1)
+        bookmodel->setExpanded(*name, !name->subs.empty());
+    else if (level == 0)
+        bookmodel->setRootExpanded(!phonebook().isEmpty());
+}
+
+void TMain::bookRowsInserted(const QModelIndex& parent) {
+    if (!book->isExpanded(parent))
+        return;
+    bookExpanded(parent);
 }
 
 void TMain::bookCollapsed(const QModelIndex& index) {

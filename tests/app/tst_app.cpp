@@ -1,0 +1,831 @@
+#include "app/BookTree.h"
+#include "app/Config.h"
+#include "app/Icons.h"
+#include "app/MessageBoxes.h"
+#include "app/Placement.h"
+#include "app/ProfileFile.h"
+#include "app/TMain.h"
+#include "app/Tinfownd.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QWindow>
+#include <memory>
+
+using namespace quorix;
+
+namespace {
+
+// Runs a test in a fresh working directory, where the window keeps its
+// settings file.
+class WorkDir {
+public:
+    WorkDir() : old_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
+    ~WorkDir() { QDir::setCurrent(old_); }
+    QString path() const { return dir_.path(); }
+    QString file(const QString& name) const { return dir_.filePath(name); }
+    void write(const QString& name, const QByteArray& text) const {
+        QFile f(file(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    QByteArray read(const QString& name) const {
+        QFile f(file(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private:
+    QTemporaryDir dir_;
+    QString old_;
+};
+
+// Answers the program's message boxes from a list and notes what was asked.
+class Answers {
+public:
+    explicit Answers(QList<QMessageBox::StandardButton> answers = {}) : answers_(answers) {
+        MessageBoxes::setHook([this](const Question& q) {
+            asked.append(q);
+            return answers_.isEmpty() ? QMessageBox::Ok : answers_.takeFirst();
+        });
+    }
+    ~Answers() { MessageBoxes::clearHook(); }
+    QList<Question> asked;
+
+private:
+    QList<QMessageBox::StandardButton> answers_;
+};
+
+// The main window with a save that does what the test says.
+class Window : public TMain {
+public:
+    bool saveSucceeds = false;
+    int saves = 0;
+    bool saveBook() override {
+        ++saves;
+        if (saveSucceeds)
+            phonebook().bookchanged = false;
+        return saveSucceeds;
+    }
+};
+
+// A window past its start-up (info window skipped unless asked for).
+std::unique_ptr<Window> startWindow() {
+    auto w = std::make_unique<Window>();
+    w->createWindows();
+    w->setInfoAtStart(false);
+    QSignalSpy started(w.get(), &TMain::startupFinished);
+    w->show();
+    if (!started.wait(2000))
+        qWarning("start-up did not finish");
+    return w;
+}
+
+// Menus as lines "Menu|Item|Shortcut", "Menu|-" for a separator, submenus
+// as "Menu|Sub|Item|...".
+void dumpMenu(const QMenu* menu, const QString& path, QStringList& out) {
+    for (const QAction* a : menu->actions()) {
+        if (a->isSeparator()) {
+            out << path + QStringLiteral("|-");
+        } else if (a->menu()) {
+            dumpMenu(a->menu(), path + QLatin1Char('|') + a->text(), out);
+        } else {
+            QStringList keys;
+            for (const QKeySequence& k : a->shortcuts())
+                keys << k.toString();
+            out << path + QLatin1Char('|') + a->text() + QLatin1Char('|') +
+                       keys.join(QLatin1Char(','));
+        }
+    }
+}
+
+QStringList menuLines(TMain& w) {
+    QStringList out;
+    for (const QAction* a : w.menuBar()->actions())
+        dumpMenu(a->menu(), a->text().remove(QLatin1Char('&')), out);
+    return out;
+}
+
+void fill(BookModel& model, const QList<QByteArray>& rows) {
+    for (const QByteArray& row : rows) {
+        const QList<QByteArray> parts = row.split('|');
+        Name& n = model.insertName(model.book().entryCount(), parts.first());
+        for (qsizetype i = 1; i < parts.size(); ++i)
+            model.addSubentry(n, parts[i], KindGeneral);
+    }
+}
+
+int kindOf(const QModelIndex& index) {
+    return index.data(BookModel::KindRole).toInt();
+}
+
+QRect visualRow(TMain& w, const QModelIndex& index) {
+    return w.book->visualRect(index);
+}
+
+} // namespace
+
+// Stands in for the desktop's file opener.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public Q_SLOTS:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+class TestApp : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { MessageBoxes::clearHook(); }
+
+    // --- The window as it comes up ---------------------------------------
+
+    void windowShape() {
+        WorkDir dir;
+        auto w = startWindow();
+        const int s = w->scale();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quorix"));
+        QVERIFY(!(w->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(w->windowFlags() & Qt::WindowMinimizeButtonHint);
+        // The limits count the window's frame.
+        const QMargins frame = w->windowHandle()->frameMargins();
+        QCOMPARE(w->frameGeometry().width(), s * 505 / 100);
+        QCOMPARE(w->minimumWidth(), w->maximumWidth());
+        QCOMPARE(w->minimumHeight() + frame.top() + frame.bottom(), s * 376 / 100);
+        QCOMPARE(w->maximumHeight(), QWIDGETSIZE_MAX);
+        // Placed as tall as the screen allows, 30 pixels in from its edges.
+        QCOMPARE(w->frameGeometry(),
+                 placeMainWindow(w->screen()->geometry(), s * 505 / 100, s * 376 / 100));
+        QCOMPARE(w->phonePictureRect(),
+                 QRect(s * 9 / 100, s * 184 / 100, s * 129 / 100, s * 126 / 100));
+
+        // The tree: root row "PhoneBook", no expander at the root, indent 35.
+        QCOMPARE(w->book->indentation(), 35);
+        QVERIFY(!w->book->rootIsDecorated());
+        QCOMPARE(w->book->model()->rowCount(), 1);
+        QCOMPARE(w->book->model()->index(0, 0).data().toString(), QStringLiteral("PhoneBook"));
+        QVERIFY(!w->book->model()->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
+
+        // Status bar panels.
+        QCOMPARE(w->panelLabel(0)->width(), s * 200 / 100);
+        QCOMPARE(w->panelLabel(1)->width(), s * 100 / 100);
+        QCOMPARE(w->panelLabel(2)->width(), s * 100 / 100);
+        QCOMPARE(w->panelText(1), QStringLiteral("0 entries."));
+
+        // Buttons: captions, hints, size.
+        const QList<std::tuple<QToolButton*, const char*, const char*>> buttons = {
+            {w->read, "Read", "Read phonebook from phone"},
+            {w->write, "Write", "Write phonebook into phone"},
+            {w->stop, "Stop", "Abort reading/writing"},
+            {w->save, "Save", "Save phonebook to file"},
+            {w->load, "Load", "Load phonebook from file"},
+            {w->sort, "Sort", "Sort phonebook and subentries"},
+            {w->clear, "Clear", "Clear the actual phonebook"},
+            {w->exitButton, "Exit", "Exit the program"},
+        };
+        for (const auto& [button, caption, hint] : buttons) {
+            QCOMPARE(button->text(), QString::fromLatin1(caption));
+            QCOMPARE(button->toolTip(), QString::fromLatin1(hint));
+            QCOMPARE(button->size(), QSize(s * 41 / 100, s * 41 / 100));
+            QVERIFY(!button->icon().isNull());
+            QCOMPARE(button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+        }
+        QCOMPARE(w->bookGroup->title(), QStringLiteral("Book"));
+        QCOMPARE(w->actionsGroup->title(), QStringLiteral("Actions"));
+        QCOMPARE(w->dodebug->text(), QStringLiteral("Debug"));
+        QVERIFY(!w->dodebug->isChecked());
+
+        // Tab order: Exit, the tree, the Book group, the Actions group, Debug.
+        const QList<QWidget*> order = {w->exitButton, w->book, w->save,  w->load, w->sort,
+                                       w->clear,      w->read, w->write, w->stop, w->dodebug};
+        for (qsizetype i = 0; i + 1 < order.size(); ++i) {
+            QWidget* next = order[i]->nextInFocusChain();
+            while (next->focusPolicy() == Qt::NoFocus || !next->isVisible())
+                next = next->nextInFocusChain();
+            QCOMPARE(next, order[i + 1]);
+        }
+    }
+
+    void resizeMovesOnlyTreeAndStatusBar() {
+        WorkDir dir;
+        auto w = startWindow();
+        w->resize(w->width(), w->minimumHeight());
+        QTest::qWait(20);
+        const QRect tree = w->book->geometry();
+        const QRect exit = w->exitButton->geometry();
+        w->resize(w->width(), w->minimumHeight() + 100);
+        QTRY_COMPARE(w->book->height(), tree.height() + 100);
+        QCOMPARE(w->book->pos(), tree.topLeft());
+        QCOMPARE(w->exitButton->geometry(), exit);
+        // The status bar stays at the bottom, below the tree.
+        QCOMPARE(w->statusBar()->geometry().bottom(), w->height() - 1);
+        QVERIFY(w->book->mapTo(w.get(), QPoint(0, w->book->height())).y() < w->statusBar()->y());
+        // The width does not change.
+        w->resize(w->width() + 50, w->height());
+        QCOMPARE(w->width(), w->minimumWidth());
+    }
+
+    void placement() {
+        // A screen 768 pixels high: the window is 708 high, 30 from the top.
+        QCOMPARE(placeMainWindow(QRect(0, 0, 1024, 768), 505, 376), QRect(30, 30, 505, 708));
+        // Too narrow for 30 + width + 30: moved left to stay 30 from the right.
+        QCOMPARE(placeMainWindow(QRect(0, 0, 520, 768), 505, 376).left(), 0);
+        QCOMPARE(placeMainWindow(QRect(0, 0, 560, 768), 505, 376).left(), 25);
+        // Too low for the smallest height: the caption stays on the screen.
+        QCOMPARE(placeMainWindow(QRect(0, 0, 1024, 400), 505, 376), QRect(30, 0, 505, 376));
+
+        const QRect screen(0, 0, 1024, 768);
+        QCOMPARE(centreOn(QRect(30, 30, 505, 708), QSize(338, 177), screen), QPoint(113, 295));
+        // Kept 30 pixels inside the right and bottom edges.
+        QCOMPARE(centreOn(QRect(800, 600, 505, 400), QSize(338, 177), screen),
+                 QPoint(1024 - 30 - 338, 768 - 30 - 177));
+        // A smaller owner: halves are rounded toward zero.
+        QCOMPARE(centreOn(QRect(500, 300, 101, 101), QSize(338, 178), screen),
+                 QPoint(500 - 118, 300 - 38));
+    }
+
+    void menus() {
+        WorkDir dir;
+        auto w = startWindow();
+        const QStringList expected = {
+            "File|New|",
+            "File|Open|Ctrl+O",
+            "File|Save|Ctrl+S",
+            "File|Save as|Ctrl+A",
+            "File|-",
+            "File|Import|Comma Separated Values (*.csv)|",
+            "File|Import|Nokia Communicator 9110 file|",
+            "File|-",
+            "File|Exit|",
+            "Connection|Setup|F10",
+            "Transfer|Read from phone|F5",
+            "Transfer|Write to phone|F6",
+            "Extras|Sort book|F4",
+            "Extras|Flip book|",
+            "Help|Release Notes|F1",
+            "Help|About|",
+        };
+        QCOMPARE(menuLines(*w), expected);
+
+        QStringList popup;
+        dumpMenu(w->popup, QStringLiteral("Popup"), popup);
+        const QStringList expectedPopup = {
+            "Popup|Change type|General|Shift+F1",
+            "Popup|Change type|Mobile|Shift+F2",
+            "Popup|Change type|Home|Shift+F3",
+            "Popup|Change type|Office|Shift+F4",
+            "Popup|Change type|Fax|Shift+F5",
+            "Popup|Change type|-",
+            "Popup|Change type|E-Mail|Shift+F6",
+            "Popup|Change type|Postal Address|Shift+F7",
+            "Popup|Change type|Note|Shift+F8",
+            "Popup|Add to group|Family|Ctrl+F1",
+            "Popup|Add to group|VIP|Ctrl+F2",
+            "Popup|Add to group|Friends|Ctrl+F3",
+            "Popup|Add to group|Colleagues|Ctrl+F4",
+            "Popup|Add to group|Other|Ctrl+F5",
+            "Popup|-",
+            "Popup|Edit|Shift+Return,Shift+Enter",
+            "Popup|New entry|Ctrl+N",
+            "Popup|New text entry|Ctrl+M",
+            "Popup|New name|Ctrl+B",
+            "Popup|Delete|Shift+Del",
+            "Popup|-",
+            "Popup|Rewrite entry|Ctrl+R",
+            "Popup|-",
+            "Popup|Expand all|F2",
+            "Popup|Collapse all|F3",
+        };
+        QCOMPARE(popup, expectedPopup);
+        // The kind items show their kind's icon.
+        for (size_t i = 0; i < w->ptype.size(); ++i)
+            QCOMPARE(w->ptype[i]->icon().cacheKey(), icons::kind(KindGeneral + int(i)).cacheKey());
+        for (QAction* a : w->pgroup)
+            QCOMPARE(a->icon().cacheKey(), icons::kind(KindCallerGroup).cacheKey());
+    }
+
+    void shortcuts() {
+        WorkDir dir;
+        Answers answers; // Release Notes may report that it found none
+        auto w = startWindow();
+        QApplication::setActiveWindow(w.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w->book->setFocus();
+
+        // Main menu shortcuts act anywhere in the window, the tree included
+        // (Ctrl+A is "Save as", not the tree's select-all).
+        const QList<QPair<QAction*, QKeySequence>> mainKeys = {
+            {w->mopen, QKeySequence(Qt::CTRL | Qt::Key_O)},
+            {w->msave, QKeySequence(Qt::CTRL | Qt::Key_S)},
+            {w->msaveas, QKeySequence(Qt::CTRL | Qt::Key_A)},
+            {w->msetup, QKeySequence(Qt::Key_F10)},
+            {w->mread, QKeySequence(Qt::Key_F5)},
+            {w->mwrite, QKeySequence(Qt::Key_F6)},
+            {w->msort, QKeySequence(Qt::Key_F4)},
+            {w->mreleasenotes, QKeySequence(Qt::Key_F1)},
+        };
+        for (const auto& [action, key] : mainKeys) {
+            QSignalSpy fired(action, &QAction::triggered);
+            QTest::keySequence(w->book, key);
+            QVERIFY2(fired.count() == 1, qPrintable(action->text()));
+        }
+
+        // The popup's shortcuts act while the tree has the focus, and only then.
+        QList<QAction*> popupActions = {w->pedit,      w->pnewentry,   w->pnewtextentry,
+                                        w->pnewname,   w->pdelete,     w->prewrite,
+                                        w->pexpandall, w->pcollapseall};
+        for (QAction* a : w->ptype)
+            popupActions << a;
+        for (QAction* a : w->pgroup)
+            popupActions << a;
+        for (QAction* action : popupActions) {
+            for (const QKeySequence& key : action->shortcuts()) {
+                QSignalSpy fired(action, &QAction::triggered);
+                QTest::keySequence(w->book, key);
+                QVERIFY2(fired.count() == 1, qPrintable(action->text() + " " + key.toString()));
+            }
+        }
+        w->dodebug->setFocus();
+        QSignalSpy expandAll(w->pexpandall, &QAction::triggered);
+        QTest::keyClick(w->dodebug, Qt::Key_F2);
+        QCOMPARE(expandAll.count(), 0);
+    }
+
+    void entryCountFollowsTheBook() {
+        WorkDir dir;
+        auto w = startWindow();
+        BookModel& m = *w->bookmodel;
+        QCOMPARE(w->panelText(1), QStringLiteral("0 entries."));
+        Name& anna = m.addNameAtTop("Anna");
+        QCOMPARE(w->panelText(1), QStringLiteral("1 entries."));
+        m.addNameAtTop("Bob");
+        m.addSubentry(anna, "123", KindMobile); // subentries are not counted
+        QCOMPARE(w->panelText(1), QStringLiteral("2 entries."));
+        m.rebuild([](Book& b) { b.addAtTop("Carl"); });
+        QCOMPARE(w->panelText(1), QStringLiteral("3 entries."));
+        m.removeName(0);
+        QCOMPARE(w->panelText(1), QStringLiteral("2 entries."));
+        m.clearNames();
+        QCOMPARE(w->panelText(1), QStringLiteral("0 entries."));
+    }
+
+    // --- The tree --------------------------------------------------------
+
+    void mouseSelectsTheRowUnderThePointer() {
+        WorkDir dir;
+        auto w = startWindow();
+        fill(*w->bookmodel, {"Anna|1", "Bob|2"});
+        w->book->expandAll();
+        const QModelIndex bob = w->bookmodel->indexOf(w->phonebook().name(1));
+        const QRect row = visualRow(*w, bob);
+        QVERIFY(row.isValid());
+
+        QTest::mouseClick(w->book->viewport(), Qt::RightButton, {}, row.center());
+        QCOMPARE(w->book->currentIndex(), bob);
+        QVERIFY(w->book->selectionModel()->isSelected(bob));
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, row.center(),
+                                    w->book->viewport()->mapToGlobal(row.center()));
+        QApplication::sendEvent(w->book->viewport(), &menuEvent);
+        QTRY_VERIFY(w->popup->isVisible()); // and the popup opens for it
+        w->popup->hide();
+
+        // A press on empty space leaves nothing selected.
+        const QPoint below(row.center().x(), w->book->viewport()->height() - 2);
+        QVERIFY(!w->book->indexAt(below).isValid());
+        QTest::mouseClick(w->book->viewport(), Qt::LeftButton, {}, below);
+        QVERIFY(!w->book->selectionModel()->hasSelection());
+        QCOMPARE(w->book->mousedownpoint, below);
+    }
+
+    void expandImagesFollowTheTree() {
+        WorkDir dir;
+        auto w = startWindow();
+        BookModel& m = *w->bookmodel;
+        fill(m, {"Anna|1|2", "Bob", "Carl|3"});
+        const QModelIndex root = m.rootIndex();
+        const QModelIndex anna = m.indexOf(w->phonebook().name(0));
+        QCOMPARE(kindOf(root), int(KindNameCollapsed));
+
+        w->book->expand(root);
+        QCOMPARE(kindOf(root), int(KindNameExpanded));
+        w->book->expand(anna);
+        QCOMPARE(kindOf(anna), int(KindNameExpanded));
+        w->book->collapse(anna);
+        QCOMPARE(kindOf(anna), int(KindNameCollapsed));
+
+        w->expandallClick();
+        QVERIFY(w->book->isExpanded(m.indexOf(w->phonebook().name(2))));
+        QCOMPARE(kindOf(m.indexOf(w->phonebook().name(0))), int(KindNameExpanded));
+        QCOMPARE(kindOf(m.indexOf(w->phonebook().name(1))),
+                 int(KindNameCollapsed)); // nothing under it
+        QCOMPARE(kindOf(m.indexOf(w->phonebook().name(2))), int(KindNameExpanded));
+
+        // A whole-book change keeps what was open.
+        m.flipbook();
+        QVERIFY(w->book->isExpanded(m.indexOf(w->phonebook().name(0))));
+        QVERIFY(w->book->isExpanded(m.rootIndex()));
+
+        w->collapseallClick();
+        QVERIFY(w->book->isExpanded(m.rootIndex()));
+        QCOMPARE(kindOf(m.rootIndex()), int(KindNameExpanded));
+        for (int row = 0; row < 3; ++row) {
+            const QModelIndex name = m.indexOf(w->phonebook().name(row));
+            QVERIFY(!w->book->isExpanded(name));
+            QCOMPARE(kindOf(name), int(KindNameCollapsed));
+        }
+    }
+
+    void kindIcons() {
+        for (int k = 0; k < KindCount; ++k) {
+            const QIcon icon = icons::kind(k);
+            // Sharp pixmaps for 96 dpi and for 144/192 dpi screens.
+            QVERIFY(icon.availableSizes().contains(QSize(16, 16)));
+            QVERIFY(icon.availableSizes().contains(QSize(24, 24)));
+            QVERIFY(icon.availableSizes().contains(QSize(32, 32)));
+            const QImage image = icon.pixmap(QSize(16, 16)).toImage();
+            int opaque = 0;
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 16; ++x)
+                    opaque += qAlpha(image.pixel(x, y)) > 0;
+            QVERIFY2(opaque > 30, qPrintable(QString::number(k)));
+        }
+        QCOMPARE(icons::kind(42).cacheKey(), icons::kind(KindUnknown).cacheKey());
+        QVERIFY(icons::kind(KindHome).cacheKey() != icons::kind(KindOffice).cacheKey());
+    }
+
+    // --- Settings file ---------------------------------------------------
+
+    void settingsFirstRun() {
+        WorkDir dir;
+        auto w = startWindow();
+        QCOMPARE(w->configPath(), dir.file(QStringLiteral("quorix7.ini")));
+        QCOMPARE(w->startdir, QDir(dir.path()).absolutePath());
+        QCOMPARE(w->config, Config{});
+        QCOMPARE(w->config.port, 0);  // COM1
+        QCOMPARE(w->config.cable, 1); // DLR-3
+        QCOMPARE(w->config.csvSep, QByteArray(";"));
+        QVERIFY(w->close());
+        QCOMPARE(dir.read(QStringLiteral("quorix7.ini")),
+                 QByteArray("[CONFIG]\nPORT=1\nCABLE=1\nCSV_NAME=1\nCSV_START=2\nCSV_STOP=7\n"
+                            "CSV_LINE=1\nCSV_SEP=59\nCSV_QUOTES=NO\n"));
+    }
+
+    void settingsRoundTrip_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("cable");
+        QTest::addColumn<QList<int>>("counters");
+        QTest::addColumn<bool>("quotes");
+        QTest::addColumn<QByteArray>("sep");
+        QTest::addColumn<QByteArray>("written");
+
+        const QList<int> defaults = {1, 2, 7, 1};
+        QTest::newRow("COM4 and DAU-9P")
+            << QByteArray("[CONFIG]\nPORT=4\nCABLE=0\n") << 3 << 0 << defaults << false
+            << QByteArray(";")
+            << QByteArray("[CONFIG]\nPORT=4\nCABLE=0\nCSV_NAME=1\nCSV_START=2\nCSV_STOP=7\n"
+                          "CSV_LINE=1\nCSV_SEP=59\nCSV_QUOTES=NO\n");
+        QTest::newRow("quotes only for upper-case YES, tab separator")
+            << QByteArray("[config]\ncsv_quotes=yes\nCSV_SEP=9\n") << 0 << 1 << defaults << false
+            << QByteArray("\t")
+            << QByteArray("[config]\nCSV_QUOTES=NO\nCSV_SEP=9\nPORT=1\nCABLE=1\nCSV_NAME=1\n"
+                          "CSV_START=2\nCSV_STOP=7\nCSV_LINE=1\n");
+        QTest::newRow("all keys set, CRLF kept")
+            << QByteArray("[CONFIG]\r\nPORT=2\r\nCABLE=1\r\nCSV_NAME=3\r\nCSV_START=4\r\n"
+                          "CSV_STOP=9\r\nCSV_LINE=2\r\nCSV_SEP=44\r\nCSV_QUOTES=YES\r\n")
+            << 1 << 1 << QList<int>{3, 4, 9, 2} << true << QByteArray(",")
+            << QByteArray("[CONFIG]\r\nPORT=2\r\nCABLE=1\r\nCSV_NAME=3\r\nCSV_START=4\r\n"
+                          "CSV_STOP=9\r\nCSV_LINE=2\r\nCSV_SEP=44\r\nCSV_QUOTES=YES\r\n");
+        QTest::newRow("not numbers and out of range give defaults")
+            << QByteArray("[CONFIG]\nPORT=COM3\nCABLE=7\nCSV_NAME=\nCSV_START=x2\nCSV_STOP=500\n"
+                          "CSV_LINE=0\nCSV_SEP=300\n")
+            << 0 << 1 << QList<int>{1, 2, 100, 1} << false << QByteArray(";")
+            << QByteArray("[CONFIG]\nPORT=1\nCABLE=1\nCSV_NAME=1\nCSV_START=2\nCSV_STOP=100\n"
+                          "CSV_LINE=1\nCSV_SEP=59\nCSV_QUOTES=NO\n");
+        QTest::newRow("other sections, comments and keys survive")
+            << QByteArray("; written by hand\n[WINDOW]\nLEFT=5\n\n[CONFIG]\nEXTRA=keep me\n"
+                          "PORT = 3\n\n[LAST]\nX=1\n")
+            << 2 << 1 << defaults << false << QByteArray(";")
+            << QByteArray("; written by hand\n[WINDOW]\nLEFT=5\n\n[CONFIG]\nEXTRA=keep me\n"
+                          "PORT=3\nCABLE=1\nCSV_NAME=1\nCSV_START=2\nCSV_STOP=7\nCSV_LINE=1\n"
+                          "CSV_SEP=59\nCSV_QUOTES=NO\n\n[LAST]\nX=1\n");
+        QTest::newRow("section missing")
+            << QByteArray("[OTHER]\nPORT=4\n") << 0 << 1 << defaults << false << QByteArray(";")
+            << QByteArray("[OTHER]\nPORT=4\n[CONFIG]\nPORT=1\nCABLE=1\nCSV_NAME=1\nCSV_START=2\n"
+                          "CSV_STOP=7\nCSV_LINE=1\nCSV_SEP=59\nCSV_QUOTES=NO\n");
+    }
+
+    void settingsRoundTrip() {
+        QFETCH(QByteArray, file);
+        QFETCH(int, port);
+        QFETCH(int, cable);
+        QFETCH(QList<int>, counters);
+        QFETCH(bool, quotes);
+        QFETCH(QByteArray, sep);
+        QFETCH(QByteArray, written);
+
+        WorkDir dir;
+        dir.write(QStringLiteral("quorix7.ini"), file);
+        auto w = startWindow();
+        QCOMPARE(w->config.port, port);
+        QCOMPARE(w->config.cable, cable);
+        QCOMPARE((QList<int>{w->config.csvName, w->config.csvStart, w->config.csvStop,
+                             w->config.csvLine}),
+                 counters);
+        QCOMPARE(w->config.csvQuotes, quotes);
+        QCOMPARE(w->config.csvSep, sep);
+        QVERIFY(w->close());
+        QCOMPARE(dir.read(QStringLiteral("quorix7.ini")), written);
+    }
+
+    void settingsChangedByDialogsAreWritten() {
+        WorkDir dir;
+        auto w = startWindow();
+        w->config.port = 3;
+        w->config.cable = 0;
+        w->config.csvName = 5;
+        w->config.csvQuotes = true;
+        w->config.csvSep = "|";
+        QVERIFY(w->close());
+        ProfileFile file(dir.file(QStringLiteral("quorix7.ini")));
+        QVERIFY(file.load());
+        const Config back = Config::read(file);
+        QCOMPARE(back, w->config);
+        // An emptied separator field is stored as ";".
+        Config empty;
+        empty.csvSep.clear();
+        empty.write(file);
+        QCOMPARE(file.value("CONFIG", "CSV_SEP"), std::optional<QByteArray>("59"));
+    }
+
+    void settingsNotReadAreNotOverwritten() {
+        // A window that never finished its start-up leaves the file alone.
+        WorkDir dir;
+        dir.write(QStringLiteral("quorix7.ini"), "[CONFIG]\nPORT=4\n");
+        Window w;
+        w.createWindows();
+        QVERIFY(w.close());
+        QCOMPARE(dir.read(QStringLiteral("quorix7.ini")), QByteArray("[CONFIG]\nPORT=4\n"));
+    }
+
+    void settingsWriteFailure() {
+        auto dir = std::make_unique<WorkDir>();
+        auto w = startWindow();
+        const QString path = w->configPath();
+        // The directory goes away: the file cannot be written.
+        QDir(dir->path()).removeRecursively();
+        Answers answers;
+        QVERIFY(w->close()); // the window closes all the same
+        QCOMPARE(answers.asked.size(), 1);
+        QCOMPARE(answers.asked[0].caption, QStringLiteral("Error"));
+        QCOMPARE(answers.asked[0].icon, QMessageBox::Critical);
+        QVERIFY2(answers.asked[0].text.contains(path), qPrintable(answers.asked[0].text));
+        w.reset();
+        dir.reset();
+    }
+
+    void profileFile() {
+        WorkDir dir;
+        dir.write(QStringLiteral("p.ini"),
+                  "[Sec]\nName = \"quoted value\" \nkey=1\n[sec]\nkey=2\n");
+        ProfileFile f(dir.file(QStringLiteral("p.ini")));
+        QVERIFY(f.load());
+        // Names regardless of case; the first of two equal sections counts.
+        QCOMPARE(f.value("SEC", "KEY"), std::optional<QByteArray>("1"));
+        QCOMPARE(f.value("sec", "name"), std::optional<QByteArray>("quoted value"));
+        QCOMPARE(f.value("sec", "missing"), std::nullopt);
+        QCOMPARE(f.value("nosuch", "key"), std::nullopt);
+        f.setValue("SEC", "Key", "3");
+        f.setValue("sec", "new", "4");
+        QVERIFY(f.save());
+        QCOMPARE(dir.read(QStringLiteral("p.ini")),
+                 QByteArray("[Sec]\nName = \"quoted value\" \nKey=3\nnew=4\n[sec]\nkey=2\n"));
+        // A file that exists but cannot be read is not taken for an empty one.
+        QDir(dir.path()).mkdir(QStringLiteral("d.ini"));
+        ProfileFile unreadable(dir.file(QStringLiteral("d.ini")));
+        QString error;
+        QVERIFY(!unreadable.load(&error));
+        QVERIFY(!error.isEmpty());
+    }
+
+    // --- Closing ---------------------------------------------------------
+
+    void closeRefusedWhileTransferring() {
+        WorkDir dir;
+        auto w = startWindow();
+        w->phonebook().bookchanged = true;
+        w->phonebook().transferactive = true;
+        Answers answers;
+        QVERIFY(!w->close());
+        QVERIFY(w->isVisible());
+        QVERIFY(answers.asked.isEmpty()); // refused without a word
+        QVERIFY(!w->FormCloseQuery());
+        w->phonebook().transferactive = false;
+        w->phonebook().bookchanged = false;
+    }
+
+    void closeUnchangedBookAsksNothing() {
+        WorkDir dir;
+        auto w = startWindow();
+        Answers answers;
+        QVERIFY(w->close());
+        QVERIFY(answers.asked.isEmpty());
+        QCOMPARE(w->saves, 0);
+    }
+
+    void closeQuestion_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("saveSucceeds");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<int>("saves");
+
+        const QString noName = QStringLiteral("Save changes to <no name yet>?");
+        const QString named = QStringLiteral("Save changes to \"book.pbf\"?");
+        const QString path = QDir::tempPath() + QStringLiteral("/dir/book.pbf");
+        QTest::newRow("cancel keeps the window")
+            << QString() << int(QMessageBox::Cancel) << false << noName << false << 0;
+        QTest::newRow("no closes without saving")
+            << path << int(QMessageBox::No) << false << named << true << 0;
+        QTest::newRow("yes and saved closes")
+            << path << int(QMessageBox::Yes) << true << named << true << 1;
+        QTest::newRow("yes but not saved keeps the window")
+            << QString() << int(QMessageBox::Yes) << false << noName << false << 1;
+    }
+
+    void closeQuestion() {
+        QFETCH(QString, file);
+        QFETCH(int, answer);
+        QFETCH(bool, saveSucceeds);
+        QFETCH(QString, text);
+        QFETCH(bool, closes);
+        QFETCH(int, saves);
+
+        WorkDir dir;
+        auto w = startWindow();
+        fill(*w->bookmodel, {"Anna|1", "Bob|2"});
+        w->phonebook().bookchanged = true;
+        w->phonebook().bookfilename = file;
+        w->saveSucceeds = saveSucceeds;
+        Answers answers({QMessageBox::StandardButton(answer)});
+
+        QCOMPARE(w->close(), closes);
+        QCOMPARE(answers.asked.size(), 1);
+        const Question& q = answers.asked[0];
+        QCOMPARE(q.caption, QStringLiteral("Book changed!"));
+        QCOMPARE(q.text, text);
+        QCOMPARE(q.icon, QMessageBox::Question);
+        QCOMPARE(q.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QCOMPARE(w->saves, saves);
+        QCOMPARE(w->isVisible(), !closes);
+        if (!closes) {
+            // Nothing of the book is lost, and it is still marked as unsaved.
+            QCOMPARE(describeBook(w->phonebook()),
+                     QByteArray("Anna\n  General: 1\nBob\n  General: 2\n"));
+            QVERIFY(w->phonebook().bookchanged);
+            QVERIFY(!QFile::exists(dir.file(QStringLiteral("quorix7.ini"))));
+        } else {
+            QVERIFY(QFile::exists(dir.file(QStringLiteral("quorix7.ini"))));
+        }
+    }
+
+    // --- Info window -----------------------------------------------------
+
+    void infoWindowAtStart() {
+        WorkDir dir;
+        dir.write(QStringLiteral("quorix7.ini"), "[CONFIG]\nPORT=2\n");
+        Window w;
+        w.createWindows();
+        QSignalSpy started(&w, &TMain::startupFinished);
+        w.show();
+        Tinfownd* info = w.infownd;
+        QTRY_VERIFY(info->isVisible());
+        QCOMPARE(info->windowModality(), Qt::ApplicationModal);
+        QCOMPARE(info->windowTitle(), QStringLiteral("Version 0.9.7 beta"));
+        const int s = info->scale();
+        QCOMPARE(info->size(), QSize(338 * s / 100, 177 * s / 100));
+        QCOMPARE(info->okButton()->geometry(),
+                 QRect(136 * s / 100, 148 * s / 100, 65 * s / 100, 25 * s / 100));
+        QCOMPARE(
+            info->reminder()->toPlainText(),
+            QStringLiteral("Read release-notes (see \"Help\")\nbefore connecting your phone!"));
+        QCOMPARE(info->pos(), centreOn(w.frameGeometry(), info->frameGeometry().size(),
+                                       info->screen()->geometry()));
+        // Start-up waits for the info window.
+        QCOMPARE(started.count(), 0);
+        QVERIFY(!w.configLoaded());
+
+        // The reminder flashes between the button face and red.
+        const QColor face = info->palette().color(QPalette::Button);
+        QVERIFY(info->blinking());
+        QTRY_COMPARE_WITH_TIMEOUT(info->reminderColour(), QColor(Qt::red), 1500);
+        QTRY_COMPARE_WITH_TIMEOUT(info->reminderColour(), face, 1500);
+        QTRY_COMPARE_WITH_TIMEOUT(info->reminderColour(), QColor(Qt::red), 1500);
+
+        QTest::mouseClick(info->okButton(), Qt::LeftButton);
+        QVERIFY(!info->isVisible());
+        QCOMPARE(started.count(), 1);
+        QCOMPARE(w.config.port, 1); // the settings are read after it closed
+        // Closed: the flashing stops for good, on the button face.
+        QVERIFY(!info->blinking());
+        QCOMPARE(info->reminderColour(), face);
+
+        // Help > About shows it again, still.
+        w.mabout->trigger();
+        QVERIFY(info->isVisible());
+        QTest::qWait(3 * Tinfownd::BlinkMs);
+        QVERIFY(!info->blinking());
+        QCOMPARE(info->reminderColour(), face);
+        info->close();
+        QVERIFY(!info->isVisible());
+        QCOMPARE(started.count(), 1);
+
+        // Not while a transfer runs.
+        w.phonebook().transferactive = true;
+        w.mabout->trigger();
+        QVERIFY(!info->isVisible());
+        w.phonebook().transferactive = false;
+    }
+
+    // --- Help ------------------------------------------------------------
+
+    void releaseNotes() {
+        WorkDir dir;
+        auto w = startWindow();
+        UrlRecorder opened;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
+
+        // Not in the start directory (nor beside the test program): an error
+        // that says which file is missing and where it was looked for.
+        {
+            Answers answers;
+            w->mreleasenotes->trigger();
+            QCOMPARE(opened.urls.size(), 0);
+            QCOMPARE(answers.asked.size(), 1);
+            QCOMPARE(answers.asked[0].caption, QStringLiteral("Error"));
+            QVERIFY(answers.asked[0].text.contains(QStringLiteral("\"Release_Notes.txt\"")));
+            QVERIFY(answers.asked[0].text.contains(QDir::toNativeSeparators(w->startdir)));
+        }
+        // In the start directory: opened from there.
+        dir.write(QStringLiteral("Release_Notes.txt"), "notes\r\n");
+        {
+            Answers answers;
+            w->mreleasenotes->trigger();
+            QCOMPARE(answers.asked.size(), 0);
+            QCOMPARE(opened.urls, QList<QUrl>{QUrl::fromLocalFile(
+                                      dir.file(QStringLiteral("Release_Notes.txt")))});
+        }
+        // Not while a transfer runs.
+        w->phonebook().transferactive = true;
+        w->mreleasenotes->trigger();
+        QCOMPARE(opened.urls.size(), 1);
+        w->phonebook().transferactive = false;
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    }
+
+    // --- Message boxes ---------------------------------------------------
+
+    void messageBoxShowsPlainTextLines() {
+        QString shown;
+        Qt::TextFormat format = Qt::AutoText;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            shown = box->text();
+            format = box->textFormat();
+            box->button(QMessageBox::Cancel)->click();
+        });
+        poll.start(10);
+        const auto answer = MessageBoxes::ask(
+            nullptr, QStringLiteral("Book changed!"),
+            QStringLiteral("Save changes to <no name yet>?\rSecond line"), QMessageBox::Question,
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QCOMPARE(answer, QMessageBox::Cancel);
+        QCOMPARE(shown, QStringLiteral("Save changes to <no name yet>?\nSecond line"));
+        QCOMPARE(format, Qt::PlainText);
+    }
+};
+
+QTEST_MAIN(TestApp)
+#include "tst_app.moc"

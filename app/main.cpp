@@ -116,10 +116,18 @@ int main(int argc, char* argv[]) {
         });
     } else if (parser.isSet(infoShot)) {
         const QString file = parser.value(infoShot);
-        QTimer::singleShot(1000, &window, [&window, file] {
-            grab(window.infownd, file);
-            QCoreApplication::quit();
+        // Taken while the reminder shows red, as people see it flash.
+        auto* poll = new QTimer(&window);
+        QObject::connect(poll, &QTimer::timeout, &window, [&window, file, poll] {
+            if (!window.infownd->isVisible() || window.infownd->reminderColour() != Qt::red)
+                return;
+            poll->stop();
+            QTimer::singleShot(100, &window, [&window, file] {
+                grab(window.infownd, file);
+                QCoreApplication::quit();
+            });
         });
+        poll->start(20);
     }
     window.show();
     return app.exec();

@@ -512,7 +512,10 @@ void TMain::closeEvent(QCloseEvent* event) {
 }
 
 void TMain::setPanel(int panel, const QString& text) {
-    panels_.at(static_cast<size_t>(panel))->setText(text);
+    // A text longer than its panel can still be read whole as the tool tip.
+    QLabel* label = panels_.at(static_cast<size_t>(panel));
+    label->setText(text);
+    label->setToolTip(text);
 }
 
 QString TMain::panelText(int panel) const {

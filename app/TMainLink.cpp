@@ -30,7 +30,7 @@ void TMain::rewriteClick() {
 
 void TMain::startDemo() {
     // Until the virtual phone exists, say so where transfer news goes.
-    setPanel(0, QStringLiteral("The virtual phone is not available yet."));
+    setPanel(0, QStringLiteral("Demo phone not available yet."));
 }
 
 void TMain::closeLink() {

@@ -12,11 +12,28 @@ using namespace quorix;
 
 namespace {
 
-void describe(QCommandLineParser& parser) {
-    parser.setApplicationDescription(QStringLiteral("Phonebook editor for the Nokia 7110."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-}
+// The command line; the hidden options take pictures for the documentation.
+struct Options {
+    QCommandLineOption demo{QStringLiteral("demo"),
+                            QStringLiteral("Start a virtual Nokia 7110 and connect to it.")};
+    QCommandLineOption screenshot{QStringLiteral("screenshot"),
+                                  QStringLiteral("Save a picture of the main window and quit."),
+                                  QStringLiteral("file")};
+    QCommandLineOption infoShot{QStringLiteral("screenshot-info"),
+                                QStringLiteral("Save a picture of the info window and quit."),
+                                QStringLiteral("file")};
+    QCommandLineOption sample{QStringLiteral("sample-book"),
+                              QStringLiteral("Start with a few names in the book.")};
+
+    explicit Options(QCommandLineParser& parser) {
+        for (QCommandLineOption* hidden : {&screenshot, &infoShot, &sample})
+            hidden->setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.setApplicationDescription(QStringLiteral("Phonebook editor for the Nokia 7110."));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOptions({demo, screenshot, infoShot, sample});
+    }
+};
 
 // --help and --version need no display.
 bool textOnly(int argc, char** argv) {
@@ -70,52 +87,38 @@ int main(int argc, char* argv[]) {
     if (textOnly(argc, argv)) {
         QCoreApplication app(argc, argv);
         QCommandLineParser parser;
-        describe(parser);
+        Options options(parser);
         parser.process(app); // prints and ends the program
         return 0;
     }
 
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    describe(parser);
-    const QCommandLineOption demo(QStringLiteral("demo"),
-                                  QStringLiteral("Start a virtual Nokia 7110 and connect to it."));
-    QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                  QStringLiteral("Save a picture of the main window and quit."),
-                                  QStringLiteral("file"));
-    screenshot.setFlags(QCommandLineOption::HiddenFromHelp);
-    QCommandLineOption infoShot(QStringLiteral("screenshot-info"),
-                                QStringLiteral("Save a picture of the info window and quit."),
-                                QStringLiteral("file"));
-    infoShot.setFlags(QCommandLineOption::HiddenFromHelp);
-    QCommandLineOption sample(QStringLiteral("sample-book"),
-                              QStringLiteral("Start with a few names in the book."));
-    sample.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({demo, screenshot, infoShot, sample});
+    const Options options(parser);
     parser.process(app);
 
     TMain window;
     window.createWindows();
-    if (parser.isSet(sample)) {
+    if (parser.isSet(options.sample)) {
         fillSample(*window.bookmodel);
         window.expandallClick();
         window.book->collapse(window.bookmodel->indexOf(window.phonebook().name(1)));
         window.book->collapse(window.bookmodel->indexOf(window.phonebook().name(2)));
         window.book->setCurrentIndex(window.bookmodel->indexOf(window.phonebook().name(0), 1));
     }
-    if (parser.isSet(demo))
+    if (parser.isSet(options.demo))
         QObject::connect(&window, &TMain::startupFinished, &window, &TMain::startDemo);
-    if (parser.isSet(screenshot)) {
+    if (parser.isSet(options.screenshot)) {
         window.setInfoAtStart(false);
-        const QString file = parser.value(screenshot);
+        const QString file = parser.value(options.screenshot);
         QObject::connect(&window, &TMain::startupFinished, &window, [&window, file] {
             QTimer::singleShot(800, &window, [&window, file] {
                 grab(&window, file);
                 QCoreApplication::quit();
             });
         });
-    } else if (parser.isSet(infoShot)) {
-        const QString file = parser.value(infoShot);
+    } else if (parser.isSet(options.infoShot)) {
+        const QString file = parser.value(options.infoShot);
         // Taken while the reminder shows red, as people see it flash.
         auto* poll = new QTimer(&window);
         QObject::connect(poll, &QTimer::timeout, &window, [&window, file, poll] {

@@ -19,4 +19,8 @@ private Q_SLOTS:
     void rowsStayRightThroughMixedChanges();
     void entryNotes();
     void bookModelIsConsistent();
+
+    // tst_sortdrag.cpp: sorting, flipping, drag-and-drop
+    void nameOrder_data();
+    void nameOrder();
 };

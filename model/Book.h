@@ -84,7 +84,8 @@ public:
     // ends collapsed and the root expanded, so the book shows its names only.
     void flipbook();
     // Puts the names into a new order: order[newRow] is the name's old row.
-    // order must be a permutation of 0..entryCount()-1.
+    // order must be a permutation of 0..entryCount()-1 (BookModel::sortBook
+    // checks it).
     void permuteNames(const std::vector<int>& order);
 
     // Sorts the names by text with the given strict-weak "less"; stable.

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "model/BookModel.h"
+#include "model/BookEditor.h"
 
+#include <QAbstractItemModelTester>
 #include <QList>
 
 namespace quorix::test {
@@ -25,5 +26,43 @@ inline QByteArray names(const Book& book) {
         out << n->text;
     return out.join(',');
 }
+
+// Records the messages an editor shows and answers its questions in turn
+// (No once the answers run out).
+struct Messages {
+    QList<UserMessage> shown;
+    QList<bool> answers;
+
+    MessageHandler handler() {
+        return [this](const UserMessage& m) {
+            shown.append(m);
+            if (m.type != UserMessage::Type::Question)
+                return true;
+            return answers.isEmpty() ? false : answers.takeFirst();
+        };
+    }
+    // "Caption: text" per message, "\r" kept, one per line.
+    QByteArray log() const {
+        QByteArrayList out;
+        for (const UserMessage& m : shown)
+            out << m.caption + ": " + m.text;
+        return out.join('\n');
+    }
+};
+
+// A model checked by QAbstractItemModelTester on every signal, with an editor
+// over it whose messages are recorded.
+struct EditorFixture {
+    EditorFixture() { editor.setMessageHandler(messages.handler()); }
+
+    BookModel model;
+    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::QtTest};
+    BookEditor editor{model};
+    Messages messages;
+
+    Book& book() { return model.book(); }
+    QModelIndex nameIndex(int row) { return model.indexOf(book().name(row)); }
+    QModelIndex subIndex(int row, int pos) { return model.indexOf(book().name(row), pos); }
+};
 
 } // namespace quorix::test

@@ -20,7 +20,35 @@ private Q_SLOTS:
     void entryNotes();
     void bookModelIsConsistent();
 
+    // tst_editor.cpp: the editing commands
+    void newEntry();
+    void newEntryOnCollapsedNameMakesNameInFront();
+    void newTextEntry();
+    void newName();
+    void fullNameTakesNoMore();
+    void labelEditorRefusesRootAndGroups();
+    void committedSubentryEditCleansAndSorts();
+    void settypeConvertsAndSorts();
+    void settypeIgnoresGroupsNamesAndRoot();
+    void mergeYesMovesEverythingAndDropsOther();
+    void mergeKeepsOwnGroup();
+    void mergeNoRestoresText();
+    void mergeAbortsWhenFull();
+    void caseDifferingNamesDoNotMerge();
+    void deleteAsksAndCollapsesParent();
+    void clearAndNewBook();
+    void expandAndCollapseAll();
+    void setgroupReplacesGroup();
+
     // tst_sortdrag.cpp: sorting, flipping, drag-and-drop
     void nameOrder_data();
     void nameOrder();
+    void sortBook();
+    void sortKeepsPersistentIndexes();
+    void flipTwiceIsIdentity();
+    void dragCodes_data();
+    void dragCodes();
+    void dropOnName();
+    void dropOnSubentry();
+    void treeViewDragGoesThroughModelApi();
 };

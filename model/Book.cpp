@@ -10,20 +10,23 @@ int Book::rowOf(const Name* n) const {
         return -1;
     if (rowsDirty_)
         renumber();
-    const int row = n->row_;
+    const qint64 row = n->row_ - base_;
     if (row < 0 || row >= entryCount() || names_[static_cast<size_t>(row)].get() != n)
         return -1;
-    return row;
+    return static_cast<int>(row);
 }
 
 void Book::renumber() const {
-    int row = 0;
+    base_ = 0;
+    qint64 row = 0;
     for (const auto& n : names_)
         n->row_ = row++;
     rowsDirty_ = false;
 }
 
-Name& Book::addAtTop(QByteArray text) { return insertName(0, std::move(text)); }
+Name& Book::addAtTop(QByteArray text) {
+    return insertName(0, std::move(text));
+}
 
 Name& Book::insertName(int row, QByteArray text) {
     return insertName(row, std::make_unique<Name>(std::move(text)));
@@ -31,8 +34,17 @@ Name& Book::insertName(int row, QByteArray text) {
 
 Name& Book::insertName(int row, std::unique_ptr<Name> name) {
     row = std::clamp(row, 0, entryCount());
+    const bool atTop = row == 0;
+    const bool atEnd = row == entryCount();
     auto it = names_.insert(names_.begin() + row, std::move(name));
-    rowsDirty_ = true;
+    // At either end the other names keep their keys; only the base moves.
+    if (!rowsDirty_ && atTop) {
+        (*it)->row_ = --base_;
+    } else if (!rowsDirty_ && atEnd) {
+        (*it)->row_ = base_ + row;
+    } else {
+        rowsDirty_ = true;
+    }
     return **it;
 }
 
@@ -40,7 +52,10 @@ std::unique_ptr<Name> Book::takeName(int row) {
     auto it = names_.begin() + row;
     std::unique_ptr<Name> taken = std::move(*it);
     names_.erase(it);
-    rowsDirty_ = true;
+    if (row == 0)
+        ++base_;
+    else if (row != entryCount())
+        rowsDirty_ = true;
     taken->row_ = -1;
     return taken;
 }
@@ -48,11 +63,23 @@ std::unique_ptr<Name> Book::takeName(int row) {
 void Book::clear() {
     names_.clear();
     entrynotes.clear();
+    base_ = 0;
     rowsDirty_ = false;
 }
 
 void Book::flipbook() {
     std::reverse(names_.begin(), names_.end());
+    for (const auto& n : names_)
+        n->expanded = false;
+    rootExpanded = true;
+    rowsDirty_ = true;
+}
+
+void Book::permuteNames(const std::vector<int>& order) {
+    std::deque<std::unique_ptr<Name>> sorted;
+    for (const int oldRow : order)
+        sorted.push_back(std::move(names_[static_cast<size_t>(oldRow)]));
+    names_ = std::move(sorted);
     rowsDirty_ = true;
 }
 
@@ -90,9 +117,9 @@ QByteArray Book::newentryname() const {
 }
 
 int Book::getentrycount(const Name& name, int sortClass) {
-    return static_cast<int>(std::count_if(name.subs.begin(), name.subs.end(), [&](const Subentry& s) {
-        return imageindex2sort(s.kind) == sortClass;
-    }));
+    return static_cast<int>(
+        std::count_if(name.subs.begin(), name.subs.end(),
+                      [&](const Subentry& s) { return imageindex2sort(s.kind) == sortClass; }));
 }
 
 Subentry& Book::addSubentry(Name& name, QByteArray text, int kind) {

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -36,7 +37,8 @@ public:
 
 private:
     friend class Book;
-    mutable int row_ = -1;
+    // Position key: the row is row_ minus the book's base (see Book::rowOf).
+    mutable qint64 row_ = -1;
 };
 
 // The phonebook: the root "PhoneBook" (implicit, never deleted) with its names,
@@ -44,7 +46,9 @@ private:
 // BookModel.h shows it to views.
 //
 // Names sit in a deque so that the fillers' "add at the top, then flip" stays
-// linear; a name's row is cached and renumbered lazily after structural changes.
+// linear. A name keeps a position key; its row is the key minus a base that
+// moves when names are added or removed at either end, so those stay O(1).
+// Changes in the middle renumber lazily, once, when a row is next asked for.
 class Book {
 public:
     static constexpr const char* RootText = "PhoneBook";
@@ -76,8 +80,13 @@ public:
     // Deletes every name and empties entrynotes; the root stays.
     void clear();
 
-    // Reverses the order of the names; subentries keep their order.
+    // Reverses the order of the names; subentries keep their order. Every name
+    // ends collapsed and the root expanded, so the book shows its names only.
     void flipbook();
+    // Puts the names into a new order: order[newRow] is the name's old row.
+    // order must be a permutation of 0..entryCount()-1 (BookModel::sortBook
+    // checks it).
+    void permuteNames(const std::vector<int>& order);
 
     // Sorts the names by text with the given strict-weak "less"; stable.
     template <typename Less> void sortNames(Less less) {
@@ -113,8 +122,8 @@ public:
     QByteArray entryNote(const Name& name) const;
 
     // Book state.
-    bool bookchanged = false;   // changes not yet saved
-    QString bookfilename;       // full path of the current file; empty when none
+    bool bookchanged = false;    // changes not yet saved
+    QString bookfilename;        // full path of the current file; empty when none
     bool transferactive = false; // a phone transfer is running
     bool rootExpanded = false;
 
@@ -125,6 +134,7 @@ private:
     void renumber() const;
 
     std::deque<std::unique_ptr<Name>> names_;
+    mutable qint64 base_ = 0;
     mutable bool rowsDirty_ = false;
 };
 

@@ -1,5 +1,8 @@
 #include "BookModel.h"
 
+#include <QCoreApplication>
+#include <QMimeData>
+
 namespace quorix {
 
 namespace {
@@ -14,7 +17,9 @@ void BookModel::setDecorationProvider(std::function<QVariant(int)> provider) {
     decoration_ = std::move(provider);
 }
 
-QModelIndex BookModel::rootIndex() const { return createIndex(0, 0, RootId); }
+QModelIndex BookModel::rootIndex() const {
+    return createIndex(0, 0, RootId);
+}
 
 QModelIndex BookModel::indexOf(const Name& name) const {
     const int row = book_.rowOf(&name);
@@ -101,7 +106,9 @@ int BookModel::rowCount(const QModelIndex& parent) const {
     }
 }
 
-int BookModel::columnCount(const QModelIndex&) const { return 1; }
+int BookModel::columnCount(const QModelIndex&) const {
+    return 1;
+}
 
 QVariant BookModel::data(const QModelIndex& index, int role) const {
     const int level = levelOf(index);
@@ -148,9 +155,13 @@ void BookModel::emitNodeChanged(const QModelIndex& index) {
         Q_EMIT dataChanged(index, index);
 }
 
-void BookModel::markDeleted() { book_.bookchanged = true; }
+void BookModel::markDeleted() {
+    book_.bookchanged = true;
+}
 
-Name& BookModel::addNameAtTop(const QByteArray& text) { return insertName(0, text); }
+Name& BookModel::addNameAtTop(const QByteArray& text) {
+    return insertName(0, text);
+}
 
 Name& BookModel::insertName(int row, const QByteArray& text) {
     row = std::clamp(row, 0, book_.entryCount());
@@ -223,7 +234,9 @@ void BookModel::setExpanded(Name& name, bool expanded) {
     if (name.expanded == expanded)
         return;
     name.expanded = expanded;
-    emitNodeChanged(indexOf(name));
+    const QModelIndex index = indexOf(name);
+    emitNodeChanged(index);
+    Q_EMIT expandedChanged(index, expanded);
 }
 
 void BookModel::setRootExpanded(bool expanded) {
@@ -231,6 +244,27 @@ void BookModel::setRootExpanded(bool expanded) {
         return;
     book_.rootExpanded = expanded;
     emitNodeChanged(rootIndex());
+    Q_EMIT expandedChanged(rootIndex(), expanded);
+}
+
+void BookModel::setExpanded(const QModelIndex& index, bool expanded) {
+    if (index.model() != this)
+        return;
+    if (levelOf(index) == 0)
+        setRootExpanded(expanded);
+    else if (levelOf(index) == 1)
+        if (Name* name = nameOf(index))
+            setExpanded(*name, expanded);
+}
+
+void BookModel::setAllExpanded(bool expanded) {
+    // A name without subentries cannot open, so it keeps its closed icon.
+    for (const auto& name : book_)
+        name->expanded = expanded && !name->subs.empty();
+    book_.rootExpanded = true;
+    emitNodeChanged(rootIndex());
+    if (!book_.isEmpty())
+        Q_EMIT dataChanged(index(0, 0, rootIndex()), index(book_.entryCount() - 1, 0, rootIndex()));
 }
 
 void BookModel::sortByClass(Name& name) {
@@ -282,7 +316,207 @@ void BookModel::moveSubentry(Name& from, int fromPos, Name& to, int toPos) {
 }
 
 void BookModel::flipbook() {
+    Q_EMIT statusText("Flipping book...");
     rebuild([](Book& b) { b.flipbook(); });
+    // The reset collapsed everything in the views; open the root one level.
+    Q_EMIT expandedChanged(rootIndex(), true);
+    Q_EMIT statusText("OK.");
+}
+
+namespace {
+// Where the subentry at pos ends up when its name is sorted by class, stably:
+// behind every subentry of a lower class and those of its own class before it.
+int classSortedPos(const Name& name, int pos) {
+    const int cls = imageindex2sort(name.subs[static_cast<size_t>(pos)].kind);
+    int result = 0;
+    for (int i = 0; i < static_cast<int>(name.subs.size()); ++i) {
+        const int other = imageindex2sort(name.subs[static_cast<size_t>(i)].kind);
+        if (other < cls || (other == cls && i < pos))
+            ++result;
+    }
+    return result;
+}
+} // namespace
+
+void BookModel::sortBook(const std::vector<int>& order) {
+    // Anything but a permutation of the rows would lose names.
+    std::vector<bool> seen(static_cast<size_t>(book_.entryCount()), false);
+    if (order.size() != seen.size())
+        return;
+    for (const int row : order) {
+        if (row < 0 || static_cast<size_t>(row) >= seen.size() || seen[static_cast<size_t>(row)])
+            return;
+        seen[static_cast<size_t>(row)] = true;
+    }
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // Note each persistent index's node before anything moves: the name, and
+    // for a subentry the place it takes in its name's class order.
+    const QModelIndexList from = persistentIndexList();
+    struct Place {
+        int level;
+        const Name* name;
+        int pos;
+    };
+    std::vector<Place> places;
+    places.reserve(static_cast<size_t>(from.size()));
+    for (const QModelIndex& i : from) {
+        const int level = levelOf(i);
+        const Name* name = level > 0 ? nameOf(i) : nullptr;
+        const bool valid = level == 0 || (name && (level == 1 || subentryOf(i)));
+        places.push_back(
+            {valid ? level : -1, name, level == 2 && valid ? classSortedPos(*name, i.row()) : 0});
+    }
+    book_.permuteNames(order);
+    for (const auto& name : book_)
+        Book::sortByClass(*name);
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const Place& p : places) {
+        switch (p.level) {
+        case 0:
+            to.append(rootIndex());
+            break;
+        case 1:
+            to.append(indexOf(*p.name));
+            break;
+        case 2:
+            to.append(createIndex(p.pos, 0, const_cast<Name*>(p.name)));
+            break;
+        default:
+            to.append(QModelIndex());
+        }
+    }
+    changePersistentIndexList(from, to);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+QByteArray BookModel::entryCountText() const {
+    return QByteArray::number(book_.entryCount()) + " entries.";
+}
+
+bool BookModel::isLabelEditable(const QModelIndex& index) {
+    const int level = levelOf(index);
+    if (level == 1)
+        return true;
+    return level == 2 && index.data(KindRole).toInt() != KindCallerGroup;
+}
+
+namespace {
+bool isDraggable(const QModelIndex& index) {
+    return BookModel::levelOf(index) == 2 &&
+           index.data(BookModel::KindRole).toInt() != KindCallerGroup;
+}
+} // namespace
+
+Qt::ItemFlags BookModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (levelOf(index) > 0)
+        f |= Qt::ItemIsDropEnabled;
+    if (isLabelEditable(index))
+        f |= Qt::ItemIsEditable;
+    if (isDraggable(index))
+        f |= Qt::ItemIsDragEnabled;
+    return f;
+}
+
+bool BookModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    // A view clears items with invalid values after some drops; that is no edit.
+    if (role != Qt::EditRole || value.userType() != QMetaType::QString || !commit_ ||
+        index.model() != this || !isLabelEditable(index))
+        return false;
+    // Texts are Latin-1; a character outside it becomes "?".
+    commit_(index, value.toString().toLatin1());
+    return true;
+}
+
+int BookModel::dragCode(const QModelIndex& dragged, const QModelIndex& target) {
+    const int from = levelOf(dragged);
+    const int to = levelOf(target);
+    if (from < 0 || to < 0 || dragged.model() != target.model())
+        return 0;
+    if (from == 2 && dragged.data(KindRole).toInt() == KindCallerGroup)
+        return 0;
+    return 10 * from + to;
+}
+
+bool BookModel::bookDragOver(const QModelIndex& dragged, const QModelIndex& target) const {
+    if (dragged.model() != this || !dragged.data(KindRole).isValid() ||
+        !target.data(KindRole).isValid())
+        return false;
+    const int code = dragCode(dragged, target);
+    return code == 21 || code == 22;
+}
+
+QModelIndex BookModel::bookEndDrag(const QModelIndex& dragged, const QModelIndex& target) {
+    if (!bookDragOver(dragged, target))
+        return {};
+    const int code = dragCode(dragged, target);
+    Name& from = *nameOf(dragged);
+    Name& to = *nameOf(target);
+    const int fromPos = dragged.row();
+    const QPersistentModelIndex moved(dragged);
+    book_.bookchanged = true;
+    if (code == 21) {
+        // Onto a name: it becomes that name's first subentry.
+        if (from.subs.size() == 1)
+            setExpanded(from, false);
+        moveSubentry(from, fromPos, to, 0);
+    } else {
+        // Onto a subentry: directly in front of it, in its name.
+        moveSubentry(from, fromPos, to, target.row());
+        setExpanded(to, true);
+        if (from.subs.empty())
+            setExpanded(from, false);
+    }
+    return moved;
+}
+
+QStringList BookModel::mimeTypes() const {
+    return {QString::fromLatin1(DragMimeType)};
+}
+
+namespace {
+// The payload names the process, the model and the drag, so a drop from
+// another window or program is never taken for one of ours.
+QByteArray dragPayload(const BookModel* model, quint64 serial) {
+    return QByteArray::number(QCoreApplication::applicationPid()) + ' ' +
+           QByteArray::number(reinterpret_cast<quintptr>(model)) + ' ' + QByteArray::number(serial);
+}
+} // namespace
+
+QMimeData* BookModel::mimeData(const QModelIndexList& indexes) const {
+    if (indexes.size() != 1 || indexes.first().model() != this || !isDraggable(indexes.first()))
+        return nullptr;
+    dragSource_ = indexes.first();
+    ++dragSerial_;
+    auto* data = new QMimeData;
+    data->setData(QString::fromLatin1(DragMimeType), dragPayload(this, dragSerial_));
+    return data;
+}
+
+QModelIndex BookModel::draggedBy(const QMimeData* data) const {
+    if (!data || !dragSource_.isValid() ||
+        data->data(QString::fromLatin1(DragMimeType)) != dragPayload(this, dragSerial_))
+        return {};
+    return dragSource_;
+}
+
+bool BookModel::canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                                const QModelIndex& parent) const {
+    // Only a drop on an item counts; row and column are -1 then.
+    return action == Qt::MoveAction && row == -1 && column == -1 &&
+           bookDragOver(draggedBy(data), parent);
+}
+
+bool BookModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                             const QModelIndex& parent) {
+    if (!canDropMimeData(data, action, row, column, parent))
+        return false;
+    const QModelIndex moved = bookEndDrag(draggedBy(data), parent);
+    dragSource_ = QPersistentModelIndex();
+    return moved.isValid();
 }
 
 } // namespace quorix

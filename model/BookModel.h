@@ -3,7 +3,9 @@
 #include "Book.h"
 
 #include <QAbstractItemModel>
+#include <QPersistentModelIndex>
 #include <functional>
+#include <vector>
 
 namespace quorix {
 
@@ -12,6 +14,21 @@ namespace quorix {
 // a view may be showing goes through the methods here, which emit exact model
 // signals so views keep their selection and expansion; filling a whole book
 // (load, read, import, flip) goes through rebuild() and resets the model.
+//
+// Expansion is the view's state, but a name's icon follows it, so the model
+// keeps a flag per name: setExpanded() (from the view's expanded/collapsed
+// signals or from a command) sets it and emits expandedChanged(), which the
+// window applies to its view. Setting a flag to what it already is does
+// nothing, so the round trip ends there.
+//
+// Label edits: setData(EditRole) hands the typed text to the commit handler
+// (BookEditor installs its bookEdited), since a commit may have to ask the
+// user mid-way; without a handler the model is read-only.
+//
+// Drag-and-drop: a subentry (not a caller group) can be dragged onto a name or
+// onto another subentry; dragCode(), bookDragOver() and bookEndDrag() hold the
+// rules, and the QAbstractItemModel drag API below routes a QTreeView's own
+// drag to them. Drops count only when made on an item, not between items.
 class BookModel : public QAbstractItemModel {
     Q_OBJECT
 public:
@@ -28,6 +45,9 @@ public:
 
     // Icons are the window's business: it tells the model how to decorate a kind.
     void setDecorationProvider(std::function<QVariant(int kind)> provider);
+
+    // The type of the drag payload; it names a drag of this model only.
+    static constexpr const char* DragMimeType = "application/x-quorix-subentry";
 
     // Runs f on the book with the model reset around it.
     template <typename F> void rebuild(F&& f) {
@@ -47,6 +67,16 @@ public:
     // The subentry an index shows, or null when it is not a subentry.
     Subentry* subentryOf(const QModelIndex& index) const;
 
+    // Whether the label editor may open on a node: names and subentries yes,
+    // the root and caller groups (which only setgroup names) no.
+    static bool isLabelEditable(const QModelIndex& index);
+    // Where an edit commit goes; see the class comment.
+    using CommitHandler = std::function<void(const QModelIndex&, const QByteArray&)>;
+    void setCommitHandler(CommitHandler handler) { commit_ = std::move(handler); }
+
+    // "N entries." for the entry count panel.
+    QByteArray entryCountText() const;
+
     // Changes with exact signals.
     Name& addNameAtTop(const QByteArray& text);
     Name& insertName(int row, const QByteArray& text);
@@ -61,13 +91,34 @@ public:
     void setSubentryKind(Name& name, int pos, int kind);
     void setExpanded(Name& name, bool expanded);
     void setRootExpanded(bool expanded);
+    // The same for an index (root or name); subentries have no expansion.
+    void setExpanded(const QModelIndex& index, bool expanded);
+    // Expand all: the root and every name with subentries. Collapse all: every
+    // name collapsed, the root expanded. One dataChanged for the names; no
+    // expandedChanged, since the view expands or collapses everything at once.
+    void setAllExpanded(bool expanded);
     void sortByClass(Name& name);
     void setEntryNote(Name& name, const QByteArray& note);
     // Moves a subentry to position toPos of another (or the same) name; toPos
     // counts in the target's list before the move.
     void moveSubentry(Name& from, int fromPos, Name& to, int toPos);
-    // Reverses the order of the names.
+    // Reverses the order of the names and leaves every name collapsed under the
+    // expanded root; reports "Flipping book..." and "OK." through statusText().
     void flipbook();
+    // Puts the names into the order given (order[newRow] = old row) and every
+    // name's subentries into class order, stably. Selections and other
+    // persistent indexes follow their nodes. An order that is not a
+    // permutation of the rows changes nothing.
+    void sortBook(const std::vector<int>& order);
+
+    // Drag-and-drop. The drag code is 10 x level of the dragged node + level of
+    // the target, or 0 when the dragged node is a caller group or either is
+    // missing. Only 21 (subentry onto a name) and 22 (onto a subentry) drop.
+    static int dragCode(const QModelIndex& dragged, const QModelIndex& target);
+    bool bookDragOver(const QModelIndex& dragged, const QModelIndex& target) const;
+    // Carries out the drop; gives the moved subentry's new index, or an
+    // invalid index when the drop was refused and nothing changed.
+    QModelIndex bookEndDrag(const QModelIndex& dragged, const QModelIndex& target);
 
     // QAbstractItemModel
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
@@ -75,16 +126,37 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+    Qt::DropActions supportedDragActions() const override { return Qt::MoveAction; }
+    Qt::DropActions supportedDropActions() const override { return Qt::MoveAction; }
 
 Q_SIGNALS:
     void entryCountChanged(int count);
+    // The view should expand or collapse this node (root or name).
+    void expandedChanged(const QModelIndex& index, bool expanded);
+    // A text for the first status panel (Latin-1).
+    void statusText(const QByteArray& text);
 
 private:
     void markDeleted();
     void emitNodeChanged(const QModelIndex& index);
+    // The dragged node of a payload of ours, or an invalid index.
+    QModelIndex draggedBy(const QMimeData* data) const;
 
     Book book_;
     std::function<QVariant(int)> decoration_;
+    CommitHandler commit_;
+    // The subentry being dragged; the payload carries only the serial, so a
+    // drag keeps its node while the book changes under it (a phone read).
+    mutable QPersistentModelIndex dragSource_;
+    mutable quint64 dragSerial_ = 0;
 };
 
 } // namespace quorix

@@ -1,0 +1,309 @@
+#include "BookEditor.h"
+
+#include "NameOrder.h"
+
+#include <QDebug>
+
+namespace quorix {
+
+namespace {
+const QByteArray TooManyNumbers("Too many numbers!");
+const QByteArray TooManyTexts("Too many text-entries!");
+const QByteArray
+    MergeQuestion("Name already exists! Merge entries?\rNote: Caller groups will not be merged!");
+const QByteArray
+    MergeImpossible("Merging not possible!\rNot enough space for all entries.\rMerging aborted.");
+
+QByteArray limitMessage(int sortClass) {
+    return sortClass == ClassNumber ? TooManyNumbers : TooManyTexts;
+}
+} // namespace
+
+QString UserMessage::displayText() const {
+    QString s = QString::fromLatin1(text);
+    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return s;
+}
+
+BookEditor::BookEditor(BookModel& model) : model_(model) {
+    model_.setCommitHandler(
+        [this](const QModelIndex& index, const QByteArray& text) { bookEdited(index, text); });
+}
+
+BookEditor::~BookEditor() {
+    model_.setCommitHandler({});
+}
+
+bool BookEditor::ask(const QByteArray& caption, const QByteArray& text) {
+    if (!messages_)
+        return false;
+    return messages_({UserMessage::Type::Question, caption, text});
+}
+
+void BookEditor::showError(const QByteArray& text) {
+    const UserMessage message{UserMessage::Type::Error, "Error", text};
+    if (messages_)
+        messages_(message);
+    else
+        qWarning().noquote() << message.displayText();
+}
+
+QModelIndex BookEditor::orRoot(const QModelIndex& selected) const {
+    if (selected.model() == &model_ && BookModel::levelOf(selected) >= 0)
+        return selected;
+    return model_.rootIndex();
+}
+
+EditOutcome BookEditor::startNewName(int row, bool expandRoot) {
+    Name& name = model_.insertName(row, model_.book().newentryname());
+    // Kept even when the user cancels the label editor: the name is there.
+    model_.book().bookchanged = true;
+    if (expandRoot)
+        model_.setRootExpanded(true);
+    const QModelIndex index = model_.indexOf(name);
+    return {index, index, ViewExpansion::Unchanged, false};
+}
+
+QModelIndex BookEditor::addSubentryAt(const QModelIndex& node, Name& name, const QByteArray& text,
+                                      int kind) {
+    const int cls = imageindex2sort(kind);
+    if (Book::getentrycount(name, cls) >= classLimit(cls)) {
+        showError(limitMessage(cls));
+        return {};
+    }
+    // On a name: its last subentry, and the name opens. On a subentry: in
+    // front of it.
+    const bool onName = BookModel::levelOf(node) == 1;
+    const int pos = onName ? static_cast<int>(name.subs.size()) : node.row();
+    model_.insertSubentry(name, pos, text, kind);
+    // The book changed even if the user leaves the default text standing.
+    model_.book().bookchanged = true;
+    if (onName)
+        model_.setExpanded(name, true);
+    return model_.indexOf(name, pos);
+}
+
+EditOutcome BookEditor::newEntry(const QModelIndex& selected) {
+    const QModelIndex node = orRoot(selected);
+    const int level = BookModel::levelOf(node);
+    if (level == 0)
+        return startNewName(0, true);
+    Name* name = model_.nameOf(node);
+    if (!name)
+        return {};
+    if (level == 1 && !name->expanded && !name->subs.empty())
+        return startNewName(node.row(), false);
+    const QModelIndex index = addSubentryAt(node, *name, "+49", KindGeneral);
+    return {index, index, ViewExpansion::Unchanged, false};
+}
+
+EditOutcome BookEditor::newTextEntry(const QModelIndex& selected) {
+    const QModelIndex node = orRoot(selected);
+    const int level = BookModel::levelOf(node);
+    Name* name = model_.nameOf(node);
+    if (level == 0 || !name)
+        return {};
+    EditOutcome outcome;
+    outcome.edit = addSubentryAt(node, *name, "Text", KindNote);
+    return outcome;
+}
+
+EditOutcome BookEditor::newName(const QModelIndex& selected) {
+    const QModelIndex node = orRoot(selected);
+    // In front of the target name; the first name stands in for the root, and
+    // an empty book takes the new name as its first.
+    int row = 0;
+    if (const Name* target = model_.nameOf(node))
+        row = model_.book().rowOf(target);
+    return startNewName(row, true);
+}
+
+EditOutcome BookEditor::edit(const QModelIndex& selected) const {
+    EditOutcome outcome;
+    if (selected.model() == &model_ && BookModel::isLabelEditable(selected))
+        outcome.edit = selected;
+    return outcome;
+}
+
+bool BookEditor::deleteNode(const QModelIndex& selected) {
+    if (selected.model() != &model_)
+        return false;
+    const int level = BookModel::levelOf(selected);
+    Name* name = model_.nameOf(selected);
+    if (level < 1 || !name)
+        return false;
+    const Subentry* sub = model_.subentryOf(selected);
+    if (level == 2 && !sub)
+        return false;
+    QByteArray question = "Really delete entry \"" + (sub ? sub->text : name->text) + "\"?";
+    if (level == 1 && !name->subs.empty())
+        question += "\rNote: Deleting the parent entry will remove\rall its subentries as well!";
+    const QPersistentModelIndex node(selected);
+    if (!ask("Confirm", question) || !node.isValid())
+        return false; // answered No, or the node went while the question was up
+    name = model_.nameOf(node);
+    // The parent of an only child is collapsed first, so its icon shows closed.
+    if (level == 1) {
+        if (model_.book().entryCount() == 1)
+            model_.setRootExpanded(false);
+        model_.removeName(node.row());
+    } else {
+        if (name->subs.size() == 1)
+            model_.setExpanded(*name, false);
+        model_.removeSubentry(*name, node.row());
+    }
+    return true;
+}
+
+EditOutcome BookEditor::clearBook() {
+    if (model_.book().transferactive)
+        return {};
+    if (ask("Confirm", "Really delete all entries?")) {
+        model_.setRootExpanded(false);
+        model_.clearNames();
+    }
+    EditOutcome outcome;
+    outcome.focusTree = true;
+    return outcome;
+}
+
+bool BookEditor::newBook(const std::function<bool()>& closeQuestion) {
+    if (model_.book().transferactive)
+        return false;
+    if (closeQuestion && !closeQuestion())
+        return false;
+    model_.setRootExpanded(false);
+    model_.clearNames();
+    model_.book().bookfilename.clear();
+    model_.book().bookchanged = false;
+    return true;
+}
+
+EditOutcome BookEditor::expandAll() {
+    model_.setAllExpanded(true);
+    EditOutcome outcome;
+    outcome.expansion = ViewExpansion::ExpandAll;
+    return outcome;
+}
+
+EditOutcome BookEditor::collapseAll() {
+    model_.setAllExpanded(false);
+    EditOutcome outcome;
+    outcome.expansion = ViewExpansion::CollapseAll;
+    return outcome;
+}
+
+bool BookEditor::settype(const QModelIndex& selected, int kind) {
+    if (selected.model() != &model_ || kind < KindGeneral || kind > KindNote)
+        return false;
+    Name* name = model_.nameOf(selected);
+    const Subentry* sub = model_.subentryOf(selected);
+    if (!name || !sub || sub->kind == KindCallerGroup)
+        return false;
+    const int pos = selected.row();
+    const int newClass = imageindex2sort(kind);
+    if (newClass != imageindex2sort(sub->kind) &&
+        Book::getentrycount(*name, newClass) >= classLimit(newClass)) {
+        showError(limitMessage(newClass));
+        return false;
+    }
+    model_.setSubentryKind(*name, pos, kind);
+    // As if the label editor had been opened and closed on it: a number's text
+    // (also a text turned into a number) is cleaned, the name sorted by class.
+    bookEdited(selected, name->subs[static_cast<size_t>(pos)].text);
+    return true;
+}
+
+bool BookEditor::setgroup(const QModelIndex& selected, int group) {
+    if (selected.model() != &model_ || group < 1 || group >= GroupCount)
+        return false;
+    Name* name = model_.nameOf(selected);
+    if (!name)
+        return false;
+    for (int pos = static_cast<int>(name->subs.size()) - 1; pos >= 0; --pos)
+        if (name->subs[static_cast<size_t>(pos)].kind == KindCallerGroup)
+            model_.removeSubentry(*name, pos);
+    model_.addSubentry(*name, groupnames[static_cast<size_t>(group)], KindCallerGroup);
+    model_.book().bookchanged = true;
+    return true;
+}
+
+void BookEditor::bookEdited(const QModelIndex& index, QByteArray text) {
+    if (index.model() != &model_ || !BookModel::isLabelEditable(index))
+        return;
+    Book& book = model_.book();
+    book.bookchanged = true;
+    Name* name = model_.nameOf(index);
+    if (!name)
+        return;
+    if (BookModel::levelOf(index) == 2) {
+        const Subentry* sub = model_.subentryOf(index);
+        if (!sub)
+            return;
+        if (isNumberKind(sub->kind))
+            text = cuttonumber(text);
+        model_.setSubentryText(*name, index.row(), text);
+        model_.sortByClass(*name);
+        return;
+    }
+
+    const int otherRow = book.findname(text, book.rowOf(name));
+    if (otherRow >= 0) {
+        // The questions are modal; a phone read may add names meanwhile, so
+        // both names are held by persistent indexes, not by rows.
+        const QPersistentModelIndex node(index);
+        const QPersistentModelIndex other(model_.indexOf(book.name(otherRow)));
+        const QByteArray oldText = name->text;
+        model_.setNameText(*name, text);
+        const bool merged = ask("Double entry", MergeQuestion) && node.isValid() &&
+                            other.isValid() && merge(*model_.nameOf(node), *model_.nameOf(other));
+        if (!node.isValid())
+            return;
+        name = model_.nameOf(node);
+        if (!merged)
+            text = oldText;
+    }
+    model_.sortByClass(*name);
+    model_.setNameText(*name, text);
+}
+
+bool BookEditor::merge(Name& node, Name& other) {
+    size_t pos = 0;
+    while (pos < other.subs.size()) {
+        const int cls = imageindex2sort(other.subs[pos].kind);
+        if (cls == ClassGroup && Book::getentrycount(node, ClassGroup) > 0) {
+            ++pos; // the node keeps its own group; this one stays behind
+            continue;
+        }
+        if (Book::getentrycount(node, cls) >= classLimit(cls)) {
+            showError(MergeImpossible);
+            return false;
+        }
+        const size_t before = other.subs.size();
+        model_.moveSubentry(other, static_cast<int>(pos), node, static_cast<int>(node.subs.size()));
+        if (other.subs.size() == before)
+            return false; // not moved; never loop on it
+    }
+    model_.removeName(model_.book().rowOf(&other));
+    return true;
+}
+
+EditOutcome BookEditor::sortClick(const QLocale& locale) {
+    Book& book = model_.book();
+    if (book.transferactive)
+        return {};
+    model_.sortBook(NameOrder(locale).sortedRows(book));
+    book.bookchanged = true;
+    EditOutcome outcome;
+    outcome.focusTree = true;
+    return outcome;
+}
+
+bool BookEditor::flipClick() {
+    if (model_.book().transferactive)
+        return false;
+    model_.flipbook();
+    return true;
+}
+
+} // namespace quorix

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+
+// One test class for the model folder; its slots live in tst_*.cpp by topic.
+class TestModel : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // tst_model.cpp: the book, its helpers and the item model
+    void cuttonumber_data();
+    void cuttonumber();
+    void sortClasses();
+    void groupTable();
+    void findnameIsExactAndSkips();
+    void newentryname();
+    void countsAndClassOrder();
+    void addAtTopThenFlipKeepsSourceOrder();
+    void insertBeforeAndRows();
+    void rowsStayRightThroughMixedChanges();
+    void entryNotes();
+    void bookModelIsConsistent();
+
+    // tst_editor.cpp: the editing commands
+    void newEntry();
+    void newEntryOnCollapsedNameMakesNameInFront();
+    void newTextEntry();
+    void newName();
+    void fullNameTakesNoMore();
+    void labelEditorRefusesRootAndGroups();
+    void committedSubentryEditCleansAndSorts();
+    void settypeConvertsAndSorts();
+    void settypeIgnoresGroupsNamesAndRoot();
+    void mergeYesMovesEverythingAndDropsOther();
+    void mergeKeepsOwnGroup();
+    void mergeNoRestoresText();
+    void mergeAbortsWhenFull();
+    void caseDifferingNamesDoNotMerge();
+    void deleteAsksAndCollapsesParent();
+    void clearAndNewBook();
+    void expandAndCollapseAll();
+    void setgroupReplacesGroup();
+
+    // tst_sortdrag.cpp: sorting, flipping, drag-and-drop
+    void nameOrder_data();
+    void nameOrder();
+    void sortBook();
+    void sortKeepsPersistentIndexes();
+    void flipTwiceIsIdentity();
+    void dragCodes_data();
+    void dragCodes();
+    void dropOnName();
+    void dropOnSubentry();
+    void treeViewDragGoesThroughModelApi();
+};

@@ -23,7 +23,9 @@ void Book::renumber() const {
     rowsDirty_ = false;
 }
 
-Name& Book::addAtTop(QByteArray text) { return insertName(0, std::move(text)); }
+Name& Book::addAtTop(QByteArray text) {
+    return insertName(0, std::move(text));
+}
 
 Name& Book::insertName(int row, QByteArray text) {
     return insertName(row, std::make_unique<Name>(std::move(text)));
@@ -90,9 +92,9 @@ QByteArray Book::newentryname() const {
 }
 
 int Book::getentrycount(const Name& name, int sortClass) {
-    return static_cast<int>(std::count_if(name.subs.begin(), name.subs.end(), [&](const Subentry& s) {
-        return imageindex2sort(s.kind) == sortClass;
-    }));
+    return static_cast<int>(
+        std::count_if(name.subs.begin(), name.subs.end(),
+                      [&](const Subentry& s) { return imageindex2sort(s.kind) == sortClass; }));
 }
 
 Subentry& Book::addSubentry(Name& name, QByteArray text, int kind) {
@@ -136,16 +138,30 @@ QByteArray cuttonumber(const QByteArray& text) {
     return result;
 }
 
+namespace {
+
+// Control bytes would break the layout or drive a terminal; a person sees "?".
+void appendPrintable(QByteArray& out, const QByteArray& text) {
+    for (const char c : text)
+        out += (uchar(c) < 0x20 || c == 0x7f) ? '?' : c;
+}
+
+} // namespace
+
 QByteArray describeBook(const Book& book) {
     QByteArray out;
     for (const auto& n : book) {
-        out += n->text;
+        appendPrintable(out, n->text);
         out += '\n';
         for (const Subentry& s : n->subs) {
             out += "  ";
-            out += kindName(s.kind);
+            // Files may hold subentry kinds of no type (0, 1, 12..15): show the number.
+            if (s.kind >= KindGeneral && s.kind <= KindUnknown)
+                out += kindName(s.kind);
+            else
+                out += "Unknown (" + QByteArray::number(s.kind) + ')';
             out += ": ";
-            out += s.text;
+            appendPrintable(out, s.text);
             out += '\n';
         }
     }

@@ -113,8 +113,8 @@ public:
     QByteArray entryNote(const Name& name) const;
 
     // Book state.
-    bool bookchanged = false;   // changes not yet saved
-    QString bookfilename;       // full path of the current file; empty when none
+    bool bookchanged = false;    // changes not yet saved
+    QString bookfilename;        // full path of the current file; empty when none
     bool transferactive = false; // a phone transfer is running
     bool rootExpanded = false;
 
@@ -133,7 +133,8 @@ private:
 QByteArray cuttonumber(const QByteArray& text);
 
 // The book as indented text for a person: each name, then its subentries
-// ("  Mobile: +491230"), one per line.
+// ("  Mobile: +491230"), one per line. A subentry kind of no type shows its
+// number ("  Unknown (12): x"); control bytes in texts show as "?".
 QByteArray describeBook(const Book& book);
 
 } // namespace quorix

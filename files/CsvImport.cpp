@@ -26,16 +26,29 @@ QByteArray fieldAt(const QByteArrayList& fields, int column) {
 } // namespace
 
 QByteArrayList csvfields(const QByteArray& line, char separator, bool quotes) {
-    QByteArrayList fields(1);
+    // Fields are copied run by run, between the separators and quotes that
+    // are not part of them, rather than byte by byte.
+    QByteArrayList fields;
+    fields.reserve(line.count(separator) + 1);
+    QByteArray field;
     bool inQuotes = false;
-    for (const char c : line) {
-        if (!inQuotes && c == separator)
-            fields.append(QByteArray());
-        else if (quotes && c == Quote)
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line.at(i);
+        const bool ends = !inQuotes && c == separator;
+        if (!ends && !(quotes && c == Quote))
+            continue;
+        field.append(QByteArrayView(line).sliced(run, i - run));
+        run = i + 1;
+        if (ends) {
+            fields.append(std::move(field));
+            field = QByteArray();
+        } else {
             inQuotes = !inQuotes;
-        else
-            fields.last().append(c);
+        }
     }
+    field.append(QByteArrayView(line).sliced(run));
+    fields.append(std::move(field));
     return fields;
 }
 
@@ -45,7 +58,8 @@ QByteArray csvfield(const QByteArray& line, int column, char separator, bool quo
 
 QByteArray csvsample(const CsvSettings& s) {
     const QByteArray quote = s.quotes ? QByteArray(1, Quote) : QByteArray();
-    const int count = std::max({10, s.nameColumn, s.firstColumn, s.lastColumn});
+    const int count =
+        std::min(std::max({10, s.nameColumn, s.firstColumn, s.lastColumn}), CsvSettingMax);
     QByteArray sample;
     for (int i = 1; i <= count; ++i) {
         sample += quote;

@@ -6,7 +6,9 @@
 
 namespace quorix::files {
 
-// The six settings of the CSV import. Columns and lines count from 1.
+// The six settings of the CSV import. Columns and lines count from 1; the
+// dialog offers 1 to CsvSettingMax for each number.
+inline constexpr int CsvSettingMax = 100;
 struct CsvSettings {
     int nameColumn = 1;   // column of the name
     int firstColumn = 2;  // first entry column
@@ -29,6 +31,7 @@ QByteArrayList csvfields(const QByteArray& line, char separator, bool quotes);
 // The made-up line that shows which layout the settings expect: at least ten
 // fields, "Alex Example" in the name column, "+491230" in each entry column,
 // each field quoted when quotes are on and followed by the separator and a blank.
+// It never shows more than CsvSettingMax fields.
 QByteArray csvsample(const CsvSettings& settings);
 
 struct LineResult : FileResult {

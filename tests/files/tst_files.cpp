@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <climits>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -551,6 +552,9 @@ private Q_SLOTS:
         QCOMPARE(csvsample(s),
                  QByteArray("\"+491230\"\t \"+491230\"\t \"\"\t \"\"\t \"\"\t \"\"\t "
                             "\"\"\t \"\"\t \"\"\t \"\"\t \"\"\t \"Alex Example\"\t "));
+        // Settings beyond the dialog's counters show no more than 100 fields.
+        s.lastColumn = INT_MAX;
+        QCOMPARE(csvsample(s).count('\t'), 100);
     }
 
     void csvImportsNamesNumbersAndNotes() {

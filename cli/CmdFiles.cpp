@@ -112,20 +112,24 @@ int runShow(const QStringList& args) {
     return 0;
 }
 
-int runConvert(const QStringList& args) {
+// A command that reads one file and writes the book as a phonebook file.
+int readAndWrite(const QStringList& args, const QString& description, const QString& inputHelp,
+                 BookResult (*read)(const QString&)) {
     QCommandLineParser parser;
-    parser.addPositionalArgument(QStringLiteral("INPUT"),
-                                 QStringLiteral("The phonebook file to read."));
-    const int status =
-        parse(parser, args,
-              QStringLiteral("Reads a phonebook file and writes it again, with CR LF "
-                             "line ends."),
-              {QStringLiteral("INPUT")}, Output::Required);
-    if (status >= 0)
+    parser.addPositionalArgument(QStringLiteral("INPUT"), inputHelp);
+    if (const int status =
+            parse(parser, args, description, {QStringLiteral("INPUT")}, Output::Required);
+        status >= 0)
         return status;
     const QString input = parser.positionalArguments().first();
-    BookResult read = files::loadbookfile(input);
-    return writeBook(read, input, parser.value(OutputOption));
+    BookResult book = read(input);
+    return writeBook(book, input, parser.value(OutputOption));
+}
+
+int runConvert(const QStringList& args) {
+    return readAndWrite(
+        args, QStringLiteral("Reads a phonebook file and writes it again, with CR LF line ends."),
+        QStringLiteral("The phonebook file to read."), files::loadbookfile);
 }
 
 // A whole number of at least 1 from an option, or -1 after reporting it.
@@ -209,19 +213,10 @@ int runImportCsv(const QStringList& args) {
 }
 
 int runImport9110(const QStringList& args) {
-    QCommandLineParser parser;
-    parser.addPositionalArgument(QStringLiteral("INPUT"),
-                                 QStringLiteral("The Communicator 9110 export (.txt)."));
-    const int status =
-        parse(parser, args,
-              QStringLiteral("Imports a Nokia Communicator 9110 export and writes it as a "
-                             "phonebook file."),
-              {QStringLiteral("INPUT")}, Output::Required);
-    if (status >= 0)
-        return status;
-    const QString input = parser.positionalArguments().first();
-    BookResult read = files::import9110(input);
-    return writeBook(read, input, parser.value(OutputOption));
+    return readAndWrite(args,
+                        QStringLiteral("Imports a Nokia Communicator 9110 export and writes it "
+                                       "as a phonebook file."),
+                        QStringLiteral("The Communicator 9110 export (.txt)."), files::import9110);
 }
 
 } // namespace

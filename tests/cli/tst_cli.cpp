@@ -1,3 +1,5 @@
+#include "tests/files/FileTestData.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -7,34 +9,9 @@
 #include <csignal>
 #include <sys/resource.h>
 
+using namespace quorix::testdata;
+
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray crlf(const QByteArrayList& lines) {
-    QByteArray out;
-    for (const QByteArray& l : lines)
-        out += l + "\r\n";
-    return out;
-}
-
-const QByteArray AnnaBobFile = crlf({"[QUORIX7-File]", "Anna", "\x03+491230", "\x09Neighbour",
-                                     "\x0a"
-                                     "Family",
-                                     "Bob",
-                                     "\x02"
-                                     "112"});
-const QByteArray AnnaBobText =
-    "Anna\n  Mobile: +491230\n  Note: Neighbour\n  Caller group: Family\n"
-    "Bob\n  General: 112\n";
 
 struct Run {
     int exitCode = -1;

@@ -1,3 +1,4 @@
+#include "FileTestData.h"
 #include "files/BookFile.h"
 #include "files/CsvImport.h"
 #include "files/Import9110.h"
@@ -16,37 +17,9 @@
 
 using namespace quorix;
 using namespace quorix::files;
+using namespace quorix::testdata;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-// Lines joined with CR LF, the last one included.
-QByteArray crlf(const QByteArrayList& lines) {
-    QByteArray out;
-    for (const QByteArray& l : lines)
-        out += l + "\r\n";
-    return out;
-}
-
-// The whole structure of a book, bytes unchanged: "name" then " kind:text" lines.
-QByteArray structure(const Book& book) {
-    QByteArray out;
-    for (const auto& n : book) {
-        out += n->text + '\n';
-        for (const Subentry& s : n->subs)
-            out += ' ' + QByteArray::number(s.kind) + ':' + s.text + '\n';
-    }
-    return out;
-}
 
 // Anna (Mobile, Note, caller group Family), then Bob (General).
 void fillAnnaBob(Book& book) {
@@ -57,16 +30,6 @@ void fillAnnaBob(Book& book) {
     Name& bob = book.insertName(1, "Bob");
     Book::addSubentry(bob, "112", KindGeneral);
 }
-
-const QByteArray AnnaBobFile = crlf({"[QUORIX7-File]", "Anna", "\x03+491230", "\x09Neighbour",
-                                     "\x0a"
-                                     "Family",
-                                     "Bob",
-                                     "\x02"
-                                     "112"});
-const QByteArray AnnaBobText =
-    "Anna\n  Mobile: +491230\n  Note: Neighbour\n  Caller group: Family\n"
-    "Bob\n  General: 112\n";
 
 QByteArrayList readLines(const QByteArray& bytes) {
     QBuffer buffer;
@@ -206,18 +169,13 @@ private Q_SLOTS:
     void pbfPathRule_data() {
         QTest::addColumn<QString>("in");
         QTest::addColumn<QString>("out");
-        QTest::newRow("appended") << "book"
-                                  << "book.pbf";
-        QTest::newRow("kept") << "book.pbf"
-                              << "book.pbf";
-        QTest::newRow("case-sensitive") << "book.PBF"
-                                        << "book.PBF.pbf";
-        QTest::newRow("anywhere in the path") << "data.pbf.old/x"
-                                              << "data.pbf.old/x";
-        QTest::newRow("inside a name") << "my.pbfbook"
-                                       << "my.pbfbook";
-        QTest::newRow("other extension") << "book.txt"
-                                         << "book.txt.pbf";
+        QTest::newRow("appended") << QString("book") << QString("book.pbf");
+        QTest::newRow("kept") << QString("book.pbf") << QString("book.pbf");
+        QTest::newRow("case-sensitive") << QString("book.PBF") << QString("book.PBF.pbf");
+        QTest::newRow("anywhere in the path")
+            << QString("data.pbf.old/x") << QString("data.pbf.old/x");
+        QTest::newRow("inside a name") << QString("my.pbfbook") << QString("my.pbfbook");
+        QTest::newRow("other extension") << QString("book.txt") << QString("book.txt.pbf");
     }
     void pbfPathRule() {
         QFETCH(QString, in);

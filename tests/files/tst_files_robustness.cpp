@@ -1,3 +1,4 @@
+#include "FileTestData.h"
 #include "files/BookFile.h"
 #include "files/CsvImport.h"
 #include "files/Import9110.h"
@@ -13,6 +14,7 @@
 
 using namespace quorix;
 using namespace quorix::files;
+using namespace quorix::testdata;
 
 // Random and mutated files fed to every reader: none may crash, hang or read
 // out of bounds (run under the asan-ubsan preset too), and what they accept
@@ -120,21 +122,6 @@ private:
 
     std::mt19937 rng_;
 };
-
-bool writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray structure(const Book& book) {
-    QByteArray out;
-    for (const auto& n : book) {
-        out += n->text + '\n';
-        for (const Subentry& s : n->subs)
-            out += ' ' + QByteArray::number(s.kind) + ':' + s.text + '\n';
-    }
-    return out;
-}
 
 // What every imported book must be: no name beyond its limits, subentries in
 // class order, only the kinds the import makes, no empty name.

@@ -84,10 +84,11 @@ int writeBook(BookResult& read, const QString& input, const QString& output) {
     if (!saved.ok)
         return fileFailure(files::pbfPath(output), saved.error);
     if (saved.adjusted > 0)
-        QTextStream(stderr) << "quorix-cli: " << files::pbfPath(output) << ": " << saved.adjusted
-                            << " text(s) held a CR, a Ctrl+Z or a leading control byte, or a "
-                               "kind the file cannot hold; they were stored with blanks or as "
-                               "unknown"
+        QTextStream(stderr) << "quorix-cli: " << files::pbfPath(output)
+                            << ": note: " << saved.adjusted
+                            << " text(s) or kind(s) adjusted to fit the file (CR, Ctrl+Z and a "
+                               "name's leading control byte became blanks, kinds the file "
+                               "cannot hold became unknown)"
                             << Qt::endl;
     QTextStream(stdout) << saved.status << Qt::endl;
     return 0;

@@ -2,11 +2,11 @@
 
 #include "model/Book.h"
 
+#include <QString>
+
 namespace quorix {
 class BookModel;
 }
-
-#include <QString>
 
 namespace quorix::files {
 

@@ -215,6 +215,15 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(readAll(path("names.pbf")),
                  crlf({"[QUORIX7-File]", "mail", "\"+1\"", "<No Name>"}));
+
+        // A name the file cannot hold as it is is stored adjusted, and said so.
+        QVERIFY(writeAll(path("tab.csv"), "\tTab;1\r\n"));
+        r = cli({"import-csv", "tab.csv", "-o", "tab.pbf"});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.err.startsWith("quorix-cli: tab.pbf: note: 1 text(s)"), r.err.constData());
+        QCOMPARE(readAll(path("tab.pbf")), crlf({"[QUORIX7-File]", " Tab",
+                                                 "\x02"
+                                                 "1"}));
     }
 
     void import9110WritesTheExample() {

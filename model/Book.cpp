@@ -163,16 +163,30 @@ QByteArray cuttonumber(const QByteArray& text) {
     return result;
 }
 
+namespace {
+
+// Control bytes would break the layout or drive a terminal; a person sees "?".
+void appendPrintable(QByteArray& out, const QByteArray& text) {
+    for (const char c : text)
+        out += (uchar(c) < 0x20 || c == 0x7f) ? '?' : c;
+}
+
+} // namespace
+
 QByteArray describeBook(const Book& book) {
     QByteArray out;
     for (const auto& n : book) {
-        out += n->text;
+        appendPrintable(out, n->text);
         out += '\n';
         for (const Subentry& s : n->subs) {
             out += "  ";
-            out += kindName(s.kind);
+            // Files may hold subentry kinds of no type (0, 1, 12..15): show the number.
+            if (s.kind >= KindGeneral && s.kind <= KindUnknown)
+                out += kindName(s.kind);
+            else
+                out += "Unknown (" + QByteArray::number(s.kind) + ')';
             out += ": ";
-            out += s.text;
+            appendPrintable(out, s.text);
             out += '\n';
         }
     }

@@ -143,7 +143,8 @@ private:
 QByteArray cuttonumber(const QByteArray& text);
 
 // The book as indented text for a person: each name, then its subentries
-// ("  Mobile: +491230"), one per line.
+// ("  Mobile: +491230"), one per line. A subentry kind of no type shows its
+// number ("  Unknown (12): x"); control bytes in texts show as "?".
 QByteArray describeBook(const Book& book);
 
 } // namespace quorix

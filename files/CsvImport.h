@@ -1,0 +1,54 @@
+#pragma once
+
+#include "FileResult.h"
+
+#include <QByteArrayList>
+
+namespace quorix::files {
+
+// The six settings of the CSV import. Columns and lines count from 1; the
+// dialog offers 1 to CsvSettingMax for each number.
+inline constexpr int CsvSettingMax = 100;
+struct CsvSettings {
+    int nameColumn = 1;   // column of the name
+    int firstColumn = 2;  // first entry column
+    int lastColumn = 7;   // last entry column; below firstColumn imports names only
+    int firstLine = 1;    // the lines before it are skipped (a header, say)
+    char separator = ';'; // one byte, any of 0..255
+    bool quotes = false;  // double quotes group a field and are dropped
+};
+
+// Field number column (1-based) of a line: the text after the (column-1)-th
+// separator and before the column-th one. With quotes on, a double quote
+// switches a quoted part on or off and never reaches a field, and a separator
+// inside a quoted part belongs to the field. Nothing is trimmed; a column beyond
+// the last field gives an empty text.
+QByteArray csvfield(const QByteArray& line, int column, char separator, bool quotes);
+
+// Every field of a line by the same rules, in one pass.
+QByteArrayList csvfields(const QByteArray& line, char separator, bool quotes);
+
+// The made-up line that shows which layout the settings expect: at least ten
+// fields, "Alex Example" in the name column, "+491230" in each entry column,
+// each field quoted when quotes are on and followed by the separator and a blank.
+// It never shows more than CsvSettingMax fields.
+QByteArray csvsample(const CsvSettings& settings);
+
+struct LineResult : FileResult {
+    QByteArray line;
+};
+
+// Line number lineNumber (1-based) of a file by the shared line rules, to show
+// beside the sample; an empty text when the file has fewer lines.
+LineResult csvprobe(const QString& path, int lineNumber = 1);
+
+// Reads a CSV file into a fresh book: from settings.firstLine on, one name per
+// line (an empty name becomes "<No Name>"), with one subentry per non-empty
+// field of the entry columns: General when the field holds only dialable
+// characters ("#*+0123456789pw"), else Note, its text as it stands. A name that
+// would get a sixth number or a third text goes on in a continuation name
+// "Base (2)", "Base (3)", ... Each name's subentries stand in class order.
+// Hand the result to adoptImportedBook.
+BookResult importcsv(const QString& path, const CsvSettings& settings);
+
+} // namespace quorix::files

@@ -1,0 +1,31 @@
+#include "Filling.h"
+
+#include "FileResult.h"
+
+namespace quorix::files {
+
+void Filling::startName(const QByteArray& text) {
+    base_ = text.isEmpty() ? QByteArray(NoName) : text;
+    current_ = &book_.addAtTop(base_);
+    counter_ = 1;
+}
+
+void Filling::makeRoom(int kind) {
+    const int sortClass = imageindex2sort(kind);
+    if (Book::getentrycount(*current_, sortClass) < classLimit(sortClass))
+        return;
+    Book::sortByClass(*current_);
+    ++counter_;
+    current_ = &book_.addAtTop(base_ + " (" + QByteArray::number(counter_) + ')');
+}
+
+void Filling::add(QByteArray text, int kind) {
+    Book::addSubentry(*current_, std::move(text), kind);
+}
+
+void Filling::finishName() {
+    if (current_)
+        Book::sortByClass(*current_);
+}
+
+} // namespace quorix::files

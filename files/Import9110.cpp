@@ -1,0 +1,110 @@
+#include "Import9110.h"
+
+#include "Filling.h"
+#include "LineReader.h"
+
+#include <QFile>
+
+namespace quorix::files {
+
+namespace {
+
+// Walks an export line by line; the line last read is the current line.
+class Walker {
+public:
+    explicit Walker(QIODevice& device) : in_(device) {}
+
+    bool atEnd() { return in_.atEnd(); }
+    // Reads the next line; at the end of the file the line becomes empty.
+    const QByteArray& read() {
+        gotLine_ = !in_.atEnd();
+        return line_ = in_.readLine();
+    }
+    const QByteArray& line() const { return line_; }
+    // False when the last read met the end of the file instead of a line.
+    bool gotLine() const { return gotLine_; }
+    bool is(const char* tag) const { return line_ == tag; }
+    // Reads on until the current line is the tag or the file ends.
+    void skipTo(const char* tag) {
+        while (!is(tag) && !atEnd())
+            read();
+    }
+    const LineReader& reader() const { return in_; }
+
+private:
+    LineReader in_;
+    QByteArray line_;
+    bool gotLine_ = false;
+};
+
+// The kind a field type gives, or -1 for a field that is not imported.
+int kindOf(const QByteArray& type) {
+    if (type == "Tel")
+        return KindGeneral;
+    if (type == "Fax")
+        return KindFax;
+    if (type == "Mail")
+        return KindEMail;
+    if (type == "Address")
+        return KindPostalAddress;
+    return -1;
+}
+
+// One record from its "[RECORD]" on: the Name field, then the other fields up
+// to "[RECORD-END]" or the end of the file.
+void readRecord(Walker& w, Filling& fill) {
+    w.skipTo("[RECORD]");
+    w.skipTo("[FIELD]");
+    if (w.read() != "Name")
+        return; // a record that does not start with its name is skipped
+    w.skipTo("[FIELD-DATA]");
+    w.read();
+    fill.startName(w.is("[FIELD-END]") ? QByteArray() : w.line());
+    while (!w.is("[RECORD-END]") && !w.atEnd()) {
+        if (w.read() != "[FIELD]")
+            continue;
+        int kind = kindOf(w.read());
+        if (kind < 0)
+            continue;
+        // Room is made before the data is looked at, so a field without data
+        // can still open a continuation name.
+        fill.makeRoom(kind);
+        w.skipTo("[FIELD-NAME]");
+        if (w.read() == "GSM/PCN" && kind == KindGeneral)
+            kind = KindMobile;
+        w.skipTo("[FIELD-DATA]");
+        // A file that ends before the data line adds nothing, not an empty text.
+        if (w.read() == "[FIELD-END]" || !w.gotLine())
+            continue;
+        fill.add(isNumberKind(kind) ? cuttonumber(w.line()) : w.line(), kind);
+    }
+    fill.finishName();
+}
+
+} // namespace
+
+BookResult import9110(const QString& path) {
+    BookResult r;
+    QFile file;
+    if (!openForReading(file, path, r))
+        return r;
+    Walker w(file);
+    const bool valid = w.read() == "[RECORD]";
+    if (readFailed(w.reader(), r))
+        return r;
+    if (!valid) {
+        r.error = QStringLiteral("Invalid format!");
+        return r;
+    }
+    Filling fill(r.book);
+    while (!w.atEnd())
+        readRecord(w, fill);
+    if (readFailed(w.reader(), r))
+        return r;
+    fill.finish();
+    r.ok = true;
+    r.status = QStringLiteral("Import finished.");
+    return r;
+}
+
+} // namespace quorix::files

@@ -1,0 +1,103 @@
+#include "LineReader.h"
+
+#include "FileResult.h"
+
+#include <QFile>
+
+#include <algorithm>
+
+namespace quorix::files {
+
+namespace {
+constexpr char CR = '\r';
+constexpr char LF = '\n';
+constexpr char CtrlZ = '\x1a';
+constexpr qint64 ChunkSize = 64 * 1024;
+} // namespace
+
+QString LineReader::errorString() const {
+    return device_.errorString();
+}
+
+void LineReader::finish() {
+    ended_ = true;
+    buffer_.clear();
+    pos_ = 0;
+}
+
+bool LineReader::fill() {
+    if (ended_)
+        return false;
+    buffer_.resize(ChunkSize);
+    const qint64 got = device_.read(buffer_.data(), ChunkSize);
+    if (got <= 0) {
+        failed_ = got < 0;
+        finish();
+        return false;
+    }
+    buffer_.resize(got);
+    pos_ = 0;
+    return true;
+}
+
+bool LineReader::atEnd() {
+    for (;;) {
+        if (pos_ == buffer_.size() && !fill())
+            return true;
+        if (pendingLf_) {
+            pendingLf_ = false;
+            if (buffer_.at(pos_) == LF) {
+                ++pos_;
+                continue;
+            }
+        }
+        if (buffer_.at(pos_) == CtrlZ) {
+            finish();
+            return true;
+        }
+        return false;
+    }
+}
+
+QByteArray LineReader::readLine() {
+    QByteArray line;
+    if (atEnd())
+        return line;
+    for (;;) {
+        const char* begin = buffer_.constData() + pos_;
+        const char* end = buffer_.constData() + buffer_.size();
+        const char* stop = std::find_if(begin, end, [](char c) { return c == CR || c == CtrlZ; });
+        line.append(begin, stop - begin);
+        if (stop != end) {
+            if (*stop == CR) {
+                pos_ = stop - buffer_.constData() + 1;
+                pendingLf_ = true;
+            } else {
+                finish();
+            }
+            return line;
+        }
+        pos_ = buffer_.size();
+        if (!fill())
+            return line;
+    }
+}
+
+bool openForReading(QFile& file, const QString& path, FileResult& result) {
+    result.path = fullPath(path);
+    file.setFileName(path);
+    if (file.open(QIODevice::ReadOnly))
+        return true;
+    result.error = file.errorString();
+    return false;
+}
+
+bool readFailed(const LineReader& in, BookResult& result) {
+    if (!in.failed())
+        return false;
+    result.error = in.errorString();
+    result.book.clear();
+    return true;
+}
+
+} // namespace quorix::files

@@ -5,6 +5,7 @@
 #include "link/FbusTransmitter.h"
 #include "link/Frame.h"
 
+#include "Answers.h"
 #include "LinkTestMain.h"
 #include "PtyPeer.h"
 
@@ -41,16 +42,6 @@ struct Listener : LinkListener {
         errors << caption + "|" + text;
     }
     void linkStarted(bool ok) override { started = ok; }
-};
-
-struct Answers : PhonebookAnswer {
-    QByteArrayList frames;
-    std::function<void()> then;
-    void phonebookanswer(const QByteArray& frame) override {
-        frames << frame;
-        if (then)
-            then();
-    }
 };
 
 // A running link on one end of a pty, the test at the other.

@@ -4,6 +4,7 @@
 #include "link/Frame.h"
 #include "link/Trace.h"
 
+#include "Answers.h"
 #include "LinkTestMain.h"
 
 #include <QRandomGenerator>
@@ -21,16 +22,6 @@ QByteArray fromPhone(quint8 type, const QByteArray& data, quint8 seq = 0x40,
                      Route route = FromPhone) {
     return buildframe(type, data, 1, seq, route);
 }
-
-struct Answers : PhonebookAnswer {
-    QByteArrayList frames;
-    std::function<void()> then;
-    void phonebookanswer(const QByteArray& frame) override {
-        frames << frame;
-        if (then)
-            then();
-    }
-};
 
 // A link whose port stays closed: what it receives is handled, what it would send
 // is traced only.
@@ -153,6 +144,16 @@ private Q_SLOTS:
         const QByteArray a = fromPhone(TypeMemory, hex("01"));
         r.receive(a + a);
         QCOMPARE(r.answers.frames.size(), 2);
+    }
+
+    void settingsChooseTheDevice() {
+        LinkSettings s;
+        QCOMPARE(s.cable, int(CableDLR3));
+        QCOMPARE(s.portDevice(), QByteArray("/dev/ttyS0"));
+        s.port = 2; // "COM 3"
+        QCOMPARE(s.portDevice(), QByteArray("/dev/ttyS2"));
+        s.device = "/dev/serial/by-id/usb-FTDI";
+        QCOMPARE(s.portDevice(), s.device);
     }
 
     // Random bytes, with good frames mixed in, never crash the receiver, never

@@ -241,6 +241,23 @@ private Q_SLOTS:
         QVERIFY(r.phone.readFor(100).isEmpty());
     }
 
+    // Bytes from the phone during the start-up wait find no transmitter yet: they
+    // are taken in, but nothing is written before the wake-up bytes.
+    void framesDuringTheStartUpWait() {
+        LinkRig r;
+        LinkSettings s;
+        s.device = r.phone.device();
+        r.link.fbusinit(s, &r.listener);
+        const QByteArray early = phoneFrame(TypeMemory, hex("011b0004"), 0x41);
+        QTest::qWait(100);
+        r.phone.write(early);
+        QTRY_COMPARE(r.answers.frames, QByteArrayList{early});
+        QVERIFY(r.link.starting());
+        QCOMPARE(r.phone.read(FbusLink::WakeBytes), QByteArray(FbusLink::WakeBytes, 0x55));
+        QCOMPARE(r.phone.read(LinkOpening.size()), LinkOpening);
+        QCOMPARE(r.listener.started, 1);
+    }
+
     void aPortThatCannotOpen() {
         PtyPeer unused;
         TCommPortDriver serial;

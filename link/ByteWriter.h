@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QByteArray>
+
+namespace quorix::link {
+
+// Where the transmitter writes its frames: the serial port, or a test's recorder.
+class ByteWriter {
+public:
+    virtual ~ByteWriter() = default;
+    // True when every byte was taken.
+    virtual bool SendString(const QByteArray& bytes) = 0;
+};
+
+} // namespace quorix::link

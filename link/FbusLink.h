@@ -1,0 +1,127 @@
+#pragma once
+
+#include "link/Clock.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace quorix::link {
+
+class TCommPortDriver;
+class Tfbustrx;
+
+enum Cable { CableDAU9P = 0, CableDLR3 = 1 };
+
+// What the connection dialog chooses and the configuration file keeps.
+struct LinkSettings {
+    int port = 0;          // 0..3: "COM 1" .. "COM 4"
+    int cable = CableDLR3; // Cable
+    QByteArray device;     // a device path; when set it is used instead of port
+
+    // The device the link opens.
+    QByteArray portDevice() const;
+};
+
+// What a link start tells the person at the other end: the GUI puts these in its
+// status bar and message boxes, the CLI on the terminal.
+class LinkListener {
+public:
+    virtual ~LinkListener() = default;
+    virtual void showStatus(const QByteArray& text) = 0;
+    // A message box: caption and text; line breaks in text are single CRs.
+    virtual void showError(const QByteArray& caption, const QByteArray& text) = 0;
+    // The start-up is over: true when the link runs.
+    virtual void linkStarted(bool ok) = 0;
+};
+
+// Where the phonebook transfer takes over: every accepted frame of type 0x03
+// from the phone, whole from start byte to checksum.
+class PhonebookAnswer {
+public:
+    virtual ~PhonebookAnswer() = default;
+    virtual void phonebookanswer(const QByteArray& frame) = 0;
+};
+
+// One FBUS link over a serial port: link start-up, building and queueing frames,
+// the transmit thread, and the receiver that cuts, checks, acknowledges and
+// dispatches the phone's frames. Lives on the thread that owns the port; its
+// receive handling runs there, inside the port's poll.
+class FbusLink : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int WakeBytes = 130;     // 0x55 bytes that wake the phone's FBUS
+    static constexpr int StartDelayMs = 1000; // after opening, before the wake-up bytes
+
+    explicit FbusLink(TCommPortDriver& serial, Clock& clock = systemClock(),
+                      QObject* parent = nullptr);
+    ~FbusLink() override;
+
+    // Starts the link and reports through the listener, which must outlive the
+    // start-up: the status texts, the failure message, and at the end
+    // linkStarted(). The wait after opening the port is a timer, so events go on
+    // meanwhile. A start already under way is abandoned.
+    void fbusinit(const LinkSettings& settings, LinkListener* listener);
+    bool starting() const;
+
+    // Ends the link: abandons a start, ends the transmit thread and closes the port.
+    void closelink();
+
+    // Builds, traces and queues one frame to the phone; false when data is too long
+    // for one frame (nothing is sent then).
+    bool sendframe(quint8 type, const QByteArray& data, quint8 fragment, bool followon);
+    // Queues the acknowledgement of a frame received from the phone.
+    void sendack(const QByteArray& received);
+    // Hands a finished frame to the transmitter; dropped when no link is open.
+    void queueframe(const QByteArray& frame);
+
+    // The port's receive event.
+    void SerialReceiveData(TCommPortDriver* sender, const char* data, quint32 size);
+    void collectframes(const QByteArray& bytes);
+    void parseframe(const QByteArray& frame);
+
+    const QByteArray& rxbuffer() const { return rxbuffer_; }
+    // Tick count of the latest received bytes (0 until some arrive).
+    quint32 lastrxtime() const { return lastrxtime_; }
+    quint8 txseq() const { return txseq_; }
+    Tfbustrx* transmitter() const { return trx_.get(); }
+    TCommPortDriver& serial() const { return serial_; }
+    Clock& clock() const { return clock_; }
+
+    // Tracing (the Debug checkbox): records go to the log as they happen.
+    void setTracing(bool dodebug) { dodebug_ = dodebug; }
+    bool tracing() const { return dodebug_; }
+    void setTraceLog(std::function<void(const QByteArray& entry)> log) { log_ = std::move(log); }
+
+    void setPhonebookAnswer(PhonebookAnswer* handler) { phonebook_ = handler; }
+    // Sees every accepted frame of the phone after it was handled, acknowledgements
+    // included; for callers that wait for a particular answer.
+    void setFrameObserver(std::function<void(const QByteArray& frame)> observer) {
+        observer_ = std::move(observer);
+    }
+
+private:
+    void traceframe(const QByteArray& frame);
+    void finishStart();
+
+    TCommPortDriver& serial_;
+    Clock& clock_;
+    std::unique_ptr<Tfbustrx> trx_;
+    QTimer startTimer_;
+    LinkListener* listener_ = nullptr;
+
+    quint8 txseq_ = 1;
+    int txwindow_ = 1;
+    QByteArray rxbuffer_;
+    quint32 lastrxtime_ = 0;
+
+    bool dodebug_ = false;
+    std::function<void(const QByteArray&)> log_;
+    PhonebookAnswer* phonebook_ = nullptr;
+    std::function<void(const QByteArray&)> observer_;
+};
+
+} // namespace quorix::link

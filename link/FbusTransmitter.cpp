@@ -1,0 +1,184 @@
+#include "link/FbusTransmitter.h"
+
+#include "link/ByteWriter.h"
+#include "link/Frame.h"
+
+namespace quorix::link {
+
+Tfbustrx::Tfbustrx(ByteWriter& port, Clock& clock) : port_(port), clock_(clock) {
+    ResetQueue();
+    thread_ = std::thread([this] { Execute(); });
+}
+
+Tfbustrx::~Tfbustrx() {
+    Terminate();
+    WaitFor();
+}
+
+void Tfbustrx::ResetQueue() {
+    std::lock_guard g(m_);
+    txqueue_.clear();
+    acktable_ = {};
+}
+
+bool Tfbustrx::PutFrame(const QByteArray& frame) {
+    std::lock_guard g(m_);
+    // Counting frames rather than ring positions keeps room for the frames the
+    // thread puts back in front, so a repetition never loses the queue behind it.
+    if (int(txqueue_.size()) >= MaxQueued)
+        return false;
+    txqueue_.push_back(frame);
+    return true;
+}
+
+void Tfbustrx::SetEvent() {
+    std::lock_guard g(m_);
+    txevent_ = true;
+    cv_.notify_all();
+}
+
+void Tfbustrx::AckSlot(int seq) {
+    std::lock_guard g(m_);
+    if (seq < 0 || seq >= int(acktable_.size()))
+        return;
+    acktable_[size_t(seq)].awaiting = false;
+    ++ackCount_;
+    cv_.notify_all();
+}
+
+void Tfbustrx::setTxwindow(int frames) {
+    std::lock_guard g(m_);
+    txwindow_ = frames;
+    ++ackCount_;
+    cv_.notify_all();
+}
+
+void Tfbustrx::Terminate() {
+    std::lock_guard g(m_);
+    terminate_ = true;
+    cv_.notify_all();
+}
+
+int Tfbustrx::WaitFor() {
+    if (thread_.joinable())
+        thread_.join();
+    return exitCode_;
+}
+
+int Tfbustrx::queued() const {
+    std::lock_guard g(m_);
+    return int(txqueue_.size());
+}
+
+int Tfbustrx::awaitingAck() const {
+    std::lock_guard g(m_);
+    int n = 0;
+    for (const AckEntry& e : acktable_)
+        n += e.awaiting;
+    return n;
+}
+
+bool Tfbustrx::TransmitNext(QByteArray& out) {
+    const QByteArray& f = txqueue_.front();
+    if (isAck(f)) {
+        out = f;
+        txqueue_.pop_front();
+        return true;
+    }
+    AckEntry& e = acktable_[size_t(sequenceNumber(f))];
+    ++e.attempts;
+    if (e.attempts > 3) {
+        // Every second repetition frees the slot; the frame goes out next pass.
+        e.awaiting = false;
+        e.attempts = 0;
+        return false;
+    }
+    if (e.awaiting) // the frame sent earlier with this number is still unanswered
+        return false;
+    e.frame = f;
+    e.awaiting = true;
+    e.sentTime = clock_.now();
+    ++e.attempts;
+    out = f;
+    txqueue_.pop_front();
+    return true;
+}
+
+// Writes without the lock: a write may take up to the port's output time-out, and
+// the owner's thread must not wait that long to queue a frame or note an
+// acknowledgement.
+void Tfbustrx::write(std::unique_lock<std::mutex>& lock, const QByteArray& frame) {
+    lock.unlock();
+    port_.SendString(frame); // a frame that did not get through is not acknowledged
+    lock.lock();
+}
+
+void Tfbustrx::Execute() {
+    std::unique_lock lock(m_);
+    auto eventOrEnd = [this] { return txevent_ || terminate_; };
+    while (!terminate_) {
+        if (txqueue_.empty()) {
+            clock_.waitFor(lock, cv_, IdleSliceMs, eventOrEnd);
+            txevent_ = false;
+            continue;
+        }
+        QByteArray out;
+        if (isAck(txqueue_.front())) {
+            if (TransmitNext(out))
+                write(lock, out);
+            continue;
+        }
+
+        const quint32 now = clock_.now();
+        int pending = 0;
+        int overdue = -1;
+        quint32 oldest = 0;
+        quint32 nextDue = RepeatAfterMs + 1; // how soon a frame becomes overdue
+        for (int s = 0; s < int(acktable_.size()); ++s) {
+            const AckEntry& e = acktable_[size_t(s)];
+            if (!e.awaiting)
+                continue;
+            ++pending;
+            const quint32 age = now - e.sentTime;
+            if (age > RepeatAfterMs && age > oldest) {
+                overdue = s;
+                oldest = age;
+            }
+            if (age <= RepeatAfterMs)
+                nextDue = std::min(nextDue, RepeatAfterMs + 1 - age);
+        }
+
+        if (overdue >= 0) {
+            // The unacknowledged frame goes out again ahead of everything queued.
+            AckEntry& e = acktable_[size_t(overdue)];
+            txqueue_.push_front(e.frame);
+            e.awaiting = false;
+            if (TransmitNext(out))
+                write(lock, out);
+        } else if (pending > txwindow_) {
+            // Held back by the window: nothing can change before an acknowledgement
+            // arrives or the oldest frame becomes overdue, so sleep until then.
+            const unsigned acks = ackCount_;
+            clock_.waitFor(lock, cv_, nextDue,
+                           [this, acks] { return ackCount_ != acks || terminate_; });
+        } else {
+            if (pending > 0) {
+                clock_.waitFor(lock, cv_, PerPendingMs * quint32(pending), eventOrEnd);
+                txevent_ = false;
+            }
+            if (!txqueue_.empty() && TransmitNext(out))
+                write(lock, out);
+        }
+    }
+
+    // Ending: answer what the phone sent last, drop the rest.
+    std::deque<QByteArray> left;
+    left.swap(txqueue_);
+    for (const QByteArray& f : left) {
+        if (isAck(f))
+            write(lock, f);
+    }
+    exitCode_ = ExitCode;
+}
+
+} // namespace quorix::link

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "link/Clock.h"
+
+#include <QByteArray>
+
+#include <array>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace quorix::link {
+
+class ByteWriter;
+
+// The transmit thread. Takes finished frames from its queue and writes them,
+// holding a frame back while more than txwindow earlier frames await the phone's
+// acknowledgement, and writing an unacknowledged frame again once it has waited
+// more than a second while another frame waits to go out. Acknowledgements go
+// out at once.
+//
+// PutFrame, SetEvent, AckSlot and setTxwindow are for the owner's thread; all
+// state the two threads share sits behind one mutex.
+class Tfbustrx {
+public:
+    static constexpr int QueueSlots = 50;
+    static constexpr int MaxQueued = 48; // frames waiting; one more is lost
+    static constexpr quint32 RepeatAfterMs = 1000;
+    static constexpr quint32 IdleSliceMs = 500;
+    static constexpr quint32 PerPendingMs = 10; // pause before the next frame, per frame awaited
+    static constexpr int ExitCode = 42;
+
+    // Resets the queue and starts the thread.
+    explicit Tfbustrx(ByteWriter& port, Clock& clock = systemClock());
+    // Terminates the thread and waits for it.
+    ~Tfbustrx();
+    Tfbustrx(const Tfbustrx&) = delete;
+    Tfbustrx& operator=(const Tfbustrx&) = delete;
+
+    // Puts a finished frame at the end of the queue; false when the queue is full
+    // and the frame is lost.
+    bool PutFrame(const QByteArray& frame);
+    // txevent: tells the thread a frame was queued.
+    void SetEvent();
+    // The phone acknowledged sequence number seq (0..7).
+    void AckSlot(int seq);
+    void setTxwindow(int frames);
+
+    // Asks the thread to end: noticed within one idle slice, or at the end of the
+    // pass. Acknowledgements still queued are written first, so the phone's last
+    // frames do not go unanswered; other frames are dropped.
+    void Terminate();
+    // Waits for the thread to end; gives its exit code (ExitCode).
+    int WaitFor();
+
+    // What the queue and the table hold, for tests and the virtual phone's checks.
+    int queued() const;
+    int awaitingAck() const;
+
+private:
+    struct AckEntry {
+        bool awaiting = false; // the phone has not acknowledged the frame yet
+        quint32 sentTime = 0;
+        int attempts = 0;
+        QByteArray frame;
+    };
+
+    void Execute();
+    void ResetQueue();
+    // On the head of the queue: gives the frame to write now, if any.
+    bool TransmitNext(QByteArray& out);
+    void write(std::unique_lock<std::mutex>& lock, const QByteArray& frame);
+
+    ByteWriter& port_;
+    Clock& clock_;
+
+    mutable std::mutex m_;
+    std::condition_variable cv_;
+    bool txevent_ = false;
+    bool terminate_ = false;
+    unsigned ackCount_ = 0; // moves with every AckSlot and window change
+    std::deque<QByteArray> txqueue_;
+    std::array<AckEntry, 8> acktable_;
+    int txwindow_ = 1;
+    int exitCode_ = 0;
+
+    std::thread thread_;
+};
+
+} // namespace quorix::link

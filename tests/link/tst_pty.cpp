@@ -1,0 +1,295 @@
+// The serial driver and the whole link over real pseudo-terminals, with the test
+// playing the phone at the far end.
+#include "link/CommPortDriver.h"
+#include "link/FbusLink.h"
+#include "link/FbusTransmitter.h"
+#include "link/Frame.h"
+
+#include "Answers.h"
+#include "LinkTestMain.h"
+#include "PtyPeer.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <fcntl.h>
+#include <termios.h>
+
+using namespace quorix::link;
+
+namespace {
+
+QByteArray hex(const char* text) {
+    return QByteArray::fromHex(text);
+}
+
+const QByteArray LinkOpening = hex("1e002a0400060001000101413543");
+
+QByteArray phoneFrame(quint8 type, const QByteArray& data, quint8 seqbyte) {
+    return buildframe(type, data, 1, seqbyte, FromPhone);
+}
+
+QByteArray phoneAckOf(const QByteArray& ours) {
+    return buildack(ours, FromPhone);
+}
+
+struct Listener : LinkListener {
+    QByteArrayList statuses;
+    QByteArrayList errors;
+    int started = -1; // -1 not yet, 0 failed, 1 running
+    void showStatus(const QByteArray& text) override { statuses << text; }
+    void showError(const QByteArray& caption, const QByteArray& text) override {
+        errors << caption + "|" + text;
+    }
+    void linkStarted(bool ok) override { started = ok; }
+};
+
+// A running link on one end of a pty, the test at the other.
+struct LinkRig {
+    PtyPeer phone;
+    TCommPortDriver serial;
+    FbusLink link{serial};
+    Listener listener;
+    Answers answers;
+    QByteArrayList log;
+
+    LinkRig() {
+        link.setPhonebookAnswer(&answers);
+        link.setTracing(true);
+        link.setTraceLog([this](const QByteArray& e) { log << e; });
+    }
+    // Starts the link and takes the wake-up bytes and the opening frame off the line.
+    bool start(int cable = CableDLR3) {
+        LinkSettings s;
+        s.cable = cable;
+        s.device = phone.device();
+        link.fbusinit(s, &listener);
+        if (phone.read(FbusLink::WakeBytes) != QByteArray(FbusLink::WakeBytes, 0x55))
+            return false;
+        return phone.read(LinkOpening.size()) == LinkOpening && listener.started == 1;
+    }
+};
+
+} // namespace
+
+class TestPty : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { QVERIFY(PtyPeer().ok()); }
+
+    void lineSettings() {
+        PtyPeer far;
+        TCommPortDriver d;
+        d.setPortName(far.device());
+        d.setBaudRateValue(115200);
+        d.setHwFlow(TCommPortDriver::hfNONE);
+        QVERIFY2(d.Connect(), d.errorString());
+        // A pty master reports its slave's settings: 115200 8N1, raw, no flow control.
+        termios t{};
+        QCOMPARE(tcgetattr(far.fd(), &t), 0);
+        QCOMPARE(cfgetospeed(&t), speed_t(B115200));
+        QCOMPARE(t.c_cflag & CSIZE, tcflag_t(CS8));
+        QCOMPARE(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
+        QCOMPARE(t.c_iflag & (IXON | IXOFF | ICRNL), tcflag_t(0));
+        QCOMPARE(t.c_lflag & (ICANON | ECHO | ISIG), tcflag_t(0));
+        // A change while open takes effect at once.
+        d.setStopBits(TCommPortDriver::sb2BITS);
+        QCOMPARE(tcgetattr(far.fd(), &t), 0);
+        QCOMPARE(t.c_cflag & CSTOPB, tcflag_t(CSTOPB));
+        // No modem lines on a pty: the calls are ignored and the port stays usable.
+        d.SetDTR(true);
+        d.SetRTS(false);
+        QCOMPARE(d.LineStatus(), 0u);
+        QVERIFY(d.Connected());
+    }
+
+    void everyByteValuePassesBothWays() {
+        PtyPeer far;
+        TCommPortDriver d;
+        d.setPortName(far.device());
+        QByteArray received;
+        d.OnReceiveData = [&](TCommPortDriver* sender, const char* data, quint32 size) {
+            QCOMPARE(sender, &d);
+            received.append(data, size);
+        };
+        QVERIFY(d.Connect());
+        QByteArray all;
+        for (int i = 0; i < 256; ++i)
+            all.append(char(i));
+        QVERIFY(d.SendString(all));
+        QCOMPARE(far.read(256), all);
+        far.write(all);
+        QTRY_COMPARE(received, all);
+    }
+
+    void connectWhenOpenKeepsThePort() {
+        PtyPeer far;
+        TCommPortDriver d;
+        d.setPortName(far.device());
+        QByteArray received;
+        d.OnReceiveData = [&](TCommPortDriver*, const char* data, quint32 size) {
+            received.append(data, size);
+        };
+        d.setPollingDelay(60000);
+        QVERIFY(d.Connect());
+        far.write("waiting");
+        QTest::qWait(50);
+        // Reopening would have purged the waiting bytes.
+        QVERIFY(d.Connect());
+        d.setPort(TCommPortDriver::pnCOM1); // ignored while open
+        d.setPortName("/dev/null");
+        QCOMPARE(d.PortName(), far.device());
+        d.setPollingDelay(5);
+        QTRY_COMPARE(received, QByteArray("waiting"));
+    }
+
+    void onePollDeliversAtMostTheBufferSize() {
+        PtyPeer far;
+        TCommPortDriver d;
+        d.setPortName(far.device());
+        d.setInBufSize(100); // becomes 128
+        QList<quint32> sizes;
+        d.OnReceiveData = [&](TCommPortDriver*, const char*, quint32 size) { sizes << size; };
+        d.setPollingDelay(60000);
+        QVERIFY(d.Connect());
+        far.write(QByteArray(300, 'z'));
+        QTest::qWait(50);
+        d.setPollingDelay(5);
+        QTRY_COMPARE(sizes, (QList<quint32>{128, 128, 44}));
+    }
+
+    void aPortIsOpenedByOneOnly() {
+        PtyPeer far;
+        TCommPortDriver first;
+        TCommPortDriver second;
+        first.setPortName(far.device());
+        second.setPortName(far.device());
+        QVERIFY(first.Connect());
+        QVERIFY(!second.Connect());
+        QVERIFY(!second.Connected());
+        QVERIFY(!second.errorString().isEmpty());
+        first.Disconnect();
+        QVERIFY(!first.Connected());
+        QVERIFY(second.Connect());
+    }
+
+    void linkStartUpAndStatusExchange() {
+        LinkRig r;
+        QVERIFY(r.start(CableDAU9P));
+        QCOMPARE(r.listener.statuses, QByteArrayList{"Opening serial port..."});
+        QVERIFY(r.listener.errors.isEmpty());
+        QVERIFY(r.log.first().contains("GET PHONE STATUS"));
+
+        // The phone acknowledges our frame and answers with its status.
+        const QByteArray status = phoneFrame(TypeStatus, hex("0000000001000001"), 0x43);
+        r.phone.write(phoneAckOf(LinkOpening) + status);
+        QCOMPARE(r.phone.read(10), buildack(status));
+        QTRY_COMPARE(r.link.transmitter()->awaitingAck(), 0);
+        QVERIFY(r.log.last().contains("subtype        : REGISTERED - CHARGER CONN."));
+        QVERIFY(r.answers.frames.isEmpty());
+
+        // A phonebook request goes out and its answer reaches the transfer.
+        QVERIFY(r.link.sendframe(TypeMemory, hex("0001000302050147114b"), 1, false));
+        const QByteArray request = r.phone.read(20);
+        QCOMPARE(request.size(), 20);
+        QCOMPARE(sequenceByte(request), quint8(0x42));
+        const QByteArray answer = phoneFrame(TypeMemory, hex("011b0004"), 0x44);
+        r.phone.write(phoneAckOf(request) + answer);
+        QCOMPARE(r.phone.read(10), buildack(answer));
+        QTRY_COMPARE(r.answers.frames, QByteArrayList{answer});
+        r.link.closelink();
+        QVERIFY(!r.serial.Connected());
+        QVERIFY(!r.link.transmitter());
+    }
+
+    void everyLinkOpensWithSequenceOne() {
+        LinkRig r;
+        QVERIFY(r.start());
+        for (int i = 0; i < 3; ++i)
+            r.link.sendframe(TypeMemory, hex("00"), 1, false);
+        // One goes out; the window holds the others until the link closes.
+        QCOMPARE(sequenceByte(r.phone.read(12)), quint8(0x42));
+        r.link.closelink();
+        QVERIFY(r.start()); // the opening frame is byte for byte the same again
+    }
+
+    void receivedFramesAreAcknowledged() {
+        LinkRig r;
+        QVERIFY(r.start());
+        const QByteArray a = phoneFrame(TypeMemory, hex("01"), 0x45);
+        QByteArray bad = phoneFrame(TypeMemory, hex("02"), 0x46);
+        bad[6] = 0x03;
+        const QByteArray elsewhere = buildframe(TypeMemory, hex("03"), 1, 0x47, Route{0x10, 0});
+        const QByteArray other = phoneFrame(0x0a, hex("00"), 0x40);
+        // Each frame once, a repeated frame again, bad and foreign frames not, and
+        // the phone's acknowledgement never.
+        r.phone.write(a + bad + elsewhere + a + phoneAckOf(LinkOpening) + other);
+        const QByteArray acks = buildack(a) + buildack(a) + buildack(other);
+        QCOMPARE(r.phone.read(int(acks.size())), acks);
+        QVERIFY(r.phone.readFor(200).isEmpty());
+        QCOMPARE(r.answers.frames, (QByteArrayList{a, a}));
+    }
+
+    void closingRightAfterAFrameStillAnswersIt() {
+        LinkRig r;
+        QVERIFY(r.start());
+        r.answers.then = [&] { r.link.closelink(); };
+        const QByteArray last = phoneFrame(TypeMemory, hex("011b0008"), 0x41);
+        r.phone.write(last);
+        QTRY_VERIFY(!r.serial.Connected());
+        QCOMPARE(r.phone.read(10), buildack(last));
+        QVERIFY(r.phone.readFor(100).isEmpty());
+    }
+
+    // Bytes from the phone during the start-up wait find no transmitter yet: they
+    // are taken in, but nothing is written before the wake-up bytes.
+    void framesDuringTheStartUpWait() {
+        LinkRig r;
+        LinkSettings s;
+        s.device = r.phone.device();
+        r.link.fbusinit(s, &r.listener);
+        const QByteArray early = phoneFrame(TypeMemory, hex("011b0004"), 0x41);
+        QTest::qWait(100);
+        r.phone.write(early);
+        QTRY_COMPARE(r.answers.frames, QByteArrayList{early});
+        QVERIFY(r.link.starting());
+        QCOMPARE(r.phone.read(FbusLink::WakeBytes), QByteArray(FbusLink::WakeBytes, 0x55));
+        QCOMPARE(r.phone.read(LinkOpening.size()), LinkOpening);
+        QCOMPARE(r.listener.started, 1);
+    }
+
+    void aPortThatCannotOpen() {
+        PtyPeer unused;
+        TCommPortDriver serial;
+        FbusLink link(serial);
+        Listener listener;
+        LinkSettings s;
+        s.device = "/nonexistent/ttyQ7";
+        QElapsedTimer t;
+        t.start();
+        link.fbusinit(s, &listener);
+        QVERIFY(link.starting());
+        QTRY_COMPARE(listener.started, 0);
+        QVERIFY(t.elapsed() >= FbusLink::StartDelayMs - 50);
+        QCOMPARE(listener.errors,
+                 QByteArrayList{"Error|Could not open serial port!\rPlease check configuration!"});
+        QCOMPARE(listener.statuses,
+                 (QByteArrayList{"Opening serial port...", "Error opening serial port!"}));
+        QVERIFY(!link.transmitter());
+    }
+
+    void closingDuringTheStartAbandonsIt() {
+        LinkRig r;
+        LinkSettings s;
+        s.device = r.phone.device();
+        r.link.fbusinit(s, &r.listener);
+        r.link.closelink();
+        QTest::qWait(FbusLink::StartDelayMs + 200);
+        QCOMPARE(r.listener.started, -1);
+        QVERIFY(r.phone.readFor(50).isEmpty());
+        QVERIFY(!r.serial.Connected());
+    }
+};
+LINKTEST(TestPty)
+
+#include "tst_pty.moc"

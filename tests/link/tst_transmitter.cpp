@@ -1,0 +1,253 @@
+#include "link/ByteWriter.h"
+#include "link/Clock.h"
+#include "link/FbusTransmitter.h"
+#include "link/Frame.h"
+
+#include "LinkTestMain.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <mutex>
+#include <vector>
+
+using namespace quorix::link;
+
+namespace {
+
+// Records what the transmitter writes, with the clock's time of each write.
+class Recorder : public ByteWriter {
+public:
+    explicit Recorder(Clock& clock) : clock_(clock) {}
+    bool SendString(const QByteArray& bytes) override {
+        std::lock_guard g(m_);
+        writes_.push_back({bytes, clock_.now()});
+        return true;
+    }
+    struct Write {
+        QByteArray frame;
+        quint32 time;
+    };
+    std::vector<Write> writes() const {
+        std::lock_guard g(m_);
+        return writes_;
+    }
+    // The frames written, by their sequence number, as "1,2,1" ("a3" for the
+    // acknowledgement of sequence number 3).
+    QByteArray order() const {
+        QByteArrayList out;
+        for (const Write& w : writes()) {
+            out << (isAck(w.frame) ? "a" + QByteArray::number(frameByte(w.frame, 7))
+                                   : QByteArray::number(sequenceNumber(w.frame)));
+        }
+        return out.join(',');
+    }
+
+private:
+    Clock& clock_;
+    mutable std::mutex m_;
+    std::vector<Write> writes_;
+};
+
+QByteArray frame(int seq) {
+    return buildframe(TypeMemory, "req", 1, sequencebyte(seq, false));
+}
+QByteArray ackOf(int seq) {
+    return buildack(buildframe(TypeMemory, "x", 1, sequencebyte(seq, false), FromPhone));
+}
+
+// One transmitter on a clock the test moves; every step waits until the thread
+// has done all it can before the clock moves again.
+struct Rig {
+    ManualClock clock;
+    Recorder port{clock};
+    Tfbustrx trx{port, clock};
+
+    void put(const QByteArray& f) {
+        QVERIFY(trx.PutFrame(f));
+        trx.SetEvent();
+        settle();
+    }
+    void advance(quint32 ms) {
+        clock.advance(ms);
+        settle();
+    }
+    void advanceTo(quint32 t) { advance(t - clock.now()); }
+    void ack(int seq) {
+        trx.AckSlot(seq);
+        settle();
+    }
+    void settle() { QVERIFY(clock.settle()); }
+};
+
+} // namespace
+
+class TestTransmitter : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void framesGoOutInOrderWithTenMsPerAwaitedFrame() {
+        Rig r;
+        const quint32 t0 = r.clock.now();
+        r.put(frame(1));
+        QCOMPARE(r.port.order(), QByteArray("1"));
+        QCOMPARE(r.port.writes()[0].time, t0); // nothing awaited: at once
+        r.put(frame(2));
+        QCOMPARE(r.port.order(), QByteArray("1")); // one frame awaited: 10 ms first
+        r.advance(9);
+        QCOMPARE(r.port.order(), QByteArray("1"));
+        r.advance(1);
+        QCOMPARE(r.port.order(), QByteArray("1,2"));
+        QCOMPARE(r.port.writes()[1].time, t0 + 10);
+        QCOMPARE(r.trx.awaitingAck(), 2);
+    }
+
+    void windowOfOneHoldsTheThirdFrame() {
+        Rig r;
+        r.put(frame(1));
+        r.put(frame(2));
+        r.advance(10);
+        r.put(frame(3));
+        r.advance(500);
+        QCOMPARE(r.port.order(), QByteArray("1,2"));
+        QCOMPARE(r.trx.queued(), 1);
+        // The acknowledgement of the first lets the third go, 10 ms later.
+        r.ack(1);
+        QCOMPARE(r.port.order(), QByteArray("1,2"));
+        r.advance(10);
+        QCOMPARE(r.port.order(), QByteArray("1,2,3"));
+        QCOMPARE(r.trx.queued(), 0);
+    }
+
+    void overdueFramesRepeatWhileAFurtherFrameWaits() {
+        Rig r;
+        const quint32 t0 = r.clock.now();
+        r.put(frame(1));
+        r.put(frame(2));
+        r.advance(10);
+        r.put(frame(3));
+        // Written again once more than 1000 ms old, each ahead of the waiting third.
+        r.advanceTo(t0 + 1000);
+        QCOMPARE(r.port.order(), QByteArray("1,2"));
+        r.advanceTo(t0 + 1001);
+        QCOMPARE(r.port.order(), QByteArray("1,2,1"));
+        r.advanceTo(t0 + 1011);
+        QCOMPARE(r.port.order(), QByteArray("1,2,1,2"));
+        // And about every second after that, as long as nothing is acknowledged.
+        for (int step = 0; step < 600; ++step)
+            r.advance(5);
+        const auto writes = r.port.writes();
+        QCOMPARE(r.port.order(), QByteArray("1,2,1,2,1,2,1,2"));
+        for (size_t i = 0; i + 2 < writes.size(); ++i) {
+            const quint32 gap = writes[i + 2].time - writes[i].time;
+            QVERIFY2(gap > 1000 && gap <= 1100, QByteArray::number(gap));
+        }
+        QCOMPARE(r.trx.queued(), 1);
+        // Once both are acknowledged the third goes out and nothing repeats.
+        r.ack(1);
+        r.ack(2);
+        r.advance(10);
+        QCOMPARE(r.port.order().right(2), QByteArray(",3"));
+        const size_t count = r.port.writes().size();
+        r.advance(5000);
+        QCOMPARE(r.port.writes().size(), count);
+    }
+
+    void anUnansweredFrameAloneIsWrittenOnce() {
+        Rig r;
+        r.put(frame(1));
+        for (int i = 0; i < 10; ++i)
+            r.advance(1000);
+        QCOMPARE(r.port.order(), QByteArray("1"));
+        QCOMPARE(r.trx.awaitingAck(), 1);
+    }
+
+    void anOverdueFrameGoesAheadOfALaterOne() {
+        Rig r;
+        r.put(frame(1));
+        r.advance(1500);
+        r.put(frame(2));
+        QCOMPARE(r.port.order(), QByteArray("1,1"));
+        r.advance(10);
+        QCOMPARE(r.port.order(), QByteArray("1,1,2"));
+    }
+
+    void acknowledgementsGoFirst() {
+        Rig r;
+        r.put(frame(1));
+        r.put(frame(2));
+        r.advance(10);
+        r.put(frame(3)); // held back by the window
+        r.put(ackOf(5));
+        // Behind the held frame it waits; but once at the head it goes at once.
+        QCOMPARE(r.port.order(), QByteArray("1,2"));
+        Rig q;
+        q.put(frame(1));
+        q.put(frame(2));
+        q.advance(10);
+        q.put(ackOf(5)); // nothing queued before it: out at once, two frames awaited
+        QCOMPARE(q.port.order(), QByteArray("1,2,a5"));
+        QCOMPARE(q.trx.awaitingAck(), 2);
+    }
+
+    void acknowledgementsOfOtherNumbersChangeNothing() {
+        Rig r;
+        r.put(frame(1));
+        r.put(frame(2));
+        r.advance(10);
+        r.put(frame(3));
+        r.ack(6);
+        r.ack(-1);
+        r.ack(8);
+        r.advance(100);
+        QCOMPARE(r.port.order(), QByteArray("1,2"));
+        QCOMPARE(r.trx.awaitingAck(), 2);
+    }
+
+    void aFullQueueLosesFurtherFrames() {
+        Rig r;
+        r.put(frame(1));
+        r.put(frame(2));
+        r.advance(10);
+        for (int i = 0; i < Tfbustrx::MaxQueued; ++i)
+            QVERIFY(r.trx.PutFrame(frame(3 + i)));
+        QVERIFY(!r.trx.PutFrame(frame(0)));
+        QCOMPARE(r.trx.queued(), Tfbustrx::MaxQueued);
+        // Repeating an overdue frame in front of a full queue keeps the queue whole.
+        r.trx.SetEvent();
+        r.advance(1001);
+        r.advance(10);
+        QCOMPARE(r.port.order(), QByteArray("1,2,1,2"));
+        QCOMPARE(r.trx.queued(), Tfbustrx::MaxQueued);
+        r.advance(1001); // the slot of 1 is freed now; 1 goes out on the next pass
+        r.advance(10);
+        r.advance(10);
+        QCOMPARE(r.trx.queued(), Tfbustrx::MaxQueued);
+    }
+
+    void endingAnswersThePhoneAndDropsTheRest() {
+        ManualClock clock;
+        Recorder port(clock);
+        auto trx = std::make_unique<Tfbustrx>(port, clock);
+        QVERIFY(clock.settle());
+        // Queued without waking the thread: still there when it is told to end.
+        QVERIFY(trx->PutFrame(frame(1)));
+        QVERIFY(trx->PutFrame(ackOf(4)));
+        trx->Terminate();
+        QCOMPARE(trx->WaitFor(), Tfbustrx::ExitCode);
+        QCOMPARE(port.order(), QByteArray("a4"));
+        trx.reset();
+    }
+
+    void endsPromptlyWhenIdle() {
+        Recorder port(systemClock());
+        Tfbustrx trx(port);
+        QElapsedTimer t;
+        t.start();
+        trx.Terminate();
+        QCOMPARE(trx.WaitFor(), Tfbustrx::ExitCode);
+        QVERIFY(t.elapsed() < Tfbustrx::IdleSliceMs);
+    }
+};
+LINKTEST(TestTransmitter)
+
+#include "tst_transmitter.moc"

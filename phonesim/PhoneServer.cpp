@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -31,6 +32,10 @@ PhoneServer::PhoneServer(PhoneMemory memory, PhoneSettings settings, QObject* pa
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &PhoneServer::service);
+    // The program reads its port every 50 ms; a second without reading means no one
+    // is there.
+    readerCheck_.setInterval(1000);
+    connect(&readerCheck_, &QTimer::timeout, this, &PhoneServer::dropUnread);
 }
 
 PhoneServer::~PhoneServer() {
@@ -40,9 +45,11 @@ PhoneServer::~PhoneServer() {
 void PhoneServer::connectNotify(const QMetaMethod& signal) {
     if (signal != QMetaMethod::fromSignal(&PhoneServer::logLine))
         return;
-    phone_.setLogger([this](qint64 t, const QString& line) {
-        Q_EMIT logLine(QStringLiteral("%1 %2").arg(double(t) / 1e9, 10, 'f', 4).arg(line));
-    });
+    phone_.setLogger([this](qint64 t, const QString& line) { log(t, line); });
+}
+
+void PhoneServer::log(qint64 t, const QString& line) {
+    Q_EMIT logLine(QStringLiteral("%1 %2").arg(double(t) / 1e9, 10, 'f', 4).arg(line));
 }
 
 bool PhoneServer::fail(const QString& what) {
@@ -97,11 +104,13 @@ bool PhoneServer::open(const QString& linkPath) {
     writeNotifier_->setEnabled(false);
     connect(writeNotifier_, &QSocketNotifier::activated, this, &PhoneServer::writePending);
     clock_.start();
+    readerCheck_.start();
     return true;
 }
 
 void PhoneServer::close() {
     timer_.stop();
+    readerCheck_.stop();
     delete readNotifier_;
     readNotifier_ = nullptr;
     delete writeNotifier_;
@@ -138,6 +147,7 @@ void PhoneServer::writePending() {
         const ssize_t n = ::write(master_, backlog_.constData(), size_t(backlog_.size()));
         if (n > 0) {
             backlog_.remove(0, n);
+            written_ += n;
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -148,6 +158,21 @@ void PhoneServer::writePending() {
     }
     if (writeNotifier_)
         writeNotifier_->setEnabled(!backlog_.isEmpty());
+}
+
+void PhoneServer::dropUnread() {
+    int unread = 0;
+    if (::ioctl(slave_, FIONREAD, &unread) != 0)
+        return;
+    const qint64 taken = unreadAtCheck_ + (written_ - writtenAtCheck_) - unread;
+    if (unreadAtCheck_ > 0 && taken <= 0) {
+        ::tcflush(slave_, TCIFLUSH);
+        backlog_.clear();
+        log(now(), QStringLiteral("nobody reads the line: %1 bytes dropped").arg(unread));
+        unread = 0;
+    }
+    unreadAtCheck_ = unread;
+    writtenAtCheck_ = written_;
 }
 
 void PhoneServer::service() {

@@ -14,7 +14,9 @@ namespace quorix::phonesim {
 // Serves a VirtualPhone on a new pseudo-terminal. A client opens devicePath() as it
 // would a serial port; the server keeps the terminal's device side open itself, so
 // the line does not hang up when a client closes it, and the next client that opens
-// the device finds the phone still there. Everything runs on the thread's event loop.
+// the device finds the phone still there. As on a serial port, what nobody reads is
+// lost: bytes left unread for a whole second are dropped, so the next client does not
+// find a former client's answers. Everything runs on the thread's event loop.
 class PhoneServer : public QObject {
     Q_OBJECT
 public:
@@ -46,6 +48,8 @@ private:
     void readAvailable();
     void writePending();
     void service();
+    void dropUnread();
+    void log(qint64 t, const QString& line);
     qint64 now() const { return clock_.nsecsElapsed(); }
     bool fail(const QString& what);
 
@@ -60,6 +64,12 @@ private:
     QByteArray backlog_; // bytes the terminal could not take yet
     QTimer timer_;
     QElapsedTimer clock_;
+    // Watching whether anyone reads the line: bytes written into the terminal, and
+    // how many of them were still unread at the last look.
+    QTimer readerCheck_;
+    qint64 written_ = 0;
+    qint64 writtenAtCheck_ = 0;
+    int unreadAtCheck_ = 0;
 };
 
 } // namespace quorix::phonesim

@@ -106,16 +106,24 @@ void VirtualPhone::resetReception() {
     lastBySeq_.fill({});
 }
 
+void VirtualPhone::wakeUp(qint64 now) {
+    // Whatever was not acknowledged or not yet begun belonged to the link before.
+    lastBySeq_.fill({});
+    message_.clear();
+    messageFragment_ = -1;
+    answers_.clear();
+    for (Slot& s : slots_)
+        s.busy = false;
+    log(now, QStringLiteral("wake-up bytes: a new link"));
+}
+
 void VirtualPhone::receive(const QByteArray& bytes, qint64 now) {
     if (isSilent(now))
         return;
-    // A run of wake-up bytes starts a new link: what came before is no repeat.
     for (const char c : bytes) {
         wakeRun_ = c == 0x55 ? wakeRun_ + 1 : 0;
-        if (wakeRun_ == WakeUpRun) {
-            lastBySeq_.fill({});
-            log(now, QStringLiteral("wake-up bytes"));
-        }
+        if (wakeRun_ == WakeUpRun)
+            wakeUp(now);
     }
     rx_.append(bytes);
     while (auto frame = cutframe(rx_)) {

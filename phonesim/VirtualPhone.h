@@ -110,6 +110,7 @@ private:
     void handleFrame(const QByteArray& frame, qint64 now);
     void handleRequest(quint8 type, const QByteArray& payload, int request, qint64 now);
     void answer(quint8 type, const QByteArray& payload, int request, qint64 now, QString what);
+    void wakeUp(qint64 now);
     void startSilence(qint64 now);
     void endSilence(qint64 now);
     void resetReception();

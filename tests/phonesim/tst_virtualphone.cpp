@@ -265,11 +265,17 @@ private Q_SLOTS:
         QCOMPARE(line.phone.stats().givenUp, 1);
         QCOMPARE(line.phone.nextDue(), -1);
 
-        // Acknowledged in time: never repeated.
+        // Acknowledged in time, or left behind by a new link: never repeated.
         Line good;
         good.request(memoryinforequest());
         good.run(5000);
         QCOMPARE(good.answers().size(), 1);
+        Line restarted;
+        restarted.autoAck = false;
+        restarted.request(memoryinforequest());
+        restarted.send(QByteArray(130, 'U'));
+        restarted.run(5000);
+        QCOMPARE(restarted.answers().size(), 1);
     }
 
     void repeatedRequestIsNotHandledTwice() {
@@ -524,10 +530,20 @@ private Q_SLOTS:
     void serverOnAPseudoTerminal() {
         QTemporaryDir dir;
         const QString link = dir.filePath(QStringLiteral("phone"));
-        PhoneServer server(memoryWith({{2, Name("Bob")}}), quick());
+        PhoneSettings settings = quick();
+        settings.retries = 0;
+        PhoneServer server(memoryWith({{2, Name("Bob")}}), settings);
         QVERIFY2(server.open(link), qPrintable(server.errorString()));
         QVERIFY(server.devicePath().startsWith(QLatin1String("/dev/pts/")));
         QCOMPARE(QFileInfo(link).symLinkTarget(), server.devicePath());
+
+        // A client asks and goes without reading: what nobody read is gone before
+        // the next client comes.
+        PtyClient gone;
+        QVERIFY(gone.open(link));
+        gone.request(readrequest(1));
+        gone.close();
+        QTest::qWait(2500);
 
         // A client comes, goes, and the next one is served as well.
         for (int round = 0; round < 2; ++round) {
@@ -538,6 +554,7 @@ private Q_SLOTS:
             const auto e = decodeentry(client.answer());
             QVERIFY(e);
             QCOMPARE(e->name.text, QByteArray("Bob"));
+            QCOMPARE(client.frames.size(), 2); // its acknowledgement and its answer
         }
         server.close();
         QVERIFY(!QFileInfo::exists(link));

@@ -1,0 +1,349 @@
+#include "transfer/PhonebookMessages.h"
+
+#include "link/Frame.h"
+
+#include <algorithm>
+
+namespace quorix::transfer {
+
+namespace {
+
+void appendWord(QByteArray& out, int value) {
+    out.append(char((value >> 8) & 0xFF)).append(char(value & 0xFF));
+}
+
+QByteArray bytes(std::initializer_list<quint8> list) {
+    QByteArray out;
+    out.reserve(qsizetype(list.size()));
+    for (quint8 b : list)
+        out.append(char(b));
+    return out;
+}
+
+// Characters as 00 c, then the terminating 00 00.
+void appendText(QByteArray& out, const QByteArray& text) {
+    for (char c : text)
+        out.append('\0').append(c);
+    out.append("\0\0", 2);
+}
+
+// Pads a block to the smallest block size and puts its final length in byte 3.
+QByteArray finishBlock(QByteArray block) {
+    if (block.size() < MinBlockSize)
+        block.append(QByteArray(MinBlockSize - block.size(), '\0'));
+    block[3] = char(block.size());
+    return block;
+}
+
+// The header both the write request and the phone's answers carry in bytes 6-11.
+const QByteArray& entryHeaderTail() {
+    static const QByteArray tail = bytes({0x01, 0x00, 0x00, 0x0C, 0x02, 0x05});
+    return tail;
+}
+
+bool startsAnswer(const QByteArray& data, quint8 op) {
+    return data.size() >= 4 && quint8(data[0]) == 0x01 && quint8(data[1]) == 0x1B && data[2] == 0 &&
+           quint8(data[3]) == op;
+}
+
+} // namespace
+
+int word(const QByteArray& payload, qsizetype i) {
+    return (link::frameByte(payload, i) << 8) | link::frameByte(payload, i + 1);
+}
+
+QByteArray memoryinforequest() {
+    return bytes({0x00, 0x01, 0x00, OpMemoryInfo, 0x02, 0x05, 0x01, 0x47, 0x11, 0x4B});
+}
+
+QByteArray readrequest(int location) {
+    QByteArray out = bytes({0x00, 0x01, 0x00, OpRead, 0x01, 0x01, 0x00, 0x01, 0x01, 0x05});
+    appendWord(out, location);
+    out.append(bytes({0x00, 0x00, 0x01}));
+    return out;
+}
+
+QByteArray nameblock(const QByteArray& name) {
+    const QByteArray text = name.left(MaxNameChars);
+    QByteArray block = bytes({BlockName, 0x00, 0x00, 0x00, 0x00});
+    block.append(char((2 * text.size() + 2) & 0xFF));
+    appendText(block, text);
+    return finishBlock(block);
+}
+
+QByteArray numberblock(quint8 kind, const QByteArray& number) {
+    QByteArray block = bytes({BlockNumber, 0x00, 0x00, 0x00, 0x00, kind, 0x00, 0x00, 0x00, 0x58});
+    appendText(block, number.left(MaxNumberChars));
+    return finishBlock(block);
+}
+
+QByteArray textblock(quint8 id, const QByteArray& text) {
+    QByteArray block = bytes({id, 0x00, 0x00, 0x00, 0x00, 0x78});
+    appendText(block, text.left(MaxTextChars));
+    return finishBlock(block);
+}
+
+QByteArray groupblock(int group) {
+    return bytes({BlockGroup, 0x00, 0x00, 0x08, 0x04, quint8(group), 0x00, 0x00});
+}
+
+quint8 numberkindbyte(int kind) {
+    switch (kind) {
+    case KindGeneral:
+        return 0x0A;
+    case KindMobile:
+        return 0x03;
+    case KindHome:
+        return 0x02;
+    case KindOffice:
+        return 0x06;
+    case KindFax:
+        return 0x04;
+    default:
+        return 0;
+    }
+}
+
+int kindofnumberbyte(quint8 kindbyte) {
+    switch (kindbyte) {
+    case 0x01:
+    case 0x0A:
+        return KindGeneral;
+    case 0x02:
+        return KindHome;
+    case 0x03:
+        return KindMobile;
+    case 0x04:
+        return KindFax;
+    case 0x06:
+        return KindOffice;
+    default:
+        return KindUnknown;
+    }
+}
+
+quint8 textblockid(int kind) {
+    switch (kind) {
+    case KindEMail:
+        return BlockEMail;
+    case KindPostalAddress:
+        return BlockPostalAddress;
+    case KindNote:
+    case KindUnknown: // only a phone read makes these; the phone keeps them as notes
+        return BlockNote;
+    default:
+        return 0;
+    }
+}
+
+QByteArray writerequest(const Name& name, int location) {
+    std::vector<Subentry> subs = name.subs;
+    std::stable_sort(subs.begin(), subs.end(), [](const Subentry& a, const Subentry& b) {
+        return Book::compareclass(a, b) < 0;
+    });
+
+    QByteArray request = bytes({0x00, 0x01, 0x00, OpWrite, 0x00, 0x01});
+    request.append(entryHeaderTail());
+    appendWord(request, location);
+    request.append(bytes({0x00, 0x00, 0x00, 0x04}));
+    request.append(nameblock(name.text));
+
+    QByteArray rest;
+    int count = 1;
+    for (const Subentry& s : subs) {
+        if (isNumberKind(s.kind))
+            rest.append(numberblock(numberkindbyte(s.kind), s.text));
+        else if (s.kind == KindCallerGroup)
+            request.append(groupblock(std::max(0, groupIndex(s.text))));
+        else if (const quint8 id = textblockid(s.kind))
+            rest.append(textblock(id, s.text));
+        else
+            continue;
+        ++count;
+    }
+    request.append(rest);
+    request[EntryBlockCountOffset] = char(std::min(count, MaxBlockCount));
+    return request;
+}
+
+QList<Chunk> splitpayload(const QByteArray& payload, int chunkSize) {
+    chunkSize = std::max(1, chunkSize);
+    const qsizetype count = std::max<qsizetype>(1, (payload.size() + chunkSize - 1) / chunkSize);
+    if (count > 255)
+        return {};
+    QList<Chunk> chunks;
+    chunks.reserve(count);
+    for (qsizetype i = 0; i < count; ++i)
+        chunks.append(Chunk{payload.mid(i * chunkSize, chunkSize), quint8(count - i), i > 0});
+    return chunks;
+}
+
+QByteArray memoryinfoanswer(int memsize, int memused) {
+    // Bytes 4-13 echo the memory type of the request; 18-21 are unused.
+    QByteArray out = bytes({0x01, 0x1B, 0x00, OpMemoryInfoAnswer, 0x02, 0x05});
+    out.append(QByteArray(8, '\0'));
+    appendWord(out, memsize);
+    appendWord(out, memused);
+    out.append(QByteArray(4, '\0'));
+    return out;
+}
+
+// The answers that carry a location: the entry header up to the location, with byte
+// 6 0x01 for success or 0x0F, the phone's "not done" code.
+static QByteArray locationanswer(quint8 op, bool ok, int location) {
+    QByteArray out = bytes({0x01, 0x1B, 0x00, op, 0x00, 0x01, quint8(ok ? 0x01 : 0x0F)});
+    out.append(entryHeaderTail().mid(1));
+    appendWord(out, location);
+    return out;
+}
+
+QByteArray entryanswer(int location, const QByteArray& blocks, int blockCount) {
+    QByteArray out = locationanswer(OpReadAnswer, true, location);
+    out.append(bytes({0x00, 0x00, 0x00, quint8(std::clamp(blockCount, 0, 255))}));
+    out.append(blocks);
+    return out;
+}
+
+QByteArray emptylocationanswer(int location) {
+    return locationanswer(OpReadAnswer, false, location);
+}
+
+QByteArray writeconfirmedanswer(int location) {
+    return locationanswer(OpWriteAnswer, true, location) + QByteArray(4, '\0');
+}
+
+QByteArray writerefusedanswer(int location) {
+    return locationanswer(OpWriteAnswer, false, location);
+}
+
+Answer recogniseanswer(const QByteArray& frame) {
+    const QByteArray data = link::frameData(frame);
+    const int n = link::frameLength(frame);
+    Answer a;
+    if (startsAnswer(data, OpWriteAnswer) && n == WriteConfirmedSize + 2) {
+        a.kind = AnswerKind::WriteConfirmed;
+        a.location = word(data, EntryLocationOffset);
+    } else if (startsAnswer(data, OpMemoryInfoAnswer) && n == MemoryInfoAnswerSize + 2) {
+        a.kind = AnswerKind::MemoryInfo;
+        a.memsize = word(data, 14);
+        a.memused = word(data, 16);
+    } else if (startsAnswer(data, OpWriteAnswer) && n == WriteRefusedSize + 2) {
+        a.kind = AnswerKind::WriteRefused;
+    }
+    return a;
+}
+
+bool isemptylocation(const QByteArray& payload) {
+    static const QByteArray start = bytes({0x01, 0x1B, 0x00, OpReadAnswer, 0x00, 0x01, 0x0F});
+    return payload.size() == EmptyLocationAnswerSize && payload.startsWith(start);
+}
+
+Request recogniserequest(const QByteArray& payload) {
+    Request r;
+    if (payload.size() < 4 || payload[0] != 0 || payload[1] != 1 || payload[2] != 0)
+        return r;
+    switch (quint8(payload[3])) {
+    case OpMemoryInfo:
+        r.kind = RequestKind::MemoryInfo;
+        break;
+    case OpRead:
+        if (payload.size() >= 12) {
+            r.kind = RequestKind::Read;
+            r.location = word(payload, 10);
+        }
+        break;
+    case OpWrite:
+        if (payload.size() >= EntryHeaderSize) {
+            r.kind = RequestKind::Write;
+            r.location = word(payload, EntryLocationOffset);
+        }
+        break;
+    default:
+        break;
+    }
+    return r;
+}
+
+QByteArray decodetext(const QByteArray& bytes) {
+    QByteArray text;
+    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
+        const auto c = quint8(bytes[i + 1]);
+        if (c == 0)
+            break;
+        text.append(c <= 30 ? ' ' : char(c));
+    }
+    return text;
+}
+
+int blocktextoffset(quint8 id) {
+    return id == BlockNumber ? 10 : 6;
+}
+
+QList<Block> splitblocks(const QByteArray& blocks, bool* complete) {
+    QList<Block> out;
+    qsizetype pos = 0;
+    bool whole = true;
+    while (pos < blocks.size()) {
+        const qsizetype left = blocks.size() - pos;
+        const auto id = quint8(blocks[pos]);
+        const int length = left > 3 ? quint8(blocks[pos + 3]) : 0;
+        if (length < blocktextoffset(id) || length > left) {
+            whole = false;
+            break;
+        }
+        out.append(Block{id, blocks.mid(pos, length)});
+        pos += length;
+    }
+    if (complete)
+        *complete = whole;
+    return out;
+}
+
+std::optional<Entry> decodeentry(const QByteArray& payload) {
+    if (payload.size() < MinEntryAnswerSize)
+        return std::nullopt;
+    Entry entry;
+    entry.location = word(payload, EntryLocationOffset);
+    entry.name.text = "<No Name>";
+
+    const QList<Block> blocks = splitblocks(payload.mid(EntryHeaderSize));
+    qsizetype first = 0;
+    if (!blocks.isEmpty() && blocks.front().id == BlockName) {
+        entry.name.text = decodetext(blocks.front().bytes.mid(6));
+        first = 1;
+    }
+    Name& name = entry.name;
+    for (qsizetype i = first; i < blocks.size(); ++i) {
+        const Block& b = blocks[i];
+        switch (b.id) {
+        case BlockNumber:
+            Book::addSubentry(name, decodetext(b.bytes.mid(10)),
+                              kindofnumberbyte(quint8(b.bytes[5])));
+            break;
+        case BlockEMail:
+            Book::addSubentry(name, decodetext(b.bytes.mid(6)), KindEMail);
+            break;
+        case BlockPostalAddress:
+            Book::addSubentry(name, decodetext(b.bytes.mid(6)), KindPostalAddress);
+            break;
+        case BlockNote:
+            Book::addSubentry(name, decodetext(b.bytes.mid(6)), KindNote);
+            break;
+        case BlockGroup: {
+            const auto g = quint8(b.bytes[5]);
+            if (g >= 1 && g < GroupCount)
+                Book::addSubentry(name, groupnames[g], KindCallerGroup);
+            else if (g != 0)
+                Book::addSubentry(name, "unknown group", KindCallerGroup);
+            break;
+        }
+        default:
+            Book::addSubentry(name, decodetext(b.bytes.mid(6)), KindUnknown);
+            break;
+        }
+        Book::sortByClass(name);
+    }
+    return entry;
+}
+
+} // namespace quorix::transfer

@@ -4,9 +4,8 @@
 
 #include <QString>
 
-// Stand-in for files/'s phonebook file reader and writer, which this branch does not
-// have yet: the simulator reads and writes .pbf only through these two functions,
-// so that they can be replaced by loadbookfile/savebookfile when the branches meet.
+// The simulator's memory to and from .pbf files, through the program's own reader
+// and writer.
 namespace quorix::phonesim {
 
 // Reads a .pbf into book (names in file order). False with a message on an
@@ -14,7 +13,8 @@ namespace quorix::phonesim {
 // then left as it was.
 bool readBookFile(const QString& path, Book& book, QString* error);
 
-// Writes the book as a .pbf, replacing the file atomically. False with a message.
+// Writes the book as a .pbf, replacing the file atomically (".pbf" is appended
+// when the path holds none). False with a message.
 bool writeBookFile(const QString& path, const Book& book, QString* error);
 
 } // namespace quorix::phonesim

@@ -1,6 +1,7 @@
 #include "AppTestSupport.h"
 #include "app/BookTree.h"
 #include "app/Config.h"
+#include "app/FileDialogs.h"
 #include "app/Icons.h"
 #include "app/MessageBoxes.h"
 #include "app/Placement.h"
@@ -110,7 +111,10 @@ class TestApp : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { MessageBoxes::clearHook(); }
+    void cleanup() {
+        MessageBoxes::clearHook();
+        FileDialogs::clearHook();
+    }
 
     // --- The window as it comes up ---------------------------------------
 
@@ -281,6 +285,7 @@ private Q_SLOTS:
     void shortcuts() {
         WorkDir dir;
         Answers answers; // Release Notes may report that it found none
+        FileDialogs::setHook([](const FileRequest&) { return QString(); }); // cancelled
         auto w = startWindow();
         QApplication::setActiveWindow(w.get());
         QVERIFY(QTest::qWaitForWindowActive(w.get()));

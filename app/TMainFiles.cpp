@@ -3,6 +3,7 @@
 #include "app/FileDialogs.h"
 #include "app/MessageBoxes.h"
 #include "app/TMain.h"
+#include "app/Tcsvimport.h"
 #include "files/BookFile.h"
 #include "files/Import9110.h"
 
@@ -103,7 +104,8 @@ bool TMain::saveBook() {
 }
 
 void TMain::csvimportClick() {
-    // Shows the CSV import dialog.
+    if (!phonebook().transferactive && csvimport)
+        csvimport->showDialog();
 }
 
 void TMain::import9110Click() {

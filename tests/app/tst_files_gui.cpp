@@ -1,12 +1,18 @@
 // The window side of phonebook files and imports: File > Open, Save, Save as,
-// the "Load" and "Save" buttons and the 9110 import.
+// the "Load" and "Save" buttons, the CSV import dialog and the 9110 import.
 #include "AppTestSupport.h"
 #include "app/BookTree.h"
 #include "app/FileDialogs.h"
+#include "app/Tcsvimport.h"
 #include "files/BookFile.h"
 #include "tests/files/FileTestData.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QToolButton>
 
 #include <csignal>
@@ -142,6 +148,22 @@ private Q_SLOTS:
         QCOMPARE(s.state(), before);
     }
 
+    void replacingCommandsStopWhenTheQuestionIsCancelled() {
+        Session s({QMessageBox::Cancel, QMessageBox::Cancel, QMessageBox::Cancel}, {"x", "y", "z"});
+        s.workOn(QString());
+        s.w->mopen->trigger();
+        s.w->mimport9110->trigger();
+        s.w->mimportcsv->trigger();
+        QCOMPARE(s.answers.asked.size(), 3);
+        QVERIFY(s.asked.isEmpty());
+        // The CSV dialog stays up without a file.
+        QVERIFY(s.w->csvimport->isVisible());
+        QCOMPARE(s.w->csvimport->startcsv->text(), QStringLiteral("Load file"));
+        s.w->csvimport->impcancel->click();
+        QCOMPARE(s.book(), OldBook);
+        QCOMPARE(s.state(), QStringLiteral("Quorix |  | changed | before"));
+    }
+
     void commandsWaitForTheTransfer() {
         Session s({}, {"any.pbf"});
         s.workOn(QStringLiteral("cur.pbf"));
@@ -153,6 +175,7 @@ private Q_SLOTS:
         QVERIFY(!s.w->saveBook());
         QVERIFY(s.asked.isEmpty());
         QVERIFY(s.answers.asked.isEmpty());
+        QVERIFY(!s.w->csvimport->isVisible());
         QVERIFY(QDir(s.dir.path()).entryList({QStringLiteral("*.pbf")}).isEmpty());
         s.w->phonebook().transferactive = false;
     }
@@ -302,6 +325,128 @@ private Q_SLOTS:
         QCOMPARE(s.w->phonebook().bookchanged, !closes);
         if (closes)
             QCOMPARE(s.dir.read(files::pbfPath(file.isEmpty() ? answer : file)), pbf({"Anna"}));
+    }
+
+    // --- CSV import -------------------------------------------------------------
+
+    void csvDialogAsItOpens_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QList<int>>("counters");
+        QTest::addColumn<QString>("sep");
+        QTest::addColumn<bool>("quotes");
+        QTest::addColumn<QString>("sample");
+        QTest::newRow("defaults") << QByteArray() << QList<int>{1, 2, 7, 1} << ";" << false
+                                  << "Alex Example; +491230; +491230; +491230; +491230; "
+                                     "+491230; +491230; ; ; ; ";
+        QTest::newRow("from quorix7.ini")
+            << QByteArray("[CONFIG]\nCSV_NAME=3\nCSV_START=4\nCSV_STOP=9\nCSV_LINE=2\n"
+                          "CSV_SEP=9\nCSV_QUOTES=YES\n")
+            << QList<int>{3, 4, 9, 2} << "\t" << true
+            << "\"\"\t \"\"\t \"Alex Example\"\t \"+491230\"\t \"+491230\"\t \"+491230\"\t "
+               "\"+491230\"\t \"+491230\"\t \"+491230\"\t \"\"\t ";
+    }
+
+    void csvDialogAsItOpens() {
+        QFETCH(QByteArray, ini);
+        QFETCH(QList<int>, counters);
+        QFETCH(QString, sep);
+        QFETCH(bool, quotes);
+        QFETCH(QString, sample);
+        Session s({}, {}, ini); // the file dialog is cancelled
+        Tcsvimport* d = s.w->csvimport;
+        QVERIFY(!d->isVisible());
+        s.w->mimportcsv->trigger();
+
+        QVERIFY(d->isVisible());
+        QCOMPARE(d->windowModality(), Qt::ApplicationModal);
+        QCOMPARE(d->windowTitle(), QStringLiteral("CSV - Import"));
+        const QSize size(355 * s.w->scale() / 100, 274 * s.w->scale() / 100);
+        QCOMPARE(d->minimumSize(), size);
+        QCOMPARE(d->maximumSize(), size);
+        QCOMPARE(s.asked.size(), 1);
+        QCOMPARE(s.asked[0].title, QStringLiteral("Import *.csv - file"));
+        QCOMPARE(s.asked[0].filter,
+                 QStringLiteral("Comma Separated Values (*.csv)|*.csv|All files|*.*"));
+        QCOMPARE(d->quote->text(), QStringLiteral("Data in Quotes (\")"));
+
+        QVERIFY(!d->csvloaded());
+        QCOMPARE(d->startcsv->text(), QStringLiteral("Load file"));
+        QCOMPARE(d->probe->toPlainText(), QStringLiteral("Not available!"));
+        QCOMPARE((QList<int>{d->clname->value(), d->clstart->value(), d->clstop->value(),
+                             d->startlin->value()}),
+                 counters);
+        QCOMPARE(d->sep->text(), sep);
+        QCOMPARE(d->quote->isChecked(), quotes);
+        QCOMPARE(d->sample->toPlainText(), sample);
+        d->impcancel->click();
+        QVERIFY(!d->isVisible());
+    }
+
+    void csvDialogFollowsItsSettings() {
+        Session s({}, {"people.csv", "gone.csv"});
+        s.dir.write(QStringLiteral("people.csv"), "Name;Tel\r\nAnna;+491230\r\nBob;112\r\n");
+        Tcsvimport* d = s.w->csvimport;
+        s.w->csvimportClick();
+        QVERIFY(d->csvloaded());
+        QCOMPARE(d->startcsv->text(), QStringLiteral("Import"));
+        QCOMPARE(d->probe->toPlainText(), QStringLiteral("Name;Tel"));
+        // The probe shows the first line to import.
+        d->startlin->setValue(3);
+        QCOMPARE(d->probe->toPlainText(), QStringLiteral("Bob;112"));
+        d->startlin->setValue(7);
+        QCOMPARE(d->probe->toPlainText(), QString());
+
+        d->clname->setValue(2);
+        d->clstop->setValue(3);
+        d->quote->setChecked(true);
+        QCOMPARE(d->sample->toPlainText(),
+                 QStringLiteral("\"\"; \"Alex Example\"; \"+491230\"; \"\"; \"\"; \"\"; \"\"; "
+                                "\"\"; \"\"; \"\"; "));
+        d->quote->setChecked(false);
+        d->sep->clear();
+        QTest::keyClicks(d->sep, QStringLiteral(","));
+        QVERIFY(d->sample->toPlainText().startsWith(QStringLiteral(", Alex Example, +491230, , ")));
+        // An emptied separator falls back to ";" when the user leaves it.
+        d->sep->clear();
+        Q_EMIT d->sep->editingFinished();
+        QCOMPARE(d->sep->text(), QStringLiteral(";"));
+
+        // Closing forgets the file; a file that cannot be read is said so.
+        d->impcancel->click();
+        s.w->csvimportClick();
+        QVERIFY(!d->csvloaded());
+        QCOMPARE(s.questions(),
+                 QStringList{s.ioError(QStringLiteral("gone.csv"), "No such file or directory")});
+        QCOMPARE(d->probe->toPlainText(), QStringLiteral("Not available!"));
+        d->close();
+
+        // The settings are the configuration's, written back with it.
+        QVERIFY(s.w->close());
+        const QByteArray ini = s.dir.read(QStringLiteral("quorix7.ini"));
+        for (const char* key : {"CSV_NAME=2\n", "CSV_START=2\n", "CSV_STOP=3\n", "CSV_LINE=7\n",
+                                "CSV_SEP=59\n", "CSV_QUOTES=NO\n"})
+            QVERIFY2(ini.contains(key), key);
+    }
+
+    void csvImportReplacesTheBook() {
+        Session s({QMessageBox::No}, {"people.csv"},
+                  "[CONFIG]\nCSV_STOP=3\nCSV_LINE=2\nCSV_SEP=44\nCSV_QUOTES=YES\n");
+        s.dir.write(QStringLiteral("people.csv"),
+                    "Name,Phone,Mail\r\n\"Berg, Anna\",+491230,\"anna@example.org\"\r\n"
+                    "Tom,\"+49 30 1\",112\r\n");
+        s.workOn(QStringLiteral("cur.pbf"));
+        s.w->csvimportClick();
+        QCOMPARE(s.answers.asked.size(), 1); // do not save the old book
+        QCOMPARE(s.w->csvimport->probe->toPlainText(),
+                 QStringLiteral("\"Berg, Anna\",+491230,\"anna@example.org\""));
+        s.w->csvimport->startcsv->click();
+
+        QVERIFY(!s.w->csvimport->isVisible());
+        QCOMPARE(s.book(), QByteArray("Berg, Anna\n 2:+491230\n 9:anna@example.org\n"
+                                      "Tom\n 2:112\n 9:+49 30 1\n"));
+        QCOMPARE(s.state(), QStringLiteral("Quorix - cur.pbf | cur.pbf | changed | OK."));
+        QVERIFY(s.w->book->isExpanded(s.w->bookmodel->rootIndex()));
+        QCOMPARE(s.w->focusWidget(), s.w->book);
     }
 
     // --- Communicator 9110 import -------------------------------------------------

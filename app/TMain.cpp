@@ -5,6 +5,7 @@
 #include "app/MessageBoxes.h"
 #include "app/Placement.h"
 #include "app/ProfileFile.h"
+#include "app/Tcsvimport.h"
 #include "app/Tinfownd.h"
 
 #include <QAction>
@@ -448,6 +449,8 @@ void TMain::finishStartup() {
 void TMain::createWindows() {
     if (!infownd)
         infownd = new Tinfownd(this, scale_);
+    if (!csvimport)
+        csvimport = new Tcsvimport(*this);
 }
 
 void TMain::readConfig() {

@@ -18,6 +18,7 @@ namespace quorix {
 
 class BookTree;
 class MainSurface;
+class Tcsvimport;
 class Tinfownd;
 
 // The main window: the phonebook tree with its popup menu, the "Book" and
@@ -74,6 +75,7 @@ public:
     QRect phonePictureRect() const;
 
     Tinfownd* infownd = nullptr;
+    Tcsvimport* csvimport = nullptr;
 
     // Controls.
     QGroupBox* bookGroup;

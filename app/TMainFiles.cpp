@@ -1,32 +1,134 @@
 // Phonebook files and the imports.
+#include "app/BookTree.h"
+#include "app/FileDialogs.h"
+#include "app/MessageBoxes.h"
 #include "app/TMain.h"
+#include "app/Tcsvimport.h"
+#include "files/BookFile.h"
+#include "files/Import9110.h"
+
+#include <QFileInfo>
+#include <QLabel>
 
 namespace quorix {
 
+namespace {
+
+// Asks before an existing file is replaced; true when it may be.
+bool mayReplace(TMain& w, const QString& target) {
+    if (!QFileInfo::exists(target))
+        return true;
+    return MessageBoxes::ask(&w, QStringLiteral("Confirm"),
+                             QLatin1Char('"') + QFileInfo(target).fileName() +
+                                 QStringLiteral("\" already exists. Overwrite?"),
+                             QMessageBox::Question,
+                             QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+// Writes the book; the caption and the book's file name change only when the
+// file was really written.
+bool writeBook(TMain& w, const QString& path) {
+    const files::SaveResult r = whileBusy([&] { return files::savebookfile(*w.bookmodel, path); });
+    if (!r.ok) {
+        FileDialogs::error(&w, r);
+        return false;
+    }
+    w.updateCaption();
+    w.setPanel(0, r.status);
+    w.book->setFocus();
+    return true;
+}
+
+bool saveAs(TMain& w) {
+    QString directory, fileName;
+    if (const QString& current = w.phonebook().bookfilename; !current.isEmpty()) {
+        const QFileInfo info(current);
+        directory = info.absolutePath();
+        fileName = info.fileName();
+    }
+    const QString chosen =
+        FileDialogs::save(&w, QStringLiteral("Save Phonebook"),
+                          QStringLiteral("Phonebook Files|*.pbf"), directory, fileName);
+    if (chosen.isEmpty())
+        return false;
+    // The question is about the file that will be replaced: the chosen name
+    // with ".pbf" added where it has none.
+    if (!mayReplace(w, files::pbfPath(chosen)))
+        return false;
+    return writeBook(w, chosen);
+}
+
+} // namespace
+
 void TMain::openClick() {
-    // Loads a phonebook file, after the close question.
+    if (phonebook().transferactive || !FormCloseQuery())
+        return;
+    const QString path = FileDialogs::open(this, QStringLiteral("Open Phonebook"),
+                                           QStringLiteral("Phonebook-Files|*.pbf"));
+    if (path.isEmpty())
+        return;
+    // The file is read into a book of its own, so a file that is not a
+    // phonebook, or cannot be read, leaves the book as it was.
+    files::BookResult r = whileBusy([&] { return files::loadbookfile(path); });
+    if (!r.ok) {
+        FileDialogs::error(this, r);
+        return;
+    }
+    files::adoptLoadedBook(*bookmodel, r);
+    updateCaption();
+    setPanel(0, r.status);
+    book->setFocus();
 }
 
 void TMain::saveClick() {
-    // Saves to the current file, or as "Save as" when there is none.
+    saveBook();
 }
 
 void TMain::saveasClick() {
-    // Saves under a name the user chooses.
-}
-
-void TMain::csvimportClick() {
-    // Shows the CSV import dialog.
-}
-
-void TMain::import9110Click() {
-    // Imports a Nokia Communicator 9110 file, after the close question.
+    if (!phonebook().transferactive)
+        saveAs(*this);
 }
 
 bool TMain::saveBook() {
-    // Nothing can be saved before the phonebook file writer exists: report
-    // "not saved", so the close question keeps the book.
-    return false;
+    if (phonebook().transferactive)
+        return false;
+    const QString current = phonebook().bookfilename;
+    if (current.isEmpty())
+        return saveAs(*this);
+    // A book opened from a file without ".pbf" in its name is written beside
+    // it under the name with ".pbf" added, which may be another book's file.
+    const QString target = files::fullPath(files::pbfPath(current));
+    if (target != current && !mayReplace(*this, target))
+        return false;
+    return writeBook(*this, current);
+}
+
+void TMain::csvimportClick() {
+    if (!phonebook().transferactive && csvimport)
+        csvimport->showDialog();
+}
+
+void TMain::import9110Click() {
+    if (phonebook().transferactive || !FormCloseQuery())
+        return;
+    const QString path = FileDialogs::open(this, QStringLiteral("Import Nokia 9110 - file"),
+                                           QStringLiteral("Textfiles|*.txt|All files|*.*"));
+    if (path.isEmpty())
+        return;
+    const QString before = panelText(0);
+    setPanel(0, QStringLiteral("Importing..."));
+    panelLabel(0)->repaint();
+    files::BookResult r = whileBusy([&] { return files::import9110(path); });
+    if (!r.ok) {
+        setPanel(0, before);
+        FileDialogs::error(this, r);
+        return;
+    }
+    // The names come collapsed under the open root; the book keeps its file
+    // name and counts as changed.
+    files::adoptImportedBook(*bookmodel, r);
+    setPanel(0, r.status);
+    book->setFocus();
 }
 
 } // namespace quorix

@@ -1,5 +1,7 @@
 #include "app/BookTree.h"
+#include "app/FileDialogs.h"
 #include "app/TMain.h"
+#include "app/Tcsvimport.h"
 #include "app/Tinfownd.h"
 
 #include <QApplication>
@@ -22,16 +24,21 @@ struct Options {
     QCommandLineOption infoShot{QStringLiteral("screenshot-info"),
                                 QStringLiteral("Save a picture of the info window and quit."),
                                 QStringLiteral("file")};
+    QCommandLineOption csvShot{
+        QStringLiteral("screenshot-csv"),
+        QStringLiteral("Load a CSV file into the import dialog, save a picture of it (the "
+                       "file named after the option) and quit."),
+        QStringLiteral("csvfile")};
     QCommandLineOption sample{QStringLiteral("sample-book"),
                               QStringLiteral("Start with a few names in the book.")};
 
     explicit Options(QCommandLineParser& parser) {
-        for (QCommandLineOption* hidden : {&screenshot, &infoShot, &sample})
+        for (QCommandLineOption* hidden : {&screenshot, &infoShot, &csvShot, &sample})
             hidden->setFlags(QCommandLineOption::HiddenFromHelp);
         parser.setApplicationDescription(QStringLiteral("Phonebook editor for the Nokia 7110."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({demo, screenshot, infoShot, sample});
+        parser.addOptions({demo, screenshot, infoShot, csvShot, sample});
     }
 };
 
@@ -131,6 +138,19 @@ int main(int argc, char* argv[]) {
             });
         });
         poll->start(20);
+    } else if (parser.isSet(options.csvShot) && !parser.positionalArguments().isEmpty()) {
+        window.setInfoAtStart(false);
+        const QString csv = parser.value(options.csvShot);
+        const QString file = parser.positionalArguments().constFirst();
+        QObject::connect(&window, &TMain::startupFinished, &window, [&window, csv, file] {
+            FileDialogs::setHook([csv](const FileRequest&) { return csv; });
+            window.csvimportClick();
+            FileDialogs::clearHook();
+            QTimer::singleShot(800, &window, [&window, file] {
+                grab(window.csvimport, file);
+                QCoreApplication::quit();
+            });
+        });
     }
     window.show();
     return app.exec();

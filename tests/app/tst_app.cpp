@@ -1,5 +1,7 @@
+#include "AppTestSupport.h"
 #include "app/BookTree.h"
 #include "app/Config.h"
+#include "app/FileDialogs.h"
 #include "app/Icons.h"
 #include "app/MessageBoxes.h"
 #include "app/Placement.h"
@@ -30,47 +32,10 @@
 #include <memory>
 
 using namespace quorix;
+using test::Answers;
+using test::WorkDir;
 
 namespace {
-
-// Runs a test in a fresh working directory, where the window keeps its
-// settings file.
-class WorkDir {
-public:
-    WorkDir() : old_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
-    ~WorkDir() { QDir::setCurrent(old_); }
-    QString path() const { return dir_.path(); }
-    QString file(const QString& name) const { return dir_.filePath(name); }
-    void write(const QString& name, const QByteArray& text) const {
-        QFile f(file(name));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    QByteArray read(const QString& name) const {
-        QFile f(file(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
-private:
-    QTemporaryDir dir_;
-    QString old_;
-};
-
-// Answers the program's message boxes from a list and notes what was asked.
-class Answers {
-public:
-    explicit Answers(QList<QMessageBox::StandardButton> answers = {}) : answers_(answers) {
-        MessageBoxes::setHook([this](const Question& q) {
-            asked.append(q);
-            return answers_.isEmpty() ? QMessageBox::Ok : answers_.takeFirst();
-        });
-    }
-    ~Answers() { MessageBoxes::clearHook(); }
-    QList<Question> asked;
-
-private:
-    QList<QMessageBox::StandardButton> answers_;
-};
 
 // The main window with a save that does what the test says.
 class Window : public TMain {
@@ -85,16 +50,8 @@ public:
     }
 };
 
-// A window past its start-up (info window skipped unless asked for).
 std::unique_ptr<Window> startWindow() {
-    auto w = std::make_unique<Window>();
-    w->createWindows();
-    w->setInfoAtStart(false);
-    QSignalSpy started(w.get(), &TMain::startupFinished);
-    w->show();
-    if (!started.wait(2000))
-        qWarning("start-up did not finish");
-    return w;
+    return test::startWindow<Window>();
 }
 
 // Menus as lines "Menu|Item|Shortcut", "Menu|-" for a separator, submenus
@@ -154,7 +111,10 @@ class TestApp : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { MessageBoxes::clearHook(); }
+    void cleanup() {
+        MessageBoxes::clearHook();
+        FileDialogs::clearHook();
+    }
 
     // --- The window as it comes up ---------------------------------------
 
@@ -325,6 +285,7 @@ private Q_SLOTS:
     void shortcuts() {
         WorkDir dir;
         Answers answers; // Release Notes may report that it found none
+        FileDialogs::setHook([](const FileRequest&) { return QString(); }); // cancelled
         auto w = startWindow();
         QApplication::setActiveWindow(w.get());
         QVERIFY(QTest::qWaitForWindowActive(w.get()));

@@ -1,0 +1,490 @@
+// The window side of phonebook files and imports: File > Open, Save, Save as,
+// the "Load" and "Save" buttons, the CSV import dialog and the 9110 import.
+#include "AppTestSupport.h"
+#include "app/BookTree.h"
+#include "app/FileDialogs.h"
+#include "app/Tcsvimport.h"
+#include "files/BookFile.h"
+#include "tests/files/FileTestData.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QToolButton>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace quorix;
+using testdata::crlf;
+using testdata::structure;
+using Reply = QMessageBox::StandardButton;
+
+namespace {
+
+// A window at work in a scratch directory. Its questions are answered from
+// replies (then OK), its file dialogs with the files named in paths (an empty
+// name, or none left, cancels); both note what was asked.
+struct Session {
+    explicit Session(QList<Reply> replies = {}, QStringList paths = {}, QByteArray ini = {})
+        : answers(replies), paths_(paths) {
+        FileDialogs::setHook([this](const FileRequest& r) {
+            asked.append(r);
+            const QString name = paths_.isEmpty() ? QString() : paths_.takeFirst();
+            return name.isEmpty() ? name : dir.file(name);
+        });
+        if (!ini.isEmpty())
+            dir.write(QStringLiteral("quorix7.ini"), ini);
+        w = test::startWindow();
+    }
+    ~Session() { FileDialogs::clearHook(); }
+
+    // A book the user has been working on: named after a file, changed since.
+    void workOn(const QString& file, const QList<QByteArray>& names = {"Old"}) {
+        for (const QByteArray& n : names)
+            w->bookmodel->addSubentry(w->bookmodel->insertName(w->phonebook().entryCount(), n),
+                                      "110", KindGeneral);
+        w->phonebook().bookfilename = file.isEmpty() ? file : dir.file(file);
+        w->phonebook().bookchanged = true;
+        w->updateCaption();
+        w->setPanel(0, QStringLiteral("before"));
+    }
+    // What the user sees of the book: caption, file, changed or not, status.
+    QString state() const {
+        const Book& b = w->phonebook();
+        return QStringList{
+            w->windowTitle(),
+            b.bookfilename.isEmpty() ? b.bookfilename
+                                     : QDir(dir.path()).relativeFilePath(b.bookfilename),
+            b.bookchanged ? QStringLiteral("changed") : QStringLiteral("saved"), w->panelText(0)}
+            .join(QStringLiteral(" | "));
+    }
+    // The questions asked, as "Caption: text".
+    QStringList questions() const {
+        QStringList out;
+        for (const Question& q : answers.asked)
+            out << q.caption + QStringLiteral(": ") + q.text;
+        return out;
+    }
+    QString ioError(const QString& file, const char* systemText) const {
+        return QStringLiteral("Error: ") + QDir::toNativeSeparators(dir.file(file)) +
+               QLatin1Char('\r') + QString::fromLatin1(systemText);
+    }
+    QByteArray book() const { return structure(w->phonebook()); }
+
+    test::WorkDir dir;
+    test::Answers answers;
+    QList<FileRequest> asked;
+    std::unique_ptr<TMain> w;
+
+private:
+    QStringList paths_;
+};
+
+QByteArray pbf(const QByteArrayList& names) {
+    QByteArrayList lines{"[QUORIX7-File]"};
+    for (const QByteArray& n : names)
+        lines << n
+              << "\x02"
+                 "110";
+    return crlf(lines);
+}
+
+const QByteArray OldBook = "Old\n 2:110\n";
+const QString NotABook = QStringLiteral("Error: This is not a valid phonebook!");
+
+} // namespace
+
+class TestFilesGui : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { FileDialogs::clearHook(); }
+
+    // --- Open ---------------------------------------------------------------
+
+    void openReplacesTheBook() {
+        Session s({}, {"book.pbf"});
+        s.dir.write(QStringLiteral("book.pbf"), testdata::AnnaBobFile);
+        s.w->mopen->trigger();
+        QCOMPARE(s.asked.size(), 1);
+        QCOMPARE(s.asked[0].mode, FileRequest::Mode::Open);
+        QCOMPARE(s.asked[0].title, QStringLiteral("Open Phonebook"));
+        QCOMPARE(s.asked[0].nameFilters(), QStringList{QStringLiteral("Phonebook-Files (*.pbf)")});
+        QVERIFY(s.asked[0].fileName.isEmpty());
+        QVERIFY(s.answers.asked.isEmpty());
+        QCOMPARE(s.book(), QByteArray("Anna\n 3:+491230\n 9:Neighbour\n 10:Family\nBob\n 2:112\n"));
+        QCOMPARE(s.state(),
+                 QStringLiteral("Quorix - book.pbf | book.pbf | saved | Opened file book.pbf"));
+        QVERIFY(s.w->book->isExpanded(s.w->bookmodel->rootIndex()));
+        QCOMPARE(s.w->focusWidget(), s.w->book);
+    }
+
+    void openFailureChangesNothing_data() {
+        QTest::addColumn<QByteArray>("content"); // none: the file does not exist
+        QTest::newRow("not a phonebook") << QByteArray("Anna\r\n");
+        QTest::newRow("bare LF line ends") << QByteArray("[QUORIX7-File]\nAnna\n");
+        QTest::newRow("missing file") << QByteArray();
+    }
+
+    void openFailureChangesNothing() {
+        QFETCH(QByteArray, content);
+        Session s({QMessageBox::No}, {"other.pbf"});
+        if (!content.isEmpty())
+            s.dir.write(QStringLiteral("other.pbf"), content);
+        s.workOn(QStringLiteral("kept.pbf"));
+        const QString before = s.state();
+        s.w->load->click();
+        QCOMPARE(s.questions(),
+                 (QStringList{QStringLiteral("Book changed!: Save changes to \"kept.pbf\"?"),
+                              content.isEmpty() ? s.ioError(QStringLiteral("other.pbf"),
+                                                            "No such file or directory")
+                                                : NotABook}));
+        QCOMPARE(s.answers.asked[1].icon, QMessageBox::Critical);
+        QCOMPARE(s.book(), OldBook);
+        QCOMPARE(s.state(), before);
+    }
+
+    void replacingCommandsStopWhenTheQuestionIsCancelled() {
+        Session s({QMessageBox::Cancel, QMessageBox::Cancel, QMessageBox::Cancel}, {"x", "y", "z"});
+        s.workOn(QString());
+        s.w->mopen->trigger();
+        s.w->mimport9110->trigger();
+        s.w->mimportcsv->trigger();
+        QCOMPARE(s.answers.asked.size(), 3);
+        QVERIFY(s.asked.isEmpty());
+        // The CSV dialog stays up without a file.
+        QVERIFY(s.w->csvimport->isVisible());
+        QCOMPARE(s.w->csvimport->startcsv->text(), QStringLiteral("Load file"));
+        s.w->csvimport->impcancel->click();
+        QCOMPARE(s.book(), OldBook);
+        QCOMPARE(s.state(), QStringLiteral("Quorix |  | changed | before"));
+    }
+
+    void commandsWaitForTheTransfer() {
+        Session s({}, {"any.pbf"});
+        s.workOn(QStringLiteral("cur.pbf"));
+        s.w->phonebook().transferactive = true;
+        for (QAction* a : {s.w->mopen, s.w->msave, s.w->msaveas, s.w->mimportcsv, s.w->mimport9110})
+            a->trigger();
+        s.w->load->click();
+        s.w->save->click();
+        QVERIFY(!s.w->saveBook());
+        QVERIFY(s.asked.isEmpty());
+        QVERIFY(s.answers.asked.isEmpty());
+        QVERIFY(!s.w->csvimport->isVisible());
+        QVERIFY(QDir(s.dir.path()).entryList({QStringLiteral("*.pbf")}).isEmpty());
+        s.w->phonebook().transferactive = false;
+    }
+
+    // --- Save and Save as -------------------------------------------------------
+
+    void saveWithAFileNameAsksNothing() {
+        Session s;
+        s.dir.write(QStringLiteral("b.pbf"), "older contents");
+        s.workOn(QStringLiteral("b.pbf"), {"Anna", "Bob"});
+        s.w->msave->trigger();
+        QVERIFY(s.asked.isEmpty());
+        QVERIFY(s.answers.asked.isEmpty());
+        QCOMPARE(s.dir.read(QStringLiteral("b.pbf")), pbf({"Anna", "Bob"}));
+        QCOMPARE(s.state(), QStringLiteral("Quorix - b.pbf | b.pbf | saved | Wrote file b.pbf"));
+        QCOMPARE(s.w->focusWidget(), s.w->book);
+    }
+
+    void saveWithoutAFileNameAsksForOne() {
+        Session s({}, {"mybook"});
+        s.workOn(QString(), {"Anna"});
+        s.w->save->click();
+        QCOMPARE(s.asked.size(), 1);
+        QCOMPARE(s.asked[0].mode, FileRequest::Mode::Save);
+        QCOMPARE(s.asked[0].title, QStringLiteral("Save Phonebook"));
+        QCOMPARE(s.asked[0].filter, QStringLiteral("Phonebook Files|*.pbf"));
+        QVERIFY(s.asked[0].directory.isEmpty() && s.asked[0].fileName.isEmpty());
+        QVERIFY(s.answers.asked.isEmpty());
+        QVERIFY(!QFile::exists(s.dir.file(QStringLiteral("mybook"))));
+        QCOMPARE(s.dir.read(QStringLiteral("mybook.pbf")), pbf({"Anna"}));
+        QCOMPARE(
+            s.state(),
+            QStringLiteral("Quorix - mybook.pbf | mybook.pbf | saved | Wrote file mybook.pbf"));
+    }
+
+    void saveAsAsksBeforeReplacingAFile_data() {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QList<Reply>>("replies");
+        QTest::addColumn<QString>("question"); // empty: none
+        QTest::addColumn<bool>("written");
+        const QString old = QStringLiteral("Confirm: \"old.pbf\" already exists. Overwrite?");
+        QTest::newRow("No keeps it") << "old" << QList<Reply>{QMessageBox::No} << old << false;
+        QTest::newRow("Yes replaces it")
+            << "old.pbf" << QList<Reply>{QMessageBox::Yes} << old << true;
+        // The file of the name as typed is not the one written.
+        QTest::newRow("typed name exists") << "plain" << QList<Reply>{} << QString() << true;
+    }
+
+    void saveAsAsksBeforeReplacingAFile() {
+        QFETCH(QString, chosen);
+        QFETCH(QList<Reply>, replies);
+        QFETCH(QString, question);
+        QFETCH(bool, written);
+        Session s(replies, {chosen});
+        s.dir.write(QStringLiteral("old.pbf"), "keep me");
+        s.dir.write(QStringLiteral("plain"), "keep me");
+        QVERIFY(QDir(s.dir.path()).mkdir(QStringLiteral("sub")));
+        s.workOn(QStringLiteral("sub/cur.pbf"), {"Anna"});
+        const QString before = s.state();
+        s.w->msaveas->trigger();
+
+        QCOMPARE(s.asked[0].directory, s.dir.file(QStringLiteral("sub")));
+        QCOMPARE(s.asked[0].fileName, QStringLiteral("cur.pbf"));
+        QCOMPARE(s.questions(), question.isEmpty() ? QStringList() : QStringList{question});
+        const QString target = files::pbfPath(chosen);
+        QCOMPARE(s.dir.read(target), written ? pbf({"Anna"}) : QByteArray("keep me"));
+        QCOMPARE(s.dir.read(QStringLiteral("plain")), QByteArray("keep me"));
+        if (written)
+            QCOMPARE(s.state(),
+                     QStringLiteral("Quorix - %1 | %1 | saved | Wrote file %1").arg(target));
+        else
+            QCOMPARE(s.state(), before);
+    }
+
+    void saveOfABookOpenedWithoutPbfAsksBeforeReplacing() {
+        // Its file name gets ".pbf", and "book.txt.pbf" is another book.
+        Session s({QMessageBox::No}, {"book.txt"});
+        s.dir.write(QStringLiteral("book.txt"), testdata::AnnaBobFile);
+        s.dir.write(QStringLiteral("book.txt.pbf"), "another book");
+        s.w->mopen->trigger();
+        s.w->msave->trigger();
+        QCOMPARE(s.questions(), QStringList{QStringLiteral(
+                                    "Confirm: \"book.txt.pbf\" already exists. Overwrite?")});
+        QCOMPARE(s.dir.read(QStringLiteral("book.txt.pbf")), QByteArray("another book"));
+    }
+
+    void failedSaveKeepsTheBookUnsaved_data() {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("name of a directory") << "folder.pbf";
+        QTest::newRow("file size limit") << "big.pbf";
+    }
+
+    void failedSaveKeepsTheBookUnsaved() {
+        QFETCH(QString, target);
+        const bool sizeLimit = target == QLatin1String("big.pbf");
+        Session s({QMessageBox::Yes}, {target}); // Yes: replace what is there
+        s.dir.write(QStringLiteral("big.pbf"), "the earlier book");
+        QVERIFY(QDir(s.dir.path()).mkdir(QStringLiteral("folder.pbf")));
+        QList<QByteArray> names;
+        for (int i = 0; i < 200; ++i)
+            names << "Name " + QByteArray::number(i);
+        s.workOn(QStringLiteral("cur.pbf"), names);
+        const QString before = s.state();
+
+        rlimit old{};
+        if (sizeLimit) {
+            // Writing past the limit then fails with EFBIG instead of a signal.
+            std::signal(SIGXFSZ, SIG_IGN);
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+            rlimit small = old;
+            small.rlim_cur = 1024;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
+        s.w->msaveas->trigger();
+        if (sizeLimit)
+            setrlimit(RLIMIT_FSIZE, &old);
+
+        QCOMPARE(s.answers.asked.size(), 2);
+        QCOMPARE(
+            s.questions().at(1),
+            s.ioError(target, sizeLimit ? "File too large" : "Filename refers to a directory"));
+        QCOMPARE(s.state(), before);
+        QCOMPARE(s.dir.read(QStringLiteral("big.pbf")), QByteArray("the earlier book"));
+    }
+
+    void closeQuestionSavesTheBook_data() {
+        QTest::addColumn<QString>("file");   // the book's file name, or none
+        QTest::addColumn<QString>("answer"); // what the save dialog gets
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("named book") << "cur.pbf" << QString() << true;
+        QTest::newRow("no name, name given") << QString() << "new" << true;
+        QTest::newRow("no name, dialog cancelled") << QString() << QString() << false;
+        QTest::newRow("write fails") << "folder.pbf" << QString() << false;
+    }
+
+    void closeQuestionSavesTheBook() {
+        QFETCH(QString, file);
+        QFETCH(QString, answer);
+        QFETCH(bool, closes);
+        Session s({QMessageBox::Yes}, {answer});
+        QVERIFY(QDir(s.dir.path()).mkdir(QStringLiteral("folder.pbf")));
+        s.workOn(file, {"Anna"});
+        QCOMPARE(s.w->close(), closes);
+        QVERIFY(s.questions().first().startsWith(QStringLiteral("Book changed!")));
+        QCOMPARE(s.asked.size(), file.isEmpty() ? 1 : 0);
+        QCOMPARE(s.w->isVisible(), !closes);
+        QCOMPARE(s.w->phonebook().bookchanged, !closes);
+        if (closes)
+            QCOMPARE(s.dir.read(files::pbfPath(file.isEmpty() ? answer : file)), pbf({"Anna"}));
+    }
+
+    // --- CSV import -------------------------------------------------------------
+
+    void csvDialogAsItOpens_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QList<int>>("counters");
+        QTest::addColumn<QString>("sep");
+        QTest::addColumn<bool>("quotes");
+        QTest::addColumn<QString>("sample");
+        QTest::newRow("defaults") << QByteArray() << QList<int>{1, 2, 7, 1} << ";" << false
+                                  << "Alex Example; +491230; +491230; +491230; +491230; "
+                                     "+491230; +491230; ; ; ; ";
+        QTest::newRow("from quorix7.ini")
+            << QByteArray("[CONFIG]\nCSV_NAME=3\nCSV_START=4\nCSV_STOP=9\nCSV_LINE=2\n"
+                          "CSV_SEP=9\nCSV_QUOTES=YES\n")
+            << QList<int>{3, 4, 9, 2} << "\t" << true
+            << "\"\"\t \"\"\t \"Alex Example\"\t \"+491230\"\t \"+491230\"\t \"+491230\"\t "
+               "\"+491230\"\t \"+491230\"\t \"+491230\"\t \"\"\t ";
+    }
+
+    void csvDialogAsItOpens() {
+        QFETCH(QByteArray, ini);
+        QFETCH(QList<int>, counters);
+        QFETCH(QString, sep);
+        QFETCH(bool, quotes);
+        QFETCH(QString, sample);
+        Session s({}, {}, ini); // the file dialog is cancelled
+        Tcsvimport* d = s.w->csvimport;
+        QVERIFY(!d->isVisible());
+        s.w->mimportcsv->trigger();
+
+        QVERIFY(d->isVisible());
+        QCOMPARE(d->windowModality(), Qt::ApplicationModal);
+        QCOMPARE(d->windowTitle(), QStringLiteral("CSV - Import"));
+        const QSize size(355 * s.w->scale() / 100, 274 * s.w->scale() / 100);
+        QCOMPARE(d->minimumSize(), size);
+        QCOMPARE(d->maximumSize(), size);
+        QCOMPARE(s.asked.size(), 1);
+        QCOMPARE(s.asked[0].title, QStringLiteral("Import *.csv - file"));
+        QCOMPARE(s.asked[0].filter,
+                 QStringLiteral("Comma Separated Values (*.csv)|*.csv|All files|*.*"));
+        QCOMPARE(d->quote->text(), QStringLiteral("Data in Quotes (\")"));
+
+        QVERIFY(!d->csvloaded());
+        QCOMPARE(d->startcsv->text(), QStringLiteral("Load file"));
+        QCOMPARE(d->probe->toPlainText(), QStringLiteral("Not available!"));
+        QCOMPARE((QList<int>{d->clname->value(), d->clstart->value(), d->clstop->value(),
+                             d->startlin->value()}),
+                 counters);
+        QCOMPARE(d->sep->text(), sep);
+        QCOMPARE(d->quote->isChecked(), quotes);
+        QCOMPARE(d->sample->toPlainText(), sample);
+        d->impcancel->click();
+        QVERIFY(!d->isVisible());
+    }
+
+    void csvDialogFollowsItsSettings() {
+        Session s({}, {"people.csv", "gone.csv"});
+        s.dir.write(QStringLiteral("people.csv"), "Name;Tel\r\nAnna;+491230\r\nBob;112\r\n");
+        Tcsvimport* d = s.w->csvimport;
+        s.w->csvimportClick();
+        QVERIFY(d->csvloaded());
+        QCOMPARE(d->startcsv->text(), QStringLiteral("Import"));
+        QCOMPARE(d->probe->toPlainText(), QStringLiteral("Name;Tel"));
+        // The probe shows the first line to import.
+        d->startlin->setValue(3);
+        QCOMPARE(d->probe->toPlainText(), QStringLiteral("Bob;112"));
+        d->startlin->setValue(7);
+        QCOMPARE(d->probe->toPlainText(), QString());
+
+        d->clname->setValue(2);
+        d->clstop->setValue(3);
+        d->quote->setChecked(true);
+        QCOMPARE(d->sample->toPlainText(),
+                 QStringLiteral("\"\"; \"Alex Example\"; \"+491230\"; \"\"; \"\"; \"\"; \"\"; "
+                                "\"\"; \"\"; \"\"; "));
+        d->quote->setChecked(false);
+        d->sep->clear();
+        QTest::keyClicks(d->sep, QStringLiteral(","));
+        QVERIFY(d->sample->toPlainText().startsWith(QStringLiteral(", Alex Example, +491230, , ")));
+        // An emptied separator falls back to ";" when the user leaves it.
+        d->sep->clear();
+        Q_EMIT d->sep->editingFinished();
+        QCOMPARE(d->sep->text(), QStringLiteral(";"));
+
+        // Closing forgets the file; a file that cannot be read is said so.
+        d->impcancel->click();
+        s.w->csvimportClick();
+        QVERIFY(!d->csvloaded());
+        QCOMPARE(s.questions(),
+                 QStringList{s.ioError(QStringLiteral("gone.csv"), "No such file or directory")});
+        QCOMPARE(d->probe->toPlainText(), QStringLiteral("Not available!"));
+        d->close();
+
+        // The settings are the configuration's, written back with it.
+        QVERIFY(s.w->close());
+        const QByteArray ini = s.dir.read(QStringLiteral("quorix7.ini"));
+        for (const char* key : {"CSV_NAME=2\n", "CSV_START=2\n", "CSV_STOP=3\n", "CSV_LINE=7\n",
+                                "CSV_SEP=59\n", "CSV_QUOTES=NO\n"})
+            QVERIFY2(ini.contains(key), key);
+    }
+
+    void csvImportReplacesTheBook() {
+        Session s({QMessageBox::No}, {"people.csv"},
+                  "[CONFIG]\nCSV_STOP=3\nCSV_LINE=2\nCSV_SEP=44\nCSV_QUOTES=YES\n");
+        s.dir.write(QStringLiteral("people.csv"),
+                    "Name,Phone,Mail\r\n\"Berg, Anna\",+491230,\"anna@example.org\"\r\n"
+                    "Tom,\"+49 30 1\",112\r\n");
+        s.workOn(QStringLiteral("cur.pbf"));
+        s.w->csvimportClick();
+        QCOMPARE(s.answers.asked.size(), 1); // do not save the old book
+        QCOMPARE(s.w->csvimport->probe->toPlainText(),
+                 QStringLiteral("\"Berg, Anna\",+491230,\"anna@example.org\""));
+        s.w->csvimport->startcsv->click();
+
+        QVERIFY(!s.w->csvimport->isVisible());
+        QCOMPARE(s.book(), QByteArray("Berg, Anna\n 2:+491230\n 9:anna@example.org\n"
+                                      "Tom\n 2:112\n 9:+49 30 1\n"));
+        QCOMPARE(s.state(), QStringLiteral("Quorix - cur.pbf | cur.pbf | changed | OK."));
+        QVERIFY(s.w->book->isExpanded(s.w->bookmodel->rootIndex()));
+        QCOMPARE(s.w->focusWidget(), s.w->book);
+    }
+
+    // --- Communicator 9110 import -------------------------------------------------
+
+    void import9110_data() {
+        QTest::addColumn<QByteArray>("before"); // what comes before "[RECORD]"
+        QTest::newRow("valid") << QByteArray();
+        QTest::newRow("leading blank") << QByteArray(" ");
+    }
+
+    void import9110() {
+        QFETCH(QByteArray, before);
+        Session s({}, {"contacts.txt"});
+        s.dir.write(
+            QStringLiteral("contacts.txt"),
+            before + crlf({"[RECORD]", "[FIELD]", "Name", "[FIELD-NAME]", "Name", "[FIELD-DATA]",
+                           "Chris Sample", "[FIELD-END]", "[FIELD]", "Tel", "[FIELD-NAME]",
+                           "GSM/PCN", "[FIELD-DATA]", "+49 123 0", "[FIELD-END]", "[RECORD-END]"}));
+        s.workOn(QStringLiteral("cur.pbf"));
+        s.w->phonebook().bookchanged = false;
+        const QString unchanged = s.state();
+        s.w->mimport9110->trigger();
+
+        QCOMPARE(s.asked[0].title, QStringLiteral("Import Nokia 9110 - file"));
+        QCOMPARE(s.asked[0].filter, QStringLiteral("Textfiles|*.txt|All files|*.*"));
+        if (!before.isEmpty()) {
+            QCOMPARE(s.questions(), QStringList{QStringLiteral("Error: Invalid format!")});
+            QCOMPARE(s.book(), OldBook);
+            QCOMPARE(s.state(), unchanged);
+            return;
+        }
+        QVERIFY(s.answers.asked.isEmpty());
+        QCOMPARE(s.book(), QByteArray("Chris Sample\n 3:+491230\n"));
+        QCOMPARE(s.state(),
+                 QStringLiteral("Quorix - cur.pbf | cur.pbf | changed | Import finished."));
+        QCOMPARE(s.w->focusWidget(), s.w->book);
+    }
+};
+
+QTEST_MAIN(TestFilesGui)
+#include "tst_files_gui.moc"

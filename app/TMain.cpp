@@ -120,6 +120,7 @@ TMain::TMain(QWidget* parent)
     buildControls();
     buildMenus();
     buildPopup();
+    connectEditing();
     updateCaption();
     updateEntryCount();
     layoutControls();

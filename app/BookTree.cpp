@@ -63,7 +63,8 @@ void BookTree::mouseDoubleClickEvent(QMouseEvent* event) {
     const QModelIndex index = indexAt(mousedownpoint);
     const int level = BookModel::levelOf(index);
     if (level == 2 || (level == 1 && !model()->hasChildren(index))) {
-        edit(index); // refused where labels are not editable (caller groups)
+        if (BookModel::isLabelEditable(index)) // never a caller group
+            edit(index);
         event->accept();
         return;
     }

@@ -241,7 +241,7 @@ private Q_SLOTS:
             "Popup|Add to group|Colleagues|Ctrl+F4",
             "Popup|Add to group|Other|Ctrl+F5",
             "Popup|-",
-            "Popup|Edit|Shift+Return,Shift+Enter",
+            "Popup|Edit|Shift+Enter,Shift+Return",
             "Popup|New entry|Ctrl+N",
             "Popup|New text entry|Ctrl+M",
             "Popup|New name|Ctrl+B",

@@ -39,6 +39,12 @@ void TMain::connectEditing() {
         // Drawn now: a long flip would otherwise never show "Flipping book...".
         panels_[0]->repaint();
     });
+    // A name the view already holds open (Expand all opens empty ones too)
+    // shows what is dropped or merged into it, so its image must open.
+    connect(bookmodel, &QAbstractItemModel::rowsMoved, this,
+            [this](const QModelIndex&, int, int, const QModelIndex& destination) {
+                bookRowsInserted(destination);
+            });
     connect(book, &BookTree::pointerMoved, this, &TMain::bookMouseMove);
 }
 
@@ -54,9 +60,6 @@ void TMain::applyOutcome(const EditOutcome& outcome) {
     case ViewExpansion::Unchanged:
         break;
     }
-    // A node with nothing under it shows closed, the root of an empty book too.
-    if (outcome.expansion != ViewExpansion::Unchanged && phonebook().isEmpty())
-        bookmodel->setRootExpanded(false);
     if (outcome.select.isValid()) {
         book->setCurrentIndex(outcome.select);
         book->scrollTo(outcome.select);

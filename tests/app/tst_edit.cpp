@@ -210,6 +210,14 @@ void checkDrags(DragFn drag) {
     QCOMPARE(kindOf(nameAt(*w, 2)), int(KindNameCollapsed));
     QVERIFY(w->book->isExpanded(nameAt(*w, 1)));
 
+    // Onto the emptied name after Expand all: its image shows what the tree shows.
+    w->expandallClick();
+    drag(*w, subAt(*w, 1, 1), dropPoint(*w, nameAt(*w, 2)));
+    QCOMPARE(book(*w), QByteArray("Anna\n  General: 1\n  Caller group: VIP\n"
+                                  "Bob\n  Mobile: 2\n  Home: 3\nCarl\n  Office: 4\n"));
+    QCOMPARE(kindOf(nameAt(*w, 2)),
+             w->book->isExpanded(nameAt(*w, 2)) ? int(KindNameExpanded) : int(KindNameCollapsed));
+
     // Refused: a name, a caller group, a drop on the root or on empty space.
     const QByteArray before = book(*w);
     drag(*w, nameAt(*w, 1), dropPoint(*w, nameAt(*w, 0)));
@@ -535,6 +543,9 @@ private Q_SLOTS:
             QCOMPARE(w->panelText(1), QStringLiteral("0 entries."));
             QCOMPARE(kindOf(w->bookmodel->rootIndex()), int(KindNameCollapsed));
             QVERIFY(w->book->hasFocus());
+            // With nothing under it, Expand all leaves the root's image closed.
+            QTest::keyClick(w->book, Qt::Key_F2);
+            QCOMPARE(kindOf(w->bookmodel->rootIndex()), int(KindNameCollapsed));
         }
     }
 

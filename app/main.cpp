@@ -28,7 +28,7 @@ struct Options {
                               QStringLiteral("Start with a few names in the book.")};
     QCommandLineOption popup{
         QStringLiteral("show-popup"),
-        QStringLiteral("With --screenshot: open the tree's popup menu on the selected node.")};
+        QStringLiteral("With --screenshot: open the popup menu on a number of the last name.")};
 
     explicit Options(QCommandLineParser& parser) {
         for (QCommandLineOption* hidden : {&screenshot, &infoShot, &sample, &popup})

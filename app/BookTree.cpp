@@ -1,6 +1,9 @@
 #include "app/BookTree.h"
 
+#include "model/BookModel.h"
+
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 namespace quorix {
@@ -17,6 +20,24 @@ BookTree::BookTree(QWidget* parent) : QTreeView(parent) {
     // Label editing is started by the commands only; F2 is "Expand all".
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setContextMenuPolicy(Qt::CustomContextMenu);
+    // The status bar shows the note of the name under the pointer.
+    setMouseTracking(true);
+    viewport()->setMouseTracking(true);
+
+    // Subentries move within this tree only. A drop counts anywhere on the
+    // target's row, not just between rows, so the whole row is the target.
+    setDragDropMode(QAbstractItemView::InternalMove);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(true);
+    setDragDropOverwriteMode(true);
+    setDefaultDropAction(Qt::MoveAction);
+}
+
+QModelIndex BookTree::selectedNode() const {
+    const QModelIndex current = currentIndex();
+    return current.isValid() && selectionModel()->isSelected(current) ? current : QModelIndex();
 }
 
 void BookTree::mousePressEvent(QMouseEvent* event) {
@@ -30,6 +51,39 @@ void BookTree::mousePressEvent(QMouseEvent* event) {
     }
     if (event->button() == Qt::LeftButton)
         QTreeView::mousePressEvent(event); // expanders and the start of a drag
+}
+
+void BookTree::mouseMoveEvent(QMouseEvent* event) {
+    Q_EMIT pointerMoved(indexAt(event->position().toPoint()));
+    QTreeView::mouseMoveEvent(event);
+}
+
+void BookTree::mouseDoubleClickEvent(QMouseEvent* event) {
+    // A subentry, or a name with nothing to open, is edited in place.
+    const QModelIndex index = indexAt(mousedownpoint);
+    const int level = BookModel::levelOf(index);
+    if (level == 2 || (level == 1 && !model()->hasChildren(index))) {
+        if (BookModel::isLabelEditable(index)) // never a caller group
+            edit(index);
+        event->accept();
+        return;
+    }
+    QTreeView::mouseDoubleClickEvent(event);
+}
+
+void BookTree::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool plain =
+        !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier));
+    // Enter in an open label editor reaches the tree too; it belongs to the editor.
+    if (enter && plain && (state() != EditingState || hasFocus())) {
+        const QModelIndex node = selectedNode();
+        if (node.isValid() && model()->hasChildren(node))
+            setExpanded(node, !isExpanded(node));
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
 }
 
 } // namespace quorix

@@ -121,6 +121,7 @@ TMain::TMain(QWidget* parent)
     buildControls();
     buildMenus();
     buildPopup();
+    connectEditing();
     updateCaption();
     updateEntryCount();
     layoutControls();
@@ -308,8 +309,9 @@ void TMain::buildPopup() {
     popup->addSeparator();
 
     pedit = onTree(makeAction(popup, QStringLiteral("Edit")));
+    // Either Enter key; the menu names the first, as "Shift+Enter".
     pedit->setShortcuts(
-        {QKeySequence(Qt::SHIFT | Qt::Key_Return), QKeySequence(Qt::SHIFT | Qt::Key_Enter)});
+        {QKeySequence(Qt::SHIFT | Qt::Key_Enter), QKeySequence(Qt::SHIFT | Qt::Key_Return)});
     pnewentry =
         onTree(makeAction(popup, QStringLiteral("New entry"), QKeySequence(Qt::CTRL | Qt::Key_N)));
     pnewentry->setIcon(icons::kind(KindGeneral));

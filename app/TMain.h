@@ -1,11 +1,12 @@
 #pragma once
 
 #include "app/Config.h"
-#include "model/BookModel.h"
+#include "model/BookEditor.h"
 
 #include <QMainWindow>
 #include <QPoint>
 #include <array>
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -183,7 +184,12 @@ private:
     bool writeConfig();
     void updateEntryCount();
 
-    // TMainEdit.cpp: the tree's expansion shown by the kind images.
+    // TMainEdit.cpp: the editing commands' wiring, what a command asks of the
+    // view afterwards, the note of the name under the pointer, and the tree's
+    // expansion shown by the kind images.
+    void connectEditing();
+    void applyOutcome(const EditOutcome& outcome);
+    void bookMouseMove(const QModelIndex& index);
     void bookExpanded(const QModelIndex& index);
     void bookCollapsed(const QModelIndex& index);
     void bookRowsInserted(const QModelIndex& parent);
@@ -191,6 +197,7 @@ private:
     // TMainLink.cpp: ends the transmit thread, if one runs, before the window goes.
     void closeLink();
 
+    std::unique_ptr<BookEditor> editor_;
     MainSurface* surface_;
     std::array<QLabel*, 3> panels_{};
     QString configPath_;

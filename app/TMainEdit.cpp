@@ -1,73 +1,145 @@
 // Editing the book by hand: the popup menu's commands, Clear, New, Sort, Flip,
-// and the expansion images of the tree.
+// the tree's label editor, and the expansion images of the tree. The commands
+// themselves live in BookEditor; the window supplies the selected node, the
+// message boxes, and what the view must do afterwards.
 #include "app/BookTree.h"
+#include "app/MessageBoxes.h"
 #include "app/TMain.h"
+
+#include <QLabel>
 
 namespace quorix {
 
+namespace {
+
+// An error gets the error icon and OK; a question the question icon and
+// Yes/No, and counts as Yes only when Yes was pressed.
+bool showMessage(QWidget* parent, const UserMessage& message) {
+    const QString caption = QString::fromLatin1(message.caption);
+    const QString text = QString::fromLatin1(message.text);
+    if (message.type == UserMessage::Type::Error) {
+        MessageBoxes::ask(parent, caption, text, QMessageBox::Critical, QMessageBox::Ok);
+        return true;
+    }
+    return MessageBoxes::ask(parent, caption, text, QMessageBox::Question,
+                             QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+} // namespace
+
+void TMain::connectEditing() {
+    editor_ = std::make_unique<BookEditor>(*bookmodel);
+    editor_->setMessageHandler(
+        [this](const UserMessage& message) { return showMessage(this, message); });
+
+    // A name's icon follows its expansion, so the book and the view must agree.
+    connect(bookmodel, &BookModel::expandedChanged, book, &QTreeView::setExpanded);
+    connect(bookmodel, &BookModel::statusText, this, [this](const QByteArray& text) {
+        setPanel(0, QString::fromLatin1(text));
+        // Drawn now: a long flip would otherwise never show "Flipping book...".
+        panels_[0]->repaint();
+    });
+    // A name the view already holds open (Expand all opens empty ones too)
+    // shows what is dropped or merged into it, so its image must open.
+    connect(bookmodel, &QAbstractItemModel::rowsMoved, this,
+            [this](const QModelIndex&, int, int, const QModelIndex& destination) {
+                bookRowsInserted(destination);
+            });
+    connect(book, &BookTree::pointerMoved, this, &TMain::bookMouseMove);
+}
+
+void TMain::applyOutcome(const EditOutcome& outcome) {
+    switch (outcome.expansion) {
+    case ViewExpansion::ExpandAll:
+        book->expandAll();
+        break;
+    case ViewExpansion::CollapseAll:
+        book->collapseAll();
+        book->expand(bookmodel->rootIndex());
+        break;
+    case ViewExpansion::Unchanged:
+        break;
+    }
+    if (outcome.select.isValid()) {
+        book->setCurrentIndex(outcome.select);
+        book->scrollTo(outcome.select);
+    }
+    if (outcome.edit.isValid()) {
+        book->scrollTo(outcome.edit);
+        book->edit(outcome.edit);
+    }
+    if (outcome.focusTree)
+        book->setFocus();
+}
+
+namespace {
+// The New commands start from the root when nothing is selected.
+QModelIndex selectedOrRoot(BookTree* tree, const BookModel* model) {
+    QModelIndex node = tree->selectedNode();
+    if (!node.isValid()) {
+        node = model->rootIndex();
+        tree->setCurrentIndex(node);
+    }
+    return node;
+}
+} // namespace
+
 void TMain::newentryClick() {
-    // A number subentry under the selected name, or a new name.
+    applyOutcome(editor_->newEntry(selectedOrRoot(book, bookmodel)));
 }
 
 void TMain::newtextentryClick() {
-    // A text subentry under the selected name.
+    applyOutcome(editor_->newTextEntry(selectedOrRoot(book, bookmodel)));
 }
 
 void TMain::newnameClick() {
-    // A new name in front of the selected one.
+    applyOutcome(editor_->newName(selectedOrRoot(book, bookmodel)));
 }
 
 void TMain::editClick() {
-    // Opens the label editor of the selected node.
+    applyOutcome(editor_->edit(book->selectedNode()));
 }
 
 void TMain::deleteClick() {
-    // Deletes the selected name or subentry after a question.
+    editor_->deleteNode(book->selectedNode());
 }
 
 void TMain::clearClick() {
-    // Empties the book after a question.
+    applyOutcome(editor_->clearBook());
 }
 
 void TMain::newClick() {
-    // Empties the book and forgets its file, after the close question.
+    if (editor_->newBook([this] { return FormCloseQuery(); }))
+        updateCaption();
 }
 
 void TMain::settype(int kind) {
-    // Changes the kind of the selected subentry.
-    Q_UNUSED(kind);
+    editor_->settype(book->selectedNode(), kind);
 }
 
 void TMain::setgroup(int group) {
-    // Sets the caller group of the selected name.
-    Q_UNUSED(group);
+    editor_->setgroup(book->selectedNode(), group);
 }
 
 void TMain::sortClick() {
-    // Sorts the names and each name's subentries.
+    applyOutcome(editor_->sortClick());
 }
 
 void TMain::flipClick() {
-    // Reverses the order of the names.
+    editor_->flipClick();
 }
 
-// A node that has nothing under it does not open, so its image stays closed.
 void TMain::expandallClick() {
-    Book& b = phonebook();
-    for (int row = 0; row < b.entryCount(); ++row)
-        bookmodel->setExpanded(b.name(row), !b.name(row).subs.empty());
-    bookmodel->setRootExpanded(!b.isEmpty());
-    book->expandAll();
+    applyOutcome(editor_->expandAll());
 }
 
 void TMain::collapseallClick() {
-    Book& b = phonebook();
-    book->collapseAll();
-    for (int row = 0; row < b.entryCount(); ++row)
-        bookmodel->setExpanded(b.name(row), false);
-    // The root opens again alone, so that every name shows, each closed.
-    bookmodel->setRootExpanded(!b.isEmpty());
-    book->expand(bookmodel->rootIndex());
+    applyOutcome(editor_->collapseAll());
+}
+
+void TMain::bookMouseMove(const QModelIndex& index) {
+    // Only names carry a note; anywhere else the panel is empty.
+    setPanel(2, index.data(BookModel::NoteRole).toString());
 }
 
 void TMain::bookExpanded(const QModelIndex& index) {

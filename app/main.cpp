@@ -6,8 +6,10 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QMenu>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
 
 using namespace quorix;
@@ -31,14 +33,17 @@ struct Options {
         QStringLiteral("csvfile")};
     QCommandLineOption sample{QStringLiteral("sample-book"),
                               QStringLiteral("Start with a few names in the book.")};
+    QCommandLineOption popup{
+        QStringLiteral("show-popup"),
+        QStringLiteral("With --screenshot: open the popup menu on a number of the last name.")};
 
     explicit Options(QCommandLineParser& parser) {
-        for (QCommandLineOption* hidden : {&screenshot, &infoShot, &csvShot, &sample})
+        for (QCommandLineOption* hidden : {&screenshot, &infoShot, &csvShot, &sample, &popup})
             hidden->setFlags(QCommandLineOption::HiddenFromHelp);
         parser.setApplicationDescription(QStringLiteral("Phonebook editor for the Nokia 7110."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({demo, screenshot, infoShot, csvShot, sample});
+        parser.addOptions({demo, screenshot, infoShot, csvShot, sample, popup});
     }
 };
 
@@ -51,9 +56,12 @@ bool textOnly(int argc, char** argv) {
     return false;
 }
 
-// Saves what the screen shows of a window, frame included.
-void grab(QWidget* window, const QString& file) {
-    const QRect r = window->frameGeometry();
+// Saves what the screen shows of a window, frame included, and of a menu
+// open over it.
+void grab(QWidget* window, const QString& file, const QWidget* menu = nullptr) {
+    QRect r = window->frameGeometry();
+    if (menu && menu->isVisible())
+        r |= menu->frameGeometry();
     window->screen()->grabWindow(0, r.x(), r.y(), r.width(), r.height()).save(file);
 }
 
@@ -68,6 +76,7 @@ void fillSample(BookModel& model) {
          {{"+4930123456", KindGeneral},
           {"+49171234567", KindMobile},
           {"anna@example.org", KindEMail},
+          {"Birthday 12 May", KindNote},
           {"Family", KindCallerGroup}}},
         {"Dentist", {{"+4930998877", KindOffice}}},
         {"Office",
@@ -118,9 +127,25 @@ int main(int argc, char* argv[]) {
     if (parser.isSet(options.screenshot)) {
         window.setInfoAtStart(false);
         const QString file = parser.value(options.screenshot);
-        QObject::connect(&window, &TMain::startupFinished, &window, [&window, file] {
+        const bool withPopup = parser.isSet(options.popup);
+        QObject::connect(&window, &TMain::startupFinished, &window, [&window, file, withPopup] {
+            if (withPopup) {
+                // As after a right click on a number of the last name, with the
+                // menu kept inside the window so the names above stay in sight.
+                Book& b = window.phonebook();
+                if (!b.isEmpty() && !b.name(b.entryCount() - 1).subs.empty())
+                    window.book->setCurrentIndex(
+                        window.bookmodel->indexOf(b.name(b.entryCount() - 1), 0));
+                const QRect row = window.book->visualRect(window.book->currentIndex());
+                QPoint at = window.book->viewport()->mapToGlobal(
+                    QPoint(row.center().x(), row.bottom() + 1));
+                const int right = window.geometry().right() - 8;
+                at.setX(std::min(at.x(), right - window.popup->sizeHint().width()));
+                window.book->setFocus();
+                window.popup->popup(at);
+            }
             QTimer::singleShot(800, &window, [&window, file] {
-                grab(&window, file);
+                grab(&window, file, window.popup);
                 QCoreApplication::quit();
             });
         });

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QList>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>

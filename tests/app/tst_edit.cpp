@@ -1,0 +1,746 @@
+// Editing the book in the main window: the real tree view driven by keys, the
+// mouse and drags, with the message boxes answered by the test hook.
+#include "AppTestSupport.h"
+#include "app/BookTree.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTimer>
+#include <QToolButton>
+
+using namespace quorix;
+using namespace quorix::test;
+
+namespace {
+
+// A book from a compact description: "Name|2:+49123|9:a note" per name, each
+// subentry as kind:text.
+void fillBook(BookModel& model, const QList<QByteArray>& rows) {
+    for (const QByteArray& row : rows) {
+        const QList<QByteArray> parts = row.split('|');
+        Name& n = model.insertName(model.book().entryCount(), parts.first());
+        for (qsizetype i = 1; i < parts.size(); ++i) {
+            const qsizetype colon = parts[i].indexOf(':');
+            model.addSubentry(n, parts[i].mid(colon + 1), parts[i].left(colon).toInt());
+        }
+    }
+}
+
+// A started window with every name open; unless told otherwise, active with
+// the keyboard focus on the tree.
+std::unique_ptr<Window> startTree(const QList<QByteArray>& rows = {}, bool focus = true) {
+    auto w = startWindow();
+    fillBook(*w->bookmodel, rows);
+    w->expandallClick();
+    if (!focus)
+        return w;
+    QApplication::setActiveWindow(w.get());
+    if (!QTest::qWaitForWindowActive(w.get()))
+        qWarning("window not active");
+    w->book->setFocus();
+    return w;
+}
+
+QModelIndex nameAt(TMain& w, int row) {
+    return w.bookmodel->indexOf(w.phonebook().name(row));
+}
+
+QModelIndex subAt(TMain& w, int row, int pos) {
+    return w.bookmodel->indexOf(w.phonebook().name(row), pos);
+}
+
+int kindOf(const QModelIndex& index) {
+    return index.data(BookModel::KindRole).toInt();
+}
+
+QByteArray book(TMain& w) {
+    return describeBook(w.phonebook());
+}
+
+void select(TMain& w, const QModelIndex& index) {
+    w.book->setCurrentIndex(index);
+    w.book->setFocus();
+}
+
+void press(TMain& w, const QKeySequence& keys) {
+    QTest::keySequence(w.book, keys);
+}
+
+// The label editor, when one is open.
+QLineEdit* labelEditor(TMain& w) {
+    return w.book->isEditing() ? qobject_cast<QLineEdit*>(QApplication::focusWidget()) : nullptr;
+}
+
+// Replaces the label editor's text by typing, and presses Enter.
+void typeAndCommit(TMain& w, const QString& text) {
+    QLineEdit* editor = labelEditor(w);
+    QVERIFY(editor);
+    editor->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(editor, Qt::Key_Backspace);
+    for (const QChar c : text) {
+        // A character without a key of its own arrives as the key's text.
+        if (c.unicode() < 0x80)
+            QTest::keyClick(editor, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_unknown, QString(c), {});
+    }
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY(!w.book->isEditing());
+}
+
+// Opens the label editor on a node (Shift+Enter) and commits the text.
+void editLabel(TMain& w, const QModelIndex& index, const QString& text) {
+    select(w, index);
+    press(w, QKeySequence(Qt::SHIFT | Qt::Key_Return));
+    typeAndCommit(w, text);
+}
+
+void escapeEditor(TMain& w) {
+    QLineEdit* editor = labelEditor(w);
+    QVERIFY(editor);
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QVERIFY(!w.book->isEditing());
+}
+
+// One asked question as "caption|text|icon|buttons", for comparing in one go.
+QString asked(const Question& q) {
+    return q.caption + QLatin1Char('|') + q.text + QLatin1Char('|') + QString::number(int(q.icon)) +
+           QLatin1Char('|') + QString::number(int(q.buttons));
+}
+
+QString error(const char* text) {
+    return asked({QStringLiteral("Error"), QString::fromLatin1(text), QMessageBox::Critical,
+                  QMessageBox::Ok});
+}
+
+QString question(const char* caption, const char* text) {
+    return asked({QString::fromLatin1(caption), QString::fromLatin1(text), QMessageBox::Question,
+                  QMessageBox::Yes | QMessageBox::No});
+}
+
+QStringList askedList(const Answers& answers) {
+    QStringList out;
+    for (const Question& q : answers.asked)
+        out << asked(q);
+    return out;
+}
+
+const char* const MergeQuestion =
+    "Name already exists! Merge entries?\rNote: Caller groups will not be merged!";
+
+// Where a drag ends: just inside the top edge of the target's row (the whole
+// row is the target, not only its middle), or empty space below the names.
+QPoint dropPoint(TMain& w, const QModelIndex& target) {
+    if (!target.isValid())
+        return {10, w.book->viewport()->height() - 3};
+    const QRect row = w.book->visualRect(target);
+    return {row.center().x(), row.top() + 1};
+}
+
+// A drag with the mouse through the toolkit's own drag loop: press, move past
+// the drag distance, and, while the drag runs, move to the point and release.
+void dragWithMouse(TMain& w, const QModelIndex& from, const QPoint& at) {
+    QWidget* viewport = w.book->viewport();
+    const QPoint start = w.book->visualRect(from).center();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, start);
+    QTimer::singleShot(0, viewport, [viewport, at] {
+        QTest::mouseMove(viewport, at + QPoint(1, 0));
+        QTest::mouseMove(viewport, at);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+    });
+    QTest::mouseMove(viewport, start + QPoint(0, 1));
+    QTest::mouseMove(viewport, start + QPoint(0, QApplication::startDragDistance() + 5));
+    QTest::qWait(20); // a drag that never started still gets its release
+}
+
+// What the tree does with a drag that reaches it: the press that picks the
+// node, the payload the tree's drag would carry, and the view's own drag-enter,
+// drag-move and drop handling. The offscreen platform runs no drag loop, so no
+// drag there has the tree as its source; since the tree takes drops only from
+// itself, that one condition is lifted while the events are delivered.
+void dropEvents(TMain& w, const QModelIndex& from, const QPoint& at) {
+    QWidget* viewport = w.book->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, w.book->visualRect(from).center());
+    const std::unique_ptr<QMimeData> data(
+        w.book->model()->mimeData(w.book->selectionModel()->selectedIndexes()));
+    if (!data)
+        return; // the tree starts no drag for this node
+    w.book->setDragDropMode(QAbstractItemView::DragDrop);
+    QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &enter);
+    QDragMoveEvent move(at, Qt::MoveAction, data.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &move);
+    if (enter.isAccepted() && move.isAccepted()) {
+        QDropEvent drop(QPointF(at), Qt::MoveAction, data.get(), Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &drop);
+    } else {
+        QDragLeaveEvent leave;
+        QApplication::sendEvent(viewport, &leave);
+    }
+    w.book->setDragDropMode(QAbstractItemView::InternalMove);
+}
+
+using DragFn = void (*)(TMain&, const QModelIndex&, const QPoint&);
+
+// The drag rules as a user meets them, whichever way the drag is made.
+void checkDrags(DragFn drag) {
+    WorkDir dir;
+    auto w = startTree({"Anna|2:1|3:2|10:VIP", "Bob|4:3", "Carl|5:4"}, false);
+    QCOMPARE(w->book->dragDropMode(), QAbstractItemView::InternalMove);
+    w->phonebook().bookchanged = false;
+
+    // Code 21: onto a name, as its first subentry.
+    drag(*w, subAt(*w, 0, 1), dropPoint(*w, nameAt(*w, 1)));
+    QCOMPARE(book(*w), QByteArray("Anna\n  General: 1\n  Caller group: VIP\n"
+                                  "Bob\n  Mobile: 2\n  Home: 3\nCarl\n  Office: 4\n"));
+    QVERIFY(w->phonebook().bookchanged);
+
+    // Code 22: onto a subentry of another name, directly before it; the
+    // emptied name closes, the target's name is open.
+    drag(*w, subAt(*w, 2, 0), dropPoint(*w, subAt(*w, 1, 1)));
+    QCOMPARE(book(*w), QByteArray("Anna\n  General: 1\n  Caller group: VIP\n"
+                                  "Bob\n  Mobile: 2\n  Office: 4\n  Home: 3\nCarl\n"));
+    QVERIFY(!w->book->isExpanded(nameAt(*w, 2)));
+    QCOMPARE(kindOf(nameAt(*w, 2)), int(KindNameCollapsed));
+    QVERIFY(w->book->isExpanded(nameAt(*w, 1)));
+
+    // Onto the emptied name after Expand all: its image shows what the tree shows.
+    w->expandallClick();
+    drag(*w, subAt(*w, 1, 1), dropPoint(*w, nameAt(*w, 2)));
+    QCOMPARE(book(*w), QByteArray("Anna\n  General: 1\n  Caller group: VIP\n"
+                                  "Bob\n  Mobile: 2\n  Home: 3\nCarl\n  Office: 4\n"));
+    QCOMPARE(kindOf(nameAt(*w, 2)),
+             w->book->isExpanded(nameAt(*w, 2)) ? int(KindNameExpanded) : int(KindNameCollapsed));
+
+    // Refused: a name, a caller group, a drop on the root or on empty space.
+    const QByteArray before = book(*w);
+    drag(*w, nameAt(*w, 1), dropPoint(*w, nameAt(*w, 0)));
+    drag(*w, subAt(*w, 0, 1), dropPoint(*w, nameAt(*w, 1)));
+    drag(*w, subAt(*w, 1, 0), dropPoint(*w, w->bookmodel->rootIndex()));
+    drag(*w, subAt(*w, 1, 0), dropPoint(*w, QModelIndex()));
+    QCOMPARE(book(*w), before);
+}
+
+} // namespace
+
+class TestEdit : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { MessageBoxes::clearHook(); }
+
+    // --- New entries -----------------------------------------------------
+
+    void fullNameTakesNoMore() {
+        WorkDir dir;
+        auto w = startTree({"Full|2:1|3:2|4:3|5:4|6:5|7:a@b.c|8:Street 1|10:VIP", "Other|2:9"});
+        const QByteArray before = book(*w);
+        Answers answers;
+
+        select(*w, nameAt(*w, 0));
+        press(*w, QKeySequence(Qt::CTRL | Qt::Key_N));
+        select(*w, subAt(*w, 0, 2));
+        press(*w, QKeySequence(Qt::CTRL | Qt::Key_N));
+        press(*w, QKeySequence(Qt::CTRL | Qt::Key_M));
+        select(*w, nameAt(*w, 0));
+        press(*w, QKeySequence(Qt::CTRL | Qt::Key_M));
+        QCOMPARE(askedList(answers),
+                 QStringList({error("Too many numbers!"), error("Too many numbers!"),
+                              error("Too many text-entries!"), error("Too many text-entries!")}));
+        QCOMPARE(book(*w), before);
+        QVERIFY(!w->book->isEditing());
+
+        // Collapsed, the same name gets a new name in front of it instead.
+        QTest::keyClick(w->book, Qt::Key_Return);
+        QVERIFY(!w->book->isExpanded(nameAt(*w, 0)));
+        press(*w, QKeySequence(Qt::CTRL | Qt::Key_N));
+        QCOMPARE(answers.asked.size(), 4);
+        QCOMPARE(w->phonebook().entryCount(), 3);
+        QCOMPARE(w->phonebook().name(0).text, QByteArray("New Entry 1"));
+        QCOMPARE(w->phonebook().name(1).text, QByteArray("Full"));
+        QCOMPARE(w->book->selectedNode(), nameAt(*w, 0));
+        QCOMPARE(labelEditor(*w)->text(), QStringLiteral("New Entry 1"));
+        QCOMPARE(w->panelText(1), QStringLiteral("3 entries."));
+        // Escape leaves it with its default text.
+        escapeEditor(*w);
+        QCOMPARE(w->phonebook().name(0).text, QByteArray("New Entry 1"));
+    }
+
+    void newEntriesOpenTheirLabelEditor() {
+        WorkDir dir;
+        auto w = startTree({"Anna"});
+
+        // A number on a name without subentries: "+49", General, the name opens.
+        select(*w, nameAt(*w, 0));
+        press(*w, QKeySequence(Qt::CTRL | Qt::Key_N));
+        const QModelIndex number = subAt(*w, 0, 0);
+        QCOMPARE(kindOf(number), int(KindGeneral));
+        QVERIFY(w->book->isExpanded(nameAt(*w, 0)));
+        QCOMPARE(kindOf(nameAt(*w, 0)), int(KindNameExpanded));
+        QCOMPARE(w->book->selectedNode(), number);
+        QCOMPARE(labelEditor(*w)->text(), QStringLiteral("+49"));
+        escapeEditor(*w);
+
+        // A text in front of the selected subentry; the selection stays.
+        press(*w, QKeySequence(Qt::CTRL | Qt::Key_M));
+        QCOMPARE(labelEditor(*w)->text(), QStringLiteral("Text"));
+        QCOMPARE(w->book->selectedNode().data().toString(), QStringLiteral("+49"));
+        escapeEditor(*w);
+        // Cancelled editors run no commit steps: no cleaning, no sorting.
+        QCOMPARE(book(*w), QByteArray("Anna\n  Note: Text\n  General: +49\n"));
+
+        // A new name in front of the subentry's name, the root open.
+        press(*w, QKeySequence(Qt::CTRL | Qt::Key_B));
+        QCOMPARE(w->phonebook().name(0).text, QByteArray("New Entry 1"));
+        QCOMPARE(labelEditor(*w)->text(), QStringLiteral("New Entry 1"));
+        typeAndCommit(*w, QStringLiteral("Bob"));
+        QCOMPARE(w->phonebook().name(0).text, QByteArray("Bob"));
+
+        // Nothing selected: New entry starts at the root, with a name at the top.
+        w->book->selectionModel()->clearSelection();
+        press(*w, QKeySequence(Qt::CTRL | Qt::Key_N));
+        QCOMPARE(w->phonebook().name(0).text, QByteArray("New Entry 1"));
+        QCOMPARE(w->book->selectedNode(), nameAt(*w, 0));
+        escapeEditor(*w);
+        QCOMPARE(w->panelText(1), QStringLiteral("3 entries."));
+    }
+
+    // --- The label editor ------------------------------------------------
+
+    void typedTextIsCommittedThroughTheModel() {
+        WorkDir dir;
+        auto w = startTree({"Anna|9:note|2:+49"});
+        w->phonebook().bookchanged = false;
+
+        // A number keeps only what dials; the name's subentries are sorted.
+        editLabel(*w, subAt(*w, 0, 1), QStringLiteral("(0) 1-2"));
+        QCOMPARE(book(*w), QByteArray("Anna\n  General: 012\n  Note: note\n"));
+        QVERIFY(w->phonebook().bookchanged);
+        // The Enter that closed the editor left the name as it was.
+        QVERIFY(w->book->isExpanded(nameAt(*w, 0)));
+        // The selection stayed with the edited number.
+        QCOMPARE(w->book->selectedNode().data().toString(), QStringLiteral("012"));
+
+        editLabel(*w, subAt(*w, 0, 0), QString());
+        QCOMPARE(book(*w), QByteArray("Anna\n  General: +49\n  Note: note\n"));
+
+        // Texts are Latin-1: what it cannot hold becomes "?".
+        editLabel(*w, nameAt(*w, 0), QStringLiteral("Zo\u00eb \u20ac"));
+        QCOMPARE(w->phonebook().name(0).text, QByteArray("Zo\xeb ?"));
+
+        // Neither the root nor a caller group opens an editor.
+        w->setgroup(1);
+        QCOMPARE(kindOf(subAt(*w, 0, 2)), int(KindCallerGroup));
+        for (const QModelIndex& index : {w->bookmodel->rootIndex(), subAt(*w, 0, 2)}) {
+            select(*w, index);
+            press(*w, QKeySequence(Qt::SHIFT | Qt::Key_Return));
+            QVERIFY(!w->book->isEditing());
+        }
+    }
+
+    void mergeAskedWhenANameIsTaken_data() {
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QByteArray>("result");
+        QTest::addColumn<QString>("count");
+        QTest::newRow("yes: merged, own group kept")
+            << true
+            << QByteArray("Anna\n  General: 20\n  Mobile: 21\n  Home: 10\n  Note: note\n"
+                          "  E-Mail: a@x\n  Caller group: VIP\nCarl\n  General: 3\n")
+            << QStringLiteral("2 entries.");
+        QTest::newRow("no: nothing changes")
+            << false
+            << QByteArray("Bob\n  General: 20\n  Mobile: 21\n  Note: note\n  Caller group: VIP\n"
+                          "Anna\n  Home: 10\n  E-Mail: a@x\n  Caller group: Family\n"
+                          "Carl\n  General: 3\n")
+            << QStringLiteral("3 entries.");
+    }
+
+    void mergeAskedWhenANameIsTaken() {
+        QFETCH(bool, yes);
+        QFETCH(QByteArray, result);
+        QFETCH(QString, count);
+        WorkDir dir;
+        auto w =
+            startTree({"Bob|2:20|3:21|9:note|10:VIP", "Anna|4:10|7:a@x|10:Family", "Carl|2:3"});
+        Answers answers({yes ? QMessageBox::Yes : QMessageBox::No});
+
+        editLabel(*w, nameAt(*w, 0), QStringLiteral("Anna"));
+        QCOMPARE(askedList(answers), QStringList{question("Double entry", MergeQuestion)});
+        QCOMPARE(book(*w), result);
+        QCOMPARE(w->panelText(1), count);
+        QCOMPARE(w->book->selectedNode(), nameAt(*w, 0));
+    }
+
+    void mergeAbortedWhenTheNameIsFull() {
+        WorkDir dir;
+        auto w = startTree({"Three|2:a1|2:a2|2:a3", "Other|3:b1|3:b2|3:b3"});
+        Answers answers({QMessageBox::Yes});
+
+        editLabel(*w, nameAt(*w, 0), QStringLiteral("Other"));
+        QCOMPARE(askedList(answers),
+                 QStringList({question("Double entry", MergeQuestion),
+                              error("Merging not possible!\rNot enough space for all "
+                                    "entries.\rMerging aborted.")}));
+        // What moved stays moved; the edited name keeps its old text.
+        QCOMPARE(book(*w), QByteArray("Three\n  General: a1\n  General: a2\n  General: a3\n"
+                                      "  Mobile: b1\n  Mobile: b2\nOther\n  Mobile: b3\n"));
+        QCOMPARE(w->panelText(1), QStringLiteral("2 entries."));
+    }
+
+    void namesDifferingInCaseDoNotMerge() {
+        WorkDir dir;
+        auto w = startTree({"Anna|2:1", "Bob|2:2"});
+        Answers answers;
+        editLabel(*w, nameAt(*w, 1), QStringLiteral("anna"));
+        QVERIFY(answers.asked.isEmpty());
+        QCOMPARE(book(*w), QByteArray("Anna\n  General: 1\nanna\n  General: 2\n"));
+    }
+
+    void mergeQuestionInARealMessageBox() {
+        // The question comes up while the label editor is still committing;
+        // the box must be asked once, and the editor close cleanly after it.
+        WorkDir dir;
+        auto w = startTree({"Bob|2:2", "Anna|2:1"});
+        QStringList seen;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            seen << box->windowTitle() + QLatin1Char('|') + box->text();
+            QCOMPARE(box->icon(), QMessageBox::Question);
+            box->button(QMessageBox::Yes)->click();
+        });
+        poll.start(10);
+
+        editLabel(*w, nameAt(*w, 0), QStringLiteral("Anna"));
+        QTRY_COMPARE(w->phonebook().entryCount(), 1);
+        QTest::qWait(100);
+        QCOMPARE(seen, QStringList{QStringLiteral("Double entry|Name already exists! Merge "
+                                                  "entries?\nNote: Caller groups will not be "
+                                                  "merged!")});
+        QCOMPARE(book(*w), QByteArray("Anna\n  General: 2\n  General: 1\n"));
+        QVERIFY(!w->book->isEditing());
+        QCOMPARE(w->panelText(1), QStringLiteral("1 entries."));
+    }
+
+    // --- Change type, caller groups, delete --------------------------------
+
+    void changeTypeByShortcut() {
+        WorkDir dir;
+        auto w = startTree({"Anna|9:Tel. 017/1|2:1|10:VIP", "Full|2:1|2:2|2:3|2:4|2:5|9:n"});
+        w->phonebook().bookchanged = false;
+
+        select(*w, subAt(*w, 0, 0));
+        press(*w, QKeySequence(Qt::SHIFT | Qt::Key_F2));
+        QCOMPARE(book(*w), QByteArray("Anna\n  Mobile: 0171\n  General: 1\n  Caller group: VIP\n"
+                                      "Full\n  General: 1\n  General: 2\n  General: 3\n"
+                                      "  General: 4\n  General: 5\n  Note: n\n"));
+        QCOMPARE(w->book->selectedNode().data().toString(), QStringLiteral("0171"));
+        QVERIFY(w->phonebook().bookchanged);
+
+        // Not on a caller group, not on a name.
+        const QByteArray before = book(*w);
+        select(*w, subAt(*w, 0, 2));
+        press(*w, QKeySequence(Qt::SHIFT | Qt::Key_F1));
+        select(*w, nameAt(*w, 0));
+        press(*w, QKeySequence(Qt::SHIFT | Qt::Key_F6));
+        QCOMPARE(book(*w), before);
+
+        // A sixth number is refused, with the message New entry gives.
+        Answers answers;
+        select(*w, subAt(*w, 1, 5));
+        press(*w, QKeySequence(Qt::SHIFT | Qt::Key_F1));
+        QCOMPARE(askedList(answers), QStringList{error("Too many numbers!")});
+        QCOMPARE(book(*w), before);
+    }
+
+    void addToGroupReplacesTheGroup() {
+        WorkDir dir;
+        auto w = startTree({"Anna|2:1"});
+        select(*w, subAt(*w, 0, 0));
+        press(*w, QKeySequence(Qt::CTRL | Qt::Key_F2));
+        QCOMPARE(book(*w), QByteArray("Anna\n  General: 1\n  Caller group: VIP\n"));
+        press(*w, QKeySequence(Qt::CTRL | Qt::Key_F4));
+        QCOMPARE(book(*w), QByteArray("Anna\n  General: 1\n  Caller group: Colleagues\n"));
+        // The root has no group.
+        select(*w, w->bookmodel->rootIndex());
+        press(*w, QKeySequence(Qt::CTRL | Qt::Key_F1));
+        QCOMPARE(book(*w), QByteArray("Anna\n  General: 1\n  Caller group: Colleagues\n"));
+    }
+
+    void deleteAsksFirst() {
+        WorkDir dir;
+        auto w = startTree({"Anna|2:1", "Bob|2:2|2:3"});
+        const QKeySequence del(Qt::SHIFT | Qt::Key_Delete);
+        {
+            // The last subentry: its name closes and shows the closed image.
+            Answers answers({QMessageBox::Yes});
+            select(*w, subAt(*w, 0, 0));
+            press(*w, del);
+            QCOMPARE(askedList(answers),
+                     QStringList{question("Confirm", "Really delete entry \"1\"?")});
+            QCOMPARE(book(*w), QByteArray("Anna\nBob\n  General: 2\n  General: 3\n"));
+            QVERIFY(!w->book->isExpanded(nameAt(*w, 0)));
+            QCOMPARE(kindOf(nameAt(*w, 0)), int(KindNameCollapsed));
+        }
+        {
+            // A name with subentries says they go too; No keeps it.
+            Answers answers({QMessageBox::No, QMessageBox::Yes});
+            select(*w, nameAt(*w, 1));
+            press(*w, del);
+            QCOMPARE(w->phonebook().entryCount(), 2);
+            press(*w, del);
+            const QString text =
+                question("Confirm", "Really delete entry \"Bob\"?\rNote: Deleting the parent "
+                                    "entry will remove\rall its subentries as well!");
+            QCOMPARE(askedList(answers), QStringList({text, text}));
+            QCOMPARE(book(*w), QByteArray("Anna\n"));
+            QCOMPARE(w->panelText(1), QStringLiteral("1 entries."));
+        }
+        {
+            // Nothing to delete: no question.
+            Answers answers;
+            select(*w, w->bookmodel->rootIndex());
+            press(*w, del);
+            w->book->selectionModel()->clearSelection();
+            press(*w, del);
+            QVERIFY(answers.asked.isEmpty());
+        }
+    }
+
+    // --- Clear and New -----------------------------------------------------
+
+    void clearEmptiesTheBook() {
+        WorkDir dir;
+        auto w = startTree({"Anna|2:1", "Bob"});
+        {
+            Answers answers({QMessageBox::No});
+            QTest::mouseClick(w->clear, Qt::LeftButton);
+            QCOMPARE(askedList(answers),
+                     QStringList{question("Confirm", "Really delete all entries?")});
+            QCOMPARE(w->phonebook().entryCount(), 2);
+            QVERIFY(w->book->hasFocus()); // back to the tree either way
+        }
+        {
+            w->phonebook().transferactive = true;
+            Answers answers({QMessageBox::Yes});
+            QTest::mouseClick(w->clear, Qt::LeftButton);
+            QVERIFY(answers.asked.isEmpty());
+            QCOMPARE(w->phonebook().entryCount(), 2);
+            w->phonebook().transferactive = false;
+        }
+        {
+            Answers answers({QMessageBox::Yes});
+            QTest::mouseClick(w->clear, Qt::LeftButton);
+            QCOMPARE(w->phonebook().entryCount(), 0);
+            QCOMPARE(w->panelText(1), QStringLiteral("0 entries."));
+            QCOMPARE(kindOf(w->bookmodel->rootIndex()), int(KindNameCollapsed));
+            QVERIFY(w->book->hasFocus());
+            // With nothing under it, Expand all leaves the root's image closed.
+            QTest::keyClick(w->book, Qt::Key_F2);
+            QCOMPARE(kindOf(w->bookmodel->rootIndex()), int(KindNameCollapsed));
+        }
+    }
+
+    void newBookAsksAboutChangesFirst() {
+        WorkDir dir;
+        auto w = startTree({"Anna|2:1"});
+        w->phonebook().bookfilename = dir.file(QStringLiteral("book.pbf"));
+        w->phonebook().bookchanged = true;
+        w->updateCaption();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quorix - book.pbf"));
+        {
+            Answers answers({QMessageBox::Cancel});
+            w->mnew->trigger();
+            QCOMPARE(answers.asked.size(), 1);
+            QCOMPARE(answers.asked[0].caption, QStringLiteral("Book changed!"));
+            QCOMPARE(w->phonebook().entryCount(), 1);
+            QCOMPARE(w->windowTitle(), QStringLiteral("Quorix - book.pbf"));
+        }
+        {
+            w->phonebook().transferactive = true;
+            Answers answers({QMessageBox::No});
+            w->mnew->trigger();
+            QVERIFY(answers.asked.isEmpty());
+            QCOMPARE(w->phonebook().entryCount(), 1);
+            w->phonebook().transferactive = false;
+        }
+        {
+            Answers answers({QMessageBox::No});
+            w->mnew->trigger();
+            QCOMPARE(w->phonebook().entryCount(), 0);
+            QCOMPARE(w->windowTitle(), QStringLiteral("Quorix"));
+            QVERIFY(w->phonebook().bookfilename.isEmpty());
+            QVERIFY(!w->phonebook().bookchanged);
+            QCOMPARE(w->panelText(1), QStringLiteral("0 entries."));
+        }
+    }
+
+    // --- Sort and Flip -------------------------------------------------------
+
+    void sortButtonSortsNamesAndSubentries() {
+        WorkDir dir;
+        const QLocale old;
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        auto w = startTree({"Zoe|10:VIP|9:n|4:1|2:2", "cop", "co-op", "Bob", "coop", "anna"});
+        w->phonebook().transferactive = true;
+        QTest::mouseClick(w->sort, Qt::LeftButton);
+        QCOMPARE(w->phonebook().name(0).text, QByteArray("Zoe"));
+        w->phonebook().transferactive = false;
+
+        w->phonebook().bookchanged = false;
+        QTest::mouseClick(w->sort, Qt::LeftButton);
+        QLocale::setDefault(old);
+        QCOMPARE(book(*w),
+                 QByteArray("anna\nBob\nco-op\ncoop\ncop\n"
+                            "Zoe\n  Home: 1\n  General: 2\n  Note: n\n  Caller group: VIP\n"));
+        QVERIFY(w->phonebook().bookchanged);
+        QVERIFY(w->book->hasFocus());
+    }
+
+    void flipTwiceGivesTheBookBack() {
+        WorkDir dir;
+        auto w = startTree({"A|2:1|9:x", "B", "C|2:3"});
+        const QByteArray before = book(*w);
+        w->phonebook().bookchanged = false;
+        // What the first status panel showed on the screen, paint by paint.
+        QStringList painted;
+        struct PaintLog : QObject {
+            QStringList* log;
+            bool eventFilter(QObject* o, QEvent* e) override {
+                if (e->type() == QEvent::Paint)
+                    log->append(static_cast<QLabel*>(o)->text());
+                return false;
+            }
+        } paintLog;
+        paintLog.log = &painted;
+        w->panelLabel(0)->installEventFilter(&paintLog);
+
+        w->mflip->trigger();
+        QCOMPARE(w->phonebook().name(0).text, QByteArray("C"));
+        QCOMPARE(w->phonebook().name(2).text, QByteArray("A"));
+        QVERIFY(!painted.isEmpty());
+        QCOMPARE(painted.first(), QStringLiteral("Flipping book..."));
+        QCOMPARE(w->panelText(0), QStringLiteral("OK."));
+        // Every name folded under the open root; the book not marked.
+        QVERIFY(w->book->isExpanded(w->bookmodel->rootIndex()));
+        QVERIFY(!w->book->isExpanded(nameAt(*w, 0)));
+        QCOMPARE(kindOf(nameAt(*w, 0)), int(KindNameCollapsed));
+        QVERIFY(!w->phonebook().bookchanged);
+
+        w->mflip->trigger();
+        QCOMPARE(book(*w), before);
+
+        // Not while a transfer runs.
+        w->setPanel(0, QString());
+        w->phonebook().transferactive = true;
+        w->mflip->trigger();
+        QCOMPARE(book(*w), before);
+        QCOMPARE(w->panelText(0), QString());
+        w->phonebook().transferactive = false;
+        w->panelLabel(0)->removeEventFilter(&paintLog);
+    }
+
+    // --- Keys and mouse on the tree -----------------------------------------
+
+    void enterOpensAndClosesTheSelectedNode() {
+        WorkDir dir;
+        auto w = startTree({"Anna|2:1"});
+        const QModelIndex anna = nameAt(*w, 0);
+        select(*w, anna);
+        QTest::keyClick(w->book, Qt::Key_Return);
+        QVERIFY(!w->book->isExpanded(anna));
+        QCOMPARE(kindOf(anna), int(KindNameCollapsed));
+        QTest::keyClick(w->book, Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(w->book->isExpanded(anna));
+        QCOMPARE(kindOf(anna), int(KindNameExpanded));
+        // With Ctrl or Alt it is not the toggle.
+        QTest::keyClick(w->book, Qt::Key_Return, Qt::ControlModifier);
+        QTest::keyClick(w->book, Qt::Key_Return, Qt::AltModifier);
+        QVERIFY(w->book->isExpanded(anna));
+        // Shift+Enter edits instead.
+        QTest::keyClick(w->book, Qt::Key_Return, Qt::ShiftModifier);
+        QVERIFY(w->book->isExpanded(anna));
+        QCOMPARE(labelEditor(*w)->text(), QStringLiteral("Anna"));
+        escapeEditor(*w);
+
+        // The root folds the whole book; nothing selected, nothing happens.
+        select(*w, w->bookmodel->rootIndex());
+        QTest::keyClick(w->book, Qt::Key_Return);
+        QVERIFY(!w->book->isExpanded(w->bookmodel->rootIndex()));
+        QTest::keyClick(w->book, Qt::Key_Return);
+        w->book->selectionModel()->clearSelection();
+        QTest::keyClick(w->book, Qt::Key_Return);
+        QVERIFY(w->book->isExpanded(w->bookmodel->rootIndex()));
+    }
+
+    void doubleClickEditsLeavesAndOpensNames() {
+        WorkDir dir;
+        auto w = startTree({"Anna|2:1|10:VIP", "Bob"});
+        QWidget* viewport = w->book->viewport();
+        const auto doubleClick = [&](const QModelIndex& index) {
+            const QPoint at = w->book->visualRect(index).center();
+            QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+            QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+        };
+
+        doubleClick(subAt(*w, 0, 0));
+        QCOMPARE(labelEditor(*w)->text(), QStringLiteral("1"));
+        escapeEditor(*w);
+        doubleClick(nameAt(*w, 1)); // a name with nothing under it
+        QCOMPARE(labelEditor(*w)->text(), QStringLiteral("Bob"));
+        escapeEditor(*w);
+        doubleClick(subAt(*w, 0, 1)); // a caller group is never typed in
+        QVERIFY(!w->book->isEditing());
+
+        // A name with subentries opens and closes, as trees do.
+        doubleClick(nameAt(*w, 0));
+        QVERIFY(!w->book->isEditing());
+        QVERIFY(!w->book->isExpanded(nameAt(*w, 0)));
+        QCOMPARE(kindOf(nameAt(*w, 0)), int(KindNameCollapsed));
+        doubleClick(nameAt(*w, 0));
+        QVERIFY(w->book->isExpanded(nameAt(*w, 0)));
+    }
+
+    void noteOfTheNameUnderThePointer() {
+        WorkDir dir;
+        auto w = startTree({"Anna|2:1", "Bob"});
+        w->bookmodel->setEntryNote(w->phonebook().name(0), "Read from location 7");
+        QWidget* viewport = w->book->viewport();
+        const auto hover = [&](const QPoint& at) {
+            QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &move);
+            return w->panelText(2);
+        };
+        QCOMPARE(hover(w->book->visualRect(nameAt(*w, 0)).center()),
+                 QStringLiteral("Read from location 7"));
+        QCOMPARE(hover(w->book->visualRect(subAt(*w, 0, 0)).center()), QString());
+        QCOMPARE(hover(w->book->visualRect(nameAt(*w, 0)).center()),
+                 QStringLiteral("Read from location 7"));
+        QCOMPARE(hover(w->book->visualRect(nameAt(*w, 1)).center()), QString());
+        QCOMPARE(hover(w->book->visualRect(nameAt(*w, 0)).center()),
+                 QStringLiteral("Read from location 7"));
+        QCOMPARE(hover(QPoint(10, viewport->height() - 3)), QString());
+    }
+
+    // --- Drag-and-drop -------------------------------------------------------
+
+    void dropOnTheTree() { checkDrags(dropEvents); }
+
+    void dragWithTheMouse() {
+        if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+            QSKIP("The offscreen platform runs no drag loop; tst_edit_x11 runs this on Xvfb.");
+        checkDrags(dragWithMouse);
+    }
+};
+
+QTEST_MAIN(TestEdit)
+#include "tst_edit.moc"

@@ -26,8 +26,9 @@ packages=(
     fonts-dejavu-core
 )
 if [ "$mode" = test ]; then
-    # The Windows serial backend is compile-checked with the cross compiler.
-    packages+=(g++-mingw-w64-x86-64)
+    # The Windows serial backend is compile-checked with the cross compiler;
+    # real mouse drags in the tree are tested on a virtual X server.
+    packages+=(g++-mingw-w64-x86-64 xvfb xauth)
 fi
 
 missing=()

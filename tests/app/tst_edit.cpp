@@ -33,7 +33,7 @@ void fillBook(BookModel& model, const QList<QByteArray>& rows) {
 
 // A started window with every name open; unless told otherwise, active with
 // the keyboard focus on the tree.
-std::unique_ptr<Window> startTree(const QList<QByteArray>& rows = {}, bool focus = true) {
+std::unique_ptr<TMain> startTree(const QList<QByteArray>& rows = {}, bool focus = true) {
     auto w = startWindow();
     fillBook(*w->bookmodel, rows);
     w->expandallClick();

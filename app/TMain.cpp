@@ -109,6 +109,7 @@ TMain::TMain(QWidget* parent)
     configPath_ = QDir::current().absoluteFilePath(QString::fromLatin1(Config::FileName));
     startdir = QFileInfo(configPath_).absolutePath();
 
+    createLink();
     bookmodel = new BookModel(this);
     bookmodel->setDecorationProvider([](int kind) { return QVariant(icons::kind(kind)); });
     phonebook().bookfilename.clear();
@@ -448,6 +449,7 @@ void TMain::finishStartup() {
 void TMain::createWindows() {
     if (!infownd)
         infownd = new Tinfownd(this, scale_);
+    createLinkWindows();
 }
 
 void TMain::readConfig() {

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "app/Config.h"
+#include "link/CommPortDriver.h"
+#include "link/FbusLink.h"
 #include "model/BookModel.h"
 
 #include <QMainWindow>
 #include <QPoint>
 #include <array>
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -16,8 +19,14 @@ class QToolButton;
 
 namespace quorix {
 
+namespace phonesim {
+class PhoneSimProcess;
+}
+
 class BookTree;
 class MainSurface;
+class Tconnection;
+class Tdebug;
 class Tinfownd;
 
 // The main window: the phonebook tree with its popup menu, the "Book" and
@@ -26,7 +35,11 @@ class Tinfownd;
 // The commands are implemented by area: TMain.cpp (window, layout, closing,
 // settings, help), TMainEdit.cpp (editing the book), TMainFiles.cpp (phonebook
 // files and imports), TMainLink.cpp (the phone link and transfers).
-class TMain : public QMainWindow {
+//
+// The window owns the serial port and the FBUS link on it, and is the link's
+// listener: its status texts go to the first status panel, its failures to
+// message boxes.
+class TMain : public QMainWindow, public link::LinkListener {
     Q_OBJECT
 public:
     explicit TMain(QWidget* parent = nullptr);
@@ -74,6 +87,29 @@ public:
     QRect phonePictureRect() const;
 
     Tinfownd* infownd = nullptr;
+    Tdebug* debugwnd = nullptr;
+    Tconnection* connection = nullptr;
+
+    // TMainLink.cpp: the phone link. The serial port and the link live as long
+    // as the window; a link is open between fbusinit() and closelink().
+    link::TCommPortDriver& serial() { return *serial_; }
+    link::FbusLink& fbus() { return *fbus_; }
+    // The connection to open: port, cable and device as the connection dialog
+    // left them, with the virtual phone's device while the demo runs.
+    link::LinkSettings linkSettings() const;
+    // Starts the link with linkSettings(); the status panel and message boxes
+    // tell how it goes, and linkStartFinished() says when it is over.
+    void fbusinit();
+    // LinkListener.
+    void showStatus(const QByteArray& text) override;
+    void showError(const QByteArray& caption, const QByteArray& text) override;
+    void linkStarted(bool ok) override;
+
+    // The demo: the virtual phone started by startDemo(). Its device is the
+    // connection for this run only and is never written to the settings file.
+    phonesim::PhoneSimProcess& demoPhone();
+    bool demoActive() const { return !demoDevice_.isEmpty(); }
+    const QByteArray& demoDevice() const { return demoDevice_; }
 
     // Controls.
     QGroupBox* bookGroup;
@@ -121,6 +157,10 @@ public:
 Q_SIGNALS:
     // The first show is over: the info window was closed and the settings read.
     void startupFinished();
+    // A link start-up is over: ok when the link runs.
+    void linkStartFinished(bool ok);
+    // The virtual phone of the demo serves on this device now.
+    void demoReady(const QString& device);
 
 public Q_SLOTS:
     // TMain.cpp
@@ -152,6 +192,7 @@ public Q_SLOTS:
     // TMainLink.cpp
     void setupClick();
     void dodebugClick(bool on);
+    void pausClick();
     void readClick();
     void writeClick();
     void stopClick();
@@ -186,8 +227,13 @@ private:
     void bookCollapsed(const QModelIndex& index);
     void bookRowsInserted(const QModelIndex& parent);
     void restoreExpansion();
-    // TMainLink.cpp: ends the transmit thread, if one runs, before the window goes.
+    // TMainLink.cpp: ends the transmit thread, if one runs, before the window
+    // goes, and stops the demo's virtual phone.
     void closeLink();
+    void createLink();
+    void createLinkWindows();
+    void connectionClosed();
+    void syncConnectionDialog();
 
     MainSurface* surface_;
     std::array<QLabel*, 3> panels_{};
@@ -196,6 +242,13 @@ private:
     bool infoAtStart_ = true;
     bool shown_ = false;
     bool configLoaded_ = false;
+
+    // Declared in this order so that the link goes before its port.
+    std::unique_ptr<link::TCommPortDriver> serial_;
+    std::unique_ptr<link::FbusLink> fbus_;
+    phonesim::PhoneSimProcess* demoPhone_ = nullptr;
+    QByteArray demoDevice_;
+    bool pausing_ = false;
 };
 
 } // namespace quorix

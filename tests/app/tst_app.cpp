@@ -1,3 +1,5 @@
+#include "AppTestSupport.h"
+
 #include "app/BookTree.h"
 #include "app/Config.h"
 #include "app/Icons.h"
@@ -5,6 +7,7 @@
 #include "app/Placement.h"
 #include "app/ProfileFile.h"
 #include "app/TMain.h"
+#include "app/Tconnection.h"
 #include "app/Tinfownd.h"
 
 #include <QAction>
@@ -30,72 +33,9 @@
 #include <memory>
 
 using namespace quorix;
+using namespace quorix::testing;
 
 namespace {
-
-// Runs a test in a fresh working directory, where the window keeps its
-// settings file.
-class WorkDir {
-public:
-    WorkDir() : old_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
-    ~WorkDir() { QDir::setCurrent(old_); }
-    QString path() const { return dir_.path(); }
-    QString file(const QString& name) const { return dir_.filePath(name); }
-    void write(const QString& name, const QByteArray& text) const {
-        QFile f(file(name));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    QByteArray read(const QString& name) const {
-        QFile f(file(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
-private:
-    QTemporaryDir dir_;
-    QString old_;
-};
-
-// Answers the program's message boxes from a list and notes what was asked.
-class Answers {
-public:
-    explicit Answers(QList<QMessageBox::StandardButton> answers = {}) : answers_(answers) {
-        MessageBoxes::setHook([this](const Question& q) {
-            asked.append(q);
-            return answers_.isEmpty() ? QMessageBox::Ok : answers_.takeFirst();
-        });
-    }
-    ~Answers() { MessageBoxes::clearHook(); }
-    QList<Question> asked;
-
-private:
-    QList<QMessageBox::StandardButton> answers_;
-};
-
-// The main window with a save that does what the test says.
-class Window : public TMain {
-public:
-    bool saveSucceeds = false;
-    int saves = 0;
-    bool saveBook() override {
-        ++saves;
-        if (saveSucceeds)
-            phonebook().bookchanged = false;
-        return saveSucceeds;
-    }
-};
-
-// A window past its start-up (info window skipped unless asked for).
-std::unique_ptr<Window> startWindow() {
-    auto w = std::make_unique<Window>();
-    w->createWindows();
-    w->setInfoAtStart(false);
-    QSignalSpy started(w.get(), &TMain::startupFinished);
-    w->show();
-    if (!started.wait(2000))
-        qWarning("start-up did not finish");
-    return w;
-}
 
 // Menus as lines "Menu|Item|Shortcut", "Menu|-" for a separator, submenus
 // as "Menu|Sub|Item|...".
@@ -346,6 +286,9 @@ private Q_SLOTS:
             QSignalSpy fired(action, &QAction::triggered);
             QTest::keySequence(w->book, key);
             QVERIFY2(fired.count() == 1, qPrintable(action->text()));
+            // F10's dialog is modal: close it for the keys that follow.
+            if (w->connection)
+                w->connection->close();
         }
 
         // The popup's shortcuts act while the tree has the focus, and only then.

@@ -1,0 +1,81 @@
+#pragma once
+
+// What the window tests share: a scratch working directory, scripted answers to
+// message boxes, and a main window past its start-up.
+#include "app/MessageBoxes.h"
+#include "app/TMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace quorix::testing {
+
+// Runs a test in a fresh working directory, where the window keeps its
+// settings file.
+class WorkDir {
+public:
+    WorkDir() : old_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
+    ~WorkDir() { QDir::setCurrent(old_); }
+    QString path() const { return dir_.path(); }
+    QString file(const QString& name) const { return dir_.filePath(name); }
+    void write(const QString& name, const QByteArray& text) const {
+        QFile f(file(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    QByteArray read(const QString& name) const {
+        QFile f(file(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private:
+    QTemporaryDir dir_;
+    QString old_;
+};
+
+// Answers the program's message boxes from a list and notes what was asked.
+class Answers {
+public:
+    explicit Answers(QList<QMessageBox::StandardButton> answers = {}) : answers_(answers) {
+        MessageBoxes::setHook([this](const Question& q) {
+            asked.append(q);
+            return answers_.isEmpty() ? QMessageBox::Ok : answers_.takeFirst();
+        });
+    }
+    ~Answers() { MessageBoxes::clearHook(); }
+    QList<Question> asked;
+
+private:
+    QList<QMessageBox::StandardButton> answers_;
+};
+
+// The main window with a save that does what the test says.
+class Window : public TMain {
+public:
+    bool saveSucceeds = false;
+    int saves = 0;
+    bool saveBook() override {
+        ++saves;
+        if (saveSucceeds)
+            phonebook().bookchanged = false;
+        return saveSucceeds;
+    }
+};
+
+// A window past its start-up (info window skipped unless asked for).
+inline std::unique_ptr<Window> startWindow() {
+    auto w = std::make_unique<Window>();
+    w->createWindows();
+    w->setInfoAtStart(false);
+    QSignalSpy started(w.get(), &TMain::startupFinished);
+    w->show();
+    if (!started.wait(2000))
+        qWarning("start-up did not finish");
+    return w;
+}
+
+} // namespace quorix::testing

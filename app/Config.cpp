@@ -51,6 +51,7 @@ Config Config::read(const ProfileFile& f) {
     const auto sep = toInt(f.value(Section, "CSV_SEP"));
     if (sep && *sep >= 1 && *sep <= 255)
         c.csvSep = QByteArray(1, static_cast<char>(*sep));
+    c.device = f.value(Section, "DEVICE").value_or(QByteArray());
     return c;
 }
 
@@ -65,6 +66,8 @@ void Config::write(ProfileFile& f) const {
     const int sepCode = csvSep.isEmpty() ? ';' : static_cast<unsigned char>(csvSep.front());
     f.setValue(Section, "CSV_SEP", QByteArray::number(sepCode));
     f.setValue(Section, "CSV_QUOTES", csvQuotes ? "YES" : "NO");
+    if (!device.isEmpty() || f.value(Section, "DEVICE"))
+        f.setValue(Section, "DEVICE", device);
 }
 
 } // namespace quorix

@@ -26,12 +26,17 @@ struct Config {
     int csvLine = 1;
     bool csvQuotes = false;
     QByteArray csvSep = ";"; // the separator field; its first character is what counts
+    // A serial device path the connection dialog uses instead of the COM choice
+    // (a USB adapter, a pseudo-terminal); empty for the COM choice.
+    QByteArray device;
 
     // The settings a file holds; a missing file, section or key, and a value
     // that is not a number or out of range, give the default.
     static Config read(const ProfileFile& file);
     // Sets the eight keys in the file's order of writing: PORT, CABLE, CSV_NAME,
-    // CSV_START, CSV_STOP, CSV_LINE, CSV_SEP, CSV_QUOTES.
+    // CSV_START, CSV_STOP, CSV_LINE, CSV_SEP, CSV_QUOTES; then DEVICE, but only
+    // when there is a device or the file had one to clear, so that a file of
+    // someone who never chose a device keeps just the eight keys.
     void write(ProfileFile& file) const;
 
     friend bool operator==(const Config&, const Config&) = default;

@@ -1,5 +1,9 @@
 #include "app/Placement.h"
 
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+
 #include <algorithm>
 
 namespace quorix {
@@ -27,6 +31,17 @@ QPoint centreOn(const QRect& owner, const QSize& size, const QRect& screen) {
     if (top + size.height() > screen.bottom() + 1 - Margin)
         top = screen.bottom() + 1 - Margin - size.height();
     return {std::max(left, screen.left()), std::max(top, screen.top())};
+}
+
+void placeOnOwner(QWidget* window, PlaceFunction where) {
+    QWidget* owner = window->parentWidget() ? window->parentWidget()->window() : nullptr;
+    QScreen* screen = owner ? owner->screen() : nullptr;
+    if (!owner || !screen)
+        return;
+    QSize frame = window->size();
+    if (window->windowHandle())
+        frame = frame.grownBy(window->windowHandle()->frameMargins());
+    window->move(where(owner->frameGeometry(), frame, screen->geometry()));
 }
 
 } // namespace quorix

@@ -110,6 +110,7 @@ TMain::TMain(QWidget* parent)
     configPath_ = QDir::current().absoluteFilePath(QString::fromLatin1(Config::FileName));
     startdir = QFileInfo(configPath_).absolutePath();
 
+    createLink();
     bookmodel = new BookModel(this);
     bookmodel->setDecorationProvider([](int kind) { return QVariant(icons::kind(kind)); });
     phonebook().bookfilename.clear();
@@ -453,6 +454,7 @@ void TMain::createWindows() {
         infownd = new Tinfownd(this, scale_);
     if (!csvimport)
         csvimport = new Tcsvimport(*this);
+    createLinkWindows();
 }
 
 void TMain::readConfig() {

@@ -2,6 +2,9 @@
 
 #include "app/Config.h"
 #include "model/BookEditor.h"
+#include "link/CommPortDriver.h"
+#include "link/FbusLink.h"
+#include "model/BookModel.h"
 
 #include <QMainWindow>
 #include <QPoint>
@@ -17,9 +20,15 @@ class QToolButton;
 
 namespace quorix {
 
+namespace phonesim {
+class PhoneSimProcess;
+}
+
 class BookTree;
 class MainSurface;
 class Tcsvimport;
+class Tconnection;
+class Tdebug;
 class Tinfownd;
 
 // The main window: the phonebook tree with its popup menu, the "Book" and
@@ -28,7 +37,11 @@ class Tinfownd;
 // The commands are implemented by area: TMain.cpp (window, layout, closing,
 // settings, help), TMainEdit.cpp (editing the book), TMainFiles.cpp (phonebook
 // files and imports), TMainLink.cpp (the phone link and transfers).
-class TMain : public QMainWindow {
+//
+// The window owns the serial port and the FBUS link on it, and is the link's
+// listener: its status texts go to the first status panel, its failures to
+// message boxes.
+class TMain : public QMainWindow, public link::LinkListener {
     Q_OBJECT
 public:
     explicit TMain(QWidget* parent = nullptr);
@@ -77,6 +90,29 @@ public:
 
     Tinfownd* infownd = nullptr;
     Tcsvimport* csvimport = nullptr;
+    Tdebug* debugwnd = nullptr;
+    Tconnection* connection = nullptr;
+
+    // TMainLink.cpp: the phone link. The serial port and the link live as long
+    // as the window; a link is open between fbusinit() and closelink().
+    link::TCommPortDriver& serial() { return *serial_; }
+    link::FbusLink& fbus() { return *fbus_; }
+    // The connection to open: port, cable and device as the connection dialog
+    // left them, with the virtual phone's device while the demo runs.
+    link::LinkSettings linkSettings() const;
+    // Starts the link with linkSettings(); the status panel and message boxes
+    // tell how it goes, and linkStartFinished() says when it is over.
+    void fbusinit();
+    // LinkListener.
+    void showStatus(const QByteArray& text) override;
+    void showError(const QByteArray& caption, const QByteArray& text) override;
+    void linkStarted(bool ok) override;
+
+    // The demo: the virtual phone started by startDemo(). Its device is the
+    // connection for this run only and is never written to the settings file.
+    phonesim::PhoneSimProcess& demoPhone();
+    bool demoActive() const { return !demoDevice_.isEmpty(); }
+    const QByteArray& demoDevice() const { return demoDevice_; }
 
     // Controls.
     QGroupBox* bookGroup;
@@ -124,6 +160,10 @@ public:
 Q_SIGNALS:
     // The first show is over: the info window was closed and the settings read.
     void startupFinished();
+    // A link start-up is over: ok when the link runs.
+    void linkStartFinished(bool ok);
+    // The virtual phone of the demo serves on this device now.
+    void demoReady(const QString& device);
 
 public Q_SLOTS:
     // TMain.cpp
@@ -155,6 +195,7 @@ public Q_SLOTS:
     // TMainLink.cpp
     void setupClick();
     void dodebugClick(bool on);
+    void pausClick();
     void readClick();
     void writeClick();
     void stopClick();
@@ -194,8 +235,13 @@ private:
     void bookCollapsed(const QModelIndex& index);
     void bookRowsInserted(const QModelIndex& parent);
     void restoreExpansion();
-    // TMainLink.cpp: ends the transmit thread, if one runs, before the window goes.
+    // TMainLink.cpp: ends the transmit thread, if one runs, before the window
+    // goes, and stops the demo's virtual phone.
     void closeLink();
+    void createLink();
+    void createLinkWindows();
+    void connectionClosed();
+    void syncConnectionDialog();
 
     std::unique_ptr<BookEditor> editor_;
     MainSurface* surface_;
@@ -205,6 +251,13 @@ private:
     bool infoAtStart_ = true;
     bool shown_ = false;
     bool configLoaded_ = false;
+
+    // Declared in this order so that the link goes before its port.
+    std::unique_ptr<link::TCommPortDriver> serial_;
+    std::unique_ptr<link::FbusLink> fbus_;
+    phonesim::PhoneSimProcess* demoPhone_ = nullptr;
+    QByteArray demoDevice_;
+    bool pausing_ = false;
 };
 
 } // namespace quorix

@@ -7,9 +7,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
-#include <QWindow>
 
 namespace quorix {
 
@@ -110,14 +108,7 @@ QColor Tinfownd::reminderColour() const {
 
 void Tinfownd::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
-    QScreen* screen = owner ? owner->screen() : this->screen();
-    if (owner && screen) {
-        QSize frame = size();
-        if (windowHandle())
-            frame = frame.grownBy(windowHandle()->frameMargins());
-        move(centreOn(owner->frameGeometry(), frame, screen->geometry()));
-    }
+    placeOnOwner(this, centreOn);
 }
 
 void Tinfownd::paintEvent(QPaintEvent* event) {

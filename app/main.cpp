@@ -2,15 +2,20 @@
 #include "app/FileDialogs.h"
 #include "app/TMain.h"
 #include "app/Tcsvimport.h"
+#include "app/Tconnection.h"
+#include "app/Tdebug.h"
 #include "app/Tinfownd.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCommandLineParser>
 #include <QMenu>
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <functional>
 
 using namespace quorix;
 
@@ -37,13 +42,25 @@ struct Options {
         QStringLiteral("show-popup"),
         QStringLiteral("With --screenshot: open the popup menu on a number of the last name.")};
 
+    QCommandLineOption traceShot{
+        QStringLiteral("screenshot-trace"),
+        QStringLiteral("Open a link to the virtual phone, save a picture of the trace window "
+                       "once the phone's status answer is in it, and quit."),
+        QStringLiteral("file")};
+    QCommandLineOption connectionShot{
+        QStringLiteral("screenshot-connection"),
+        QStringLiteral("Save a picture of the connection dialog and quit."),
+        QStringLiteral("file")};
+
     explicit Options(QCommandLineParser& parser) {
-        for (QCommandLineOption* hidden : {&screenshot, &infoShot, &csvShot, &sample, &popup})
+        for (QCommandLineOption* hidden :
+             {&screenshot, &infoShot, &csvShot, &sample, &popup, &traceShot, &connectionShot})
             hidden->setFlags(QCommandLineOption::HiddenFromHelp);
         parser.setApplicationDescription(QStringLiteral("Phonebook editor for the Nokia 7110."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({demo, screenshot, infoShot, csvShot, sample, popup});
+        parser.addOptions(
+            {demo, screenshot, infoShot, csvShot, sample, popup, traceShot, connectionShot});
     }
 };
 
@@ -63,6 +80,22 @@ void grab(QWidget* window, const QString& file, const QWidget* menu = nullptr) {
     if (menu && menu->isVisible())
         r |= menu->frameGeometry();
     window->screen()->grabWindow(0, r.x(), r.y(), r.width(), r.height()).save(file);
+}
+
+// Saves a picture of target once ready() holds and settleMs more have passed
+// (for what was just drawn to reach the screen), then quits.
+void grabWhen(QWidget* target, const QString& file, std::function<bool()> ready, int settleMs) {
+    auto* poll = new QTimer(target);
+    QObject::connect(poll, &QTimer::timeout, target, [=] {
+        if (!ready())
+            return;
+        poll->stop();
+        QTimer::singleShot(settleMs, target, [target, file] {
+            grab(target, file);
+            QCoreApplication::quit();
+        });
+    });
+    poll->start(20);
 }
 
 // A few names, for pictures of the window.
@@ -95,6 +128,30 @@ void fillSample(BookModel& model) {
     }
 }
 
+// Ends a picture-taking run that cannot get its picture.
+void giveUp(const char* why) {
+    std::fprintf(stderr, "quorix: %s\n", why);
+    QCoreApplication::exit(1);
+}
+
+// Opens the link to the virtual phone with tracing on and takes the picture of
+// the trace window once the phone has answered the link-opening frame.
+void traceScreenshot(TMain& window, const QString& file) {
+    QObject::connect(&window, &TMain::demoReady, &window, [&window] {
+        window.dodebug->setChecked(true);
+        window.fbusinit();
+    });
+    QObject::connect(&window, &TMain::linkStartFinished, &window, [](bool ok) {
+        if (!ok)
+            giveUp("the link to the virtual phone did not open");
+    });
+    grabWhen(
+        window.debugwnd, file,
+        [&window] { return window.debugwnd->logText().contains(QLatin1String("PHONE STATUS")); },
+        300);
+    QTimer::singleShot(20000, &window, [] { giveUp("no status answer from the virtual phone"); });
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -122,9 +179,25 @@ int main(int argc, char* argv[]) {
         window.book->collapse(window.bookmodel->indexOf(window.phonebook().name(2)));
         window.book->setCurrentIndex(window.bookmodel->indexOf(window.phonebook().name(0), 1));
     }
-    if (parser.isSet(options.demo))
+    if (parser.isSet(options.demo) || parser.isSet(options.traceShot))
         QObject::connect(&window, &TMain::startupFinished, &window, &TMain::startDemo);
-    if (parser.isSet(options.screenshot)) {
+    if (parser.isSet(options.traceShot)) {
+        window.setInfoAtStart(false);
+        traceScreenshot(window, parser.value(options.traceShot));
+    } else if (parser.isSet(options.connectionShot)) {
+        window.setInfoAtStart(false);
+        const QString file = parser.value(options.connectionShot);
+        // With --demo the picture shows the virtual phone's device.
+        const auto shoot = [&window, file] {
+            window.setupClick();
+            grabWhen(
+                window.connection, file, [&window] { return window.connection->isVisible(); }, 500);
+        };
+        if (parser.isSet(options.demo))
+            QObject::connect(&window, &TMain::demoReady, &window, shoot);
+        else
+            QObject::connect(&window, &TMain::startupFinished, &window, shoot);
+    } else if (parser.isSet(options.screenshot)) {
         window.setInfoAtStart(false);
         const QString file = parser.value(options.screenshot);
         const bool withPopup = parser.isSet(options.popup);
@@ -152,17 +225,12 @@ int main(int argc, char* argv[]) {
     } else if (parser.isSet(options.infoShot)) {
         const QString file = parser.value(options.infoShot);
         // Taken while the reminder shows red, as people see it flash.
-        auto* poll = new QTimer(&window);
-        QObject::connect(poll, &QTimer::timeout, &window, [&window, file, poll] {
-            if (!window.infownd->isVisible() || window.infownd->reminderColour() != Qt::red)
-                return;
-            poll->stop();
-            QTimer::singleShot(100, &window, [&window, file] {
-                grab(window.infownd, file);
-                QCoreApplication::quit();
-            });
-        });
-        poll->start(20);
+        grabWhen(
+            window.infownd, file,
+            [&window] {
+                return window.infownd->isVisible() && window.infownd->reminderColour() == Qt::red;
+            },
+            100);
     } else if (parser.isSet(options.csvShot) && !parser.positionalArguments().isEmpty()) {
         window.setInfoAtStart(false);
         const QString csv = parser.value(options.csvShot);

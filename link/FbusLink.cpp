@@ -21,6 +21,8 @@ FbusLink::FbusLink(TCommPortDriver& serial, Clock& clock, QObject* parent)
         SerialReceiveData(sender, data, size);
     };
     startTimer_.setSingleShot(true);
+    // A coarse timer may end up to 5 % early; the phone gets its full second.
+    startTimer_.setTimerType(Qt::PreciseTimer);
     startTimer_.setInterval(StartDelayMs);
     connect(&startTimer_, &QTimer::timeout, this, &FbusLink::finishStart);
 }

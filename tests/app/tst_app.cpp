@@ -7,6 +7,7 @@
 #include "app/Placement.h"
 #include "app/ProfileFile.h"
 #include "app/TMain.h"
+#include "app/Tconnection.h"
 #include "app/Tinfownd.h"
 
 #include <QAction>
@@ -307,6 +308,9 @@ private Q_SLOTS:
             QSignalSpy fired(action, &QAction::triggered);
             QTest::keySequence(w->book, key);
             QVERIFY2(fired.count() == 1, qPrintable(action->text()));
+            // F10's dialog is modal: close it for the keys that follow.
+            if (w->connection)
+                w->connection->close();
         }
 
         // The popup's shortcuts act while the tree has the focus, and only then.

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QDialog>
+#include <array>
+
+class QButtonGroup;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+namespace quorix {
+
+// The connection dialog: the port ("COM 1".."COM 4"), the cable, and a device
+// path that stands in for the COM choice when it is set (a USB adapter, the
+// virtual phone's pseudo-terminal). There is no Cancel: whatever is selected
+// when the dialog closes is the connection.
+class Tconnection : public QDialog {
+    Q_OBJECT
+public:
+    explicit Tconnection(QWidget* parent = nullptr);
+
+    // The selection: port 0..3, cable 0 (DAU-9P) or 1 (DLR-3), the device path
+    // (empty: the COM port).
+    int port() const;
+    int cable() const;
+    QByteArray device() const;
+    void setSelection(int port, int cable, const QByteArray& device);
+    void setDevice(const QByteArray& device);
+
+    // The devices offered in the device list, besides an empty entry.
+    void setDevices(const QByteArrayList& devices);
+    QByteArrayList devices() const;
+
+    // Controls.
+    QGroupBox* Port;
+    QGroupBox* Cable;
+    std::array<QRadioButton*, 4> portItems{};
+    std::array<QRadioButton*, 2> cableItems{};
+    QComboBox* deviceBox;
+    QPushButton* conok;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QButtonGroup* ports_;
+    QButtonGroup* cables_;
+};
+
+} // namespace quorix

@@ -1,0 +1,213 @@
+#pragma once
+
+#include "transfer/PhonebookMessages.h"
+#include "transfer/TransferLink.h"
+
+#include "link/FbusLink.h"
+#include "model/BookModel.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPersistentModelIndex>
+#include <QTimer>
+
+#include <optional>
+
+namespace quorix::transfer {
+
+// Everything a transfer needs from the person at the screen. The window answers
+// with its status bar, message boxes and the trace window's Custom borders; the
+// CLI with the terminal and its options.
+class TransferUi {
+public:
+    virtual ~TransferUi() = default;
+
+    // The transfer status (the status bar's first panel).
+    virtual void showStatus(const QByteArray& text) = 0;
+    // A notice that needs no answer (the link could not start). Line breaks in
+    // text are single CRs.
+    virtual void showError(const QByteArray& caption, const QByteArray& text) = 0;
+    // The "connection timeout" question (Yes/No, stop icon). The answer goes to
+    // Transfer::timeoutAnswer(), at once or later; answers of the phone that
+    // arrive meanwhile are still handled.
+    virtual void askTimeout(const QByteArray& caption, const QByteArray& text) = 0;
+    // The Custom borders "Start:" and "Stop:", as typed.
+    virtual QByteArray startBorder() const = 0;
+    virtual QByteArray stopBorder() const = 0;
+    virtual void setBorders(const QByteArray& start, const QByteArray& stop) = 0;
+    // A read has filled the book: the tree may take the input focus.
+    virtual void focusBook() {}
+};
+
+// The phonebook transfer: reads the phone's memory into the book, or writes the
+// book's names into consecutive locations, one request and one answer at a time.
+// A state machine fed by the phone's answers (phonebookanswer), its timers (the
+// pause between the frames of a write request, the watchdog) and the commands;
+// nothing here waits, so the event loop keeps running throughout.
+//
+// The names follow the transfer state the window keeps: transfermode 1 write,
+// 2 read; curloc the location asked for last (-2 until the memory information);
+// answeredloc the location a read handled last (-1 until it cleared the book);
+// writeresult -1 none, -2 refused, else the location the phone confirmed.
+class Transfer : public QObject, public link::PhonebookAnswer, private link::LinkListener {
+    Q_OBJECT
+public:
+    enum Mode { NoMode = 0, WriteMode = 1, ReadMode = 2 };
+    // outcome: decides the closing text.
+    enum Outcome { Ready = 0, Errors = 1, Aborted = 2 };
+    // How a transfer ended, for finished(): an outcome, or NoLink when the port
+    // could not be opened (at the start or when the link was set up again).
+    enum Result { ResultReady = Ready, ResultErrors = Errors, ResultAborted = Aborted, NoLink };
+    Q_ENUM(Result)
+
+    struct Timing {
+        int lifetimerMs = 3000;   // how often the watchdog looks
+        quint32 silenceMs = 5000; // longer without received bytes asks the question
+        int chunkPauseMs = 100;   // between the frames of a write request
+    };
+
+    // The highest location a request can name.
+    static constexpr int MaxLocation = 0xFFFF;
+
+    static constexpr const char* TimeoutCaption = "connection timeout";
+    static constexpr const char* TimeoutText =
+        "No valid answer was received from phone.\rDo you want to re-setup connection and\r"
+        "try to continue at the point of failure?";
+
+    Transfer(TransferLink& link, BookModel& model, TransferUi& ui, QObject* parent = nullptr);
+    ~Transfer() override;
+
+    void setTiming(const Timing& timing);
+    const Timing& timing() const { return timing_; }
+
+    // ---- commands; each gives false and does nothing while a transfer runs ----
+
+    // Replaces the book by the phone's names. The unsaved-changes question is
+    // the caller's, before this.
+    bool readClick();
+    // Writes the book from its first name, one name per location.
+    bool writeClick();
+    // Writes the selected name again: with no borders given, to the location its
+    // note names; with both given, it and the following names from Start to Stop.
+    // A subentry stands for its name.
+    bool rewriteClick(const QModelIndex& selected);
+    // Asks the running transfer to stop at its next step.
+    void stopClick();
+    // The answer to the "connection timeout" question.
+    void timeoutAnswer(bool yes);
+
+    // The watchdog's tick (lifetimer); the timer calls it, tests may too.
+    void lifetimerTimer();
+    bool lifetimerEnabled() const { return lifetimer_.isActive(); }
+
+    // ---- state ----
+
+    // Starting, running, or asking the time-out question: a transfer is under way.
+    bool busy() const { return phase_ != Phase::Idle; }
+    bool transferactive() const { return model_.book().transferactive; }
+    bool asking() const { return asking_; }
+    int transfermode() const { return transfermode_; }
+    int firstloc() const { return firstloc_; }
+    int lastloc() const { return lastloc_; }
+    int curloc() const { return curloc_; }
+    int answeredloc() const { return answeredloc_; }
+    int readcount() const { return readcount_; }
+    int memsize() const { return memsize_; }
+    int memused() const { return memused_; }
+    int writeresult() const { return writeresult_; }
+    int outcome() const { return outcome_; }
+    bool stopflag() const { return stopflag_; }
+    int fragstate() const { return fragstate_; }
+
+    // The closing text of an outcome; empty for any other value.
+    static QByteArray closingText(int outcome);
+    // A Custom border as the transfer reads it: a positive decimal number (at
+    // most MaxLocation); anything else is not given.
+    static std::optional<int> border(const QByteArray& text);
+
+    // Every frame of type 0x03 from the phone.
+    void phonebookanswer(const QByteArray& frame) override;
+
+Q_SIGNALS:
+    // transferactive changed: the window enables or disables Read and Write.
+    void transferactiveChanged(bool active);
+    // The transfer is over (Result).
+    void finished(int result);
+
+private:
+    enum class Phase { Idle, Starting, WaitingInfo, Running };
+
+    // LinkListener
+    void showStatus(const QByteArray& text) override;
+    void showError(const QByteArray& caption, const QByteArray& text) override;
+    void linkStarted(bool ok) override;
+
+    void initconnection();
+    void memoryinfo(int size, int used);
+    void readnext();
+    void writenext();
+    void sendnode(Name& name, int location);
+    void sendNextChunk();
+    void closeconnection(bool restore);
+    void linkFailed();
+
+    void collect(const QByteArray& frame);
+    void decodeentry(const QByteArray& payload);
+    void flipbook();
+    void setActive(bool active);
+    void status(const QByteArray& text) { ui_.showStatus(text); }
+
+    // Names are held by persistent indexes, so a name deleted during a write is
+    // noticed instead of used.
+    Name* nameAt(const QPersistentModelIndex& index) const;
+    QPersistentModelIndex indexOfName(const Name& name) const;
+    Name* nextName();
+    void namesAboutToBeRemoved(const QModelIndex& parent, int first, int last);
+
+    TransferLink& link_;
+    BookModel& model_;
+    TransferUi& ui_;
+    Timing timing_;
+    QTimer lifetimer_;
+    QTimer chunkTimer_;
+
+    Phase phase_ = Phase::Idle;
+    bool resetup_ = false; // the link is being set up again within a transfer
+    bool asking_ = false;
+    unsigned generation_ = 0; // moves at every close, so stale continuations drop out
+
+    int transfermode_ = NoMode;
+    int firstloc_ = 0;
+    int lastloc_ = 0;
+    int curloc_ = -2;
+    int answeredloc_ = -1;
+    int readcount_ = 0;
+    int memsize_ = -1;
+    int memused_ = -1;
+    int writeresult_ = -1;
+    int outcome_ = Ready;
+    bool stopflag_ = false;
+    bool restoreborders_ = false;
+    QByteArray savedstart_;
+    QByteArray savedstop_;
+
+    // writenode, rewritenode; a writenode that was deleted leaves its successor.
+    bool writenodeSet_ = false;
+    QPersistentModelIndex writenode_;
+    QPersistentModelIndex writenodeFollower_;
+    bool rewritenodeSet_ = false;
+    QPersistentModelIndex rewritenode_;
+    // The name the last read answer added, replaced by a second answer for it.
+    QPersistentModelIndex lastread_;
+
+    // The write request going out: frames still to send, and whether the whole
+    // request is out, so that an answer may belong to it.
+    QList<Chunk> chunks_;
+    bool awaitingWrite_ = false;
+
+    int fragstate_ = -1;
+    QByteArray fragdata_;
+};
+
+} // namespace quorix::transfer

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "link/FbusLink.h"
+
+#include <QByteArray>
+
+#include <functional>
+
+namespace quorix::transfer {
+
+// What the transfer needs of the phone link. The program puts an FbusLink behind
+// it (FbusTransferLink); unit tests put a scripted phone there, so that every step
+// and every time-out can be checked on a clock the test moves.
+class TransferLink {
+public:
+    virtual ~TransferLink() = default;
+
+    // Starts the link. The listener hears the status texts, the failure message
+    // and, at the end, linkStarted(); that may come at once or later from the
+    // event loop.
+    virtual void fbusinit(link::LinkListener* listener) = 0;
+    // Ends the link: transmit thread and port. Safe to call from inside an answer.
+    virtual void closelink() = 0;
+    virtual bool sendframe(quint8 type, const QByteArray& data, quint8 fragment, bool followon) = 0;
+    // Tick count of the latest received bytes, and the tick count now, on one clock.
+    virtual quint32 lastrxtime() const = 0;
+    virtual quint32 now() const = 0;
+    // Where every phonebook frame of the phone goes (null: nowhere).
+    virtual void setPhonebookAnswer(link::PhonebookAnswer* handler) = 0;
+};
+
+// The real link: an FbusLink and the connection settings, which are read afresh
+// at every start, as the connection dialog may have changed them.
+class FbusTransferLink final : public TransferLink {
+public:
+    using Settings = std::function<link::LinkSettings()>;
+
+    FbusTransferLink(link::FbusLink& link, Settings settings)
+        : link_(link), settings_(std::move(settings)) {}
+
+    void fbusinit(link::LinkListener* listener) override {
+        link_.fbusinit(settings_ ? settings_() : link::LinkSettings{}, listener);
+    }
+    void closelink() override { link_.closelink(); }
+    bool sendframe(quint8 type, const QByteArray& data, quint8 fragment, bool followon) override {
+        return link_.sendframe(type, data, fragment, followon);
+    }
+    quint32 lastrxtime() const override { return link_.lastrxtime(); }
+    quint32 now() const override { return link_.clock().now(); }
+    void setPhonebookAnswer(link::PhonebookAnswer* handler) override {
+        link_.setPhonebookAnswer(handler);
+    }
+
+    link::FbusLink& fbus() const { return link_; }
+
+private:
+    link::FbusLink& link_;
+    Settings settings_;
+};
+
+} // namespace quorix::transfer

@@ -20,11 +20,6 @@ namespace {
 
 using namespace quorix::link;
 
-// Message texts use single CRs as line breaks; a terminal wants newlines.
-QString terminalText(const QByteArray& text) {
-    return QString::fromLatin1(text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-}
-
 // Starts the link, waits for the phone's status answer and reports it; the
 // terminal stands in for the status bar and the message boxes.
 class StatusQuery : public LinkListener {
@@ -76,52 +71,27 @@ private:
     bool started_ = false;
 };
 
-// "COM1".."COM4" (also "COM 1") name the first four ports; anything else is a path.
-LinkSettings portSettings(const QString& port) {
-    LinkSettings s;
-    static const QRegularExpression com(QStringLiteral("^COM ?([1-4])$"),
-                                        QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = com.match(port);
-    if (m.hasMatch())
-        s.port = m.captured(1).toInt() - 1;
-    else
-        s.device = QFile::encodeName(port);
-    return s;
-}
-
 int status(const QStringList& args) {
     QCommandLineParser p;
     p.setApplicationDescription(
         QStringLiteral("Opens the link to the phone, asks for its status and prints it."));
     p.addHelpOption();
-    const QCommandLineOption portOpt(QStringLiteral("port"),
-                                     QStringLiteral("Serial device, or COM1..COM4."),
-                                     QStringLiteral("DEVICE"));
-    const QCommandLineOption cableOpt(QStringLiteral("cable"),
-                                      QStringLiteral("Cable: dau-9p or dlr-3 (default)."),
-                                      QStringLiteral("CABLE"), QStringLiteral("dlr-3"));
-    const QCommandLineOption traceOpt(QStringLiteral("trace"),
-                                      QStringLiteral("Write the FBUS trace to stderr."));
+    const LinkOptions linkOpts;
     const QCommandLineOption timeoutOpt(
         QStringLiteral("timeout"),
         QStringLiteral("Seconds to wait for the phone's answer (default 5)."),
         QStringLiteral("SECONDS"), QStringLiteral("5"));
-    p.addOptions({portOpt, cableOpt, traceOpt, timeoutOpt});
+    linkOpts.addTo(p);
+    p.addOption(timeoutOpt);
     p.process(args);
     if (!p.positionalArguments().isEmpty())
         return fail(
             QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first()));
-    if (!p.isSet(portOpt) || p.value(portOpt).isEmpty())
+    if (!p.isSet(linkOpts.port) || p.value(linkOpts.port).isEmpty())
         return fail(QStringLiteral("--port DEVICE is required (a device path or COM1..COM4)"));
-
-    LinkSettings settings = portSettings(p.value(portOpt));
-    const QString cable = p.value(cableOpt).toLower();
-    if (cable == QLatin1String("dau-9p"))
-        settings.cable = CableDAU9P;
-    else if (cable == QLatin1String("dlr-3"))
-        settings.cable = CableDLR3;
-    else
-        return fail(QStringLiteral("unknown cable '%1'; use dau-9p or dlr-3").arg(cable));
+    LinkSettings settings;
+    if (QString error; !linkOpts.settings(p, settings, error))
+        return fail(error);
     bool ok = false;
     const double seconds = p.value(timeoutOpt).toDouble(&ok);
     if (!ok || seconds <= 0 || seconds > 3600)
@@ -129,18 +99,56 @@ int status(const QStringList& args) {
 
     TCommPortDriver serial;
     FbusLink link(serial);
-    if (p.isSet(traceOpt)) {
-        link.setTracing(true);
-        link.setTraceLog([](const QByteArray& entry) {
-            std::fwrite(entry.constData(), 1, size_t(entry.size()), stderr);
-            std::fflush(stderr);
-        });
-    }
+    linkOpts.setUpTrace(p, link);
     StatusQuery query(link, int(seconds * 1000));
     return query.run(settings);
 }
 
 } // namespace
+
+QString terminalText(const QByteArray& text) {
+    return QString::fromLatin1(text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
+
+LinkOptions::LinkOptions(const QString& portHelp)
+    : port(QStringLiteral("port"), portHelp, QStringLiteral("DEVICE")),
+      cable(QStringLiteral("cable"), QStringLiteral("Cable: dau-9p or dlr-3 (default)."),
+            QStringLiteral("CABLE"), QStringLiteral("dlr-3")),
+      trace(QStringLiteral("trace"), QStringLiteral("Write the FBUS trace to stderr.")) {}
+
+bool LinkOptions::settings(const QCommandLineParser& parser, LinkSettings& s,
+                           QString& error) const {
+    s = LinkSettings{};
+    // "COM1".."COM4" (also "COM 1") name the first four ports; anything else is a path.
+    static const QRegularExpression com(QStringLiteral("^COM ?([1-4])$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    const QString name = parser.value(port);
+    const QRegularExpressionMatch m = com.match(name);
+    if (m.hasMatch())
+        s.port = m.captured(1).toInt() - 1;
+    else
+        s.device = QFile::encodeName(name);
+    const QString c = parser.value(cable).toLower();
+    if (c == QLatin1String("dau-9p")) {
+        s.cable = CableDAU9P;
+    } else if (c == QLatin1String("dlr-3")) {
+        s.cable = CableDLR3;
+    } else {
+        error = QStringLiteral("unknown cable '%1'; use dau-9p or dlr-3").arg(c);
+        return false;
+    }
+    return true;
+}
+
+void LinkOptions::setUpTrace(const QCommandLineParser& parser, FbusLink& link) const {
+    if (!parser.isSet(trace))
+        return;
+    link.setTracing(true);
+    link.setTraceLog([](const QByteArray& entry) {
+        std::fwrite(entry.constData(), 1, size_t(entry.size()), stderr);
+        std::fflush(stderr);
+    });
+}
 
 QList<Command> linkCommands() {
     return {{"status", "open the link, ask the phone for its status and print it", status}};

@@ -1,7 +1,358 @@
+// read, write and demo: the phonebook transfer on the terminal.
 #include "Commands.h"
+
+#include "files/BookFile.h"
+#include "link/CommPortDriver.h"
+#include "link/FbusLink.h"
+#include "model/BookModel.h"
+#include "phonesim/PhoneSimProcess.h"
+#include "transfer/Transfer.h"
+
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTextStream>
+#include <QTimer>
 
 namespace quorix::cli {
 
-QList<Command> phoneCommands() { return {}; }
+namespace {
+
+using namespace quorix::link;
+using namespace quorix::transfer;
+
+constexpr int DefaultRetries = 2;
+
+QTextStream& errStream() {
+    static QTextStream s(stderr);
+    return s;
+}
+
+// The terminal stands in for the window: status texts go to stderr, the borders
+// come from --start and --stop, and the "connection timeout" question is answered
+// Yes as long as --retries allows, then No.
+class TerminalUi : public TransferUi {
+public:
+    Transfer* transfer = nullptr;
+    QByteArray start, stop;
+    int retries = DefaultRetries;
+    bool quiet = false;
+    int timeouts = 0;
+    QByteArray error;      // the message box text of a link that did not start
+    QByteArray lastStatus; // what the status bar would show at the end
+
+    void showStatus(const QByteArray& text) override {
+        lastStatus = text;
+        if (!quiet)
+            errStream() << QString::fromLatin1(text) << Qt::endl;
+    }
+    void showError(const QByteArray&, const QByteArray& text) override { error = text; }
+    void askTimeout(const QByteArray&, const QByteArray& text) override {
+        const bool yes = timeouts < retries;
+        ++timeouts;
+        errStream() << terminalText(text) << ' '
+                    << (yes ? QStringLiteral("Yes (%1 of %2)").arg(timeouts).arg(retries)
+                            : QStringLiteral("No"))
+                    << Qt::endl;
+        // Answered from the event loop, as a person would, not inside the watchdog.
+        QMetaObject::invokeMethod(
+            transfer, [t = transfer, yes] { t->timeoutAnswer(yes); }, Qt::QueuedConnection);
+    }
+    QByteArray startBorder() const override { return start; }
+    QByteArray stopBorder() const override { return stop; }
+    void setBorders(const QByteArray& s, const QByteArray& e) override {
+        start = s;
+        stop = e;
+    }
+};
+
+// A link, a book and a transfer between them, for one command.
+struct Session {
+    TCommPortDriver serial;
+    FbusLink link{serial};
+    LinkSettings settings;
+    FbusTransferLink transferLink{link, [this] { return settings; }};
+    BookModel model;
+    TerminalUi ui;
+    Transfer transfer{transferLink, model, ui};
+
+    Session() { ui.transfer = &transfer; }
+
+    // Runs a read or write to its end; gives the Transfer::Result.
+    int run(bool (Transfer::*command)()) {
+        QEventLoop loop;
+        int result = Transfer::NoLink;
+        QObject::connect(&transfer, &Transfer::finished, &loop, [&](int r) {
+            result = r;
+            loop.quit();
+        });
+        if (!(transfer.*command)())
+            return Transfer::NoLink;
+        loop.exec();
+        return result;
+    }
+
+    // Why the link did not start, with the system's reason when there is one.
+    QString linkError() const {
+        const QByteArray reason = serial.errorString();
+        return terminalText(ui.error) +
+               (reason.isEmpty() ? QString() : QLatin1Char('\n') + terminalText(reason));
+    }
+};
+
+// quorix-phonesim with the sample book, for --demo and the demo command. Stopped
+// (and waited for) when this goes.
+class DemoPhone {
+public:
+    // The device the phone serves on, or empty with error set.
+    QString start(QString& error) {
+        const QString book = phonesim::PhoneSimProcess::sampleBook(sim_.program());
+        if (sim_.program().isEmpty() || book.isEmpty()) {
+            error = QStringLiteral("the virtual phone (quorix-phonesim and its sample.pbf) was not "
+                                   "found beside quorix-cli");
+            return {};
+        }
+        QEventLoop loop;
+        QString failure;
+        QObject::connect(&sim_, &phonesim::PhoneSimProcess::ready, &loop, &QEventLoop::quit);
+        QObject::connect(&sim_, &phonesim::PhoneSimProcess::failed, &loop,
+                         [&](const QString& message) {
+                             failure = message;
+                             loop.quit();
+                         });
+        QTimer::singleShot(10000, &loop, [&] {
+            failure = QStringLiteral("the virtual phone did not start within 10 seconds");
+            loop.quit();
+        });
+        if (!sim_.start({QStringLiteral("--book"), book}))
+            failure = sim_.errorString();
+        else if (sim_.devicePath().isEmpty() && failure.isEmpty())
+            loop.exec();
+        if (!failure.isEmpty() || sim_.devicePath().isEmpty()) {
+            error = QStringLiteral("the virtual phone did not start: %1").arg(failure);
+            return {};
+        }
+        return sim_.devicePath();
+    }
+
+private:
+    phonesim::PhoneSimProcess sim_;
+};
+
+// The options read and write share, and where they lead.
+struct TransferOptions {
+    LinkOptions link{
+        QStringLiteral("Serial device, or COM1..COM4; --port --demo is the same as --demo.")};
+    QCommandLineOption demo{QStringLiteral("demo"),
+                            QStringLiteral("Start a virtual phone holding the sample book and "
+                                           "use it instead of a serial port.")};
+    QCommandLineOption start{QStringLiteral("start"),
+                             QStringLiteral("First location (the Custom border Start)."),
+                             QStringLiteral("N")};
+    QCommandLineOption stop{QStringLiteral("stop"),
+                            QStringLiteral("Last location (the Custom border Stop)."),
+                            QStringLiteral("N")};
+    QCommandLineOption retries{
+        QStringLiteral("retries"),
+        QStringLiteral("When the phone stops answering, set the link up again and go on "
+                       "where it stopped, at most N times (default %1); 0 gives up at once.")
+            .arg(DefaultRetries),
+        QStringLiteral("N"), QString::number(DefaultRetries)};
+    QCommandLineOption quiet{QStringLiteral("quiet"), QStringLiteral("Print no progress.")};
+
+    void addTo(QCommandLineParser& p) const {
+        link.addTo(p);
+        p.addOptions({demo, start, stop, retries, quiet});
+    }
+
+    bool wantsDemo(const QCommandLineParser& p) const {
+        return p.isSet(demo) || p.value(link.port) == QLatin1String("--demo");
+    }
+
+    // Fills the session from the options, starting the virtual phone if asked to.
+    bool apply(const QCommandLineParser& p, Session& s, DemoPhone& phone, QString& error) const {
+        for (const QCommandLineOption* border : {&start, &stop}) {
+            if (!p.isSet(*border))
+                continue;
+            bool ok = false;
+            const int n = p.value(*border).toInt(&ok);
+            if (!ok || n < 1 || n > Transfer::MaxLocation) {
+                error = QStringLiteral("--%1 wants a location from 1 to %2")
+                            .arg(border->names().first())
+                            .arg(Transfer::MaxLocation);
+                return false;
+            }
+        }
+        bool ok = false;
+        s.ui.retries = p.value(retries).toInt(&ok);
+        if (!ok || s.ui.retries < 0 || s.ui.retries > 1000) {
+            error = QStringLiteral("--retries wants a number from 0 to 1000");
+            return false;
+        }
+        s.ui.start = p.value(start).toLatin1();
+        s.ui.stop = p.value(stop).toLatin1();
+        s.ui.quiet = p.isSet(quiet);
+        if (!link.settings(p, s.settings, error))
+            return false;
+        link.setUpTrace(p, s.link);
+        if (wantsDemo(p)) {
+            const QString device = phone.start(error);
+            if (device.isEmpty())
+                return false;
+            s.settings.device = QFile::encodeName(device);
+        } else if (p.value(link.port).isEmpty()) {
+            error = QStringLiteral("--port DEVICE (a device path or COM1..COM4) or --demo is "
+                                   "required");
+            return false;
+        }
+        return true;
+    }
+};
+
+QString text(const QByteArray& latin1) {
+    return QString::fromLatin1(latin1);
+}
+
+int readPhone(const QStringList& args) {
+    QCommandLineParser p;
+    p.setApplicationDescription(
+        QStringLiteral("Reads the phone's phonebook into a phonebook file. Progress goes to "
+                       "stderr. The file is written only when the whole read succeeded "
+                       "(see --keep-partial); an earlier file of that name stays otherwise."));
+    p.addHelpOption();
+    const TransferOptions opts;
+    const QCommandLineOption out(QStringList{QStringLiteral("o"), QStringLiteral("output")},
+                                 QStringLiteral("The phonebook file to write (.pbf)."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption keep(QStringLiteral("keep-partial"),
+                                  QStringLiteral("Save the names read so far also when the read "
+                                                 "was broken off."));
+    opts.addTo(p);
+    p.addOptions({out, keep});
+    p.process(args);
+    if (!p.positionalArguments().isEmpty())
+        return fail(
+            QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first()));
+    if (p.value(out).isEmpty())
+        return fail(QStringLiteral("-o FILE is required: where to save the book read"));
+
+    Session s;
+    DemoPhone phone;
+    if (QString error; !opts.apply(p, s, phone, error))
+        return fail(error);
+    const int result = s.run(&Transfer::readClick);
+    if (result == Transfer::NoLink)
+        return fail(s.linkError());
+    const int names = s.model.book().entryCount();
+    const bool whole = result == Transfer::ResultReady;
+    if (!whole && !p.isSet(keep))
+        return fail(QStringLiteral("the read was broken off after %1 names; nothing was saved "
+                                   "(--keep-partial saves them)")
+                        .arg(s.transfer.readcount()));
+    const files::SaveResult saved = files::savebookfile(s.model, p.value(out));
+    if (!saved.ok)
+        return fail(QStringLiteral("cannot save %1: %2").arg(saved.path, saved.error));
+    QTextStream(stdout) << "Read " << names << (names == 1 ? " name" : " names") << " into "
+                        << saved.path << '.' << Qt::endl;
+    if (!whole)
+        return fail(QStringLiteral("the read was broken off; the file holds the names read "
+                                   "until then"));
+    return 0;
+}
+
+int writePhone(const QStringList& args) {
+    QCommandLineParser p;
+    p.setApplicationDescription(
+        QStringLiteral("Writes the names of a phonebook file into the phone, one per location "
+                       "from the first location (or --start), and prints what became of each. "
+                       "Exits with 1 when a location could not be written."));
+    p.addHelpOption();
+    p.addPositionalArgument(QStringLiteral("BOOK"), QStringLiteral("The phonebook file (.pbf)."));
+    const TransferOptions opts;
+    opts.addTo(p);
+    p.process(args);
+    if (p.positionalArguments().size() != 1)
+        return fail(QStringLiteral("one phonebook file to write is required"));
+
+    files::BookResult loaded = files::loadbookfile(p.positionalArguments().first());
+    if (!loaded.ok)
+        return fail(QStringLiteral("%1: %2").arg(loaded.path, loaded.error));
+    Session s;
+    files::adoptLoadedBook(s.model, loaded);
+    DemoPhone phone;
+    if (QString error; !opts.apply(p, s, phone, error))
+        return fail(error);
+    const int result = s.run(&Transfer::writeClick);
+    if (result == Transfer::NoLink)
+        return fail(s.linkError());
+
+    QTextStream out(stdout);
+    const Book& book = s.model.book();
+    int tried = 0;
+    for (const auto& name : book) {
+        const QByteArray note = book.entryNote(*name);
+        if (note.isEmpty())
+            continue;
+        ++tried;
+        out << text(name->text) << ": " << text(note) << '\n';
+    }
+    if (tried < book.entryCount())
+        out << (book.entryCount() - tried) << " of " << book.entryCount()
+            << " names were not written (the range ended before them).\n";
+    out.flush();
+    switch (result) {
+    case Transfer::ResultReady:
+        return 0;
+    case Transfer::ResultErrors:
+        return fail(QStringLiteral("some locations could not be written"));
+    default:
+        return fail(QStringLiteral("the write was broken off"));
+    }
+}
+
+int demo(const QStringList& args) {
+    QCommandLineParser p;
+    p.setApplicationDescription(
+        QStringLiteral("Starts a virtual Nokia 7110 holding the sample book, reads its "
+                       "phonebook as the window's Read does, and prints the book."));
+    p.addHelpOption();
+    const LinkOptions link;
+    p.addOption(link.trace);
+    p.process(args);
+
+    QTextStream out(stdout);
+    out << "Starting the virtual Nokia 7110 (quorix-phonesim) with the sample book..." << Qt::endl;
+    Session s;
+    link.setUpTrace(p, s.link);
+    DemoPhone phone;
+    QString error;
+    const QString device = phone.start(error);
+    if (device.isEmpty())
+        return fail(error);
+    s.settings.device = QFile::encodeName(device);
+    out << "Reading its phonebook over " << device << " at 115200 baud..." << Qt::endl;
+    QElapsedTimer clock;
+    clock.start();
+    const int result = s.run(&Transfer::readClick);
+    if (result == Transfer::NoLink)
+        return fail(s.linkError());
+
+    const Book& book = s.model.book();
+    out << '\n' << text(describeBook(book)) << '\n';
+    out << "Read " << book.entryCount() << " names (the phone has " << s.transfer.memsize()
+        << " locations, " << s.transfer.memused() << " of them used) in "
+        << QString::number(double(clock.elapsed()) / 1000.0, 'f', 1)
+        << " s; the transfer ended with \"" << text(s.ui.lastStatus) << "\"." << Qt::endl;
+    return result == Transfer::ResultReady ? 0 : fail(QStringLiteral("the read was broken off"));
+}
+
+} // namespace
+
+QList<Command> phoneCommands() {
+    return {{"read", "read the phone's phonebook into a phonebook file", readPhone},
+            {"write", "write a phonebook file into the phone", writePhone},
+            {"demo", "read the phonebook of a virtual phone and print it", demo}};
+}
 
 } // namespace quorix::cli

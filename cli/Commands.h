@@ -1,6 +1,13 @@
 #pragma once
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QStringList>
+
+namespace quorix::link {
+class FbusLink;
+struct LinkSettings;
+} // namespace quorix::link
 
 namespace quorix::cli {
 
@@ -22,5 +29,24 @@ QList<Command> phoneCommands(); // read, write, demo
 
 // Prints "quorix-cli: <message>" on stderr and gives the failure exit status.
 int fail(const QString& message);
+
+// The options of every command that opens the link: --port, --cable, --trace.
+struct LinkOptions {
+    explicit LinkOptions(const QString& portHelp = QStringLiteral("Serial device, or COM1..COM4."));
+    QCommandLineOption port;
+    QCommandLineOption cable;
+    QCommandLineOption trace;
+
+    void addTo(QCommandLineParser& parser) const { parser.addOptions({port, cable, trace}); }
+    // The settings the parsed options give (the port need not be set); false
+    // with the complaint in error when they name no cable or port we know.
+    bool settings(const QCommandLineParser& parser, link::LinkSettings& settings,
+                  QString& error) const;
+    // With --trace, the link writes its trace to stderr.
+    void setUpTrace(const QCommandLineParser& parser, link::FbusLink& link) const;
+};
+
+// Message texts use single CRs as line breaks; a terminal wants newlines.
+QString terminalText(const QByteArray& text);
 
 } // namespace quorix::cli

@@ -244,6 +244,10 @@ void Transfer::timeoutAnswer(bool yes) {
     closeconnection(false);
     if (curloc_ > 0)
         --curloc_;
+    // The request that had no valid answer is sent again whatever came back for it:
+    // a confirmation for another location would otherwise hold the loop forever.
+    if (transfermode_ == WriteMode)
+        writeresult_ = -1;
     if (transfermode_ == WriteMode && writenodeSet_) {
         // Step back to the name before the one that had no answer, so that the
         // resumed loop sends that one again.

@@ -1,0 +1,648 @@
+// The transfer state machine against a phone played at message level: answers come
+// from a phone memory when the test lets them, time is a clock the test moves.
+#include "transfer/Transfer.h"
+
+#include "link/Clock.h"
+#include "link/Frame.h"
+#include "phonesim/PhoneMemory.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace quorix;
+using namespace quorix::transfer;
+using phonesim::PhoneMemory;
+
+namespace {
+
+Name makeName(const QByteArray& text, std::initializer_list<Subentry> subs = {}) {
+    Name n(text);
+    n.subs = subs;
+    return n;
+}
+
+void put(PhoneMemory& memory, int location, const Name& name) {
+    memory.store(location, *PhoneMemory::fromWriteRequest(writerequest(name, location)));
+}
+
+// "Name N" at each of the locations, with a number.
+PhoneMemory memoryWith(int size, const QList<int>& locations) {
+    PhoneMemory memory(size);
+    for (int loc : locations)
+        put(memory, loc,
+            makeName("Name " + QByteArray::number(loc),
+                     {{"+49" + QByteArray::number(loc), KindMobile}}));
+    return memory;
+}
+
+QList<int> range(int from, int to) {
+    QList<int> out;
+    for (int i = from; i <= to; ++i)
+        out << i;
+    return out;
+}
+
+// The phone: takes the transfer's frames, answers whole requests from its memory
+// into an outbox that deliver() empties, and can keep quiet or refuse writes.
+class ScriptPhone : public TransferLink {
+public:
+    mutable link::ManualClock clock{100000};
+    quint32 lastrx = 0;
+    PhoneMemory memory{10};
+    bool startOk = true;
+    bool open = false;
+    bool silent = false;
+    QSet<int> refuse;
+    int frameSize = ChunkSize;
+    int starts = 0;
+    link::LinkListener* starting = nullptr;
+    link::PhonebookAnswer* handler = nullptr;
+    QList<Chunk> frames;        // every frame the transfer sent
+    QList<QByteArray> requests; // the same, as whole requests
+    QList<QList<QByteArray>> outbox;
+
+    void fbusinit(link::LinkListener* listener) override {
+        ++starts;
+        starting = listener;
+        listener->showStatus("Opening serial port...");
+    }
+    // The end of the link's start-up wait.
+    void finishStart() {
+        link::LinkListener* l = std::exchange(starting, nullptr);
+        open = startOk;
+        if (!startOk) {
+            l->showError("Error", "Could not open serial port!\rPlease check configuration!");
+            l->showStatus("Error opening serial port!");
+        }
+        l->linkStarted(startOk);
+    }
+    void closelink() override {
+        open = false;
+        starting = nullptr;
+        outbox.clear();
+        partial_.clear();
+    }
+    bool sendframe(quint8, const QByteArray& data, quint8 fragment, bool followon) override {
+        if (!open)
+            return true;
+        frames.append({data, fragment, followon});
+        partial_ += data;
+        if (fragment == 1) {
+            requests.append(std::exchange(partial_, {}));
+            if (!silent)
+                respond(requests.back());
+        }
+        return true;
+    }
+    quint32 lastrxtime() const override { return lastrx; }
+    quint32 now() const override { return clock.now(); }
+    void setPhonebookAnswer(link::PhonebookAnswer* h) override { handler = h; }
+
+    void respond(const QByteArray& request) {
+        const Request r = recogniserequest(request);
+        switch (r.kind) {
+        case RequestKind::MemoryInfo:
+            queue(memoryinfoanswer(memory.size(), memory.used()), ChunkSize);
+            break;
+        case RequestKind::Read:
+            queue(memory.readAnswer(r.location));
+            break;
+        case RequestKind::Write:
+            if (refuse.contains(r.location)) {
+                queue(writerefusedanswer(r.location), ChunkSize);
+            } else {
+                memory.store(r.location, *PhoneMemory::fromWriteRequest(request));
+                queue(writeconfirmedanswer(r.location), ChunkSize);
+            }
+            break;
+        case RequestKind::Unknown:
+            break;
+        }
+    }
+    // Entry answers go in frames of frameSize bytes, the fixed answers in one.
+    QList<QByteArray> framesOf(const QByteArray& payload, int size = 0) {
+        QList<QByteArray> out;
+        for (const Chunk& c : splitpayload(payload, size > 0 ? size : frameSize))
+            out << link::buildframe(link::TypeMemory, c.data, c.fragment,
+                                    link::sequencebyte(seq_++, c.followon), link::FromPhone);
+        return out;
+    }
+    void queue(const QByteArray& payload, int size = 0) { outbox.append(framesOf(payload, size)); }
+    void receive(const QByteArray& frame) {
+        lastrx = clock.now();
+        handler->phonebookanswer(frame);
+    }
+    // Hands over the waiting answers, and those they lead to, up to limit answers.
+    void deliver(int limit = 1 << 20) {
+        for (; limit > 0 && !outbox.isEmpty(); --limit)
+            for (const QByteArray& f : outbox.takeFirst())
+                receive(f);
+    }
+    // Delivers until nothing more comes, also after the pauses of a write request.
+    void settle() {
+        do
+            deliver();
+        while (QTest::qWaitFor([this] { return !outbox.isEmpty(); }, 100));
+    }
+    // The locations of the read or write requests sent.
+    QList<int> asked(RequestKind kind) const {
+        QList<int> out;
+        for (const QByteArray& r : requests)
+            if (recogniserequest(r).kind == kind)
+                out << recogniserequest(r).location;
+        return out;
+    }
+    QList<int> readLocations() const { return asked(RequestKind::Read); }
+    QList<int> writeLocations() const { return asked(RequestKind::Write); }
+
+private:
+    QByteArray partial_;
+    int seq_ = 0;
+};
+
+struct Ui : TransferUi {
+    QByteArrayList statuses;
+    QByteArrayList questions;
+    QByteArray error;
+    QByteArray von, bis;
+    int focus = 0;
+    void showStatus(const QByteArray& t) override { statuses << t; }
+    void showError(const QByteArray& caption, const QByteArray& t) override {
+        error = caption + ": " + t;
+    }
+    void askTimeout(const QByteArray& caption, const QByteArray& t) override {
+        questions << caption + ": " + t;
+    }
+    QByteArray startBorder() const override { return von; }
+    QByteArray stopBorder() const override { return bis; }
+    void setBorders(const QByteArray& s, const QByteArray& e) override {
+        von = s;
+        bis = e;
+    }
+    void focusBook() override { ++focus; }
+};
+
+struct Rig {
+    ScriptPhone phone;
+    BookModel model;
+    Ui ui;
+    Transfer transfer{phone, model, ui};
+    QSignalSpy finished{&transfer, &Transfer::finished};
+
+    Rig() { transfer.setTiming({3000, 5000, 1}); }
+    Book& book() { return model.book(); }
+    void fillBook(int count) {
+        for (int i = 1; i <= count; ++i)
+            model.addSubentry(
+                model.insertName(book().entryCount(), "Person " + QByteArray::number(i)),
+                "+4930" + QByteArray::number(i), KindGeneral);
+    }
+    QByteArray names() const {
+        QByteArrayList out;
+        for (const auto& n : model.book())
+            out << n->text;
+        return out.join('|');
+    }
+    QByteArray notes() const {
+        QByteArrayList out;
+        for (const auto& n : model.book())
+            out << model.book().entryNote(*n);
+        return out.join('|');
+    }
+    // Runs the transfer up and lets the phone answer everything.
+    void run(bool (Transfer::*command)()) {
+        QVERIFY((transfer.*command)());
+        phone.finishStart();
+        phone.settle();
+    }
+    // Lets the watchdog find the phone silent and ask.
+    void timeOut() {
+        phone.clock.advance(5001);
+        transfer.lifetimerTimer();
+        QVERIFY(transfer.asking());
+    }
+    int result() const { return finished.isEmpty() ? -1 : finished.last().first().toInt(); }
+};
+
+const QByteArray TimeoutQuestion =
+    "connection timeout: No valid answer was received from phone.\rDo you want to re-setup "
+    "connection and\rtry to continue at the point of failure?";
+
+} // namespace
+
+class TestTransferControl : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void readFillsTheBookInLocationOrder() {
+        Rig r;
+        r.phone.memory = PhoneMemory(10);
+        put(r.phone.memory, 1,
+            makeName("Anna", {{"anna@example.org", KindEMail}, {"+49171", KindMobile}}));
+        put(r.phone.memory, 2,
+            makeName("Ben", {{"Friends", KindCallerGroup}, {"+4930", KindHome}}));
+        put(r.phone.memory, 4, makeName("Cafe"));
+        r.model.insertName(0, "Old");
+        QSignalSpy active(&r.transfer, &Transfer::transferactiveChanged);
+
+        QVERIFY(r.transfer.readClick());
+        QVERIFY(!r.transfer.readClick()); // one at a time
+        QVERIFY(!r.transfer.transferactive());
+        r.phone.finishStart();
+        QVERIFY(r.transfer.transferactive());
+        r.phone.settle();
+
+        // The read stops after the third of three used locations.
+        QCOMPARE(r.phone.readLocations(), (QList<int>{1, 2, 3, 4}));
+        QCOMPARE(r.ui.statuses,
+                 (QByteArrayList{"Opening serial port...", "Retrieving memory information...",
+                                 "Read entry 1 / 3 from loc. 1.", "Read entry 2 / 3 from loc. 2.",
+                                 "Empty location 3...", "Read entry 3 / 3 from loc. 4.",
+                                 "Flipping book...", "OK.", "Ready."}));
+        QCOMPARE(describeBook(r.book()),
+                 QByteArray("Anna\n  Mobile: +49171\n  E-Mail: anna@example.org\n"
+                            "Ben\n  Home: +4930\n  Caller group: Friends\n"
+                            "Cafe\n"));
+        QCOMPARE(r.notes(),
+                 QByteArray("Read from location 1|Read from location 2|Read from location 4"));
+        QVERIFY(r.book().bookchanged);
+        QVERIFY(r.book().rootExpanded);
+        QCOMPARE(r.ui.focus, 1);
+        QCOMPARE(r.result(), int(Transfer::ResultReady));
+        QCOMPARE(active.size(), 2);
+        QVERIFY(!r.transfer.transferactive() && !r.transfer.busy() && !r.phone.open);
+        QVERIFY(!r.transfer.lifetimerEnabled());
+    }
+
+    void readRange_data() {
+        QTest::addColumn<QByteArray>("von");
+        QTest::addColumn<QByteArray>("bis");
+        QTest::addColumn<QList<int>>("used");
+        QTest::addColumn<QList<int>>("requested");
+
+        const QList<int> full = range(1, 50);
+        QTest::newRow("no borders") << QByteArray() << QByteArray() << full << full;
+        QTest::newRow("10 to 20") << QByteArray("10") << QByteArray("20") << full << range(10, 20);
+        QTest::newRow("only stop") << QByteArray() << QByteArray("5") << full << range(1, 5);
+        QTest::newRow("only start") << QByteArray("45") << QByteArray() << full << range(45, 50);
+        QTest::newRow("start after stop")
+            << QByteArray("30") << QByteArray("20") << full << QList<int>{20};
+        QTest::newRow("not numbers")
+            << QByteArray("abc") << QByteArray("0") << range(1, 3) << range(1, 3);
+        QTest::newRow("blanks, negative")
+            << QByteArray(" 7 ") << QByteArray("-3") << range(1, 50) << range(7, 50);
+        QList<int> sparse;
+        for (int i = 1; i <= 57; ++i)
+            sparse << 2 * i;
+        QTest::newRow("57 used of 200") << QByteArray() << QByteArray() << sparse << range(1, 114);
+    }
+    void readRange() {
+        QFETCH(QByteArray, von);
+        QFETCH(QByteArray, bis);
+        QFETCH(QList<int>, used);
+        QFETCH(QList<int>, requested);
+        Rig r;
+        r.phone.memory = memoryWith(used.size() == 57 ? 200 : 50, used);
+        r.ui.von = von;
+        r.ui.bis = bis;
+        r.run(&Transfer::readClick);
+        QCOMPARE(r.phone.readLocations(), requested);
+        QCOMPARE(r.ui.statuses.last(), QByteArray("Ready."));
+    }
+
+    void readWithNothingToReadLeavesTheBook() {
+        for (const bool stopFirst : {false, true}) {
+            Rig r;
+            r.phone.memory = stopFirst ? memoryWith(10, {1, 2}) : PhoneMemory(10);
+            r.model.insertName(0, "Kept");
+            QVERIFY(r.transfer.readClick());
+            if (stopFirst)
+                r.transfer.stopClick();
+            r.phone.finishStart();
+            r.phone.settle();
+            QVERIFY(r.phone.readLocations().isEmpty());
+            QCOMPARE(r.names(), QByteArray("Kept"));
+            QVERIFY(!r.book().bookchanged);
+            QCOMPARE(r.ui.statuses.last(),
+                     stopFirst ? QByteArray("Transfer aborted by user.") : QByteArray("Ready."));
+        }
+    }
+
+    void answersSpanningFramesAndBrokenAssembly() {
+        Rig r;
+        r.phone.memory = memoryWith(10, {1, 2, 3});
+        put(r.phone.memory, 2,
+            makeName("A name long enough for several frames",
+                     {{"x@example.org", KindEMail}, {"+4912345", KindFax}}));
+        r.phone.frameSize = 16;
+        QVERIFY(r.transfer.readClick());
+        r.phone.finishStart();
+        r.phone.deliver(2); // memory information, location 1
+        QVERIFY(!r.phone.outbox.isEmpty() && r.phone.outbox.front().size() > 3);
+        // Location 2 arrives with its first two frames swapped: the message is lost
+        // and so is everything after it until the link is set up again.
+        r.phone.outbox.front().swapItemsAt(0, 1);
+        r.phone.deliver();
+        QCOMPARE(r.transfer.fragstate(), -2);
+        r.phone.queue(r.phone.memory.readAnswer(2));
+        r.phone.deliver();
+        QCOMPARE(r.phone.readLocations(), (QList<int>{1, 2}));
+        QCOMPARE(r.book().entryCount(), 1);
+
+        r.timeOut();
+        QCOMPARE(r.ui.questions, QByteArrayList{TimeoutQuestion});
+        QVERIFY(!r.transfer.lifetimerEnabled());
+        r.transfer.timeoutAnswer(true);
+        QVERIFY(!r.phone.open && r.transfer.transferactive());
+        r.phone.finishStart();
+        QCOMPARE(r.transfer.fragstate(), -1);
+        QVERIFY(r.transfer.lifetimerEnabled());
+        r.phone.settle();
+        // Location 2 is asked for again; the book is not cleared a second time.
+        QCOMPARE(r.phone.readLocations(), (QList<int>{1, 2, 2, 3}));
+        QCOMPARE(r.names(), QByteArray("Name 1|A name long enough for several frames|Name 3"));
+        QCOMPARE(r.book().name(1).subs.size(), size_t(2));
+        QCOMPARE(r.result(), int(Transfer::ResultReady));
+    }
+
+    void watchdogTiming() {
+        Rig r;
+        r.phone.silent = true;
+        r.phone.lastrx = r.phone.clock.now() - 2001;
+        QVERIFY(r.transfer.readClick());
+        r.phone.finishStart();
+        QVERIFY(r.transfer.lifetimerEnabled());
+        // Nothing received since 2000 ms before the start: the first tick asks.
+        r.phone.clock.advance(2999);
+        r.transfer.lifetimerTimer();
+        QVERIFY(r.ui.questions.isEmpty());
+        r.phone.clock.advance(1);
+        r.transfer.lifetimerTimer();
+        QCOMPARE(r.ui.questions.size(), 1);
+
+        // No: the transfer ends, the untouched book stays as it was.
+        r.transfer.timeoutAnswer(false);
+        r.transfer.timeoutAnswer(false);
+        QCOMPARE(r.ui.statuses.last(), QByteArray("Transfer aborted by user."));
+        QCOMPARE(r.finished.size(), 1);
+        QCOMPARE(r.result(), int(Transfer::ResultAborted));
+        QVERIFY(!r.book().bookchanged);
+
+        // Bytes 5000 ms ago are recent enough; 5001 ms are not.
+        r.phone.silent = false;
+        QVERIFY(r.transfer.readClick());
+        r.phone.finishStart();
+        r.phone.silent = true;
+        r.phone.lastrx = r.phone.clock.now();
+        r.phone.clock.advance(5000);
+        r.transfer.lifetimerTimer();
+        QCOMPARE(r.ui.questions.size(), 1);
+        r.phone.clock.advance(1);
+        r.transfer.lifetimerTimer();
+        QCOMPARE(r.ui.questions.size(), 2);
+    }
+
+    void lateAnswersDuplicatesAndStrayFrames() {
+        Rig r;
+        r.phone.memory = memoryWith(10, range(1, 5));
+        QVERIFY(r.transfer.readClick());
+        r.phone.finishStart();
+        r.phone.deliver(3); // memory information, locations 1 and 2
+        // Frames that do not belong to the read step: a write answer, a second
+        // memory information, an answer for the wrong location, an earlier answer.
+        r.phone.queue(writeconfirmedanswer(3));
+        r.phone.queue(memoryinfoanswer(10, 5));
+        r.phone.queue(r.phone.memory.readAnswer(4));
+        r.phone.queue(r.phone.memory.readAnswer(1));
+        r.phone.outbox.move(0, 4); // the real answer for 3 stays back
+        r.phone.deliver(4);
+        QCOMPARE(r.phone.readLocations(), (QList<int>{1, 2, 3}));
+        QCOMPARE(r.book().entryCount(), 2);
+
+        // The answer for 3 comes while the time-out question is open: it is still
+        // handled, and Yes resumes after it.
+        r.timeOut();
+        r.phone.deliver(1);
+        QCOMPARE(r.phone.readLocations(), (QList<int>{1, 2, 3, 4}));
+        r.transfer.timeoutAnswer(true);
+        QCOMPARE(r.phone.starts, 2);
+        r.phone.finishStart();
+        // Before the memory information, a second answer for 3 replaces the name.
+        put(r.phone.memory, 3, makeName("Name 3, again"));
+        r.phone.outbox.prepend(r.phone.framesOf(r.phone.memory.readAnswer(3)));
+        r.phone.deliver(1);
+        QCOMPARE(r.ui.statuses.last(), QByteArray("Read entry 3 / 5 from loc. 3."));
+        r.phone.settle();
+        QCOMPARE(r.phone.readLocations(), (QList<int>{1, 2, 3, 4, 4, 5}));
+        QCOMPARE(r.names(), QByteArray("Name 1|Name 2|Name 3, again|Name 4|Name 5"));
+        QCOMPARE(r.transfer.readcount(), 5);
+    }
+
+    void stopTakesEffectAtTheNextAnswer() {
+        Rig r;
+        r.phone.memory = memoryWith(10, range(1, 6));
+        QVERIFY(r.transfer.readClick());
+        r.phone.finishStart();
+        r.phone.deliver(2);
+        r.transfer.stopClick();
+        r.phone.settle();
+        QCOMPARE(r.names(), QByteArray("Name 1|Name 2"));
+        QCOMPARE(r.ui.statuses.last(), QByteArray("Transfer aborted by user."));
+
+        Rig w;
+        w.fillBook(4);
+        QVERIFY(w.transfer.writeClick());
+        w.phone.finishStart();
+        w.phone.deliver(2);
+        w.transfer.stopClick();
+        w.phone.settle();
+        QCOMPARE(w.phone.writeLocations(), (QList<int>{1, 2}));
+        QCOMPARE(w.notes(), QByteArray("Written to location 1|Written to location 2||"));
+        QCOMPARE(w.ui.statuses.last(), QByteArray("Transfer aborted by user."));
+        QCOMPARE(w.result(), int(Transfer::ResultAborted));
+    }
+
+    void writeStoresTheBookFromLocationOne() {
+        Rig r;
+        r.phone.memory = memoryWith(10, range(1, 5));
+        r.fillBook(3);
+        // Written in class order, which the book keeps.
+        r.model.insertSubentry(r.book().name(0), 0, "VIP", KindCallerGroup);
+        QSignalSpy active(&r.transfer, &Transfer::transferactiveChanged);
+        r.run(&Transfer::writeClick);
+
+        QCOMPARE(r.phone.writeLocations(), (QList<int>{1, 2, 3}));
+        QCOMPARE(r.ui.statuses.mid(1),
+                 (QByteArrayList{"Retrieving memory information...",
+                                 "Writing entry 1 / 3 to location 1.",
+                                 "Writing entry 2 / 3 to location 2.",
+                                 "Writing entry 3 / 3 to location 3.", "Ready."}));
+        QCOMPARE(r.notes(),
+                 QByteArray("Written to location 1|Written to location 2|Written to location 3"));
+        QCOMPARE(r.book().name(0).subs.back().kind, int(KindCallerGroup));
+        QCOMPARE(r.phone.requests[1], writerequest(r.book().name(0), 1));
+        QCOMPARE(r.phone.memory.at(1)->group, 2);
+        QCOMPARE(r.phone.memory.at(3)->name, QByteArray("Person 3"));
+        QCOMPARE(r.phone.memory.at(4)->name, QByteArray("Name 4")); // left as it was
+        QCOMPARE(active.size(), 2);
+        QVERIFY(!r.book().bookchanged);
+        QCOMPARE(r.result(), int(Transfer::ResultReady));
+    }
+
+    void writeRangeAndRefusals() {
+        Rig r;
+        r.fillBook(10);
+        r.ui.von = "5";
+        r.ui.bis = "7";
+        r.phone.refuse = {6};
+        r.run(&Transfer::writeClick);
+        QCOMPARE(r.phone.writeLocations(), (QList<int>{5, 6, 7}));
+        QCOMPARE(r.ui.statuses[2], QByteArray("Writing entry 1 / 3 to location 5."));
+        QCOMPARE(r.notes(), QByteArray("Written to location 5|Error while writing to loc. "
+                                       "6|Written to location 7|||||||"));
+        QCOMPARE(r.ui.statuses.last(), QByteArray("Ready, but errors occured."));
+        QCOMPARE(r.result(), int(Transfer::ResultErrors));
+    }
+
+    void writeRequestInSeveralFrames() {
+        Rig r;
+        r.transfer.setTiming({3000, 5000, 50});
+        Name& big = r.model.insertName(0, "Big");
+        for (int i = 0; i < 3; ++i)
+            r.model.addSubentry(big, QByteArray(40, char('0' + i)), KindOffice);
+        const int size = int(writerequest(big, 1).size());
+        QVERIFY(size > 2 * ChunkSize);
+        QVERIFY(r.transfer.writeClick());
+        r.phone.finishStart();
+        r.phone.deliver(1);
+        QCOMPARE(r.phone.frames.size(), 2); // memory information request and the first frame
+        // An answer before the last frame cannot be this request's.
+        r.phone.receive(r.phone.framesOf(writeconfirmedanswer(1)).first());
+        QCOMPARE(r.book().entryNote(big), QByteArray("Tried to write to loc. 1"));
+        QTRY_COMPARE(r.phone.frames.size(), 4);
+        QCOMPARE(r.phone.frames[1].fragment, quint8(3));
+        QVERIFY(!r.phone.frames[1].followon && r.phone.frames[2].followon &&
+                r.phone.frames[3].followon);
+        QCOMPARE(r.phone.frames[3].fragment, quint8(1));
+        QCOMPARE(r.phone.requests.last().size(), size);
+        r.phone.settle();
+        QCOMPARE(r.book().entryNote(big), QByteArray("Written to location 1"));
+        QCOMPARE(r.phone.memory.at(1)->fields.size(), size_t(3));
+    }
+
+    void writeWaitsAfterAWrongConfirmationAndResumes() {
+        Rig r;
+        r.fillBook(3);
+        QVERIFY(r.transfer.writeClick());
+        r.phone.finishStart();
+        r.phone.deliver(2);
+        // Location 2 is confirmed as 3; then an entry answer arrives. Neither moves
+        // the write nor touches the book.
+        r.phone.outbox = {r.phone.framesOf(writeconfirmedanswer(3)),
+                          r.phone.framesOf(r.phone.memory.readAnswer(1))};
+        r.phone.deliver();
+        QCOMPARE(r.phone.writeLocations(), (QList<int>{1, 2}));
+        QCOMPARE(r.names(), QByteArray("Person 1|Person 2|Person 3"));
+
+        r.timeOut();
+        r.transfer.timeoutAnswer(true);
+        r.phone.finishStart();
+        r.phone.settle();
+        // The second name goes to location 2 again.
+        QCOMPARE(r.phone.writeLocations(), (QList<int>{1, 2, 2, 3}));
+        QCOMPARE(r.phone.memory.at(2)->name, QByteArray("Person 2"));
+        QCOMPARE(r.notes(),
+                 QByteArray("Written to location 1|Written to location 2|Written to location 3"));
+        QCOMPARE(r.result(), int(Transfer::ResultReady));
+    }
+
+    void rewriteEntry() {
+        Rig r;
+        r.fillBook(10);
+        r.model.setEntryNote(r.book().name(1), "Read from location 17");
+        r.model.setEntryNote(r.book().name(2), "Tried to write to loc. x");
+        const QModelIndex second = r.model.indexOf(r.book().name(1));
+        r.phone.memory = PhoneMemory(50);
+
+        // No borders: the one name, to the location of its note (a number selected
+        // stands for its name); the borders are empty again afterwards.
+        QVERIFY(r.transfer.rewriteClick(r.model.indexOf(r.book().name(1), 0)));
+        QCOMPARE(r.ui.von, QByteArray("17"));
+        r.phone.finishStart();
+        r.phone.settle();
+        QCOMPARE(r.phone.writeLocations(), QList<int>{17});
+        QCOMPARE(r.book().entryNote(r.book().name(1)), QByteArray("Written to location 17"));
+        QCOMPARE(r.ui.von + '/' + r.ui.bis, QByteArray("/"));
+
+        // Without a note, or with one that names no location, nothing happens.
+        QVERIFY(!r.transfer.rewriteClick(r.model.indexOf(r.book().name(0))));
+        r.ui.von = "4";
+        QVERIFY(!r.transfer.rewriteClick(r.model.indexOf(r.book().name(2))));
+        QCOMPARE(r.ui.von + '/' + r.ui.bis, QByteArray("4/"));
+        QCOMPARE(r.phone.starts, 1);
+
+        // Both borders: from the selected name on, and the borders stay.
+        r.ui.von = "5";
+        r.ui.bis = "9";
+        QVERIFY(r.transfer.rewriteClick(second));
+        r.phone.finishStart();
+        r.phone.settle();
+        QCOMPARE(r.phone.writeLocations(), (QList<int>{17, 5, 6, 7, 8, 9}));
+        QCOMPARE(r.phone.memory.at(5)->name, QByteArray("Person 2"));
+        QCOMPARE(r.phone.memory.at(9)->name, QByteArray("Person 6"));
+        QCOMPARE(r.ui.von + '/' + r.ui.bis, QByteArray("5/9"));
+    }
+
+    void deletedNamesAreNotWritten() {
+        Rig r;
+        r.fillBook(4);
+        QVERIFY(r.transfer.writeClick());
+        r.phone.finishStart();
+        r.phone.deliver(2);
+        // The second name is deleted while its answer is awaited: the next name
+        // goes on at the next location.
+        r.model.removeName(1);
+        r.phone.settle();
+        QCOMPARE(r.phone.writeLocations(), (QList<int>{1, 2, 3, 4}));
+        QCOMPARE(r.phone.memory.at(3)->name, QByteArray("Person 3"));
+        QCOMPARE(r.notes(),
+                 QByteArray("Written to location 1|Written to location 3|Written to location 4"));
+
+        // A rewrite whose name is deleted before the link is up writes nothing.
+        r.model.setEntryNote(r.book().name(0), "Read from location 30");
+        QVERIFY(r.transfer.rewriteClick(r.model.indexOf(r.book().name(0))));
+        r.model.removeName(0);
+        r.phone.finishStart();
+        r.phone.settle();
+        QCOMPARE(r.phone.writeLocations().size(), 4);
+        QCOMPARE(r.ui.von + '/' + r.ui.bis, QByteArray("/"));
+    }
+
+    void linkThatCannotStart() {
+        Rig r;
+        r.phone.startOk = false;
+        QVERIFY(r.transfer.writeClick());
+        r.phone.finishStart();
+        QCOMPARE(r.ui.error,
+                 QByteArray("Error: Could not open serial port!\rPlease check configuration!"));
+        QCOMPARE(r.ui.statuses.last(), QByteArray("Error opening serial port!"));
+        QCOMPARE(r.result(), int(Transfer::NoLink));
+        QVERIFY(!r.transfer.busy() && !r.transfer.transferactive());
+
+        // When setting up again fails, a read keeps its names in location order.
+        r.phone.startOk = true;
+        r.phone.memory = memoryWith(10, range(1, 4));
+        QVERIFY(r.transfer.readClick());
+        r.phone.finishStart();
+        r.phone.deliver(3);
+        r.timeOut();
+        r.transfer.timeoutAnswer(true);
+        r.phone.startOk = false;
+        r.phone.finishStart();
+        QCOMPARE(r.names(), QByteArray("Name 1|Name 2"));
+        QCOMPARE(r.ui.statuses.last(), QByteArray("Error opening serial port!"));
+        QVERIFY(!r.transfer.busy() && !r.transfer.transferactive());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTransferControl)
+#include "tst_transfercontrol.moc"

@@ -62,16 +62,6 @@ int parse(QCommandLineParser& parser, const QStringList& args, const QString& de
     return -1;
 }
 
-// Turns a book's Latin-1 description into text for the terminal; C1 control
-// codes would drive it, so they show as "?" too.
-QString terminalText(const QByteArray& latin1) {
-    QString text = QString::fromLatin1(latin1);
-    for (QChar& c : text)
-        if (c.unicode() >= 0x80 && c.unicode() < 0xa0)
-            c = QLatin1Char('?');
-    return text;
-}
-
 int fileFailure(const QString& path, const QString& reason) {
     return fail(QStringLiteral("%1: %2").arg(path, reason));
 }
@@ -221,6 +211,15 @@ int runImport9110(const QStringList& args) {
 }
 
 } // namespace
+
+// C1 control codes would drive the terminal, so they show as "?" too.
+QString terminalText(const QByteArray& latin1) {
+    QString text = QString::fromLatin1(latin1);
+    for (QChar& c : text)
+        if (c.unicode() >= 0x80 && c.unicode() < 0xa0)
+            c = QLatin1Char('?');
+    return text;
+}
 
 QList<Command> fileCommands() {
     return {

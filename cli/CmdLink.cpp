@@ -52,12 +52,12 @@ public:
         link_.closelink();
         if (!started_) {
             const QByteArray reason = link_.serial().errorString();
-            return fail(terminalText(error_) +
-                        (reason.isEmpty() ? QString() : QLatin1Char('\n') + terminalText(reason)));
+            return fail(messageText(error_) +
+                        (reason.isEmpty() ? QString() : QLatin1Char('\n') + messageText(reason)));
         }
         if (answer_.isEmpty())
             return fail(QStringLiteral("No valid answer was received from phone."));
-        QTextStream(stdout) << "Phone status: " << terminalText(answer_) << Qt::endl;
+        QTextStream(stdout) << "Phone status: " << messageText(answer_) << Qt::endl;
         return 0;
     }
 
@@ -106,7 +106,7 @@ int status(const QStringList& args) {
 
 } // namespace
 
-QString terminalText(const QByteArray& text) {
+QString messageText(const QByteArray& text) {
     return QString::fromLatin1(text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
 }
 

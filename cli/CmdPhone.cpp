@@ -51,7 +51,7 @@ public:
     void askTimeout(const QByteArray&, const QByteArray& text) override {
         const bool yes = timeouts < retries;
         ++timeouts;
-        errStream() << terminalText(text) << ' '
+        errStream() << messageText(text) << ' '
                     << (yes ? QStringLiteral("Yes (%1 of %2)").arg(timeouts).arg(retries)
                             : QStringLiteral("No"))
                     << Qt::endl;
@@ -96,8 +96,8 @@ struct Session {
     // Why the link did not start, with the system's reason when there is one.
     QString linkError() const {
         const QByteArray reason = serial.errorString();
-        return terminalText(ui.error) +
-               (reason.isEmpty() ? QString() : QLatin1Char('\n') + terminalText(reason));
+        return messageText(ui.error) +
+               (reason.isEmpty() ? QString() : QLatin1Char('\n') + messageText(reason));
     }
 };
 
@@ -210,8 +210,13 @@ struct TransferOptions {
     }
 };
 
-QString text(const QByteArray& latin1) {
-    return QString::fromLatin1(latin1);
+// One name and its note as a line for the terminal; control bytes show as "?".
+QString resultLine(const QByteArray& name, const QByteArray& note) {
+    QByteArray line = name + ": " + note;
+    for (char& c : line)
+        if (uchar(c) < 0x20 || c == 0x7f)
+            c = '?';
+    return terminalText(line);
 }
 
 int readPhone(const QStringList& args) {
@@ -295,7 +300,7 @@ int writePhone(const QStringList& args) {
         if (note.isEmpty())
             continue;
         ++tried;
-        out << text(name->text) << ": " << text(note) << '\n';
+        out << resultLine(name->text, note) << '\n';
     }
     if (tried < book.entryCount())
         out << (book.entryCount() - tried) << " of " << book.entryCount()
@@ -339,11 +344,12 @@ int demo(const QStringList& args) {
         return fail(s.linkError());
 
     const Book& book = s.model.book();
-    out << '\n' << text(describeBook(book)) << '\n';
+    out << '\n' << terminalText(describeBook(book)) << '\n';
     out << "Read " << book.entryCount() << " names (the phone has " << s.transfer.memsize()
         << " locations, " << s.transfer.memused() << " of them used) in "
         << QString::number(double(clock.elapsed()) / 1000.0, 'f', 1)
-        << " s; the transfer ended with \"" << text(s.ui.lastStatus) << "\"." << Qt::endl;
+        << " s; the transfer ended with \"" << QString::fromLatin1(s.ui.lastStatus) << "\"."
+        << Qt::endl;
     return result == Transfer::ResultReady ? 0 : fail(QStringLiteral("the read was broken off"));
 }
 

@@ -47,6 +47,9 @@ struct LinkOptions {
 };
 
 // Message texts use single CRs as line breaks; a terminal wants newlines.
-QString terminalText(const QByteArray& text);
+QString messageText(const QByteArray& text);
+// A book's Latin-1 text for the terminal, C1 control codes shown as "?" (describeBook
+// already shows the others so).
+QString terminalText(const QByteArray& latin1);
 
 } // namespace quorix::cli

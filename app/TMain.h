@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/Config.h"
-#include "model/BookEditor.h"
 #include "link/CommPortDriver.h"
 #include "link/FbusLink.h"
+#include "model/BookEditor.h"
 #include "model/BookModel.h"
 
 #include <QMainWindow>
@@ -29,6 +29,11 @@ class MainSurface;
 class Tcsvimport;
 class Tconnection;
 class Tdebug;
+class TransferParts;
+
+namespace transfer {
+class Transfer;
+}
 class Tinfownd;
 
 // The main window: the phonebook tree with its popup menu, the "Book" and
@@ -36,7 +41,8 @@ class Tinfownd;
 //
 // The commands are implemented by area: TMain.cpp (window, layout, closing,
 // settings, help), TMainEdit.cpp (editing the book), TMainFiles.cpp (phonebook
-// files and imports), TMainLink.cpp (the phone link and transfers).
+// files and imports), TMainLink.cpp (the phone link), TMainTransfer.cpp (the
+// phonebook transfer).
 //
 // The window owns the serial port and the FBUS link on it, and is the link's
 // listener: its status texts go to the first status panel, its failures to
@@ -196,13 +202,19 @@ public Q_SLOTS:
     void setupClick();
     void dodebugClick(bool on);
     void pausClick();
+    void startDemo();
+
+    // TMainTransfer.cpp
     void readClick();
     void writeClick();
     void stopClick();
     void rewriteClick();
-    void startDemo();
 
 public:
+    // TMainTransfer.cpp: the phonebook transfer over the window's link, made at
+    // first use.
+    transfer::Transfer& phoneTransfer();
+
     // TMainFiles.cpp: saves the book to its file, or asks for a file name when
     // it has none; true only when the book was saved. Tests override it.
     virtual bool saveBook();
@@ -258,6 +270,11 @@ private:
     phonesim::PhoneSimProcess* demoPhone_ = nullptr;
     QByteArray demoDevice_;
     bool pausing_ = false;
+    // TMainTransfer.cpp. After the link, so that it goes first.
+    struct TransferPartsDeleter {
+        void operator()(TransferParts* parts) const;
+    };
+    std::unique_ptr<TransferParts, TransferPartsDeleter> transfer_;
 };
 
 } // namespace quorix

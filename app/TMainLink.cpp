@@ -1,4 +1,4 @@
-// The phone link: connection set-up, trace window, transfers.
+// The phone link: connection set-up, trace window, the demo phone.
 #include "app/MessageBoxes.h"
 #include "app/TMain.h"
 #include "app/Tconnection.h"
@@ -117,22 +117,6 @@ void TMain::pausClick() {
     } else {
         dodebug->setChecked(true);
     }
-}
-
-void TMain::readClick() {
-    // Reads the book from the phone, after the close question.
-}
-
-void TMain::writeClick() {
-    // Writes the book into the phone.
-}
-
-void TMain::stopClick() {
-    // Asks a running transfer to stop.
-}
-
-void TMain::rewriteClick() {
-    // Writes the selected name into the phone again.
 }
 
 phonesim::PhoneSimProcess& TMain::demoPhone() {

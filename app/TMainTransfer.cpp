@@ -1,0 +1,144 @@
+// The phonebook transfer in the window: Read, Write, Stop and Rewrite entry, the
+// transfer status in the first panel, the "connection timeout" question.
+#include "app/BookTree.h"
+#include "app/MessageBoxes.h"
+#include "app/TMain.h"
+#include "app/Tdebug.h"
+
+#include "transfer/Transfer.h"
+
+#include <QTimer>
+#include <QToolButton>
+
+namespace quorix {
+
+namespace {
+
+// The window's link as the transfer's: the connection the window's settings
+// name, and the window hears how each start went, as it does for every start.
+class WindowLink : public transfer::TransferLink, private link::LinkListener {
+public:
+    explicit WindowLink(TMain& w) : w_(w) {}
+
+    void fbusinit(link::LinkListener* listener) override {
+        listener_ = listener;
+        w_.fbus().fbusinit(w_.linkSettings(), this);
+    }
+    void closelink() override { w_.fbus().closelink(); }
+    bool sendframe(quint8 type, const QByteArray& data, quint8 fragment, bool followon) override {
+        return w_.fbus().sendframe(type, data, fragment, followon);
+    }
+    quint32 lastrxtime() const override { return w_.fbus().lastrxtime(); }
+    quint32 now() const override { return w_.fbus().clock().now(); }
+    void setPhonebookAnswer(link::PhonebookAnswer* handler) override {
+        w_.fbus().setPhonebookAnswer(handler);
+    }
+
+private:
+    void showStatus(const QByteArray& text) override { listener_->showStatus(text); }
+    void showError(const QByteArray& caption, const QByteArray& text) override {
+        listener_->showError(caption, text);
+    }
+    void linkStarted(bool ok) override {
+        std::exchange(listener_, nullptr)->linkStarted(ok);
+        w_.linkStarted(ok); // the system's reason for a failure, in the panel's tool tip
+    }
+
+    TMain& w_;
+    link::LinkListener* listener_ = nullptr;
+};
+
+// The window as the transfer's person: status panel, message boxes, borders.
+class WindowUi : public transfer::TransferUi {
+public:
+    explicit WindowUi(TMain& w) : w_(w) {}
+    transfer::Transfer* transfer = nullptr;
+
+    void showStatus(const QByteArray& text) override { w_.setPanel(0, QString::fromLatin1(text)); }
+    void showError(const QByteArray& caption, const QByteArray& text) override {
+        // Shown once the link code has returned, so no handler runs inside the box.
+        QTimer::singleShot(0, &w_, [w = &w_, caption, text] {
+            MessageBoxes::ask(w, QString::fromLatin1(caption), QString::fromLatin1(text),
+                              QMessageBox::Critical, QMessageBox::Ok);
+        });
+    }
+    void askTimeout(const QByteArray& caption, const QByteArray& text) override {
+        // Asked from the event loop rather than inside the watchdog's tick; the
+        // phone's late answers are handled while the box is open.
+        QTimer::singleShot(0, &w_, [w = &w_, t = transfer, caption, text] {
+            const auto answer =
+                MessageBoxes::ask(w, QString::fromLatin1(caption), QString::fromLatin1(text),
+                                  QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No);
+            t->timeoutAnswer(answer == QMessageBox::Yes);
+        });
+    }
+    // The Custom borders live in the trace window, shown or not.
+    QByteArray startBorder() const override {
+        return w_.debugwnd ? w_.debugwnd->vonText().toLatin1() : QByteArray();
+    }
+    QByteArray stopBorder() const override {
+        return w_.debugwnd ? w_.debugwnd->bisText().toLatin1() : QByteArray();
+    }
+    void setBorders(const QByteArray& start, const QByteArray& stop) override {
+        if (!w_.debugwnd)
+            return;
+        w_.debugwnd->setVonText(QString::fromLatin1(start));
+        w_.debugwnd->setBisText(QString::fromLatin1(stop));
+    }
+    void focusBook() override { w_.book->setFocus(); }
+
+private:
+    TMain& w_;
+};
+
+} // namespace
+
+class TransferParts {
+public:
+    explicit TransferParts(TMain& w) : link(w), ui(w), transfer(link, *w.bookmodel, ui) {
+        ui.transfer = &transfer;
+        QObject::connect(&transfer, &transfer::Transfer::transferactiveChanged, &w,
+                         [&w](bool active) {
+                             w.read->setEnabled(!active);
+                             w.write->setEnabled(!active);
+                         });
+    }
+
+    WindowLink link;
+    WindowUi ui;
+    transfer::Transfer transfer;
+};
+
+void TMain::TransferPartsDeleter::operator()(TransferParts* parts) const {
+    delete parts;
+}
+
+transfer::Transfer& TMain::phoneTransfer() {
+    if (!transfer_)
+        transfer_.reset(new TransferParts(*this));
+    return transfer_->transfer;
+}
+
+void TMain::readClick() {
+    // The menu's F5 also comes here: nothing while a transfer runs.
+    if (phonebook().transferactive || phoneTransfer().busy())
+        return;
+    if (!FormCloseQuery())
+        return;
+    phoneTransfer().readClick();
+}
+
+void TMain::writeClick() {
+    phoneTransfer().writeClick(); // refused while a transfer runs
+}
+
+void TMain::stopClick() {
+    if (transfer_)
+        transfer_->transfer.stopClick();
+}
+
+void TMain::rewriteClick() {
+    phoneTransfer().rewriteClick(book->selectedNode());
+}
+
+} // namespace quorix

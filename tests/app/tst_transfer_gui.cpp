@@ -1,0 +1,124 @@
+// Read, Rewrite entry and Write from the window against the real quorix-phonesim.
+#include "AppTestSupport.h"
+
+#include "app/BookTree.h"
+#include "app/Tdebug.h"
+#include "files/BookFile.h"
+#include "phonesim/PhoneSimProcess.h"
+#include "transfer/Transfer.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QToolButton>
+
+using namespace quorix;
+using namespace quorix::test;
+
+namespace {
+
+const QString Phonesim = QStringLiteral(QUORIX_PHONESIM);
+const QString Sample = QFileInfo(Phonesim).absoluteDir().filePath(QStringLiteral("sample.pbf"));
+
+QByteArray described(const QString& pbf) {
+    const files::BookResult r = files::loadbookfile(pbf);
+    return r.ok ? describeBook(r.book) : QByteArray("cannot read ") + pbf.toLocal8Bit();
+}
+
+// quorix-phonesim started for one test; stop() lets it save.
+struct Phone {
+    phonesim::PhoneSimProcess sim;
+    explicit Phone(const QStringList& arguments) {
+        sim.setProgram(Phonesim);
+        QSignalSpy ready(&sim, &phonesim::PhoneSimProcess::ready);
+        if (!sim.start(arguments) || !ready.wait(5000))
+            qWarning("quorix-phonesim did not start");
+    }
+    void stop() {
+        QSignalSpy stopped(&sim, &phonesim::PhoneSimProcess::stopped);
+        sim.stop();
+        stopped.wait(5000);
+    }
+};
+
+// Runs one transfer started by f and waits for its end.
+bool transferDone(TMain& w, const std::function<void()>& f, int ms = 30000) {
+    QSignalSpy finished(&w.phoneTransfer(), &transfer::Transfer::finished);
+    f();
+    return finished.wait(ms) && finished.first().first().toInt() == transfer::Transfer::ResultReady;
+}
+
+} // namespace
+
+class TestTransferGui : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void readRewriteAndWriteBack() {
+        WorkDir dir;
+        Phone phone({"--book", Sample, "--memory", "60", "--save", dir.file("phone.pbf")});
+        auto w = startWindow();
+        w->config.device = QFile::encodeName(phone.sim.devicePath());
+
+        // An unsaved book is asked about first; Cancel reads nothing.
+        w->bookmodel->insertName(0, "Unsaved");
+        w->phonebook().bookchanged = true;
+        {
+            Answers cancel({QMessageBox::Cancel});
+            w->read->click();
+            QCOMPARE(cancel.asked.size(), 1);
+            QCOMPARE(cancel.asked[0].caption, QStringLiteral("Book changed!"));
+            QVERIFY(!w->phoneTransfer().busy());
+        }
+        Answers answers({QMessageBox::No});
+        QVERIFY(transferDone(*w, [&] {
+            w->read->click();
+            QTRY_VERIFY(w->phonebook().transferactive);
+            QVERIFY(!w->read->isEnabled() && !w->write->isEnabled());
+            w->mread->trigger(); // F5 does nothing now
+            QCOMPARE(answers.asked.size(), 1);
+        }));
+        QCOMPARE(describeBook(w->phonebook()), described(Sample));
+        QCOMPARE(w->phonebook().entryNote(w->phonebook().name(30)),
+                 QByteArray("Read from location 31"));
+        QCOMPARE(w->panelText(0), QStringLiteral("Ready."));
+        QVERIFY(w->read->isEnabled() && w->write->isEnabled());
+
+        // Ctrl+R on a changed name writes it back to its location alone.
+        Name& second = w->phonebook().name(1);
+        w->bookmodel->setSubentryText(second, 0, "+4989000000");
+        w->book->setCurrentIndex(w->bookmodel->indexOf(second));
+        QVERIFY(transferDone(*w, [&] { w->prewrite->trigger(); }));
+        QCOMPARE(w->phonebook().entryNote(second), QByteArray("Written to location 2"));
+        QCOMPARE(w->phonebook().entryNote(w->phonebook().name(2)),
+                 QByteArray("Read from location 3"));
+        QCOMPARE(w->debugwnd->vonText() + '/' + w->debugwnd->bisText(), QStringLiteral("/"));
+
+        QVERIFY(transferDone(*w, [&] { w->write->click(); }));
+        QCOMPARE(w->phonebook().entryNote(w->phonebook().name(30)),
+                 QByteArray("Written to location 31"));
+        phone.stop();
+        QCOMPARE(described(dir.file("phone.pbf")), describeBook(w->phonebook()));
+        QVERIFY(described(dir.file("phone.pbf")).contains("\n  Office: +4989000000\n"));
+    }
+
+    void silentPhoneAsksWhetherToSetUpAgain() {
+        WorkDir dir;
+        Phone phone({"--book", Sample, "--silent-after", "6", "--silent-for", "300"});
+        auto w = startWindow();
+        w->config.device = QFile::encodeName(phone.sim.devicePath());
+        Answers answers({QMessageBox::Yes});
+        QVERIFY(transferDone(
+            *w, [&] { w->read->click(); }, 40000));
+        QCOMPARE(answers.asked.size(), 1);
+        const Question& q = answers.asked[0];
+        QCOMPARE(q.caption, QStringLiteral("connection timeout"));
+        QCOMPARE(q.text, QStringLiteral("No valid answer was received from phone.\rDo you want to "
+                                        "re-setup connection and\rtry to continue at the point of "
+                                        "failure?"));
+        QCOMPARE(q.icon, QMessageBox::Critical);
+        QCOMPARE(q.buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(describeBook(w->phonebook()), described(Sample));
+    }
+};
+
+QTEST_MAIN(TestTransferGui)
+#include "tst_transfer_gui.moc"

@@ -154,21 +154,20 @@ void Transfer::linkStarted(bool ok) {
 void Transfer::linkFailed() {
     phase_ = Phase::Idle;
     ++generation_;
-    if (resetup_) {
-        // The transfer cannot go on: end it as an ended transfer ends, so a read
-        // leaves its names in location order and a rewrite its borders as they were.
-        resetup_ = false;
-        if (transfermode_ == ReadMode && answeredloc_ != -1) {
-            flipbook();
-            status("Error opening serial port!");
-        }
-        if (restoreborders_) {
-            restoreborders_ = false;
-            ui_.setBorders(savedstart_, savedstop_);
-        }
-        rewritenodeSet_ = false;
-        setActive(false);
+    // The transfer ends here, as an ended transfer ends: a read set up again leaves
+    // its names in location order, and a rewrite puts the borders back, so that
+    // the next transfer does not cover the rewrite's one location.
+    if (std::exchange(resetup_, false) && transfermode_ == ReadMode && answeredloc_ != -1) {
+        flipbook();
+        status("Error opening serial port!");
     }
+    if (restoreborders_) {
+        restoreborders_ = false;
+        ui_.setBorders(savedstart_, savedstop_);
+    }
+    rewritenodeSet_ = false;
+    rewritenode_ = QPersistentModelIndex();
+    setActive(false);
     Q_EMIT finished(NoLink);
 }
 

@@ -627,6 +627,12 @@ private Q_SLOTS:
         QCOMPARE(r.ui.statuses.last(), QByteArray("Error opening serial port!"));
         QCOMPARE(r.result(), int(Transfer::NoLink));
         QVERIFY(!r.transfer.busy() && !r.transfer.transferactive());
+        // A rewrite that cannot start leaves the borders as they were.
+        r.fillBook(1);
+        r.model.setEntryNote(r.book().name(0), "Read from location 7");
+        QVERIFY(r.transfer.rewriteClick(r.model.indexOf(r.book().name(0))));
+        r.phone.finishStart();
+        QCOMPARE(r.ui.von + '/' + r.ui.bis, QByteArray("/"));
 
         // When setting up again fails, a read keeps its names in location order.
         r.phone.startOk = true;

@@ -93,11 +93,18 @@ struct Session {
         return result;
     }
 
-    // Why the link did not start, with the system's reason when there is one.
+    // Why the link did not start, on one line: the port, the message and the
+    // system's reason when there is one.
     QString linkError() const {
-        const QByteArray reason = serial.errorString();
-        return messageText(ui.error) +
-               (reason.isEmpty() ? QString() : QLatin1Char('\n') + messageText(reason));
+        const QString port = QFile::decodeName(settings.portDevice());
+        QString line = port + QStringLiteral(": ") +
+                       QString::fromLatin1(ui.error).replace(QLatin1Char('\r'), QLatin1Char(' '));
+        QString reason = QString::fromLocal8Bit(serial.errorString());
+        if (reason.startsWith(port + QStringLiteral(": ")))
+            reason.remove(0, port.size() + 2);
+        if (!reason.isEmpty())
+            line += QStringLiteral(" (%1)").arg(reason);
+        return line;
     }
 };
 

@@ -40,11 +40,13 @@ struct Phone {
     }
 };
 
-// Runs one transfer started by f and waits for its end.
-bool transferDone(TMain& w, const std::function<void()>& f, int ms = 30000) {
+// Runs one transfer started by f and waits for its end: true when it ended with
+// the given result.
+bool transferDone(TMain& w, const std::function<void()>& f, int ms = 30000,
+                  int result = transfer::Transfer::ResultReady) {
     QSignalSpy finished(&w.phoneTransfer(), &transfer::Transfer::finished);
     f();
-    return finished.wait(ms) && finished.first().first().toInt() == transfer::Transfer::ResultReady;
+    return finished.wait(ms) && finished.first().first().toInt() == result;
 }
 
 } // namespace
@@ -68,13 +70,23 @@ private Q_SLOTS:
             QCOMPARE(cancel.asked[0].caption, QStringLiteral("Book changed!"));
             QVERIFY(!w->phoneTransfer().busy());
         }
-        Answers answers({QMessageBox::No});
+        Answers answers({QMessageBox::No, QMessageBox::No});
+        // Stop before the phone has said anything: the book stays as it was.
+        QVERIFY(transferDone(
+            *w,
+            [&] {
+                w->read->click();
+                w->stop->click();
+            },
+            30000, transfer::Transfer::ResultAborted));
+        QCOMPARE(w->panelText(0), QStringLiteral("Transfer aborted by user."));
+        QCOMPARE(w->phonebook().name(0).text, QByteArray("Unsaved"));
         QVERIFY(transferDone(*w, [&] {
             w->read->click();
             QTRY_VERIFY(w->phonebook().transferactive);
             QVERIFY(!w->read->isEnabled() && !w->write->isEnabled());
             w->mread->trigger(); // F5 does nothing now
-            QCOMPARE(answers.asked.size(), 1);
+            QCOMPARE(answers.asked.size(), 2);
         }));
         QCOMPARE(describeBook(w->phonebook()), described(Sample));
         QCOMPARE(w->phonebook().entryNote(w->phonebook().name(30)),

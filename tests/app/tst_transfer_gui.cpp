@@ -112,6 +112,16 @@ private Q_SLOTS:
         QVERIFY(described(dir.file("phone.pbf")).contains("\n  Office: +4989000000\n"));
     }
 
+    void readFromTheDemoPhone() {
+        WorkDir dir;
+        auto w = startWindow();
+        QSignalSpy ready(w.get(), &TMain::demoReady);
+        w->startDemo();
+        QVERIFY(ready.wait(5000));
+        QVERIFY(transferDone(*w, [&] { w->read->click(); }));
+        QCOMPARE(describeBook(w->phonebook()), described(Sample));
+    }
+
     void silentPhoneAsksWhetherToSetUpAgain() {
         WorkDir dir;
         Phone phone({"--book", Sample, "--silent-after", "6", "--silent-for", "300"});

@@ -41,8 +41,8 @@ QModelIndex BookTree::selectedNode() const {
 }
 
 void BookTree::mousePressEvent(QMouseEvent* event) {
-    mousedownpoint = event->position().toPoint();
-    const QModelIndex index = indexAt(mousedownpoint);
+    mouseDownPoint = event->position().toPoint();
+    const QModelIndex index = indexAt(mouseDownPoint);
     if (index.isValid()) {
         selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     } else {
@@ -60,7 +60,7 @@ void BookTree::mouseMoveEvent(QMouseEvent* event) {
 
 void BookTree::mouseDoubleClickEvent(QMouseEvent* event) {
     // A subentry, or a name with nothing to open, is edited in place.
-    const QModelIndex index = indexAt(mousedownpoint);
+    const QModelIndex index = indexAt(mouseDownPoint);
     const int level = BookModel::levelOf(index);
     if (level == 2 || (level == 1 && !model()->hasChildren(index))) {
         if (BookModel::isLabelEditable(index)) // never a caller group

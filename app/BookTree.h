@@ -20,7 +20,7 @@ public:
     explicit BookTree(QWidget* parent = nullptr);
 
     // Where a mouse button was last pressed, in viewport coordinates.
-    QPoint mousedownpoint;
+    QPoint mouseDownPoint;
 
     // The node the commands act on: the current node while it is selected,
     // otherwise none.

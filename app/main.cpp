@@ -1,10 +1,10 @@
 #include "app/BookTree.h"
+#include "app/ConnectionDialog.h"
+#include "app/CsvImportDialog.h"
 #include "app/FileDialogs.h"
-#include "app/TMain.h"
-#include "app/Tcsvimport.h"
-#include "app/Tconnection.h"
-#include "app/Tdebug.h"
-#include "app/Tinfownd.h"
+#include "app/InfoWindow.h"
+#include "app/MainWindow.h"
+#include "app/TraceWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -136,18 +136,18 @@ void giveUp(const char* why) {
 
 // Opens the link to the virtual phone with tracing on and takes the picture of
 // the trace window once the phone has answered the link-opening frame.
-void traceScreenshot(TMain& window, const QString& file) {
-    QObject::connect(&window, &TMain::demoReady, &window, [&window] {
-        window.dodebug->setChecked(true);
-        window.fbusinit();
+void traceScreenshot(MainWindow& window, const QString& file) {
+    QObject::connect(&window, &MainWindow::demoReady, &window, [&window] {
+        window.debugBox->setChecked(true);
+        window.startLink();
     });
-    QObject::connect(&window, &TMain::linkStartFinished, &window, [](bool ok) {
+    QObject::connect(&window, &MainWindow::linkStartFinished, &window, [](bool ok) {
         if (!ok)
             giveUp("the link to the virtual phone did not open");
     });
     grabWhen(
-        window.debugwnd, file,
-        [&window] { return window.debugwnd->logText().contains(QLatin1String("PHONE STATUS")); },
+        window.traceWindow, file,
+        [&window] { return window.traceWindow->logText().contains(QLatin1String("PHONE STATUS")); },
         300);
     QTimer::singleShot(20000, &window, [] { giveUp("no status answer from the virtual phone"); });
 }
@@ -170,17 +170,17 @@ int main(int argc, char* argv[]) {
     const Options options(parser);
     parser.process(app);
 
-    TMain window;
+    MainWindow window;
     window.createWindows();
     if (parser.isSet(options.sample)) {
-        fillSample(*window.bookmodel);
-        window.expandallClick();
-        window.book->collapse(window.bookmodel->indexOf(window.phonebook().name(1)));
-        window.book->collapse(window.bookmodel->indexOf(window.phonebook().name(2)));
-        window.book->setCurrentIndex(window.bookmodel->indexOf(window.phonebook().name(0), 1));
+        fillSample(*window.bookModel);
+        window.expandAll();
+        window.tree->collapse(window.bookModel->indexOf(window.phonebook().name(1)));
+        window.tree->collapse(window.bookModel->indexOf(window.phonebook().name(2)));
+        window.tree->setCurrentIndex(window.bookModel->indexOf(window.phonebook().name(0), 1));
     }
     if (parser.isSet(options.demo) || parser.isSet(options.traceShot))
-        QObject::connect(&window, &TMain::startupFinished, &window, &TMain::startDemo);
+        QObject::connect(&window, &MainWindow::startupFinished, &window, &MainWindow::startDemo);
     if (parser.isSet(options.traceShot)) {
         window.setInfoAtStart(false);
         traceScreenshot(window, parser.value(options.traceShot));
@@ -189,58 +189,61 @@ int main(int argc, char* argv[]) {
         const QString file = parser.value(options.connectionShot);
         // With --demo the picture shows the virtual phone's device.
         const auto shoot = [&window, file] {
-            window.setupClick();
+            window.setupConnection();
             grabWhen(
-                window.connection, file, [&window] { return window.connection->isVisible(); }, 500);
+                window.connectionDialog, file,
+                [&window] { return window.connectionDialog->isVisible(); }, 500);
         };
         if (parser.isSet(options.demo))
-            QObject::connect(&window, &TMain::demoReady, &window, shoot);
+            QObject::connect(&window, &MainWindow::demoReady, &window, shoot);
         else
-            QObject::connect(&window, &TMain::startupFinished, &window, shoot);
+            QObject::connect(&window, &MainWindow::startupFinished, &window, shoot);
     } else if (parser.isSet(options.screenshot)) {
         window.setInfoAtStart(false);
         const QString file = parser.value(options.screenshot);
         const bool withPopup = parser.isSet(options.popup);
-        QObject::connect(&window, &TMain::startupFinished, &window, [&window, file, withPopup] {
-            if (withPopup) {
-                // As after a right click on a number of the last name, with the
-                // menu kept inside the window so the names above stay in sight.
-                Book& b = window.phonebook();
-                if (!b.isEmpty() && !b.name(b.entryCount() - 1).subs.empty())
-                    window.book->setCurrentIndex(
-                        window.bookmodel->indexOf(b.name(b.entryCount() - 1), 0));
-                const QRect row = window.book->visualRect(window.book->currentIndex());
-                QPoint at = window.book->viewport()->mapToGlobal(
-                    QPoint(row.center().x(), row.bottom() + 1));
-                const int right = window.geometry().right() - 8;
-                at.setX(std::min(at.x(), right - window.popup->sizeHint().width()));
-                window.book->setFocus();
-                window.popup->popup(at);
-            }
-            QTimer::singleShot(800, &window, [&window, file] {
-                grab(&window, file, window.popup);
-                QCoreApplication::quit();
+        QObject::connect(
+            &window, &MainWindow::startupFinished, &window, [&window, file, withPopup] {
+                if (withPopup) {
+                    // As after a right click on a number of the last name, with the
+                    // menu kept inside the window so the names above stay in sight.
+                    Book& b = window.phonebook();
+                    if (!b.isEmpty() && !b.name(b.entryCount() - 1).subs.empty())
+                        window.tree->setCurrentIndex(
+                            window.bookModel->indexOf(b.name(b.entryCount() - 1), 0));
+                    const QRect row = window.tree->visualRect(window.tree->currentIndex());
+                    QPoint at = window.tree->viewport()->mapToGlobal(
+                        QPoint(row.center().x(), row.bottom() + 1));
+                    const int right = window.geometry().right() - 8;
+                    at.setX(std::min(at.x(), right - window.popup->sizeHint().width()));
+                    window.tree->setFocus();
+                    window.popup->popup(at);
+                }
+                QTimer::singleShot(800, &window, [&window, file] {
+                    grab(&window, file, window.popup);
+                    QCoreApplication::quit();
+                });
             });
-        });
     } else if (parser.isSet(options.infoShot)) {
         const QString file = parser.value(options.infoShot);
         // Taken while the reminder shows red, as people see it flash.
         grabWhen(
-            window.infownd, file,
+            window.infoWindow, file,
             [&window] {
-                return window.infownd->isVisible() && window.infownd->reminderColour() == Qt::red;
+                return window.infoWindow->isVisible() &&
+                       window.infoWindow->reminderColour() == Qt::red;
             },
             100);
     } else if (parser.isSet(options.csvShot) && !parser.positionalArguments().isEmpty()) {
         window.setInfoAtStart(false);
         const QString csv = parser.value(options.csvShot);
         const QString file = parser.positionalArguments().constFirst();
-        QObject::connect(&window, &TMain::startupFinished, &window, [&window, csv, file] {
+        QObject::connect(&window, &MainWindow::startupFinished, &window, [&window, csv, file] {
             FileDialogs::setHook([csv](const FileRequest&) { return csv; });
-            window.csvimportClick();
+            window.importCsvFile();
             FileDialogs::clearHook();
             QTimer::singleShot(800, &window, [&window, file] {
-                grab(window.csvimport, file);
+                grab(window.csvImportDialog, file);
                 QCoreApplication::quit();
             });
         });

@@ -42,14 +42,14 @@ double buildAtTopThenFlip(BookModel& model, int count) {
         model.addSubentry(name, "+491701234567", KindMobile);
         model.addSubentry(name, "someone@example.org", KindEMail);
     }
-    model.flipbook();
+    model.flipBook();
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
 double sortBook(BookEditor& editor) {
     QElapsedTimer timer;
     timer.start();
-    editor.sortClick(QLocale(QLocale::English, QLocale::UnitedStates));
+    editor.sortBook(QLocale(QLocale::English, QLocale::UnitedStates));
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 

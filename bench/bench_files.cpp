@@ -32,9 +32,9 @@ void fillBook(Book& book, int names) {
         if (i % 3 == 0)
             Book::addSubentry(n, "Met at the conference in spring", KindNote);
         if (i % 5 == 0)
-            Book::addSubentry(n, groupnames[1 + i % 5], KindCallerGroup);
+            Book::addSubentry(n, groupNames[1 + i % 5], KindCallerGroup);
     }
-    book.flipbook();
+    book.flipBook();
 }
 
 // One line a person, seven numbers and texts, so every line also makes a
@@ -94,15 +94,15 @@ int main(int argc, char* argv[]) {
         for (int run = 0; run < Runs; ++run) {
             QElapsedTimer t;
             t.start();
-            const SaveResult saved = savebookfile(book, pbf);
+            const SaveResult saved = saveBookFile(book, pbf);
             saveMs = std::min(saveMs, msSince(t));
 
             t.restart();
-            const BookResult loaded = loadbookfile(pbf);
+            const BookResult loaded = loadBookFile(pbf);
             loadMs = std::min(loadMs, msSince(t));
 
             t.restart();
-            const BookResult imported = importcsv(csv, settings);
+            const BookResult imported = importCsv(csv, settings);
             csvMs = std::min(csvMs, msSince(t));
 
             if (!saved.ok || !loaded.ok || !imported.ok || loaded.book.entryCount() != names) {

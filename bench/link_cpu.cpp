@@ -3,10 +3,10 @@
 // an acknowledgement and a third held back by the window.
 //
 //   link_cpu idle|pending [seconds]     (run under /usr/bin/time for a second opinion)
-#include "link/CommPortDriver.h"
 #include "link/FbusLink.h"
 #include "link/FbusTransmitter.h"
 #include "link/Frame.h"
+#include "link/SerialPort.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -51,7 +51,7 @@ int main(int argc, char* argv[]) {
         std::perror("posix_openpt");
         return 1;
     }
-    TCommPortDriver serial;
+    SerialPort serial;
     FbusLink link(serial);
     Starter starter;
     double atStart = 0;
@@ -61,14 +61,14 @@ int main(int argc, char* argv[]) {
             return;
         }
         if (pending) {
-            link.sendframe(TypeMemory, QByteArray::fromHex("00010003"), 1, false);
-            link.sendframe(TypeMemory, QByteArray::fromHex("00010007"), 1, false);
+            link.sendFrame(TypeMemory, QByteArray::fromHex("00010003"), 1, false);
+            link.sendFrame(TypeMemory, QByteArray::fromHex("00010007"), 1, false);
         }
         atStart = cpuSeconds();
         QTimer::singleShot(seconds * 1000, &app, [&] {
             const int awaited = link.transmitter()->awaitingAck();
             const int queued = link.transmitter()->queued();
-            link.closelink();
+            link.stopLink();
             const double used = cpuSeconds() - atStart;
             // What reached the line after the wake-up bytes, repetitions included.
             QByteArray line(65536, '\0');
@@ -76,7 +76,7 @@ int main(int argc, char* argv[]) {
             line.truncate(std::max<ssize_t>(n, 0));
             line.remove(0, FbusLink::WakeBytes);
             int frames = 0;
-            while (cutframe(line))
+            while (cutFrame(line))
                 ++frames;
             std::printf("%s: %d s open, %d frames awaited, %d queued, %d frames written: "
                         "%.3f s CPU (%.2f %%)\n",
@@ -87,7 +87,7 @@ int main(int argc, char* argv[]) {
     };
     LinkSettings s;
     s.device = ptsname(master);
-    link.fbusinit(s, &starter);
+    link.startLink(s, &starter);
     const int rc = app.exec();
     ::close(master);
     return rc;

@@ -3,8 +3,8 @@
 // otherwise), read into a book and that book written back, through the real link.
 //
 //   transfer_speed [names] [extra quorix-phonesim options...]
-#include "link/CommPortDriver.h"
 #include "link/FbusLink.h"
+#include "link/SerialPort.h"
 #include "model/BookModel.h"
 #include "phonesim/PhoneSimProcess.h"
 #include "transfer/Transfer.h"
@@ -63,7 +63,7 @@ int main(int argc, char* argv[]) {
     if (!sim.start(simArgs) || wait.exec() != 0)
         return 1;
 
-    link::TCommPortDriver serial;
+    link::SerialPort serial;
     link::FbusLink fbus(serial);
     link::LinkSettings settings;
     settings.device = QFile::encodeName(sim.devicePath());
@@ -74,7 +74,7 @@ int main(int argc, char* argv[]) {
 
     std::printf("quorix-phonesim %s\n", qPrintable(simArgs.join(QLatin1Char(' '))));
     for (const auto& [what, command] :
-         {std::pair{"read", &Transfer::readClick}, std::pair{"write", &Transfer::writeClick}}) {
+         {std::pair{"read", &Transfer::startRead}, std::pair{"write", &Transfer::startWrite}}) {
         QElapsedTimer clock;
         ui.clock = &clock;
         QEventLoop loop;

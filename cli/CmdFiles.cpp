@@ -70,7 +70,7 @@ int fileFailure(const QString& path, const QString& reason) {
 int writeBook(BookResult& read, const QString& input, const QString& output) {
     if (!read.ok)
         return fileFailure(input, read.error);
-    const files::SaveResult saved = files::savebookfile(read.book, output);
+    const files::SaveResult saved = files::saveBookFile(read.book, output);
     if (!saved.ok)
         return fileFailure(files::pbfPath(output), saved.error);
     if (saved.adjusted > 0)
@@ -96,7 +96,7 @@ int runShow(const QStringList& args) {
         status >= 0)
         return status;
     const QString input = parser.positionalArguments().first();
-    const BookResult read = files::loadbookfile(input);
+    const BookResult read = files::loadBookFile(input);
     if (!read.ok)
         return fileFailure(input, read.error);
     QTextStream(stdout) << terminalText(describeBook(read.book));
@@ -120,7 +120,7 @@ int readAndWrite(const QStringList& args, const QString& description, const QStr
 int runConvert(const QStringList& args) {
     return readAndWrite(
         args, QStringLiteral("Reads a phonebook file and writes it again, with CR LF line ends."),
-        QStringLiteral("The phonebook file to read."), files::loadbookfile);
+        QStringLiteral("The phonebook file to read."), files::loadBookFile);
 }
 
 // A whole number of at least 1 from an option, or -1 after reporting it.
@@ -199,7 +199,7 @@ int runImportCsv(const QStringList& args) {
         return usageError(args, error);
 
     const QString input = parser.positionalArguments().first();
-    BookResult read = files::importcsv(input, settings);
+    BookResult read = files::importCsv(input, settings);
     return writeBook(read, input, parser.value(OutputOption));
 }
 

@@ -1,8 +1,8 @@
 #include "Commands.h"
 
-#include "link/CommPortDriver.h"
 #include "link/FbusLink.h"
 #include "link/Frame.h"
+#include "link/SerialPort.h"
 #include "link/Trace.h"
 
 #include <QCommandLineParser>
@@ -27,7 +27,7 @@ public:
     StatusQuery(FbusLink& link, int timeoutMs) : link_(link), timeoutMs_(timeoutMs) {
         link_.setFrameObserver([this](const QByteArray& frame) {
             if (frameType(frame) == TypeStatus && answer_.isEmpty()) {
-                answer_ = phonestatus(frame);
+                answer_ = phoneStatus(frame);
                 loop_.quit();
             }
         });
@@ -47,9 +47,9 @@ public:
     }
 
     int run(const LinkSettings& settings) {
-        link_.fbusinit(settings, this);
+        link_.startLink(settings, this);
         loop_.exec();
-        link_.closelink();
+        link_.stopLink();
         if (!started_) {
             const QByteArray reason = link_.serial().errorString();
             return fail(messageText(error_) +
@@ -97,7 +97,7 @@ int status(const QStringList& args) {
     if (!ok || seconds <= 0 || seconds > 3600)
         return fail(QStringLiteral("--timeout wants a number of seconds between 0 and 3600"));
 
-    TCommPortDriver serial;
+    SerialPort serial;
     FbusLink link(serial);
     linkOpts.setUpTrace(p, link);
     StatusQuery query(link, int(seconds * 1000));

@@ -2,8 +2,8 @@
 #include "Commands.h"
 
 #include "files/BookFile.h"
-#include "link/CommPortDriver.h"
 #include "link/FbusLink.h"
+#include "link/SerialPort.h"
 #include "model/BookModel.h"
 #include "phonesim/PhoneSimProcess.h"
 #include "transfer/Transfer.h"
@@ -69,7 +69,7 @@ public:
 
 // A link, a book and a transfer between them, for one command.
 struct Session {
-    TCommPortDriver serial;
+    SerialPort serial;
     FbusLink link{serial};
     LinkSettings settings;
     FbusTransferLink transferLink{link, [this] { return settings; }};
@@ -253,7 +253,7 @@ int readPhone(const QStringList& args) {
     DemoPhone phone;
     if (QString error; !opts.apply(p, s, phone, error))
         return fail(error);
-    const int result = s.run(&Transfer::readClick);
+    const int result = s.run(&Transfer::startRead);
     if (result == Transfer::NoLink)
         return fail(s.linkError());
     const int names = s.model.book().entryCount();
@@ -261,8 +261,8 @@ int readPhone(const QStringList& args) {
     if (!whole && !p.isSet(keep))
         return fail(QStringLiteral("the read was broken off after %1 names; nothing was saved "
                                    "(--keep-partial saves them)")
-                        .arg(s.transfer.readcount()));
-    const files::SaveResult saved = files::savebookfile(s.model, p.value(out));
+                        .arg(s.transfer.readCount()));
+    const files::SaveResult saved = files::saveBookFile(s.model, p.value(out));
     if (!saved.ok)
         return fail(QStringLiteral("cannot save %1: %2").arg(saved.path, saved.error));
     QTextStream(stdout) << "Read " << names << (names == 1 ? " name" : " names") << " into "
@@ -287,7 +287,7 @@ int writePhone(const QStringList& args) {
     if (p.positionalArguments().size() != 1)
         return fail(QStringLiteral("one phonebook file to write is required"));
 
-    files::BookResult loaded = files::loadbookfile(p.positionalArguments().first());
+    files::BookResult loaded = files::loadBookFile(p.positionalArguments().first());
     if (!loaded.ok)
         return fail(QStringLiteral("%1: %2").arg(loaded.path, loaded.error));
     Session s;
@@ -295,7 +295,7 @@ int writePhone(const QStringList& args) {
     DemoPhone phone;
     if (QString error; !opts.apply(p, s, phone, error))
         return fail(error);
-    const int result = s.run(&Transfer::writeClick);
+    const int result = s.run(&Transfer::startWrite);
     if (result == Transfer::NoLink)
         return fail(s.linkError());
 
@@ -346,14 +346,14 @@ int demo(const QStringList& args) {
     out << "Reading its phonebook over " << device << " at 115200 baud..." << Qt::endl;
     QElapsedTimer clock;
     clock.start();
-    const int result = s.run(&Transfer::readClick);
+    const int result = s.run(&Transfer::startRead);
     if (result == Transfer::NoLink)
         return fail(s.linkError());
 
     const Book& book = s.model.book();
     out << '\n' << terminalText(describeBook(book)) << '\n';
-    out << "Read " << book.entryCount() << " names (the phone has " << s.transfer.memsize()
-        << " locations, " << s.transfer.memused() << " of them used) in "
+    out << "Read " << book.entryCount() << " names (the phone has " << s.transfer.memorySize()
+        << " locations, " << s.transfer.memoryUsed() << " of them used) in "
         << QString::number(double(clock.elapsed()) / 1000.0, 'f', 1)
         << " s; the transfer ended with \"" << QString::fromLatin1(s.ui.lastStatus) << "\"."
         << Qt::endl;

@@ -127,7 +127,7 @@ QString pbfPath(const QString& path) {
     return path.contains(QLatin1String(".pbf")) ? path : path + QLatin1String(".pbf");
 }
 
-SaveResult savebookfile(Book& book, const QString& path) {
+SaveResult saveBookFile(Book& book, const QString& path) {
     SaveResult r = save(book, path, [&](const Adjustment& a) {
         Name& name = book.name(a.row);
         if (a.sub < 0)
@@ -136,13 +136,13 @@ SaveResult savebookfile(Book& book, const QString& path) {
             name.subs[static_cast<size_t>(a.sub)] = Subentry{a.text, a.kind};
     });
     if (r.ok) {
-        book.bookfilename = r.path;
-        book.bookchanged = false;
+        book.bookFileName = r.path;
+        book.bookChanged = false;
     }
     return r;
 }
 
-SaveResult savebookfile(BookModel& model, const QString& path) {
+SaveResult saveBookFile(BookModel& model, const QString& path) {
     SaveResult r = save(model.book(), path, [&](const Adjustment& a) {
         Name& name = model.book().name(a.row);
         if (a.sub < 0) {
@@ -153,13 +153,13 @@ SaveResult savebookfile(BookModel& model, const QString& path) {
         }
     });
     if (r.ok) {
-        model.book().bookfilename = r.path;
-        model.book().bookchanged = false;
+        model.book().bookFileName = r.path;
+        model.book().bookChanged = false;
     }
     return r;
 }
 
-BookResult loadbookfile(const QString& path) {
+BookResult loadBookFile(const QString& path) {
     BookResult r;
     QFile file;
     if (!openForReading(file, path, r))
@@ -186,7 +186,7 @@ BookResult loadbookfile(const QString& path) {
     }
     if (readFailed(in, r))
         return r;
-    book.flipbook();
+    book.flipBook();
     book.rootExpanded = true;
     r.ok = true;
     r.status = QStringLiteral("Opened file ") + QFileInfo(r.path).fileName();

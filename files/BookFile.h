@@ -19,13 +19,13 @@ QString pbfPath(const QString& path);
 
 struct SaveResult : FileResult {
     // How many texts or kinds the file could not hold as they were and that were
-    // stored adjusted (see savebookfile); the book now holds them adjusted too.
+    // stored adjusted (see saveBookFile); the book now holds them adjusted too.
     int adjusted = 0;
 };
 
 // Writes the whole book to pbfPath(path), atomically: the file appears whole or
 // not at all, and a failure leaves an earlier file of that name untouched.
-// On success: bookfilename := the full path, bookchanged cleared, status
+// On success: bookFileName := the full path, bookChanged cleared, status
 // "Wrote file NAME". On failure the book and its state are not changed.
 //
 // The format has no escapes, so bytes that would not read back are adjusted:
@@ -35,14 +35,14 @@ struct SaveResult : FileResult {
 // value outside 0..15) is stored as 11, unknown. After a successful save the book
 // holds those adjusted values too, so it always equals what the file reads back.
 // The model form makes those changes through the model's signals.
-SaveResult savebookfile(Book& book, const QString& path);
-SaveResult savebookfile(BookModel& model, const QString& path);
+SaveResult saveBookFile(Book& book, const QString& path);
+SaveResult saveBookFile(BookModel& model, const QString& path);
 
 // Reads a phonebook file into a fresh book (names in file order, notes empty,
 // root expanded). Fails with "This is not a valid phonebook!" when the first
 // line is not the header, or with the system's text when the file cannot be
 // opened or read. On success status is "Opened file NAME"; hand the result to
 // adoptLoadedBook to make it the live book.
-BookResult loadbookfile(const QString& path);
+BookResult loadBookFile(const QString& path);
 
 } // namespace quorix::files

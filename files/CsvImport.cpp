@@ -25,7 +25,7 @@ QByteArray fieldAt(const QByteArrayList& fields, int column) {
 
 } // namespace
 
-QByteArrayList csvfields(const QByteArray& line, char separator, bool quotes) {
+QByteArrayList csvFields(const QByteArray& line, char separator, bool quotes) {
     // Fields are copied run by run, between the separators and quotes that
     // are not part of them, rather than byte by byte.
     QByteArrayList fields;
@@ -52,11 +52,11 @@ QByteArrayList csvfields(const QByteArray& line, char separator, bool quotes) {
     return fields;
 }
 
-QByteArray csvfield(const QByteArray& line, int column, char separator, bool quotes) {
-    return fieldAt(csvfields(line, separator, quotes), column);
+QByteArray csvField(const QByteArray& line, int column, char separator, bool quotes) {
+    return fieldAt(csvFields(line, separator, quotes), column);
 }
 
-QByteArray csvsample(const CsvSettings& s) {
+QByteArray csvSample(const CsvSettings& s) {
     const QByteArray quote = s.quotes ? QByteArray(1, Quote) : QByteArray();
     const int count =
         std::min(std::max({10, s.nameColumn, s.firstColumn, s.lastColumn}), CsvSettingMax);
@@ -74,7 +74,7 @@ QByteArray csvsample(const CsvSettings& s) {
     return sample;
 }
 
-LineResult csvprobe(const QString& path, int lineNumber) {
+LineResult csvProbe(const QString& path, int lineNumber) {
     LineResult r;
     QFile file;
     if (!openForReading(file, path, r))
@@ -91,7 +91,7 @@ LineResult csvprobe(const QString& path, int lineNumber) {
     return r;
 }
 
-BookResult importcsv(const QString& path, const CsvSettings& s) {
+BookResult importCsv(const QString& path, const CsvSettings& s) {
     BookResult r;
     QFile file;
     if (!openForReading(file, path, r))
@@ -100,7 +100,7 @@ BookResult importcsv(const QString& path, const CsvSettings& s) {
     skipTo(in, s.firstLine);
     Filling fill(r.book);
     while (!in.atEnd()) {
-        const QByteArrayList fields = csvfields(in.readLine(), s.separator, s.quotes);
+        const QByteArrayList fields = csvFields(in.readLine(), s.separator, s.quotes);
         fill.startName(fieldAt(fields, s.nameColumn));
         // Columns beyond the line's last field are empty and add nothing.
         const int last = std::min(s.lastColumn, static_cast<int>(fields.size()));
@@ -108,7 +108,7 @@ BookResult importcsv(const QString& path, const CsvSettings& s) {
             const QByteArray& text = fields.at(column - 1);
             if (text.isEmpty())
                 continue;
-            const int kind = cuttonumber(text) == text ? KindGeneral : KindNote;
+            const int kind = cleanNumber(text) == text ? KindGeneral : KindNote;
             fill.makeRoom(kind);
             fill.add(text, kind);
         }

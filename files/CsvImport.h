@@ -23,16 +23,16 @@ struct CsvSettings {
 // switches a quoted part on or off and never reaches a field, and a separator
 // inside a quoted part belongs to the field. Nothing is trimmed; a column beyond
 // the last field gives an empty text.
-QByteArray csvfield(const QByteArray& line, int column, char separator, bool quotes);
+QByteArray csvField(const QByteArray& line, int column, char separator, bool quotes);
 
 // Every field of a line by the same rules, in one pass.
-QByteArrayList csvfields(const QByteArray& line, char separator, bool quotes);
+QByteArrayList csvFields(const QByteArray& line, char separator, bool quotes);
 
 // The made-up line that shows which layout the settings expect: at least ten
 // fields, "Alex Example" in the name column, "+491230" in each entry column,
 // each field quoted when quotes are on and followed by the separator and a blank.
 // It never shows more than CsvSettingMax fields.
-QByteArray csvsample(const CsvSettings& settings);
+QByteArray csvSample(const CsvSettings& settings);
 
 struct LineResult : FileResult {
     QByteArray line;
@@ -40,7 +40,7 @@ struct LineResult : FileResult {
 
 // Line number lineNumber (1-based) of a file by the shared line rules, to show
 // beside the sample; an empty text when the file has fewer lines.
-LineResult csvprobe(const QString& path, int lineNumber = 1);
+LineResult csvProbe(const QString& path, int lineNumber = 1);
 
 // Reads a CSV file into a fresh book: from settings.firstLine on, one name per
 // line (an empty name becomes "<No Name>"), with one subentry per non-empty
@@ -49,6 +49,6 @@ LineResult csvprobe(const QString& path, int lineNumber = 1);
 // would get a sixth number or a third text goes on in a continuation name
 // "Base (2)", "Base (3)", ... Each name's subentries stand in class order.
 // Hand the result to adoptImportedBook.
-BookResult importcsv(const QString& path, const CsvSettings& settings);
+BookResult importCsv(const QString& path, const CsvSettings& settings);
 
 } // namespace quorix::files

@@ -14,8 +14,8 @@ void replaceNames(Book& to, Book& from) {
     to.clear();
     while (!from.isEmpty())
         to.insertName(to.entryCount(), from.takeName(0));
-    to.entrynotes = std::move(from.entrynotes);
-    from.entrynotes.clear();
+    to.entryNotes = std::move(from.entryNotes);
+    from.entryNotes.clear();
     to.rootExpanded = true;
 }
 
@@ -23,8 +23,8 @@ void replaceNames(Book& to, Book& from) {
 
 void adoptLoadedBook(Book& live, BookResult& loaded) {
     replaceNames(live, loaded.book);
-    live.bookfilename = loaded.path;
-    live.bookchanged = false;
+    live.bookFileName = loaded.path;
+    live.bookChanged = false;
 }
 
 void adoptLoadedBook(BookModel& model, BookResult& loaded) {
@@ -33,7 +33,7 @@ void adoptLoadedBook(BookModel& model, BookResult& loaded) {
 
 void adoptImportedBook(Book& live, BookResult& imported) {
     replaceNames(live, imported.book);
-    live.bookchanged = true;
+    live.bookChanged = true;
 }
 
 void adoptImportedBook(BookModel& model, BookResult& imported) {

@@ -33,8 +33,8 @@ struct BookResult : FileResult {
 };
 
 // Puts a book read from a .pbf file in place of the live book's names and
-// entry notes, names the file (bookfilename := loaded.path), clears bookchanged
-// and expands the root. transferactive and any other state stay as they are.
+// entry notes, names the file (bookFileName := loaded.path), clears bookChanged
+// and expands the root. transferActive and any other state stay as they are.
 // The model form resets the views once.
 void adoptLoadedBook(Book& live, BookResult& loaded);
 void adoptLoadedBook(BookModel& model, BookResult& loaded);

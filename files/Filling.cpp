@@ -11,8 +11,8 @@ void Filling::startName(const QByteArray& text) {
 }
 
 void Filling::makeRoom(int kind) {
-    const int sortClass = imageindex2sort(kind);
-    if (Book::getentrycount(*current_, sortClass) < classLimit(sortClass))
+    const int sortClass = sortClassOf(kind);
+    if (Book::subentryCount(*current_, sortClass) < classLimit(sortClass))
         return;
     Book::sortByClass(*current_);
     ++counter_;

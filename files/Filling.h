@@ -21,7 +21,7 @@ public:
     // Sorts the current name's subentries by class.
     void finishName();
     // Restores the order of the source.
-    void finish() { book_.flipbook(); }
+    void finish() { book_.flipBook(); }
 
 private:
     Book& book_;

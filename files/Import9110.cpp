@@ -76,7 +76,7 @@ void readRecord(Walker& w, Filling& fill) {
         // A file that ends before the data line adds nothing, not an empty text.
         if (w.read() == "[FIELD-END]" || !w.gotLine())
             continue;
-        fill.add(isNumberKind(kind) ? cuttonumber(w.line()) : w.line(), kind);
+        fill.add(isNumberKind(kind) ? cleanNumber(w.line()) : w.line(), kind);
     }
     fill.finishName();
 }

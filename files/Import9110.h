@@ -7,7 +7,7 @@ namespace quorix::files {
 // Reads a Nokia Communicator 9110 export into a fresh book: one name per
 // "[RECORD]" whose first field is "Name"; its "Tel" (Mobile when labelled
 // "GSM/PCN", else General), "Fax", "Mail" and "Address" fields become
-// subentries, numbers cleaned by cuttonumber; a name that would get a sixth
+// subentries, numbers cleaned by cleanNumber; a name that would get a sixth
 // number or a third text goes on in a continuation name "Base (2)", ...
 // Fails with "Invalid format!" when the first line is not "[RECORD]", or with
 // the system's text when the file cannot be opened or read. On success status

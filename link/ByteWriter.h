@@ -9,7 +9,7 @@ class ByteWriter {
 public:
     virtual ~ByteWriter() = default;
     // True when every byte was taken.
-    virtual bool SendString(const QByteArray& bytes) = 0;
+    virtual bool sendBytes(const QByteArray& bytes) = 0;
 };
 
 } // namespace quorix::link

@@ -1,8 +1,8 @@
 #include "link/FbusLink.h"
 
-#include "link/CommPortDriver.h"
 #include "link/FbusTransmitter.h"
 #include "link/Frame.h"
+#include "link/SerialPort.h"
 #include "link/Trace.h"
 
 #include <QPointer>
@@ -15,10 +15,10 @@ QByteArray LinkSettings::portDevice() const {
     return QByteArray::fromStdString(serial::comPortName(qBound(0, port, 3) + 1));
 }
 
-FbusLink::FbusLink(TCommPortDriver& serial, Clock& clock, QObject* parent)
+FbusLink::FbusLink(SerialPort& serial, Clock& clock, QObject* parent)
     : QObject(parent), serial_(serial), clock_(clock) {
-    serial_.OnReceiveData = [this](TCommPortDriver* sender, const char* data, quint32 size) {
-        SerialReceiveData(sender, data, size);
+    serial_.receiveHandler = [this](SerialPort* sender, const char* data, quint32 size) {
+        onBytesReceived(sender, data, size);
     };
     startTimer_.setSingleShot(true);
     // A coarse timer may end up to 5 % early; the phone gets its full second.
@@ -28,27 +28,26 @@ FbusLink::FbusLink(TCommPortDriver& serial, Clock& clock, QObject* parent)
 }
 
 FbusLink::~FbusLink() {
-    closelink();
-    serial_.OnReceiveData = nullptr;
+    stopLink();
+    serial_.receiveHandler = nullptr;
 }
 
-void FbusLink::fbusinit(const LinkSettings& settings, LinkListener* listener) {
+void FbusLink::startLink(const LinkSettings& settings, LinkListener* listener) {
     startTimer_.stop();
     listener_ = listener;
     if (listener_)
         listener_->showStatus("Opening serial port...");
     serial_.setBaudRateValue(115200);
-    serial_.setHwFlow(TCommPortDriver::hfNONE);
-    serial_.setSwFlow(TCommPortDriver::sfNONE);
+    serial_.setHwFlow(SerialPort::HwFlowNone);
+    serial_.setSwFlow(SerialPort::SwFlowNone);
     if (settings.device.isEmpty())
-        serial_.setPort(
-            TCommPortDriver::PortNumber(TCommPortDriver::pnCOM1 + qBound(0, settings.port, 3)));
+        serial_.setPort(SerialPort::PortNumber(SerialPort::PortCom1 + qBound(0, settings.port, 3)));
     else
         serial_.setPortName(settings.device);
-    serial_.Connect(); // whether it opened is decided after the wait
+    serial_.open(); // whether it opened is decided after the wait
     // DAU-9P draws its power from DTR; DLR-3 wants both lines low.
-    serial_.SetDTR(settings.cable == CableDAU9P);
-    serial_.SetRTS(false);
+    serial_.setDtr(settings.cable == CableDAU9P);
+    serial_.setRts(false);
     startTimer_.start();
 }
 
@@ -59,8 +58,8 @@ bool FbusLink::starting() const {
 void FbusLink::finishStart() {
     LinkListener* listener = listener_;
     listener_ = nullptr;
-    txseq_ = 1;
-    if (!serial_.Connected()) {
+    txSeq_ = 1;
+    if (!serial_.isOpen()) {
         if (listener) {
             listener->showError("Error",
                                 "Could not open serial port!\rPlease check configuration!");
@@ -69,88 +68,88 @@ void FbusLink::finishStart() {
         }
         return;
     }
-    serial_.SendString(QByteArray(WakeBytes, 0x55));
-    txwindow_ = 1;
+    serial_.sendBytes(QByteArray(WakeBytes, 0x55));
+    txWindow_ = 1;
     if (!trx_)
-        trx_ = std::make_unique<Tfbustrx>(serial_, clock_);
-    trx_->setTxwindow(txwindow_);
-    sendframe(TypeStatus, QByteArray::fromHex("00010001"), 1, false);
+        trx_ = std::make_unique<FbusTransmitter>(serial_, clock_);
+    trx_->setTxWindow(txWindow_);
+    sendFrame(TypeStatus, QByteArray::fromHex("00010001"), 1, false);
     if (listener)
         listener->linkStarted(true);
 }
 
-void FbusLink::closelink() {
+void FbusLink::stopLink() {
     startTimer_.stop();
     listener_ = nullptr;
     trx_.reset(); // waits for the thread
-    serial_.Disconnect();
+    serial_.close();
 }
 
-bool FbusLink::sendframe(quint8 type, const QByteArray& data, quint8 fragment, bool followon) {
-    const QByteArray f = buildframe(type, data, fragment, sequencebyte(txseq_, followon));
+bool FbusLink::sendFrame(quint8 type, const QByteArray& data, quint8 fragment, bool followOn) {
+    const QByteArray f = buildFrame(type, data, fragment, makeSequenceByte(txSeq_, followOn));
     if (f.isEmpty())
         return false;
-    txseq_ = (txseq_ + 1) & 7;
-    traceframe(f);
-    queueframe(f);
+    txSeq_ = (txSeq_ + 1) & 7;
+    traceFrame(f);
+    queueFrame(f);
     return true;
 }
 
-void FbusLink::sendack(const QByteArray& received) {
-    queueframe(buildack(received));
+void FbusLink::sendAck(const QByteArray& received) {
+    queueFrame(buildAck(received));
 }
 
-void FbusLink::queueframe(const QByteArray& frame) {
+void FbusLink::queueFrame(const QByteArray& frame) {
     // No transmitter yet (the phone talked during the start-up wait) or the port
     // closed: there is nobody to write the frame, so it is dropped.
-    if (!serial_.Connected() || !trx_)
+    if (!serial_.isOpen() || !trx_)
         return;
-    trx_->PutFrame(frame);
-    trx_->SetEvent();
+    trx_->putFrame(frame);
+    trx_->setEvent();
 }
 
-void FbusLink::traceframe(const QByteArray& frame) {
-    if (!dodebug_ || !log_)
+void FbusLink::traceFrame(const QByteArray& frame) {
+    if (!tracing_ || !log_)
         return;
-    const QByteArray record = link::traceframe(frame, clock_.now());
+    const QByteArray record = link::traceFrame(frame, clock_.now());
     if (!record.isEmpty())
         log_(record);
 }
 
-void FbusLink::SerialReceiveData(TCommPortDriver*, const char* data, quint32 size) {
-    lastrxtime_ = clock_.now();
-    collectframes(QByteArray(data, qsizetype(size)));
+void FbusLink::onBytesReceived(SerialPort*, const char* data, quint32 size) {
+    lastRxTime_ = clock_.now();
+    collectFrames(QByteArray(data, qsizetype(size)));
 }
 
-void FbusLink::collectframes(const QByteArray& bytes) {
-    rxbuffer_.append(bytes);
-    if (dodebug_ && log_)
-        log_(receivedline(clock_.now()));
+void FbusLink::collectFrames(const QByteArray& bytes) {
+    rxBuffer_.append(bytes);
+    if (tracing_ && log_)
+        log_(receivedLine(clock_.now()));
     // Handling a frame may close the link or even destroy it (a transfer that
     // ends); stop cutting then.
     QPointer<FbusLink> alive(this);
     while (alive) {
-        const std::optional<QByteArray> frame = cutframe(rxbuffer_);
+        const std::optional<QByteArray> frame = cutFrame(rxBuffer_);
         if (!frame)
             break;
-        if (checkframe(*frame))
-            parseframe(*frame);
+        if (checkFrame(*frame))
+            parseFrame(*frame);
     }
 }
 
-void FbusLink::parseframe(const QByteArray& frame) {
-    traceframe(frame);
+void FbusLink::parseFrame(const QByteArray& frame) {
+    traceFrame(frame);
     if (frameSource(frame) != AddrPhone || frameDestination(frame) != AddrTE)
         return;
     const quint8 type = frameType(frame);
     if (type != TypeAck)
-        sendack(frame);
+        sendAck(frame);
     if (type == TypeAck) {
         if (trx_)
-            trx_->AckSlot(frameByte(frame, 7) & 7);
+            trx_->acknowledge(frameByte(frame, 7) & 7);
     } else if (type == TypeMemory && phonebook_) {
         QPointer<FbusLink> alive(this);
-        phonebook_->phonebookanswer(frame);
+        phonebook_->handlePhonebookAnswer(frame);
         if (!alive)
             return;
     }

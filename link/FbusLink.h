@@ -11,8 +11,8 @@
 
 namespace quorix::link {
 
-class TCommPortDriver;
-class Tfbustrx;
+class SerialPort;
+class FbusTransmitter;
 
 enum Cable { CableDAU9P = 0, CableDLR3 = 1 };
 
@@ -43,7 +43,7 @@ public:
 class PhonebookAnswer {
 public:
     virtual ~PhonebookAnswer() = default;
-    virtual void phonebookanswer(const QByteArray& frame) = 0;
+    virtual void handlePhonebookAnswer(const QByteArray& frame) = 0;
 };
 
 // One FBUS link over a serial port: link start-up, building and queueing frames,
@@ -56,44 +56,43 @@ public:
     static constexpr int WakeBytes = 130;     // 0x55 bytes that wake the phone's FBUS
     static constexpr int StartDelayMs = 1000; // after opening, before the wake-up bytes
 
-    explicit FbusLink(TCommPortDriver& serial, Clock& clock = systemClock(),
-                      QObject* parent = nullptr);
+    explicit FbusLink(SerialPort& serial, Clock& clock = systemClock(), QObject* parent = nullptr);
     ~FbusLink() override;
 
     // Starts the link and reports through the listener, which must outlive the
     // start-up: the status texts, the failure message, and at the end
     // linkStarted(). The wait after opening the port is a timer, so events go on
     // meanwhile. A start already under way is abandoned.
-    void fbusinit(const LinkSettings& settings, LinkListener* listener);
+    void startLink(const LinkSettings& settings, LinkListener* listener);
     bool starting() const;
 
     // Ends the link: abandons a start, ends the transmit thread and closes the port.
-    void closelink();
+    void stopLink();
 
     // Builds, traces and queues one frame to the phone; false when data is too long
     // for one frame (nothing is sent then).
-    bool sendframe(quint8 type, const QByteArray& data, quint8 fragment, bool followon);
+    bool sendFrame(quint8 type, const QByteArray& data, quint8 fragment, bool followOn);
     // Queues the acknowledgement of a frame received from the phone.
-    void sendack(const QByteArray& received);
+    void sendAck(const QByteArray& received);
     // Hands a finished frame to the transmitter; dropped when no link is open.
-    void queueframe(const QByteArray& frame);
+    void queueFrame(const QByteArray& frame);
 
     // The port's receive event.
-    void SerialReceiveData(TCommPortDriver* sender, const char* data, quint32 size);
-    void collectframes(const QByteArray& bytes);
-    void parseframe(const QByteArray& frame);
+    void onBytesReceived(SerialPort* sender, const char* data, quint32 size);
+    void collectFrames(const QByteArray& bytes);
+    void parseFrame(const QByteArray& frame);
 
-    const QByteArray& rxbuffer() const { return rxbuffer_; }
+    const QByteArray& rxBuffer() const { return rxBuffer_; }
     // Tick count of the latest received bytes (0 until some arrive).
-    quint32 lastrxtime() const { return lastrxtime_; }
-    quint8 txseq() const { return txseq_; }
-    Tfbustrx* transmitter() const { return trx_.get(); }
-    TCommPortDriver& serial() const { return serial_; }
+    quint32 lastRxTime() const { return lastRxTime_; }
+    quint8 txSeq() const { return txSeq_; }
+    FbusTransmitter* transmitter() const { return trx_.get(); }
+    SerialPort& serial() const { return serial_; }
     Clock& clock() const { return clock_; }
 
     // Tracing (the Debug checkbox): records go to the log as they happen.
-    void setTracing(bool dodebug) { dodebug_ = dodebug; }
-    bool tracing() const { return dodebug_; }
+    void setTracing(bool on) { tracing_ = on; }
+    bool tracing() const { return tracing_; }
     void setTraceLog(std::function<void(const QByteArray& entry)> log) { log_ = std::move(log); }
 
     void setPhonebookAnswer(PhonebookAnswer* handler) { phonebook_ = handler; }
@@ -104,21 +103,21 @@ public:
     }
 
 private:
-    void traceframe(const QByteArray& frame);
+    void traceFrame(const QByteArray& frame);
     void finishStart();
 
-    TCommPortDriver& serial_;
+    SerialPort& serial_;
     Clock& clock_;
-    std::unique_ptr<Tfbustrx> trx_;
+    std::unique_ptr<FbusTransmitter> trx_;
     QTimer startTimer_;
     LinkListener* listener_ = nullptr;
 
-    quint8 txseq_ = 1;
-    int txwindow_ = 1;
-    QByteArray rxbuffer_;
-    quint32 lastrxtime_ = 0;
+    quint8 txSeq_ = 1;
+    int txWindow_ = 1;
+    QByteArray rxBuffer_;
+    quint32 lastRxTime_ = 0;
 
-    bool dodebug_ = false;
+    bool tracing_ = false;
     std::function<void(const QByteArray&)> log_;
     PhonebookAnswer* phonebook_ = nullptr;
     std::function<void(const QByteArray&)> observer_;

@@ -5,87 +5,87 @@
 
 namespace quorix::link {
 
-Tfbustrx::Tfbustrx(ByteWriter& port, Clock& clock) : port_(port), clock_(clock) {
-    ResetQueue();
-    thread_ = std::thread([this] { Execute(); });
+FbusTransmitter::FbusTransmitter(ByteWriter& port, Clock& clock) : port_(port), clock_(clock) {
+    resetQueue();
+    thread_ = std::thread([this] { run(); });
 }
 
-Tfbustrx::~Tfbustrx() {
-    Terminate();
-    WaitFor();
+FbusTransmitter::~FbusTransmitter() {
+    terminate();
+    waitFor();
 }
 
-void Tfbustrx::ResetQueue() {
+void FbusTransmitter::resetQueue() {
     std::lock_guard g(m_);
-    txqueue_.clear();
-    acktable_ = {};
+    txQueue_.clear();
+    ackTable_ = {};
 }
 
-bool Tfbustrx::PutFrame(const QByteArray& frame) {
+bool FbusTransmitter::putFrame(const QByteArray& frame) {
     std::lock_guard g(m_);
     // Counting frames rather than ring positions keeps room for the frames the
     // thread puts back in front, so a repetition never loses the queue behind it.
-    if (int(txqueue_.size()) >= MaxQueued)
+    if (int(txQueue_.size()) >= MaxQueued)
         return false;
-    txqueue_.push_back(frame);
+    txQueue_.push_back(frame);
     return true;
 }
 
-void Tfbustrx::SetEvent() {
+void FbusTransmitter::setEvent() {
     std::lock_guard g(m_);
-    txevent_ = true;
+    txEvent_ = true;
     cv_.notify_all();
 }
 
-void Tfbustrx::AckSlot(int seq) {
+void FbusTransmitter::acknowledge(int seq) {
     std::lock_guard g(m_);
-    if (seq < 0 || seq >= int(acktable_.size()))
+    if (seq < 0 || seq >= int(ackTable_.size()))
         return;
-    acktable_[size_t(seq)].awaiting = false;
+    ackTable_[size_t(seq)].awaiting = false;
     ++ackCount_;
     cv_.notify_all();
 }
 
-void Tfbustrx::setTxwindow(int frames) {
+void FbusTransmitter::setTxWindow(int frames) {
     std::lock_guard g(m_);
-    txwindow_ = frames;
+    txWindow_ = frames;
     ++ackCount_;
     cv_.notify_all();
 }
 
-void Tfbustrx::Terminate() {
+void FbusTransmitter::terminate() {
     std::lock_guard g(m_);
     terminate_ = true;
     cv_.notify_all();
 }
 
-int Tfbustrx::WaitFor() {
+int FbusTransmitter::waitFor() {
     if (thread_.joinable())
         thread_.join();
     return exitCode_;
 }
 
-int Tfbustrx::queued() const {
+int FbusTransmitter::queued() const {
     std::lock_guard g(m_);
-    return int(txqueue_.size());
+    return int(txQueue_.size());
 }
 
-int Tfbustrx::awaitingAck() const {
+int FbusTransmitter::awaitingAck() const {
     std::lock_guard g(m_);
     int n = 0;
-    for (const AckEntry& e : acktable_)
+    for (const AckEntry& e : ackTable_)
         n += e.awaiting;
     return n;
 }
 
-bool Tfbustrx::TransmitNext(QByteArray& out) {
-    const QByteArray& f = txqueue_.front();
+bool FbusTransmitter::transmitNext(QByteArray& out) {
+    const QByteArray& f = txQueue_.front();
     if (isAck(f)) {
         out = f;
-        txqueue_.pop_front();
+        txQueue_.pop_front();
         return true;
     }
-    AckEntry& e = acktable_[size_t(sequenceNumber(f))];
+    AckEntry& e = ackTable_[size_t(sequenceNumber(f))];
     ++e.attempts;
     if (e.attempts > 3) {
         // Every second repetition frees the slot; the frame goes out next pass.
@@ -100,31 +100,31 @@ bool Tfbustrx::TransmitNext(QByteArray& out) {
     e.sentTime = clock_.now();
     ++e.attempts;
     out = f;
-    txqueue_.pop_front();
+    txQueue_.pop_front();
     return true;
 }
 
 // Writes without the lock: a write may take up to the port's output time-out, and
 // the owner's thread must not wait that long to queue a frame or note an
 // acknowledgement.
-void Tfbustrx::write(std::unique_lock<std::mutex>& lock, const QByteArray& frame) {
+void FbusTransmitter::write(std::unique_lock<std::mutex>& lock, const QByteArray& frame) {
     lock.unlock();
-    port_.SendString(frame); // a frame that did not get through is not acknowledged
+    port_.sendBytes(frame); // a frame that did not get through is not acknowledged
     lock.lock();
 }
 
-void Tfbustrx::Execute() {
+void FbusTransmitter::run() {
     std::unique_lock lock(m_);
-    auto eventOrEnd = [this] { return txevent_ || terminate_; };
+    auto eventOrEnd = [this] { return txEvent_ || terminate_; };
     while (!terminate_) {
-        if (txqueue_.empty()) {
+        if (txQueue_.empty()) {
             clock_.waitFor(lock, cv_, IdleSliceMs, eventOrEnd);
-            txevent_ = false;
+            txEvent_ = false;
             continue;
         }
         QByteArray out;
-        if (isAck(txqueue_.front())) {
-            if (TransmitNext(out))
+        if (isAck(txQueue_.front())) {
+            if (transmitNext(out))
                 write(lock, out);
             continue;
         }
@@ -134,8 +134,8 @@ void Tfbustrx::Execute() {
         int overdue = -1;
         quint32 oldest = 0;
         quint32 nextDue = RepeatAfterMs + 1; // how soon a frame becomes overdue
-        for (int s = 0; s < int(acktable_.size()); ++s) {
-            const AckEntry& e = acktable_[size_t(s)];
+        for (int s = 0; s < int(ackTable_.size()); ++s) {
+            const AckEntry& e = ackTable_[size_t(s)];
             if (!e.awaiting)
                 continue;
             ++pending;
@@ -150,12 +150,12 @@ void Tfbustrx::Execute() {
 
         if (overdue >= 0) {
             // The unacknowledged frame goes out again ahead of everything queued.
-            AckEntry& e = acktable_[size_t(overdue)];
-            txqueue_.push_front(e.frame);
+            AckEntry& e = ackTable_[size_t(overdue)];
+            txQueue_.push_front(e.frame);
             e.awaiting = false;
-            if (TransmitNext(out))
+            if (transmitNext(out))
                 write(lock, out);
-        } else if (pending > txwindow_) {
+        } else if (pending > txWindow_) {
             // Held back by the window: nothing can change before an acknowledgement
             // arrives or the oldest frame becomes overdue, so sleep until then.
             const unsigned acks = ackCount_;
@@ -164,16 +164,16 @@ void Tfbustrx::Execute() {
         } else {
             if (pending > 0) {
                 clock_.waitFor(lock, cv_, PerPendingMs * quint32(pending), eventOrEnd);
-                txevent_ = false;
+                txEvent_ = false;
             }
-            if (!txqueue_.empty() && TransmitNext(out))
+            if (!txQueue_.empty() && transmitNext(out))
                 write(lock, out);
         }
     }
 
     // Ending: answer what the phone sent last, drop the rest.
     std::deque<QByteArray> left;
-    left.swap(txqueue_);
+    left.swap(txQueue_);
     for (const QByteArray& f : left) {
         if (isAck(f))
             write(lock, f);

@@ -15,14 +15,14 @@ namespace quorix::link {
 class ByteWriter;
 
 // The transmit thread. Takes finished frames from its queue and writes them,
-// holding a frame back while more than txwindow earlier frames await the phone's
+// holding a frame back while more than the window size of earlier frames await the phone's
 // acknowledgement, and writing an unacknowledged frame again once it has waited
 // more than a second while another frame waits to go out. Acknowledgements go
 // out at once.
 //
-// PutFrame, SetEvent, AckSlot and setTxwindow are for the owner's thread; all
+// putFrame, setEvent, acknowledge and setTxWindow are for the owner's thread; all
 // state the two threads share sits behind one mutex.
-class Tfbustrx {
+class FbusTransmitter {
 public:
     static constexpr int QueueSlots = 50;
     static constexpr int MaxQueued = 48; // frames waiting; one more is lost
@@ -32,27 +32,27 @@ public:
     static constexpr int ExitCode = 42;
 
     // Resets the queue and starts the thread.
-    explicit Tfbustrx(ByteWriter& port, Clock& clock = systemClock());
+    explicit FbusTransmitter(ByteWriter& port, Clock& clock = systemClock());
     // Terminates the thread and waits for it.
-    ~Tfbustrx();
-    Tfbustrx(const Tfbustrx&) = delete;
-    Tfbustrx& operator=(const Tfbustrx&) = delete;
+    ~FbusTransmitter();
+    FbusTransmitter(const FbusTransmitter&) = delete;
+    FbusTransmitter& operator=(const FbusTransmitter&) = delete;
 
     // Puts a finished frame at the end of the queue; false when the queue is full
     // and the frame is lost.
-    bool PutFrame(const QByteArray& frame);
-    // txevent: tells the thread a frame was queued.
-    void SetEvent();
+    bool putFrame(const QByteArray& frame);
+    // Tells the thread a frame was queued.
+    void setEvent();
     // The phone acknowledged sequence number seq (0..7).
-    void AckSlot(int seq);
-    void setTxwindow(int frames);
+    void acknowledge(int seq);
+    void setTxWindow(int frames);
 
     // Asks the thread to end: noticed within one idle slice, or at the end of the
     // pass. Acknowledgements still queued are written first, so the phone's last
     // frames do not go unanswered; other frames are dropped.
-    void Terminate();
+    void terminate();
     // Waits for the thread to end; gives its exit code (ExitCode).
-    int WaitFor();
+    int waitFor();
 
     // What the queue and the table hold, for tests and the virtual phone's checks.
     int queued() const;
@@ -66,10 +66,10 @@ private:
         QByteArray frame;
     };
 
-    void Execute();
-    void ResetQueue();
+    void run();
+    void resetQueue();
     // On the head of the queue: gives the frame to write now, if any.
-    bool TransmitNext(QByteArray& out);
+    bool transmitNext(QByteArray& out);
     void write(std::unique_lock<std::mutex>& lock, const QByteArray& frame);
 
     ByteWriter& port_;
@@ -77,12 +77,12 @@ private:
 
     mutable std::mutex m_;
     std::condition_variable cv_;
-    bool txevent_ = false;
+    bool txEvent_ = false;
     bool terminate_ = false;
-    unsigned ackCount_ = 0; // moves with every AckSlot and window change
-    std::deque<QByteArray> txqueue_;
-    std::array<AckEntry, 8> acktable_;
-    int txwindow_ = 1;
+    unsigned ackCount_ = 0; // moves with every acknowledge and window change
+    std::deque<QByteArray> txQueue_;
+    std::array<AckEntry, 8> ackTable_;
+    int txWindow_ = 1;
     int exitCode_ = 0;
 
     std::thread thread_;

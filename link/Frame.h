@@ -61,7 +61,7 @@ inline bool isAck(const QByteArray& f) {
 
 // Whole size of a frame whose length byte is L: always even, so the checksum
 // pair sits at an even and the following odd offset.
-constexpr int framesize(quint8 lengthByte) {
+constexpr int frameSize(quint8 lengthByte) {
     return lengthByte + 8 + (lengthByte & 1);
 }
 
@@ -69,15 +69,15 @@ constexpr int framesize(quint8 lengthByte) {
 QByteArray frameData(const QByteArray& frame);
 
 // The sequence byte of a frame: 0x40 marks the first frame of a message.
-constexpr quint8 sequencebyte(int seq, bool followon) {
-    return quint8((followon ? 0x00 : 0x40) | (seq & 7));
+constexpr quint8 makeSequenceByte(int seq, bool followOn) {
+    return quint8((followOn ? 0x00 : 0x40) | (seq & 7));
 }
 
 // Checksum of all bytes but the last two: XOR of the even, then of the odd offsets.
-QByteArray fbuschecksum(const QByteArray& frame);
+QByteArray fbusChecksum(const QByteArray& frame);
 
 // True when the frame's last two bytes are its checksum.
-bool checkframe(const QByteArray& frame);
+bool checkFrame(const QByteArray& frame);
 
 struct Route {
     quint8 destination = AddrPhone;
@@ -88,17 +88,17 @@ inline constexpr Route FromPhone{AddrTE, AddrPhone};
 
 // A complete frame with checksum. Empty when data is longer than MaxFrameData,
 // which the length byte could not express.
-QByteArray buildframe(quint8 type, const QByteArray& data, quint8 fragment, quint8 seqbyte,
+QByteArray buildFrame(quint8 type, const QByteArray& data, quint8 fragment, quint8 seqByte,
                       Route route = ToPhone);
 
 // The acknowledgement of a received frame: type and sequence number of that frame
 // in place of fragment and sequence bytes; always 10 bytes.
-QByteArray buildack(const QByteArray& received, Route route = ToPhone);
+QByteArray buildAck(const QByteArray& received, Route route = ToPhone);
 
 // Takes the first complete frame out of a receive buffer, together with every byte
 // before it, or gives nothing when no complete frame is there yet. The checksum is
 // not looked at. Bytes that can never start a frame are dropped on the way, so
 // line noise does not pile up.
-std::optional<QByteArray> cutframe(QByteArray& buffer);
+std::optional<QByteArray> cutFrame(QByteArray& buffer);
 
 } // namespace quorix::link

@@ -9,7 +9,7 @@ namespace {
 const QByteArray Eol = "\r\n";
 
 QByteArray hex2(quint8 b) {
-    return hexbytes(QByteArray(1, char(b)));
+    return hexBytes(QByteArray(1, char(b)));
 }
 
 QByteArray decimal(quint8 b) {
@@ -76,7 +76,7 @@ QByteArray description(const QByteArray& f, bool toPhone) {
     case 0x04:
         if (toPhone)
             return "GET PHONE STATUS";
-        return "PHONE STATUS" + Eol + Subtype + phonestatus(f);
+        return "PHONE STATUS" + Eol + Subtype + phoneStatus(f);
     case 0x05:
         return "BITMAP HANDLING";
     case 0x08:
@@ -103,17 +103,17 @@ QByteArray description(const QByteArray& f, bool toPhone) {
 
 } // namespace
 
-QByteArray hexbytes(const QByteArray& bytes) {
+QByteArray hexBytes(const QByteArray& bytes) {
     return bytes.toHex().toUpper();
 }
 
-QByteArray showbytes(const QByteArray& bytes) {
+QByteArray showBytes(const QByteArray& bytes) {
     QByteArray s = bytes;
     s.replace('\0', '_');
     return s;
 }
 
-QByteArray phonestatus(const QByteArray& f) {
+QByteArray phoneStatus(const QByteArray& f) {
     QByteArray s;
     switch (frameByte(f, 10)) {
     case 1:
@@ -141,7 +141,7 @@ QByteArray phonestatus(const QByteArray& f) {
     }
 }
 
-QByteArray traceframe(const QByteArray& f, quint32 tick) {
+QByteArray traceFrame(const QByteArray& f, quint32 tick) {
     if (isAck(f))
         return {};
     const bool toPhone = frameDestination(f) == AddrPhone;
@@ -156,13 +156,13 @@ QByteArray traceframe(const QByteArray& f, quint32 tick) {
     r += "length of data : " + QByteArray::number(length, 16).toUpper().rightJustified(4, '0');
     r += " / fragment nr.   : " + hex2(fragmentByte(f));
     r += " / packet seqnr   : " + hex2(sequenceByte(f));
-    r += " / checksum       : " + hexbytes(f.size() >= 2 ? f.right(2) : f) + Eol;
-    r += "data           : " + hexbytes(data) + Eol;
-    r += "data           : " + showbytes(data) + Eol;
+    r += " / checksum       : " + hexBytes(f.size() >= 2 ? f.right(2) : f) + Eol;
+    r += "data           : " + hexBytes(data) + Eol;
+    r += "data           : " + showBytes(data) + Eol;
     return r;
 }
 
-QByteArray receivedline(quint32 tick) {
+QByteArray receivedLine(quint32 tick) {
     return "FBUS Data received / " + QByteArray::number(tick) + Eol;
 }
 

@@ -8,21 +8,21 @@
 namespace quorix::link {
 
 // Each byte as two upper-case hexadecimal digits, no separators.
-QByteArray hexbytes(const QByteArray& bytes);
+QByteArray hexBytes(const QByteArray& bytes);
 
 // Each byte as the character of its code, 0x00 as "_".
-QByteArray showbytes(const QByteArray& bytes);
+QByteArray showBytes(const QByteArray& bytes);
 
 // The record of a frame built or received at the given tick count; empty for an
 // acknowledgement, which is never traced. Starts with a line break, so records
 // stand apart by an empty line.
-QByteArray traceframe(const QByteArray& frame, quint32 tick);
+QByteArray traceFrame(const QByteArray& frame, quint32 tick);
 
 // The line logged for every delivery of received bytes.
-QByteArray receivedline(quint32 tick);
+QByteArray receivedLine(quint32 tick);
 
 // The phone's status answer (type 0x04 from the phone) in words, for example
 // "REGISTERED - CHARGER CONN.".
-QByteArray phonestatus(const QByteArray& frame);
+QByteArray phoneStatus(const QByteArray& frame);
 
 } // namespace quorix::link

@@ -62,12 +62,12 @@ std::unique_ptr<Name> Book::takeName(int row) {
 
 void Book::clear() {
     names_.clear();
-    entrynotes.clear();
+    entryNotes.clear();
     base_ = 0;
     rowsDirty_ = false;
 }
 
-void Book::flipbook() {
+void Book::flipBook() {
     std::reverse(names_.begin(), names_.end());
     for (const auto& n : names_)
         n->expanded = false;
@@ -83,14 +83,14 @@ void Book::permuteNames(const std::vector<int>& order) {
     rowsDirty_ = true;
 }
 
-int Book::findname(const QByteArray& text, int skip) const {
+int Book::findName(const QByteArray& text, int skip) const {
     for (int row = 0; row < entryCount(); ++row)
         if (row != skip && names_[static_cast<size_t>(row)]->text == text)
             return row;
     return -1;
 }
 
-QByteArray Book::newentryname() const {
+QByteArray Book::newEntryName() const {
     // One pass collects the taken numbers; the search is then linear too.
     static const QByteArray prefix("New Entry ");
     std::vector<bool> taken(static_cast<size_t>(entryCount()) + 2, false);
@@ -116,10 +116,10 @@ QByteArray Book::newentryname() const {
     return prefix + QByteArray::number(static_cast<qulonglong>(n));
 }
 
-int Book::getentrycount(const Name& name, int sortClass) {
+int Book::subentryCount(const Name& name, int sortClass) {
     return static_cast<int>(
         std::count_if(name.subs.begin(), name.subs.end(),
-                      [&](const Subentry& s) { return imageindex2sort(s.kind) == sortClass; }));
+                      [&](const Subentry& s) { return sortClassOf(s.kind) == sortClass; }));
 }
 
 Subentry& Book::addSubentry(Name& name, QByteArray text, int kind) {
@@ -133,25 +133,25 @@ Subentry& Book::insertSubentry(Name& name, int pos, QByteArray text, int kind) {
 
 void Book::sortByClass(Name& name) {
     std::stable_sort(name.subs.begin(), name.subs.end(),
-                     [](const Subentry& a, const Subentry& b) { return compareclass(a, b) < 0; });
+                     [](const Subentry& a, const Subentry& b) { return compareClass(a, b) < 0; });
 }
 
 void Book::setEntryNote(Name& name, const QByteArray& note) {
-    if (name.data > 0 && name.data <= entrynotes.size()) {
-        entrynotes[name.data - 1] = note;
+    if (name.data > 0 && name.data <= entryNotes.size()) {
+        entryNotes[name.data - 1] = note;
         return;
     }
-    entrynotes.append(note);
-    name.data = static_cast<int>(entrynotes.size());
+    entryNotes.append(note);
+    name.data = static_cast<int>(entryNotes.size());
 }
 
 QByteArray Book::entryNote(const Name& name) const {
-    if (name.data > 0 && name.data <= entrynotes.size())
-        return entrynotes.at(name.data - 1);
+    if (name.data > 0 && name.data <= entryNotes.size())
+        return entryNotes.at(name.data - 1);
     return {};
 }
 
-QByteArray cuttonumber(const QByteArray& text) {
+QByteArray cleanNumber(const QByteArray& text) {
     QByteArray result;
     result.reserve(text.size());
     for (const char c : text) {

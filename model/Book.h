@@ -27,7 +27,7 @@ public:
     explicit Name(QByteArray t = {}) : text(std::move(t)) {}
 
     QByteArray text;
-    // 0, or the 1-based position of this name's transfer note in Book::entrynotes.
+    // 0, or the 1-based position of this name's transfer note in Book::entryNotes.
     int data = 0;
     // The icon follows the expansion: 1 while expanded, 0 while collapsed.
     bool expanded = false;
@@ -77,12 +77,12 @@ public:
     std::unique_ptr<Name> takeName(int row);
     void removeName(int row) { takeName(row); }
 
-    // Deletes every name and empties entrynotes; the root stays.
+    // Deletes every name and empties entryNotes; the root stays.
     void clear();
 
     // Reverses the order of the names; subentries keep their order. Every name
     // ends collapsed and the root expanded, so the book shows its names only.
-    void flipbook();
+    void flipBook();
     // Puts the names into a new order: order[newRow] is the name's old row.
     // order must be a permutation of 0..entryCount()-1 (BookModel::sortBook
     // checks it).
@@ -97,15 +97,15 @@ public:
 
     // First name (row) whose text equals text byte for byte, passing over the
     // name at row skip (-1 passes over nothing); -1 when there is none.
-    int findname(const QByteArray& text, int skip = -1) const;
+    int findName(const QByteArray& text, int skip = -1) const;
     // The first of "New Entry 1", "New Entry 2", ... that no name has.
-    QByteArray newentryname() const;
+    QByteArray newEntryName() const;
 
     // Number of subentries of a name whose sort class is sortClass.
-    static int getentrycount(const Name& name, int sortClass);
+    static int subentryCount(const Name& name, int sortClass);
     // Negative when a sorts before b by class, 0 when they are of one class.
-    static int compareclass(const Subentry& a, const Subentry& b) {
-        return imageindex2sort(a.kind) - imageindex2sort(b.kind);
+    static int compareClass(const Subentry& a, const Subentry& b) {
+        return sortClassOf(a.kind) - sortClassOf(b.kind);
     }
     // A new last subentry.
     static Subentry& addSubentry(Name& name, QByteArray text, int kind);
@@ -115,16 +115,16 @@ public:
     static void sortByClass(Name& name);
 
     // Per-name transfer notes: a name's data is 0 or a 1-based slot here.
-    QList<QByteArray> entrynotes;
+    QList<QByteArray> entryNotes;
     // Sets the name's note, making a new slot when it has none.
     void setEntryNote(Name& name, const QByteArray& note);
     // The name's note, or an empty text when it has none.
     QByteArray entryNote(const Name& name) const;
 
     // Book state.
-    bool bookchanged = false;    // changes not yet saved
-    QString bookfilename;        // full path of the current file; empty when none
-    bool transferactive = false; // a phone transfer is running
+    bool bookChanged = false;    // changes not yet saved
+    QString bookFileName;        // full path of the current file; empty when none
+    bool transferActive = false; // a phone transfer is running
     bool rootExpanded = false;
 
     auto begin() const { return names_.begin(); }
@@ -140,7 +140,7 @@ private:
 
 // Cleans a typed number: keeps "#", "*", "+", digits, "p" and "w"; an empty
 // result becomes "+49".
-QByteArray cuttonumber(const QByteArray& text);
+QByteArray cleanNumber(const QByteArray& text);
 
 // The book as indented text for a person: each name, then its subentries
 // ("  Mobile: +491230"), one per line. A subentry kind of no type shows its

@@ -27,7 +27,7 @@ QString UserMessage::displayText() const {
 
 BookEditor::BookEditor(BookModel& model) : model_(model) {
     model_.setCommitHandler(
-        [this](const QModelIndex& index, const QByteArray& text) { bookEdited(index, text); });
+        [this](const QModelIndex& index, const QByteArray& text) { commitLabel(index, text); });
 }
 
 BookEditor::~BookEditor() {
@@ -55,9 +55,9 @@ QModelIndex BookEditor::orRoot(const QModelIndex& selected) const {
 }
 
 EditOutcome BookEditor::startNewName(int row, bool expandRoot) {
-    Name& name = model_.insertName(row, model_.book().newentryname());
+    Name& name = model_.insertName(row, model_.book().newEntryName());
     // Kept even when the user cancels the label editor: the name is there.
-    model_.book().bookchanged = true;
+    model_.book().bookChanged = true;
     if (expandRoot)
         model_.setRootExpanded(true);
     const QModelIndex index = model_.indexOf(name);
@@ -66,9 +66,9 @@ EditOutcome BookEditor::startNewName(int row, bool expandRoot) {
 
 QModelIndex BookEditor::addSubentryAt(const QModelIndex& node, Name& name, const QByteArray& text,
                                       int kind) {
-    const int cls = imageindex2sort(kind);
-    if (Book::getentrycount(name, cls) >= classLimit(cls)) {
-        showError(limitMessage(cls));
+    const int closeButton = sortClassOf(kind);
+    if (Book::subentryCount(name, closeButton) >= classLimit(closeButton)) {
+        showError(limitMessage(closeButton));
         return {};
     }
     // On a name: its last subentry, and the name opens. On a subentry: in
@@ -77,7 +77,7 @@ QModelIndex BookEditor::addSubentryAt(const QModelIndex& node, Name& name, const
     const int pos = onName ? static_cast<int>(name.subs.size()) : node.row();
     model_.insertSubentry(name, pos, text, kind);
     // The book changed even if the user leaves the default text standing.
-    model_.book().bookchanged = true;
+    model_.book().bookChanged = true;
     if (onName)
         model_.setExpanded(name, true);
     return model_.indexOf(name, pos);
@@ -156,7 +156,7 @@ bool BookEditor::deleteNode(const QModelIndex& selected) {
 }
 
 EditOutcome BookEditor::clearBook() {
-    if (model_.book().transferactive)
+    if (model_.book().transferActive)
         return {};
     if (ask("Confirm", "Really delete all entries?")) {
         model_.setRootExpanded(false);
@@ -168,14 +168,14 @@ EditOutcome BookEditor::clearBook() {
 }
 
 bool BookEditor::newBook(const std::function<bool()>& closeQuestion) {
-    if (model_.book().transferactive)
+    if (model_.book().transferActive)
         return false;
     if (closeQuestion && !closeQuestion())
         return false;
     model_.setRootExpanded(false);
     model_.clearNames();
-    model_.book().bookfilename.clear();
-    model_.book().bookchanged = false;
+    model_.book().bookFileName.clear();
+    model_.book().bookChanged = false;
     return true;
 }
 
@@ -193,7 +193,7 @@ EditOutcome BookEditor::collapseAll() {
     return outcome;
 }
 
-bool BookEditor::settype(const QModelIndex& selected, int kind) {
+bool BookEditor::changeType(const QModelIndex& selected, int kind) {
     if (selected.model() != &model_ || kind < KindGeneral || kind > KindNote)
         return false;
     Name* name = model_.nameOf(selected);
@@ -201,20 +201,20 @@ bool BookEditor::settype(const QModelIndex& selected, int kind) {
     if (!name || !sub || sub->kind == KindCallerGroup)
         return false;
     const int pos = selected.row();
-    const int newClass = imageindex2sort(kind);
-    if (newClass != imageindex2sort(sub->kind) &&
-        Book::getentrycount(*name, newClass) >= classLimit(newClass)) {
+    const int newClass = sortClassOf(kind);
+    if (newClass != sortClassOf(sub->kind) &&
+        Book::subentryCount(*name, newClass) >= classLimit(newClass)) {
         showError(limitMessage(newClass));
         return false;
     }
     model_.setSubentryKind(*name, pos, kind);
     // As if the label editor had been opened and closed on it: a number's text
     // (also a text turned into a number) is cleaned, the name sorted by class.
-    bookEdited(selected, name->subs[static_cast<size_t>(pos)].text);
+    commitLabel(selected, name->subs[static_cast<size_t>(pos)].text);
     return true;
 }
 
-bool BookEditor::setgroup(const QModelIndex& selected, int group) {
+bool BookEditor::setGroup(const QModelIndex& selected, int group) {
     if (selected.model() != &model_ || group < 1 || group >= GroupCount)
         return false;
     Name* name = model_.nameOf(selected);
@@ -223,16 +223,16 @@ bool BookEditor::setgroup(const QModelIndex& selected, int group) {
     for (int pos = static_cast<int>(name->subs.size()) - 1; pos >= 0; --pos)
         if (name->subs[static_cast<size_t>(pos)].kind == KindCallerGroup)
             model_.removeSubentry(*name, pos);
-    model_.addSubentry(*name, groupnames[static_cast<size_t>(group)], KindCallerGroup);
-    model_.book().bookchanged = true;
+    model_.addSubentry(*name, groupNames[static_cast<size_t>(group)], KindCallerGroup);
+    model_.book().bookChanged = true;
     return true;
 }
 
-void BookEditor::bookEdited(const QModelIndex& index, QByteArray text) {
+void BookEditor::commitLabel(const QModelIndex& index, QByteArray text) {
     if (index.model() != &model_ || !BookModel::isLabelEditable(index))
         return;
     Book& book = model_.book();
-    book.bookchanged = true;
+    book.bookChanged = true;
     Name* name = model_.nameOf(index);
     if (!name)
         return;
@@ -241,13 +241,13 @@ void BookEditor::bookEdited(const QModelIndex& index, QByteArray text) {
         if (!sub)
             return;
         if (isNumberKind(sub->kind))
-            text = cuttonumber(text);
+            text = cleanNumber(text);
         model_.setSubentryText(*name, index.row(), text);
         model_.sortByClass(*name);
         return;
     }
 
-    const int otherRow = book.findname(text, book.rowOf(name));
+    const int otherRow = book.findName(text, book.rowOf(name));
     if (otherRow >= 0) {
         // The questions are modal; a phone read may add names meanwhile, so
         // both names are held by persistent indexes, not by rows.
@@ -270,12 +270,12 @@ void BookEditor::bookEdited(const QModelIndex& index, QByteArray text) {
 bool BookEditor::merge(Name& node, Name& other) {
     size_t pos = 0;
     while (pos < other.subs.size()) {
-        const int cls = imageindex2sort(other.subs[pos].kind);
-        if (cls == ClassGroup && Book::getentrycount(node, ClassGroup) > 0) {
+        const int closeButton = sortClassOf(other.subs[pos].kind);
+        if (closeButton == ClassGroup && Book::subentryCount(node, ClassGroup) > 0) {
             ++pos; // the node keeps its own group; this one stays behind
             continue;
         }
-        if (Book::getentrycount(node, cls) >= classLimit(cls)) {
+        if (Book::subentryCount(node, closeButton) >= classLimit(closeButton)) {
             showError(MergeImpossible);
             return false;
         }
@@ -288,21 +288,21 @@ bool BookEditor::merge(Name& node, Name& other) {
     return true;
 }
 
-EditOutcome BookEditor::sortClick(const QLocale& locale) {
+EditOutcome BookEditor::sortBook(const QLocale& locale) {
     Book& book = model_.book();
-    if (book.transferactive)
+    if (book.transferActive)
         return {};
     model_.sortBook(NameOrder(locale).sortedRows(book));
-    book.bookchanged = true;
+    book.bookChanged = true;
     EditOutcome outcome;
     outcome.focusTree = true;
     return outcome;
 }
 
-bool BookEditor::flipClick() {
-    if (model_.book().transferactive)
+bool BookEditor::flipBook() {
+    if (model_.book().transferActive)
         return false;
-    model_.flipbook();
+    model_.flipBook();
     return true;
 }
 

@@ -46,7 +46,7 @@ struct EditOutcome {
 // questions go through the message handler.
 //
 // The editor installs itself as the model's commit handler: a view's label
-// editor commits through BookModel::setData, which runs bookEdited().
+// editor commits through BookModel::setData, which runs commitLabel().
 class BookEditor {
 public:
     explicit BookEditor(BookModel& model);
@@ -84,22 +84,22 @@ public:
     // Change type of a subentry (not a caller group) to kind 2..9. A change
     // that would give the name a sixth number or a third text is refused with
     // "Too many numbers!" / "Too many text-entries!". True when it changed.
-    bool settype(const QModelIndex& selected, int kind);
+    bool changeType(const QModelIndex& selected, int kind);
     // Caller group 1..5 of the selected name (or the subentry's name): replaces
     // every group it has. True when it changed.
-    bool setgroup(const QModelIndex& selected, int group);
+    bool setGroup(const QModelIndex& selected, int group);
 
     // A committed label edit with the text S the editor holds: marks the book,
     // cleans numbers, sorts the name's subentries by class, and for a name
     // whose new text another name has, offers to merge the two.
-    void bookEdited(const QModelIndex& node, QByteArray text);
+    void commitLabel(const QModelIndex& node, QByteArray text);
 
     // Sort: names by NameOrder(locale), every name's subentries by class.
     // Refused while a transfer runs; marks the book even when nothing moved.
-    EditOutcome sortClick(const QLocale& locale = QLocale());
+    EditOutcome sortBook(const QLocale& locale = QLocale());
     // Flip book from the menu: refused while a transfer runs; leaves
-    // bookchanged as it was. True when the book was flipped.
-    bool flipClick();
+    // bookChanged as it was. True when the book was flipped.
+    bool flipBook();
 
 private:
     bool ask(const QByteArray& caption, const QByteArray& text);

@@ -156,7 +156,7 @@ void BookModel::emitNodeChanged(const QModelIndex& index) {
 }
 
 void BookModel::markDeleted() {
-    book_.bookchanged = true;
+    book_.bookChanged = true;
 }
 
 Name& BookModel::addNameAtTop(const QByteArray& text) {
@@ -184,7 +184,7 @@ void BookModel::removeName(int row) {
 
 void BookModel::clearNames() {
     if (book_.isEmpty()) {
-        book_.entrynotes.clear();
+        book_.entryNotes.clear();
         return;
     }
     beginRemoveRows(rootIndex(), 0, book_.entryCount() - 1);
@@ -277,7 +277,7 @@ void BookModel::sortByClass(Name& name) {
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = static_cast<int>(i);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return Book::compareclass(name.subs[static_cast<size_t>(a)],
+        return Book::compareClass(name.subs[static_cast<size_t>(a)],
                                   name.subs[static_cast<size_t>(b)]) < 0;
     });
     std::vector<Subentry> sorted;
@@ -315,9 +315,9 @@ void BookModel::moveSubentry(Name& from, int fromPos, Name& to, int toPos) {
     endMoveRows();
 }
 
-void BookModel::flipbook() {
+void BookModel::flipBook() {
     Q_EMIT statusText("Flipping book...");
-    rebuild([](Book& b) { b.flipbook(); });
+    rebuild([](Book& b) { b.flipBook(); });
     // The reset collapsed everything in the views; open the root one level.
     Q_EMIT expandedChanged(rootIndex(), true);
     Q_EMIT statusText("OK.");
@@ -327,11 +327,11 @@ namespace {
 // Where the subentry at pos ends up when its name is sorted by class, stably:
 // behind every subentry of a lower class and those of its own class before it.
 int classSortedPos(const Name& name, int pos) {
-    const int cls = imageindex2sort(name.subs[static_cast<size_t>(pos)].kind);
+    const int closeButton = sortClassOf(name.subs[static_cast<size_t>(pos)].kind);
     int result = 0;
     for (int i = 0; i < static_cast<int>(name.subs.size()); ++i) {
-        const int other = imageindex2sort(name.subs[static_cast<size_t>(i)].kind);
-        if (other < cls || (other == cls && i < pos))
+        const int other = sortClassOf(name.subs[static_cast<size_t>(i)].kind);
+        if (other < closeButton || (other == closeButton && i < pos))
             ++result;
     }
     return result;
@@ -457,7 +457,7 @@ QModelIndex BookModel::bookEndDrag(const QModelIndex& dragged, const QModelIndex
     Name& to = *nameOf(target);
     const int fromPos = dragged.row();
     const QPersistentModelIndex moved(dragged);
-    book_.bookchanged = true;
+    book_.bookChanged = true;
     if (code == 21) {
         // Onto a name: it becomes that name's first subentry.
         if (from.subs.size() == 1)

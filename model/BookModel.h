@@ -22,7 +22,7 @@ namespace quorix {
 // nothing, so the round trip ends there.
 //
 // Label edits: setData(EditRole) hands the typed text to the commit handler
-// (BookEditor installs its bookEdited), since a commit may have to ask the
+// (BookEditor installs its commitLabel), since a commit may have to ask the
 // user mid-way; without a handler the model is read-only.
 //
 // Drag-and-drop: a subentry (not a caller group) can be dragged onto a name or
@@ -68,7 +68,7 @@ public:
     Subentry* subentryOf(const QModelIndex& index) const;
 
     // Whether the label editor may open on a node: names and subentries yes,
-    // the root and caller groups (which only setgroup names) no.
+    // the root and caller groups (which only setGroup names) no.
     static bool isLabelEditable(const QModelIndex& index);
     // Where an edit commit goes; see the class comment.
     using CommitHandler = std::function<void(const QModelIndex&, const QByteArray&)>;
@@ -104,7 +104,7 @@ public:
     void moveSubentry(Name& from, int fromPos, Name& to, int toPos);
     // Reverses the order of the names and leaves every name collapsed under the
     // expanded root; reports "Flipping book..." and "OK." through statusText().
-    void flipbook();
+    void flipBook();
     // Puts the names into the order given (order[newRow] = old row) and every
     // name's subentries into class order, stably. Selections and other
     // persistent indexes follow their nodes. An order that is not a

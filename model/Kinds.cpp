@@ -2,7 +2,7 @@
 
 namespace quorix {
 
-const std::array<QByteArray, GroupCount> groupnames = {
+const std::array<QByteArray, GroupCount> groupNames = {
     QByteArray("none"),    QByteArray("Family"),     QByteArray("VIP"),
     QByteArray("Friends"), QByteArray("Colleagues"), QByteArray("Other"),
 };
@@ -37,7 +37,7 @@ const char* kindName(int kind) {
 
 int groupIndex(const QByteArray& name) {
     for (int i = 1; i < GroupCount; ++i)
-        if (groupnames[i] == name)
+        if (groupNames[i] == name)
             return i;
     return -1;
 }

@@ -26,7 +26,7 @@ inline constexpr int KindCount = 12;
 // Sort classes order a name's subentries: numbers, texts, the group, the rest.
 enum SortClass : int { ClassNumber = 1, ClassText = 2, ClassGroup = 3, ClassOther = 4 };
 
-constexpr int imageindex2sort(int imageIndex) {
+constexpr int sortClassOf(int imageIndex) {
     if (imageIndex >= KindGeneral && imageIndex <= KindFax)
         return ClassNumber;
     if (imageIndex >= KindEMail && imageIndex <= KindNote)
@@ -36,8 +36,12 @@ constexpr int imageindex2sort(int imageIndex) {
     return ClassOther;
 }
 
-constexpr bool isNumberKind(int kind) { return imageindex2sort(kind) == ClassNumber; }
-constexpr bool isTextKind(int kind) { return imageindex2sort(kind) == ClassText; }
+constexpr bool isNumberKind(int kind) {
+    return sortClassOf(kind) == ClassNumber;
+}
+constexpr bool isTextKind(int kind) {
+    return sortClassOf(kind) == ClassText;
+}
 
 // Most subentries of one class under a name, as the phone takes them.
 inline constexpr int MaxNumbers = 5;
@@ -45,16 +49,18 @@ inline constexpr int MaxTexts = 2;
 inline constexpr int MaxGroups = 1;
 
 // The limit merge and the imports apply to a class: 5 for numbers, 2 for any other.
-constexpr int classLimit(int sortClass) { return sortClass == ClassNumber ? MaxNumbers : MaxTexts; }
+constexpr int classLimit(int sortClass) {
+    return sortClass == ClassNumber ? MaxNumbers : MaxTexts;
+}
 
 // Human-readable kind of a subentry ("Mobile", "Caller group", ...).
 const char* kindName(int kind);
 
 // Caller groups by the phone's group number 0..5.
 inline constexpr int GroupCount = 6;
-extern const std::array<QByteArray, GroupCount> groupnames;
+extern const std::array<QByteArray, GroupCount> groupNames;
 
-// Group number of a group name, or -1 when the text is none of groupnames 1..5.
+// Group number of a group name, or -1 when the text is none of groupNames 1..5.
 int groupIndex(const QByteArray& name);
 
 } // namespace quorix

@@ -5,7 +5,7 @@
 namespace quorix::phonesim {
 
 bool readBookFile(const QString& path, Book& book, QString* error) {
-    files::BookResult loaded = files::loadbookfile(path);
+    files::BookResult loaded = files::loadBookFile(path);
     if (!loaded.ok) {
         if (error)
             *error = loaded.error;
@@ -22,7 +22,7 @@ bool writeBookFile(const QString& path, const Book& book, QString* error) {
         Name& n = copy.insertName(copy.entryCount(), name->text);
         n.subs = name->subs;
     }
-    const files::SaveResult saved = files::savebookfile(copy, path);
+    const files::SaveResult saved = files::saveBookFile(copy, path);
     if (!saved.ok && error)
         *error = saved.error;
     return saved.ok;

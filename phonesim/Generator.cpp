@@ -240,7 +240,7 @@ public:
         if (chance(20) && texts < MaxTexts)
             Book::addSubentry(n, pick(Notes), KindNote);
         if (chance(40))
-            Book::addSubentry(n, groupnames[size_t(1 + below(5))], KindCallerGroup);
+            Book::addSubentry(n, groupNames[size_t(1 + below(5))], KindCallerGroup);
     }
 
     void business(Name& n) {

@@ -36,20 +36,20 @@ std::optional<PhoneEntry> PhoneMemory::fromWriteRequest(const QByteArray& payloa
     if (payload.size() < EntryHeaderSize)
         return std::nullopt;
     bool complete = false;
-    const QList<Block> blocks = splitblocks(payload.mid(EntryHeaderSize), &complete);
+    const QList<Block> blocks = splitBlocks(payload.mid(EntryHeaderSize), &complete);
     if (!complete || blocks.isEmpty() || blocks.front().id != BlockName)
         return std::nullopt;
 
     PhoneEntry entry;
-    entry.name = decodetext(blocks.front().bytes.mid(blocktextoffset(BlockName)));
+    entry.name = decodeText(blocks.front().bytes.mid(blockTextOffset(BlockName)));
     for (qsizetype i = 1; i < blocks.size(); ++i) {
         const Block& b = blocks[i];
         if (b.id == BlockGroup)
             entry.group = quint8(b.bytes[5]);
         else if (b.id == BlockNumber)
-            entry.fields.push_back({b.id, quint8(b.bytes[5]), decodetext(b.bytes.mid(10))});
+            entry.fields.push_back({b.id, quint8(b.bytes[5]), decodeText(b.bytes.mid(10))});
         else
-            entry.fields.push_back({b.id, 0, decodetext(b.bytes.mid(blocktextoffset(b.id)))});
+            entry.fields.push_back({b.id, 0, decodeText(b.bytes.mid(blockTextOffset(b.id)))});
     }
     return entry;
 }
@@ -57,23 +57,23 @@ std::optional<PhoneEntry> PhoneMemory::fromWriteRequest(const QByteArray& payloa
 QByteArray PhoneMemory::readAnswer(int location) const {
     const PhoneEntry* e = at(location);
     if (!e)
-        return emptylocationanswer(location);
+        return emptyLocationAnswer(location);
     // The phone answers in its own order: name, numbers, texts, caller group.
-    QByteArray blocks = nameblock(e->name);
+    QByteArray blocks = nameBlock(e->name);
     int count = 1;
     for (const bool numbers : {true, false}) {
         for (const PhoneEntry::Field& f : e->fields) {
             if ((f.id == BlockNumber) != numbers)
                 continue;
-            blocks += numbers ? numberblock(f.kind, f.text) : textblock(f.id, f.text);
+            blocks += numbers ? numberBlock(f.kind, f.text) : textBlock(f.id, f.text);
             ++count;
         }
     }
     if (e->group != 0) {
-        blocks += groupblock(e->group);
+        blocks += groupBlock(e->group);
         ++count;
     }
-    return entryanswer(location, blocks, count);
+    return entryAnswer(location, blocks, count);
 }
 
 bool PhoneMemory::load(const Book& book, bool sparse, QString* error) {
@@ -90,7 +90,7 @@ bool PhoneMemory::load(const Book& book, bool sparse, QString* error) {
     const int step = sparse && count > 0 ? std::max(1, size() / count) : 1;
     for (int i = 0; i < count; ++i) {
         const int location = 1 + i * step;
-        const auto entry = fromWriteRequest(writerequest(book.name(i), location));
+        const auto entry = fromWriteRequest(writeRequest(book.name(i), location));
         if (entry)
             store(location, *entry);
     }
@@ -102,7 +102,7 @@ Book PhoneMemory::toBook() const {
     for (int location = 1; location <= size(); ++location) {
         if (!at(location))
             continue;
-        if (auto entry = decodeentry(readAnswer(location)))
+        if (auto entry = decodeEntry(readAnswer(location)))
             book.insertName(book.entryCount(), std::make_unique<Name>(std::move(entry->name)));
     }
     return book;

@@ -33,7 +33,7 @@ QString requestText(quint8 type, const QByteArray& payload) {
         return QStringLiteral("phone status request");
     if (type != TypeMemory)
         return QStringLiteral("message type %1").arg(typeText(type));
-    const Request r = recogniserequest(payload);
+    const Request r = recogniseRequest(payload);
     switch (r.kind) {
     case RequestKind::MemoryInfo:
         return QStringLiteral("memory information request");
@@ -126,7 +126,7 @@ void VirtualPhone::receive(const QByteArray& bytes, qint64 now) {
             wakeUp(now);
     }
     rx_.append(bytes);
-    while (auto frame = cutframe(rx_)) {
+    while (auto frame = cutFrame(rx_)) {
         handleFrame(*frame, now);
         if (isSilent(now))
             return; // the rest of what came is not heard
@@ -134,7 +134,7 @@ void VirtualPhone::receive(const QByteArray& bytes, qint64 now) {
 }
 
 void VirtualPhone::handleFrame(const QByteArray& f, qint64 now) {
-    if (!checkframe(f)) {
+    if (!checkFrame(f)) {
         logFrame(now, "recv", f, QStringLiteral("bad checksum, dropped"));
         return;
     }
@@ -169,7 +169,7 @@ void VirtualPhone::handleFrame(const QByteArray& f, qint64 now) {
     if (settings_.faults.dropAck.contains(number)) {
         log(now, QStringLiteral("fault: no acknowledgement for frame %1 received").arg(number));
     } else {
-        Segment ack{buildack(f, FromPhone),
+        Segment ack{buildAck(f, FromPhone),
                     0,
                     true,
                     -1,
@@ -225,7 +225,7 @@ void VirtualPhone::handleRequest(quint8 type, const QByteArray& payload, int req
                      .arg(typeText(type)));
         return;
     }
-    const Request r = recogniserequest(payload);
+    const Request r = recogniseRequest(payload);
     const bool wrong = faults.wrongLocation.contains(request) &&
                        (r.kind == RequestKind::Read || r.kind == RequestKind::Write);
     const int location = wrong ? r.location + 1 : r.location;
@@ -237,7 +237,7 @@ void VirtualPhone::handleRequest(quint8 type, const QByteArray& payload, int req
 
     switch (r.kind) {
     case RequestKind::MemoryInfo:
-        answer(TypeMemory, memoryinfoanswer(memory_.size(), memory_.used()), request, now,
+        answer(TypeMemory, memoryInfoAnswer(memory_.size(), memory_.used()), request, now,
                QStringLiteral("memory information: %1 locations, %2 used")
                    .arg(memory_.size())
                    .arg(memory_.used()));
@@ -262,12 +262,12 @@ void VirtualPhone::handleRequest(quint8 type, const QByteArray& payload, int req
         else if (!entry)
             refusal = QStringLiteral("malformed blocks");
         if (!refusal.isEmpty()) {
-            answer(TypeMemory, writerefusedanswer(location), request, now,
+            answer(TypeMemory, writeRefusedAnswer(location), request, now,
                    QStringLiteral("write to location %1 refused: %2").arg(r.location).arg(refusal));
             break;
         }
         memory_.store(r.location, *entry);
-        answer(TypeMemory, writeconfirmedanswer(location), request, now,
+        answer(TypeMemory, writeConfirmedAnswer(location), request, now,
                QStringLiteral("location %1 written").arg(location));
         break;
     }
@@ -283,7 +283,7 @@ void VirtualPhone::answer(quint8 type, const QByteArray& payload, int request, q
                           QString what) {
     const Faults& faults = settings_.faults;
     Outgoing out{now + qint64(settings_.latencyMs) * MsNs, type,
-                 splitpayload(payload, settings_.frameSize), 0,
+                 splitPayload(payload, settings_.frameSize), 0,
                  QStringLiteral("request %1: %2").arg(request).arg(what)};
     if (faults.shuffleFragments.contains(request) && out.chunks.size() > 1) {
         out.chunks.swapItemsAt(0, 1);
@@ -341,18 +341,18 @@ void VirtualPhone::releaseAnswers(qint64 now) {
     while (!answers_.empty() && answers_.front().due <= now) {
         Outgoing& out = answers_.front();
         while (out.next < out.chunks.size()) {
-            Slot& slot = slots_[size_t(txseq_)];
+            Slot& slot = slots_[size_t(txSeq_)];
             if (slot.busy)
                 return; // eight frames await acknowledgement: wait for one
             const Chunk& c = out.chunks[out.next];
             slot = Slot{true,
-                        buildframe(out.type, c.data, c.fragment, sequencebyte(txseq_, c.followon),
-                                   FromPhone),
+                        buildFrame(out.type, c.data, c.fragment,
+                                   makeSequenceByte(txSeq_, c.followOn), FromPhone),
                         -1, 0, slot.generation + 1};
-            queueSegment(Segment{slot.frame, 0, true, txseq_, slot.generation,
+            queueSegment(Segment{slot.frame, 0, true, txSeq_, slot.generation,
                                  out.next == 0 ? out.what : QStringLiteral("continued")},
                          out.due, false);
-            txseq_ = (txseq_ + 1) & 7;
+            txSeq_ = (txSeq_ + 1) & 7;
             ++out.next;
         }
         answers_.pop_front();
@@ -412,7 +412,7 @@ qint64 VirtualPhone::nextDue() const {
     for (const Slot& s : slots_)
         if (s.busy && s.sentAt >= 0)
             due = std::min(due, s.sentAt + qint64(settings_.ackTimeoutMs) * MsNs + 1);
-    if (!answers_.empty() && !slots_[size_t(txseq_)].busy)
+    if (!answers_.empty() && !slots_[size_t(txSeq_)].busy)
         due = std::min(due, answers_.front().due);
     if (!line_.empty())
         due = std::min(due, byteNs_ > 0 ? lineFree_ + byteNs_ : lastPoll_);

@@ -141,7 +141,7 @@ private:
 
     // Sending.
     std::array<Slot, 8> slots_;
-    int txseq_ = 0;
+    int txSeq_ = 0;
     std::deque<Outgoing> answers_;
     std::deque<Segment> line_;
     qint64 lineFree_ = 0; // when the line has sent every byte released so far

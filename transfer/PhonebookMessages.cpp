@@ -52,18 +52,18 @@ int word(const QByteArray& payload, qsizetype i) {
     return (link::frameByte(payload, i) << 8) | link::frameByte(payload, i + 1);
 }
 
-QByteArray memoryinforequest() {
+QByteArray memoryInfoRequest() {
     return bytes({0x00, 0x01, 0x00, OpMemoryInfo, 0x02, 0x05, 0x01, 0x47, 0x11, 0x4B});
 }
 
-QByteArray readrequest(int location) {
+QByteArray readRequest(int location) {
     QByteArray out = bytes({0x00, 0x01, 0x00, OpRead, 0x01, 0x01, 0x00, 0x01, 0x01, 0x05});
     appendWord(out, location);
     out.append(bytes({0x00, 0x00, 0x01}));
     return out;
 }
 
-QByteArray nameblock(const QByteArray& name) {
+QByteArray nameBlock(const QByteArray& name) {
     const QByteArray text = name.left(MaxNameChars);
     QByteArray block = bytes({BlockName, 0x00, 0x00, 0x00, 0x00});
     block.append(char((2 * text.size() + 2) & 0xFF));
@@ -71,23 +71,23 @@ QByteArray nameblock(const QByteArray& name) {
     return finishBlock(block);
 }
 
-QByteArray numberblock(quint8 kind, const QByteArray& number) {
+QByteArray numberBlock(quint8 kind, const QByteArray& number) {
     QByteArray block = bytes({BlockNumber, 0x00, 0x00, 0x00, 0x00, kind, 0x00, 0x00, 0x00, 0x58});
     appendText(block, number.left(MaxNumberChars));
     return finishBlock(block);
 }
 
-QByteArray textblock(quint8 id, const QByteArray& text) {
+QByteArray textBlock(quint8 id, const QByteArray& text) {
     QByteArray block = bytes({id, 0x00, 0x00, 0x00, 0x00, 0x78});
     appendText(block, text.left(MaxTextChars));
     return finishBlock(block);
 }
 
-QByteArray groupblock(int group) {
+QByteArray groupBlock(int group) {
     return bytes({BlockGroup, 0x00, 0x00, 0x08, 0x04, quint8(group), 0x00, 0x00});
 }
 
-quint8 numberkindbyte(int kind) {
+quint8 numberKindByte(int kind) {
     switch (kind) {
     case KindGeneral:
         return 0x0A;
@@ -104,8 +104,8 @@ quint8 numberkindbyte(int kind) {
     }
 }
 
-int kindofnumberbyte(quint8 kindbyte) {
-    switch (kindbyte) {
+int kindOfNumberByte(quint8 kindByte) {
+    switch (kindByte) {
     case 0x01:
     case 0x0A:
         return KindGeneral;
@@ -122,7 +122,7 @@ int kindofnumberbyte(quint8 kindbyte) {
     }
 }
 
-quint8 textblockid(int kind) {
+quint8 textBlockId(int kind) {
     switch (kind) {
     case KindEMail:
         return BlockEMail;
@@ -136,27 +136,27 @@ quint8 textblockid(int kind) {
     }
 }
 
-QByteArray writerequest(const Name& name, int location) {
+QByteArray writeRequest(const Name& name, int location) {
     std::vector<Subentry> subs = name.subs;
     std::stable_sort(subs.begin(), subs.end(), [](const Subentry& a, const Subentry& b) {
-        return Book::compareclass(a, b) < 0;
+        return Book::compareClass(a, b) < 0;
     });
 
     QByteArray request = bytes({0x00, 0x01, 0x00, OpWrite, 0x00, 0x01});
     request.append(entryHeaderTail());
     appendWord(request, location);
     request.append(bytes({0x00, 0x00, 0x00, 0x04}));
-    request.append(nameblock(name.text));
+    request.append(nameBlock(name.text));
 
     QByteArray rest;
     int count = 1;
     for (const Subentry& s : subs) {
         if (isNumberKind(s.kind))
-            rest.append(numberblock(numberkindbyte(s.kind), s.text));
+            rest.append(numberBlock(numberKindByte(s.kind), s.text));
         else if (s.kind == KindCallerGroup)
-            request.append(groupblock(std::max(0, groupIndex(s.text))));
-        else if (const quint8 id = textblockid(s.kind))
-            rest.append(textblock(id, s.text));
+            request.append(groupBlock(std::max(0, groupIndex(s.text))));
+        else if (const quint8 id = textBlockId(s.kind))
+            rest.append(textBlock(id, s.text));
         else
             continue;
         ++count;
@@ -166,7 +166,7 @@ QByteArray writerequest(const Name& name, int location) {
     return request;
 }
 
-QList<Chunk> splitpayload(const QByteArray& payload, int chunkSize) {
+QList<Chunk> splitPayload(const QByteArray& payload, int chunkSize) {
     chunkSize = std::max(1, chunkSize);
     const qsizetype count = std::max<qsizetype>(1, (payload.size() + chunkSize - 1) / chunkSize);
     if (count > 255)
@@ -178,12 +178,12 @@ QList<Chunk> splitpayload(const QByteArray& payload, int chunkSize) {
     return chunks;
 }
 
-QByteArray memoryinfoanswer(int memsize, int memused) {
+QByteArray memoryInfoAnswer(int memorySize, int memoryUsed) {
     // Bytes 4-13 echo the memory type of the request; 18-21 are unused.
     QByteArray out = bytes({0x01, 0x1B, 0x00, OpMemoryInfoAnswer, 0x02, 0x05});
     out.append(QByteArray(8, '\0'));
-    appendWord(out, memsize);
-    appendWord(out, memused);
+    appendWord(out, memorySize);
+    appendWord(out, memoryUsed);
     out.append(QByteArray(4, '\0'));
     return out;
 }
@@ -197,26 +197,26 @@ static QByteArray locationanswer(quint8 op, bool ok, int location) {
     return out;
 }
 
-QByteArray entryanswer(int location, const QByteArray& blocks, int blockCount) {
+QByteArray entryAnswer(int location, const QByteArray& blocks, int blockCount) {
     QByteArray out = locationanswer(OpReadAnswer, true, location);
     out.append(bytes({0x00, 0x00, 0x00, quint8(std::clamp(blockCount, 0, 255))}));
     out.append(blocks);
     return out;
 }
 
-QByteArray emptylocationanswer(int location) {
+QByteArray emptyLocationAnswer(int location) {
     return locationanswer(OpReadAnswer, false, location);
 }
 
-QByteArray writeconfirmedanswer(int location) {
+QByteArray writeConfirmedAnswer(int location) {
     return locationanswer(OpWriteAnswer, true, location) + QByteArray(4, '\0');
 }
 
-QByteArray writerefusedanswer(int location) {
+QByteArray writeRefusedAnswer(int location) {
     return locationanswer(OpWriteAnswer, false, location);
 }
 
-Answer recogniseanswer(const QByteArray& frame) {
+Answer recogniseAnswer(const QByteArray& frame) {
     const QByteArray data = link::frameData(frame);
     const int n = link::frameLength(frame);
     Answer a;
@@ -225,20 +225,20 @@ Answer recogniseanswer(const QByteArray& frame) {
         a.location = word(data, EntryLocationOffset);
     } else if (startsAnswer(data, OpMemoryInfoAnswer) && n == MemoryInfoAnswerSize + 2) {
         a.kind = AnswerKind::MemoryInfo;
-        a.memsize = word(data, 14);
-        a.memused = word(data, 16);
+        a.memorySize = word(data, 14);
+        a.memoryUsed = word(data, 16);
     } else if (startsAnswer(data, OpWriteAnswer) && n == WriteRefusedSize + 2) {
         a.kind = AnswerKind::WriteRefused;
     }
     return a;
 }
 
-bool isemptylocation(const QByteArray& payload) {
+bool isEmptyLocation(const QByteArray& payload) {
     static const QByteArray start = bytes({0x01, 0x1B, 0x00, OpReadAnswer, 0x00, 0x01, 0x0F});
     return payload.size() == EmptyLocationAnswerSize && payload.startsWith(start);
 }
 
-Request recogniserequest(const QByteArray& payload) {
+Request recogniseRequest(const QByteArray& payload) {
     Request r;
     if (payload.size() < 4 || payload[0] != 0 || payload[1] != 1 || payload[2] != 0)
         return r;
@@ -264,7 +264,7 @@ Request recogniserequest(const QByteArray& payload) {
     return r;
 }
 
-QByteArray decodetext(const QByteArray& bytes) {
+QByteArray decodeText(const QByteArray& bytes) {
     QByteArray text;
     for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
         const auto c = quint8(bytes[i + 1]);
@@ -275,11 +275,11 @@ QByteArray decodetext(const QByteArray& bytes) {
     return text;
 }
 
-int blocktextoffset(quint8 id) {
+int blockTextOffset(quint8 id) {
     return id == BlockNumber ? 10 : 6;
 }
 
-QList<Block> splitblocks(const QByteArray& blocks, bool* complete) {
+QList<Block> splitBlocks(const QByteArray& blocks, bool* complete) {
     QList<Block> out;
     qsizetype pos = 0;
     bool whole = true;
@@ -287,7 +287,7 @@ QList<Block> splitblocks(const QByteArray& blocks, bool* complete) {
         const qsizetype left = blocks.size() - pos;
         const auto id = quint8(blocks[pos]);
         const int length = left > 3 ? quint8(blocks[pos + 3]) : 0;
-        if (length < blocktextoffset(id) || length > left) {
+        if (length < blockTextOffset(id) || length > left) {
             whole = false;
             break;
         }
@@ -299,17 +299,17 @@ QList<Block> splitblocks(const QByteArray& blocks, bool* complete) {
     return out;
 }
 
-std::optional<Entry> decodeentry(const QByteArray& payload) {
+std::optional<Entry> decodeEntry(const QByteArray& payload) {
     if (payload.size() < MinEntryAnswerSize)
         return std::nullopt;
     Entry entry;
     entry.location = word(payload, EntryLocationOffset);
     entry.name.text = "<No Name>";
 
-    const QList<Block> blocks = splitblocks(payload.mid(EntryHeaderSize));
+    const QList<Block> blocks = splitBlocks(payload.mid(EntryHeaderSize));
     qsizetype first = 0;
     if (!blocks.isEmpty() && blocks.front().id == BlockName) {
-        entry.name.text = decodetext(blocks.front().bytes.mid(6));
+        entry.name.text = decodeText(blocks.front().bytes.mid(6));
         first = 1;
     }
     Name& name = entry.name;
@@ -317,28 +317,28 @@ std::optional<Entry> decodeentry(const QByteArray& payload) {
         const Block& b = blocks[i];
         switch (b.id) {
         case BlockNumber:
-            Book::addSubentry(name, decodetext(b.bytes.mid(10)),
-                              kindofnumberbyte(quint8(b.bytes[5])));
+            Book::addSubentry(name, decodeText(b.bytes.mid(10)),
+                              kindOfNumberByte(quint8(b.bytes[5])));
             break;
         case BlockEMail:
-            Book::addSubentry(name, decodetext(b.bytes.mid(6)), KindEMail);
+            Book::addSubentry(name, decodeText(b.bytes.mid(6)), KindEMail);
             break;
         case BlockPostalAddress:
-            Book::addSubentry(name, decodetext(b.bytes.mid(6)), KindPostalAddress);
+            Book::addSubentry(name, decodeText(b.bytes.mid(6)), KindPostalAddress);
             break;
         case BlockNote:
-            Book::addSubentry(name, decodetext(b.bytes.mid(6)), KindNote);
+            Book::addSubentry(name, decodeText(b.bytes.mid(6)), KindNote);
             break;
         case BlockGroup: {
             const auto g = quint8(b.bytes[5]);
             if (g >= 1 && g < GroupCount)
-                Book::addSubentry(name, groupnames[g], KindCallerGroup);
+                Book::addSubentry(name, groupNames[g], KindCallerGroup);
             else if (g != 0)
                 Book::addSubentry(name, "unknown group", KindCallerGroup);
             break;
         }
         default:
-            Book::addSubentry(name, decodetext(b.bytes.mid(6)), KindUnknown);
+            Book::addSubentry(name, decodeText(b.bytes.mid(6)), KindUnknown);
             break;
         }
         Book::sortByClass(name);

@@ -64,38 +64,38 @@ int word(const QByteArray& payload, qsizetype i);
 // ---- the program's requests ----
 
 // 00 01 00 03 02 05 01 47 11 4B
-QByteArray memoryinforequest();
+QByteArray memoryInfoRequest();
 // 00 01 00 07 01 01 00 01 01 05, the location, 00 00 01
-QByteArray readrequest(int location);
+QByteArray readRequest(int location);
 
 // The blocks exactly as the program writes them (padded with 00 to 34 bytes,
 // byte 3 the block's length).
-QByteArray nameblock(const QByteArray& name);
-QByteArray numberblock(quint8 kind, const QByteArray& number);
-QByteArray textblock(quint8 id, const QByteArray& text);
-QByteArray groupblock(int group);
+QByteArray nameBlock(const QByteArray& name);
+QByteArray numberBlock(quint8 kind, const QByteArray& number);
+QByteArray textBlock(quint8 id, const QByteArray& text);
+QByteArray groupBlock(int group);
 
 // Number kind byte written for a number subentry of the given kind (image index):
 // General 0x0A, Mobile 0x03, Home 0x02, Office 0x06, Fax 0x04; 0 for other kinds.
-quint8 numberkindbyte(int kind);
+quint8 numberKindByte(int kind);
 // Kind (image index) of a number kind byte as read: 0x01 and 0x0A General, 0x02 Home,
 // 0x03 Mobile, 0x04 Fax, 0x06 Office, anything else unknown (11).
-int kindofnumberbyte(quint8 kindbyte);
+int kindOfNumberByte(quint8 kindByte);
 // Text block id written for a text subentry: E-Mail 0x08, Postal Address 0x09, Note and
 // unknown 0x0A; 0 for other kinds.
-quint8 textblockid(int kind);
+quint8 textBlockId(int kind);
 
 // The whole write request for a name and a location: header, block count (at most 9),
 // the name block, every caller group block, then the number and text blocks in the
 // order of the subentries sorted by class. Subentries of kinds outside 2..11 are
 // left out. The name itself is not changed; the caller sorts the book's copy.
-QByteArray writerequest(const Name& name, int location);
+QByteArray writeRequest(const Name& name, int location);
 
 // One frame's worth of a message: its data, fragment byte and follow-on flag.
 struct Chunk {
     QByteArray data;
     quint8 fragment = 1;
-    bool followon = false;
+    bool followOn = false;
     friend bool operator==(const Chunk&, const Chunk&) = default;
 };
 
@@ -103,20 +103,20 @@ struct Chunk {
 // fragment bytes counting down to 1 and only the first chunk not a follow-on. An
 // empty payload gives one empty chunk. More than 255 chunks cannot be counted by
 // the fragment byte: the result is then empty.
-QList<Chunk> splitpayload(const QByteArray& payload, int chunkSize = ChunkSize);
+QList<Chunk> splitPayload(const QByteArray& payload, int chunkSize = ChunkSize);
 
 // ---- the phone's answers ----
 
 // 01 1B 00 04, memory size at 14-15, used locations at 16-17; 22 bytes.
-QByteArray memoryinfoanswer(int memsize, int memused);
+QByteArray memoryInfoAnswer(int memorySize, int memoryUsed);
 // The 18-byte entry header for a location followed by the given blocks.
-QByteArray entryanswer(int location, const QByteArray& blocks, int blockCount);
+QByteArray entryAnswer(int location, const QByteArray& blocks, int blockCount);
 // 01 1B 00 08 00 01 0F and 7 more bytes (which carry the location); 14 bytes.
-QByteArray emptylocationanswer(int location);
+QByteArray emptyLocationAnswer(int location);
 // 01 1B 00 0C ..., the location at 12-13; 18 bytes.
-QByteArray writeconfirmedanswer(int location);
+QByteArray writeConfirmedAnswer(int location);
 // 01 1B 00 0C ...; 14 bytes.
-QByteArray writerefusedanswer(int location);
+QByteArray writeRefusedAnswer(int location);
 
 // ---- recognition ----
 
@@ -126,14 +126,14 @@ QByteArray writerefusedanswer(int location);
 enum class AnswerKind { WriteConfirmed, MemoryInfo, WriteRefused, EntryFrame };
 struct Answer {
     AnswerKind kind = AnswerKind::EntryFrame;
-    int location = -1; // write confirmed
-    int memsize = -1;  // memory information
-    int memused = -1;
+    int location = -1;   // write confirmed
+    int memorySize = -1; // memory information
+    int memoryUsed = -1;
 };
-Answer recogniseanswer(const QByteArray& frame);
+Answer recogniseAnswer(const QByteArray& frame);
 
 // Exactly 14 bytes beginning 01 1B 00 08 00 01 0F.
-bool isemptylocation(const QByteArray& payload);
+bool isEmptyLocation(const QByteArray& payload);
 
 // What a request payload from the program asks for (the phone's side).
 enum class RequestKind { MemoryInfo, Read, Write, Unknown };
@@ -141,13 +141,13 @@ struct Request {
     RequestKind kind = RequestKind::Unknown;
     int location = -1; // read and write
 };
-Request recogniserequest(const QByteArray& payload);
+Request recogniseRequest(const QByteArray& payload);
 
 // ---- decoding ----
 
 // A text field: only the second byte of each pair counts; 0 ends the text, bytes up
 // to 30 become a blank; an odd last byte is ignored.
-QByteArray decodetext(const QByteArray& bytes);
+QByteArray decodeText(const QByteArray& bytes);
 
 // One block of an entry as found in a payload.
 struct Block {
@@ -156,12 +156,12 @@ struct Block {
 };
 // Offset of the text in a block of this id (10 for numbers, 6 for the rest), which is
 // also the smallest length such a block may claim.
-int blocktextoffset(quint8 id);
+int blockTextOffset(quint8 id);
 // Walks the blocks one after the other by their length bytes. A block that is too
 // short to hold its length byte, claims a length below its text offset, or runs past
 // the end ends the walk: it and everything after it are dropped, and complete is set
 // to false. The walk therefore always ends and never reads outside the bytes.
-QList<Block> splitblocks(const QByteArray& blocks, bool* complete = nullptr);
+QList<Block> splitBlocks(const QByteArray& blocks, bool* complete = nullptr);
 
 // An entry as the read side sees it.
 struct Entry {
@@ -173,7 +173,7 @@ struct Entry {
 // other block a subentry (numbers by kind byte, texts 0x08/0x09/0x0A, the caller group
 // by number: 0 nothing, 1..5 its name, else "unknown group", any other id unknown),
 // the subentries kept sorted by class. Malformed blocks end the decoding as
-// splitblocks does; what was decoded before them is kept.
-std::optional<Entry> decodeentry(const QByteArray& payload);
+// splitBlocks does; what was decoded before them is kept.
+std::optional<Entry> decodeEntry(const QByteArray& payload);
 
 } // namespace quorix::transfer

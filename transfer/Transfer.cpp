@@ -14,8 +14,8 @@ QByteArray num(int n) {
 
 Transfer::Transfer(TransferLink& link, BookModel& model, TransferUi& ui, QObject* parent)
     : QObject(parent), link_(link), model_(model), ui_(ui) {
-    lifetimer_.setInterval(timing_.lifetimerMs);
-    connect(&lifetimer_, &QTimer::timeout, this, &Transfer::lifetimerTimer);
+    watchdog_.setInterval(timing_.watchdogMs);
+    connect(&watchdog_, &QTimer::timeout, this, &Transfer::onWatchdogTick);
     chunkTimer_.setSingleShot(true);
     connect(&chunkTimer_, &QTimer::timeout, this, &Transfer::sendNextChunk);
     connect(&model_, &QAbstractItemModel::rowsAboutToBeRemoved, this,
@@ -26,12 +26,12 @@ Transfer::Transfer(TransferLink& link, BookModel& model, TransferUi& ui, QObject
 Transfer::~Transfer() {
     link_.setPhonebookAnswer(nullptr);
     if (busy())
-        link_.closelink();
+        link_.stopLink();
 }
 
 void Transfer::setTiming(const Timing& timing) {
     timing_ = timing;
-    lifetimer_.setInterval(timing_.lifetimerMs);
+    watchdog_.setInterval(timing_.watchdogMs);
 }
 
 QByteArray Transfer::closingText(int outcome) {
@@ -58,72 +58,72 @@ std::optional<int> Transfer::border(const QByteArray& text) {
 
 // ---- commands ----
 
-bool Transfer::readClick() {
-    if (busy() || transferactive())
+bool Transfer::startRead() {
+    if (busy() || transferActive())
         return false;
-    readcount_ = 0;
-    stopflag_ = false;
-    transfermode_ = ReadMode;
-    curloc_ = -2;
+    readCount_ = 0;
+    stopRequested_ = false;
+    transferMode_ = ReadMode;
+    currentLocation_ = -2;
     outcome_ = Ready;
-    initconnection();
+    startConnection();
     return true;
 }
 
-bool Transfer::writeClick() {
-    if (busy() || transferactive())
+bool Transfer::startWrite() {
+    if (busy() || transferActive())
         return false;
     outcome_ = Ready;
-    stopflag_ = false;
-    transfermode_ = WriteMode;
-    writeresult_ = -1;
-    curloc_ = -2;
-    writenodeSet_ = false;
-    writenode_ = QPersistentModelIndex();
-    writenodeFollower_ = QPersistentModelIndex();
-    initconnection();
+    stopRequested_ = false;
+    transferMode_ = WriteMode;
+    writeResult_ = -1;
+    currentLocation_ = -2;
+    writeNameSet_ = false;
+    writeName_ = QPersistentModelIndex();
+    writeNameFollower_ = QPersistentModelIndex();
+    startConnection();
     return true;
 }
 
-bool Transfer::rewriteClick(const QModelIndex& selected) {
-    if (busy() || transferactive())
+bool Transfer::rewriteEntry(const QModelIndex& selected) {
+    if (busy() || transferActive())
         return false;
     // A subentry stands for its name; the root is no name to write.
     Name* name = model_.nameOf(selected);
     if (!name)
         return false;
-    savedstart_ = ui_.startBorder();
-    savedstop_ = ui_.stopBorder();
+    savedStart_ = ui_.startBorder();
+    savedStop_ = ui_.stopBorder();
     const QByteArray note = model_.book().entryNote(*name);
     if (!note.isEmpty()) {
         bool ok = false;
         int location = note.mid(note.lastIndexOf(' ') + 1).toInt(&ok, 10);
         if (!ok)
             location = -1;
-        if (!border(savedstart_) || !border(savedstop_))
+        if (!border(savedStart_) || !border(savedStop_))
             ui_.setBorders(num(location), num(location));
     }
     if (!border(ui_.startBorder()) || !border(ui_.stopBorder())) {
         // Nothing to do; the borders the user typed stay as they were.
-        ui_.setBorders(savedstart_, savedstop_);
+        ui_.setBorders(savedStart_, savedStop_);
         return false;
     }
-    rewritenodeSet_ = true;
-    rewritenode_ = indexOfName(*name);
-    restoreborders_ = true;
-    return writeClick();
+    rewriteNameSet_ = true;
+    rewriteName_ = indexOfName(*name);
+    restoreBorders_ = true;
+    return startWrite();
 }
 
-void Transfer::stopClick() {
-    stopflag_ = true;
+void Transfer::requestStop() {
+    stopRequested_ = true;
     outcome_ = Aborted;
 }
 
 // ---- start and end ----
 
-void Transfer::initconnection() {
+void Transfer::startConnection() {
     phase_ = Phase::Starting;
-    link_.fbusinit(this);
+    link_.startLink(this);
 }
 
 void Transfer::showStatus(const QByteArray& text) {
@@ -141,14 +141,14 @@ void Transfer::linkStarted(bool ok) {
         linkFailed();
         return;
     }
-    resetup_ = false;
-    fragstate_ = -1;
-    fragdata_.clear();
+    reconnecting_ = false;
+    fragmentState_ = -1;
+    fragmentData_.clear();
     setActive(true);
     phase_ = Phase::WaitingInfo;
     status("Retrieving memory information...");
-    link_.sendframe(link::TypeMemory, memoryinforequest(), 1, false);
-    lifetimer_.start();
+    link_.sendFrame(link::TypeMemory, memoryInfoRequest(), 1, false);
+    watchdog_.start();
 }
 
 void Transfer::linkFailed() {
@@ -157,27 +157,28 @@ void Transfer::linkFailed() {
     // The transfer ends here, as an ended transfer ends: a read set up again leaves
     // its names in location order, and a rewrite puts the borders back, so that
     // the next transfer does not cover the rewrite's one location.
-    if (std::exchange(resetup_, false) && transfermode_ == ReadMode && answeredloc_ != -1) {
-        flipbook();
+    if (std::exchange(reconnecting_, false) && transferMode_ == ReadMode &&
+        answeredLocation_ != -1) {
+        flipBook();
         status("Error opening serial port!");
     }
-    if (restoreborders_) {
-        restoreborders_ = false;
-        ui_.setBorders(savedstart_, savedstop_);
+    if (restoreBorders_) {
+        restoreBorders_ = false;
+        ui_.setBorders(savedStart_, savedStop_);
     }
-    rewritenodeSet_ = false;
-    rewritenode_ = QPersistentModelIndex();
+    rewriteNameSet_ = false;
+    rewriteName_ = QPersistentModelIndex();
     setActive(false);
     Q_EMIT finished(NoLink);
 }
 
-void Transfer::closeconnection(bool restore) {
-    lifetimer_.stop();
+void Transfer::closeConnection(bool restore) {
+    watchdog_.stop();
     chunkTimer_.stop();
     chunks_.clear();
     awaitingWrite_ = false;
     ++generation_;
-    link_.closelink();
+    link_.stopLink();
     if (const QByteArray text = closingText(outcome_); !text.isEmpty())
         status(text);
     if (!restore) {
@@ -186,12 +187,12 @@ void Transfer::closeconnection(bool restore) {
         phase_ = Phase::Starting;
         return;
     }
-    if (restoreborders_) {
-        restoreborders_ = false;
-        ui_.setBorders(savedstart_, savedstop_);
+    if (restoreBorders_) {
+        restoreBorders_ = false;
+        ui_.setBorders(savedStart_, savedStop_);
     }
-    rewritenodeSet_ = false;
-    rewritenode_ = QPersistentModelIndex();
+    rewriteNameSet_ = false;
+    rewriteName_ = QPersistentModelIndex();
     phase_ = Phase::Idle;
     asking_ = false;
     setActive(false);
@@ -200,28 +201,28 @@ void Transfer::closeconnection(bool restore) {
 
 void Transfer::setActive(bool active) {
     Book& b = model_.book();
-    if (b.transferactive == active)
+    if (b.transferActive == active)
         return;
-    b.transferactive = active;
-    Q_EMIT transferactiveChanged(active);
+    b.transferActive = active;
+    Q_EMIT transferActiveChanged(active);
 }
 
-void Transfer::flipbook() {
+void Transfer::flipBook() {
     // Its "Flipping book..." and "OK." belong to the transfer's status.
     const QMetaObject::Connection c =
         connect(&model_, &BookModel::statusText, this, [this](const QByteArray& t) { status(t); });
-    model_.flipbook();
+    model_.flipBook();
     disconnect(c);
 }
 
 // ---- the watchdog ----
 
-void Transfer::lifetimerTimer() {
-    if (!lifetimer_.isActive())
+void Transfer::onWatchdogTick() {
+    if (!watchdog_.isActive())
         return;
-    if (quint32(link_.now() - link_.lastrxtime()) <= timing_.silenceMs)
+    if (quint32(link_.now() - link_.lastRxTime()) <= timing_.silenceMs)
         return;
-    lifetimer_.stop();
+    watchdog_.stop();
     asking_ = true;
     ui_.askTimeout(TimeoutCaption, TimeoutText);
 }
@@ -235,218 +236,220 @@ void Transfer::timeoutAnswer(bool yes) {
         return;
     if (!yes) {
         outcome_ = Aborted;
-        if (transfermode_ == ReadMode && answeredloc_ != -1)
-            flipbook();
-        closeconnection(true);
+        if (transferMode_ == ReadMode && answeredLocation_ != -1)
+            flipBook();
+        closeConnection(true);
         return;
     }
-    closeconnection(false);
-    if (curloc_ > 0)
-        --curloc_;
+    closeConnection(false);
+    if (currentLocation_ > 0)
+        --currentLocation_;
     // The request that had no valid answer is sent again whatever came back for it:
     // a confirmation for another location would otherwise hold the loop forever.
-    if (transfermode_ == WriteMode)
-        writeresult_ = -1;
-    if (transfermode_ == WriteMode && writenodeSet_) {
+    if (transferMode_ == WriteMode)
+        writeResult_ = -1;
+    if (transferMode_ == WriteMode && writeNameSet_) {
         // Step back to the name before the one that had no answer, so that the
         // resumed loop sends that one again.
         int row = -1;
-        if (writenode_.isValid())
-            row = writenode_.row() - 1;
-        else if (writenodeFollower_.isValid())
-            row = writenodeFollower_.row() - 1;
+        if (writeName_.isValid())
+            row = writeName_.row() - 1;
+        else if (writeNameFollower_.isValid())
+            row = writeNameFollower_.row() - 1;
         else
             row = model_.book().entryCount() - 1;
-        writenodeFollower_ = QPersistentModelIndex();
-        writenodeSet_ = row >= 0;
-        writenode_ = row >= 0 ? indexOfName(model_.book().name(row)) : QPersistentModelIndex();
+        writeNameFollower_ = QPersistentModelIndex();
+        writeNameSet_ = row >= 0;
+        writeName_ = row >= 0 ? indexOfName(model_.book().name(row)) : QPersistentModelIndex();
     }
-    resetup_ = true;
-    initconnection();
+    reconnecting_ = true;
+    startConnection();
 }
 
 // ---- answers ----
 
-void Transfer::phonebookanswer(const QByteArray& frame) {
+void Transfer::handlePhonebookAnswer(const QByteArray& frame) {
     // Between transfers and while the link starts, nothing is waited for.
     if (phase_ != Phase::WaitingInfo && phase_ != Phase::Running)
         return;
-    const Answer a = recogniseanswer(frame);
+    const Answer a = recogniseAnswer(frame);
     switch (a.kind) {
     case AnswerKind::WriteConfirmed:
     case AnswerKind::WriteRefused:
         // Only an answer to a request that has gone out whole moves the loop: a late
         // or repeated one would credit the wrong name.
-        if (transfermode_ != WriteMode || phase_ != Phase::Running || !awaitingWrite_)
+        if (transferMode_ != WriteMode || phase_ != Phase::Running || !awaitingWrite_)
             return;
-        writeresult_ = a.kind == AnswerKind::WriteConfirmed ? a.location : -2;
-        writenext();
+        writeResult_ = a.kind == AnswerKind::WriteConfirmed ? a.location : -2;
+        writeNext();
         break;
     case AnswerKind::MemoryInfo:
         // Taken once per link start; a repeated one would send a second request.
         if (phase_ == Phase::WaitingInfo)
-            memoryinfo(a.memsize, a.memused);
+            onMemoryInfo(a.memorySize, a.memoryUsed);
         break;
     case AnswerKind::EntryFrame:
         // Entries belong to a read, and only once it knows its range. While a
         // write runs they must not touch the book.
-        if (transfermode_ == ReadMode && curloc_ != -2)
+        if (transferMode_ == ReadMode && currentLocation_ != -2)
             collect(frame);
         break;
     }
 }
 
 void Transfer::collect(const QByteArray& frame) {
-    if (fragstate_ == -2)
+    if (fragmentState_ == -2)
         return;
     const int f = link::fragmentByte(frame);
-    if (fragstate_ >= 0 && f != fragstate_ - 1) {
+    if (fragmentState_ >= 0 && f != fragmentState_ - 1) {
         // Out of order: the message is lost; the watchdog sets the link up again.
-        fragstate_ = -2;
-        fragdata_.clear();
+        fragmentState_ = -2;
+        fragmentData_.clear();
         return;
     }
-    fragstate_ = f;
-    fragdata_.append(link::frameData(frame));
+    fragmentState_ = f;
+    fragmentData_.append(link::frameData(frame));
     if (f != 1)
         return;
-    const QByteArray payload = std::exchange(fragdata_, {});
-    fragstate_ = -1;
-    decodeentry(payload);
+    const QByteArray payload = std::exchange(fragmentData_, {});
+    fragmentState_ = -1;
+    decodeEntry(payload);
 }
 
-void Transfer::decodeentry(const QByteArray& payload) {
-    const std::optional<Entry> entry = transfer::decodeentry(payload);
-    if (entry && entry->location == curloc_) {
+void Transfer::decodeEntry(const QByteArray& payload) {
+    const std::optional<Entry> entry = transfer::decodeEntry(payload);
+    if (entry && entry->location == currentLocation_) {
         const int location = entry->location;
-        if (location == answeredloc_) {
+        if (location == answeredLocation_) {
             // A second answer for the location handled last replaces its name.
-            if (Name* earlier = nameAt(lastread_))
+            if (Name* earlier = nameAt(lastRead_))
                 model_.removeName(model_.book().rowOf(earlier));
-            --readcount_;
+            --readCount_;
         }
         Name& name = model_.addNameAtTop(entry->name.text);
         for (const Subentry& s : entry->name.subs)
             model_.addSubentry(name, s.text, s.kind);
-        lastread_ = indexOfName(name);
-        ++readcount_;
-        answeredloc_ = location;
+        lastRead_ = indexOfName(name);
+        ++readCount_;
+        answeredLocation_ = location;
         model_.setEntryNote(name, "Read from location " + num(location));
-        status("Read entry " + num(readcount_) + " / " + num(memused_) + " from loc. " +
+        status("Read entry " + num(readCount_) + " / " + num(memoryUsed_) + " from loc. " +
                num(location) + ".");
-    } else if (isemptylocation(payload)) {
-        status("Empty location " + num(curloc_) + "...");
-        answeredloc_ = curloc_;
+    } else if (isEmptyLocation(payload)) {
+        status("Empty location " + num(currentLocation_) + "...");
+        answeredLocation_ = currentLocation_;
     }
     // Before the memory information of a re-setup the loop waits for it.
     if (phase_ == Phase::Running)
-        readnext();
+        readNext();
 }
 
 // ---- the loops ----
 
-void Transfer::memoryinfo(int size, int used) {
-    memsize_ = size;
-    memused_ = used;
-    firstloc_ = border(ui_.startBorder()).value_or(1);
-    lastloc_ = border(ui_.stopBorder()).value_or(memsize_);
-    if (firstloc_ > lastloc_)
-        firstloc_ = lastloc_;
-    if (lastloc_ < 1) {
+void Transfer::onMemoryInfo(int size, int used) {
+    memorySize_ = size;
+    memoryUsed_ = used;
+    firstLocation_ = border(ui_.startBorder()).value_or(1);
+    lastLocation_ = border(ui_.stopBorder()).value_or(memorySize_);
+    if (firstLocation_ > lastLocation_)
+        firstLocation_ = lastLocation_;
+    if (lastLocation_ < 1) {
         // A phone without locations: nothing to read or write, not location 0.
-        firstloc_ = 1;
-        lastloc_ = 0;
+        firstLocation_ = 1;
+        lastLocation_ = 0;
     }
-    if (curloc_ == -2) {
-        curloc_ = firstloc_ - 1;
-        answeredloc_ = -1;
+    if (currentLocation_ == -2) {
+        currentLocation_ = firstLocation_ - 1;
+        answeredLocation_ = -1;
     }
     phase_ = Phase::Running;
-    if (transfermode_ == WriteMode)
-        writenext();
-    else if (transfermode_ == ReadMode)
-        readnext();
+    if (transferMode_ == WriteMode)
+        writeNext();
+    else if (transferMode_ == ReadMode)
+        readNext();
 }
 
-void Transfer::readnext() {
-    if (readcount_ >= memused_ || stopflag_)
-        curloc_ = lastloc_;
-    if (curloc_ < lastloc_) {
-        if (answeredloc_ == -1) {
+void Transfer::readNext() {
+    if (readCount_ >= memoryUsed_ || stopRequested_)
+        currentLocation_ = lastLocation_;
+    if (currentLocation_ < lastLocation_) {
+        if (answeredLocation_ == -1) {
             model_.setRootExpanded(false);
             model_.clearNames();
             Book& b = model_.book();
-            b.bookchanged = true;
-            b.entrynotes.clear();
-            readcount_ = 0;
-            answeredloc_ = curloc_;
+            b.bookChanged = true;
+            b.entryNotes.clear();
+            readCount_ = 0;
+            answeredLocation_ = currentLocation_;
         }
-        if (answeredloc_ == curloc_) {
-            ++curloc_;
-            link_.sendframe(link::TypeMemory, readrequest(curloc_), 1, false);
+        if (answeredLocation_ == currentLocation_) {
+            ++currentLocation_;
+            link_.sendFrame(link::TypeMemory, readRequest(currentLocation_), 1, false);
         }
         return;
     }
     // A read that ended before it cleared the book leaves it as it was.
-    if (answeredloc_ != -1)
-        flipbook();
+    if (answeredLocation_ != -1)
+        flipBook();
     model_.setRootExpanded(true);
     ui_.focusBook();
-    closeconnection(true);
+    closeConnection(true);
 }
 
-void Transfer::writenext() {
-    if (writeresult_ != -1) {
-        Name* written = writenodeSet_ ? nameAt(writenode_) : nullptr;
-        if (writeresult_ == -2) {
+void Transfer::writeNext() {
+    if (writeResult_ != -1) {
+        Name* written = writeNameSet_ ? nameAt(writeName_) : nullptr;
+        if (writeResult_ == -2) {
             outcome_ = Errors;
             if (written)
-                model_.setEntryNote(*written, "Error while writing to loc. " + num(curloc_));
+                model_.setEntryNote(*written,
+                                    "Error while writing to loc. " + num(currentLocation_));
         } else if (written) {
-            model_.setEntryNote(*written, "Written to location " + num(curloc_));
+            model_.setEntryNote(*written, "Written to location " + num(currentLocation_));
         }
     }
-    if (stopflag_)
-        curloc_ = lastloc_;
-    if (curloc_ >= lastloc_) {
-        closeconnection(true);
+    if (stopRequested_)
+        currentLocation_ = lastLocation_;
+    if (currentLocation_ >= lastLocation_) {
+        closeConnection(true);
         return;
     }
-    if (writeresult_ != curloc_ && writeresult_ >= 0)
+    if (writeResult_ != currentLocation_ && writeResult_ >= 0)
         return; // confirmed for another location: the watchdog takes over
-    ++curloc_;
+    ++currentLocation_;
     Name* next = nextName();
     if (!next) {
-        closeconnection(true);
+        closeConnection(true);
         return;
     }
-    writenodeSet_ = true;
-    writenode_ = indexOfName(*next);
-    writenodeFollower_ = QPersistentModelIndex();
-    const int total = firstloc_ == 1 && lastloc_ == memsize_ ? model_.book().entryCount()
-                                                             : lastloc_ - firstloc_ + 1;
-    status("Writing entry " + num(curloc_ - firstloc_ + 1) + " / " + num(total) + " to location " +
-           num(curloc_) + ".");
-    sendnode(*next, curloc_);
+    writeNameSet_ = true;
+    writeName_ = indexOfName(*next);
+    writeNameFollower_ = QPersistentModelIndex();
+    const int total = firstLocation_ == 1 && lastLocation_ == memorySize_
+                          ? model_.book().entryCount()
+                          : lastLocation_ - firstLocation_ + 1;
+    status("Writing entry " + num(currentLocation_ - firstLocation_ + 1) + " / " + num(total) +
+           " to location " + num(currentLocation_) + ".");
+    sendName(*next, currentLocation_);
 }
 
 Name* Transfer::nextName() {
     Book& b = model_.book();
-    if (writenodeSet_) {
-        if (!writenode_.isValid()) // deleted meanwhile: its successor comes next
-            return nameAt(writenodeFollower_);
-        const int row = writenode_.row() + 1;
+    if (writeNameSet_) {
+        if (!writeName_.isValid()) // deleted meanwhile: its successor comes next
+            return nameAt(writeNameFollower_);
+        const int row = writeName_.row() + 1;
         return row < b.entryCount() ? &b.name(row) : nullptr;
     }
-    if (rewritenodeSet_) // a rewrite whose name was deleted has nothing to write
-        return nameAt(rewritenode_);
+    if (rewriteNameSet_) // a rewrite whose name was deleted has nothing to write
+        return nameAt(rewriteName_);
     return b.isEmpty() ? nullptr : &b.name(0);
 }
 
-void Transfer::sendnode(Name& name, int location) {
+void Transfer::sendName(Name& name, int location) {
     model_.sortByClass(name);
     model_.setEntryNote(name, "Tried to write to loc. " + num(location));
-    chunks_ = splitpayload(writerequest(name, location));
+    chunks_ = splitPayload(writeRequest(name, location));
     awaitingWrite_ = false;
     if (chunks_.isEmpty()) {
         // Too many frames for the fragment byte to count: the phone could not take
@@ -456,8 +459,8 @@ void Transfer::sendnode(Name& name, int location) {
             [this, generation = generation_] {
                 if (generation != generation_ || phase_ != Phase::Running)
                     return;
-                writeresult_ = -2;
-                writenext();
+                writeResult_ = -2;
+                writeNext();
             },
             Qt::QueuedConnection);
         return;
@@ -469,7 +472,7 @@ void Transfer::sendNextChunk() {
     if (chunks_.isEmpty())
         return;
     const Chunk c = chunks_.takeFirst();
-    link_.sendframe(link::TypeMemory, c.data, c.fragment, c.followon);
+    link_.sendFrame(link::TypeMemory, c.data, c.fragment, c.followOn);
     if (chunks_.isEmpty())
         awaitingWrite_ = true; // the phone answers after the last frame
     else
@@ -489,15 +492,15 @@ QPersistentModelIndex Transfer::indexOfName(const Name& name) const {
 }
 
 void Transfer::namesAboutToBeRemoved(const QModelIndex& parent, int first, int last) {
-    if (!writenodeSet_ || BookModel::levelOf(parent) != 0)
+    if (!writeNameSet_ || BookModel::levelOf(parent) != 0)
         return;
-    // The name the write goes on from: writenode, or once that is gone, the name
+    // The name the write goes on from: writeName, or once that is gone, the name
     // that followed it.
-    const QPersistentModelIndex& from = writenode_.isValid() ? writenode_ : writenodeFollower_;
+    const QPersistentModelIndex& from = writeName_.isValid() ? writeName_ : writeNameFollower_;
     if (!from.isValid() || from.row() < first || from.row() > last)
         return;
     const int after = last + 1;
-    writenodeFollower_ = after < model_.book().entryCount() ? indexOfName(model_.book().name(after))
+    writeNameFollower_ = after < model_.book().entryCount() ? indexOfName(model_.book().name(after))
                                                             : QPersistentModelIndex();
 }
 

@@ -42,14 +42,14 @@ public:
 
 // The phonebook transfer: reads the phone's memory into the book, or writes the
 // book's names into consecutive locations, one request and one answer at a time.
-// A state machine fed by the phone's answers (phonebookanswer), its timers (the
+// A state machine fed by the phone's answers (handlePhonebookAnswer), its timers (the
 // pause between the frames of a write request, the watchdog) and the commands;
 // nothing here waits, so the event loop keeps running throughout.
 //
-// The names follow the transfer state the window keeps: transfermode 1 write,
-// 2 read; curloc the location asked for last (-2 until the memory information);
-// answeredloc the location a read handled last (-1 until it cleared the book);
-// writeresult -1 none, -2 refused, else the location the phone confirmed.
+// The names follow the transfer state the window keeps: transferMode 1 write,
+// 2 read; currentLocation the location asked for last (-2 until the memory information);
+// answeredLocation the location a read handled last (-1 until it cleared the book);
+// writeResult -1 none, -2 refused, else the location the phone confirmed.
 class Transfer : public QObject, public link::PhonebookAnswer, private link::LinkListener {
     Q_OBJECT
 public:
@@ -62,7 +62,7 @@ public:
     Q_ENUM(Result)
 
     struct Timing {
-        int lifetimerMs = 3000;   // how often the watchdog looks
+        int watchdogMs = 3000;    // how often the watchdog looks
         quint32 silenceMs = 5000; // longer without received bytes asks the question
         int chunkPauseMs = 100;   // between the frames of a write request
     };
@@ -85,40 +85,40 @@ public:
 
     // Replaces the book by the phone's names. The unsaved-changes question is
     // the caller's, before this.
-    bool readClick();
+    bool startRead();
     // Writes the book from its first name, one name per location.
-    bool writeClick();
+    bool startWrite();
     // Writes the selected name again: with no borders given, to the location its
     // note names; with both given, it and the following names from Start to Stop.
     // A subentry stands for its name.
-    bool rewriteClick(const QModelIndex& selected);
+    bool rewriteEntry(const QModelIndex& selected);
     // Asks the running transfer to stop at its next step.
-    void stopClick();
+    void requestStop();
     // The answer to the "connection timeout" question.
     void timeoutAnswer(bool yes);
 
-    // The watchdog's tick (lifetimer); the timer calls it, tests may too.
-    void lifetimerTimer();
-    bool lifetimerEnabled() const { return lifetimer_.isActive(); }
+    // The watchdog ticked; its timer calls it, tests may too.
+    void onWatchdogTick();
+    bool watchdogActive() const { return watchdog_.isActive(); }
 
     // ---- state ----
 
     // Starting, running, or asking the time-out question: a transfer is under way.
     bool busy() const { return phase_ != Phase::Idle; }
-    bool transferactive() const { return model_.book().transferactive; }
+    bool transferActive() const { return model_.book().transferActive; }
     bool asking() const { return asking_; }
-    int transfermode() const { return transfermode_; }
-    int firstloc() const { return firstloc_; }
-    int lastloc() const { return lastloc_; }
-    int curloc() const { return curloc_; }
-    int answeredloc() const { return answeredloc_; }
-    int readcount() const { return readcount_; }
-    int memsize() const { return memsize_; }
-    int memused() const { return memused_; }
-    int writeresult() const { return writeresult_; }
+    int transferMode() const { return transferMode_; }
+    int firstLocation() const { return firstLocation_; }
+    int lastLocation() const { return lastLocation_; }
+    int currentLocation() const { return currentLocation_; }
+    int answeredLocation() const { return answeredLocation_; }
+    int readCount() const { return readCount_; }
+    int memorySize() const { return memorySize_; }
+    int memoryUsed() const { return memoryUsed_; }
+    int writeResult() const { return writeResult_; }
     int outcome() const { return outcome_; }
-    bool stopflag() const { return stopflag_; }
-    int fragstate() const { return fragstate_; }
+    bool stopRequested() const { return stopRequested_; }
+    int fragmentState() const { return fragmentState_; }
 
     // The closing text of an outcome; empty for any other value.
     static QByteArray closingText(int outcome);
@@ -127,11 +127,11 @@ public:
     static std::optional<int> border(const QByteArray& text);
 
     // Every frame of type 0x03 from the phone.
-    void phonebookanswer(const QByteArray& frame) override;
+    void handlePhonebookAnswer(const QByteArray& frame) override;
 
 Q_SIGNALS:
-    // transferactive changed: the window enables or disables Read and Write.
-    void transferactiveChanged(bool active);
+    // transferActive changed: the window enables or disables Read and Write.
+    void transferActiveChanged(bool active);
     // The transfer is over (Result).
     void finished(int result);
 
@@ -143,18 +143,18 @@ private:
     void showError(const QByteArray& caption, const QByteArray& text) override;
     void linkStarted(bool ok) override;
 
-    void initconnection();
-    void memoryinfo(int size, int used);
-    void readnext();
-    void writenext();
-    void sendnode(Name& name, int location);
+    void startConnection();
+    void onMemoryInfo(int size, int used);
+    void readNext();
+    void writeNext();
+    void sendName(Name& name, int location);
     void sendNextChunk();
-    void closeconnection(bool restore);
+    void closeConnection(bool restore);
     void linkFailed();
 
     void collect(const QByteArray& frame);
-    void decodeentry(const QByteArray& payload);
-    void flipbook();
+    void decodeEntry(const QByteArray& payload);
+    void flipBook();
     void setActive(bool active);
     void status(const QByteArray& text) { ui_.showStatus(text); }
 
@@ -169,45 +169,45 @@ private:
     BookModel& model_;
     TransferUi& ui_;
     Timing timing_;
-    QTimer lifetimer_;
+    QTimer watchdog_;
     QTimer chunkTimer_;
 
     Phase phase_ = Phase::Idle;
-    bool resetup_ = false; // the link is being set up again within a transfer
+    bool reconnecting_ = false; // the link is being set up again within a transfer
     bool asking_ = false;
     unsigned generation_ = 0; // moves at every close, so stale continuations drop out
 
-    int transfermode_ = NoMode;
-    int firstloc_ = 0;
-    int lastloc_ = 0;
-    int curloc_ = -2;
-    int answeredloc_ = -1;
-    int readcount_ = 0;
-    int memsize_ = -1;
-    int memused_ = -1;
-    int writeresult_ = -1;
+    int transferMode_ = NoMode;
+    int firstLocation_ = 0;
+    int lastLocation_ = 0;
+    int currentLocation_ = -2;
+    int answeredLocation_ = -1;
+    int readCount_ = 0;
+    int memorySize_ = -1;
+    int memoryUsed_ = -1;
+    int writeResult_ = -1;
     int outcome_ = Ready;
-    bool stopflag_ = false;
-    bool restoreborders_ = false;
-    QByteArray savedstart_;
-    QByteArray savedstop_;
+    bool stopRequested_ = false;
+    bool restoreBorders_ = false;
+    QByteArray savedStart_;
+    QByteArray savedStop_;
 
-    // writenode, rewritenode; a writenode that was deleted leaves its successor.
-    bool writenodeSet_ = false;
-    QPersistentModelIndex writenode_;
-    QPersistentModelIndex writenodeFollower_;
-    bool rewritenodeSet_ = false;
-    QPersistentModelIndex rewritenode_;
+    // writeName, rewriteName; a writeName that was deleted leaves its successor.
+    bool writeNameSet_ = false;
+    QPersistentModelIndex writeName_;
+    QPersistentModelIndex writeNameFollower_;
+    bool rewriteNameSet_ = false;
+    QPersistentModelIndex rewriteName_;
     // The name the last read answer added, replaced by a second answer for it.
-    QPersistentModelIndex lastread_;
+    QPersistentModelIndex lastRead_;
 
     // The write request going out: frames still to send, and whether the whole
     // request is out, so that an answer may belong to it.
     QList<Chunk> chunks_;
     bool awaitingWrite_ = false;
 
-    int fragstate_ = -1;
-    QByteArray fragdata_;
+    int fragmentState_ = -1;
+    QByteArray fragmentData_;
 };
 
 } // namespace quorix::transfer

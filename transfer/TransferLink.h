@@ -18,12 +18,12 @@ public:
     // Starts the link. The listener hears the status texts, the failure message
     // and, at the end, linkStarted(); that may come at once or later from the
     // event loop.
-    virtual void fbusinit(link::LinkListener* listener) = 0;
+    virtual void startLink(link::LinkListener* listener) = 0;
     // Ends the link: transmit thread and port. Safe to call from inside an answer.
-    virtual void closelink() = 0;
-    virtual bool sendframe(quint8 type, const QByteArray& data, quint8 fragment, bool followon) = 0;
+    virtual void stopLink() = 0;
+    virtual bool sendFrame(quint8 type, const QByteArray& data, quint8 fragment, bool followOn) = 0;
     // Tick count of the latest received bytes, and the tick count now, on one clock.
-    virtual quint32 lastrxtime() const = 0;
+    virtual quint32 lastRxTime() const = 0;
     virtual quint32 now() const = 0;
     // Where every phonebook frame of the phone goes (null: nowhere).
     virtual void setPhonebookAnswer(link::PhonebookAnswer* handler) = 0;
@@ -38,14 +38,14 @@ public:
     FbusTransferLink(link::FbusLink& link, Settings settings)
         : link_(link), settings_(std::move(settings)) {}
 
-    void fbusinit(link::LinkListener* listener) override {
-        link_.fbusinit(settings_ ? settings_() : link::LinkSettings{}, listener);
+    void startLink(link::LinkListener* listener) override {
+        link_.startLink(settings_ ? settings_() : link::LinkSettings{}, listener);
     }
-    void closelink() override { link_.closelink(); }
-    bool sendframe(quint8 type, const QByteArray& data, quint8 fragment, bool followon) override {
-        return link_.sendframe(type, data, fragment, followon);
+    void stopLink() override { link_.stopLink(); }
+    bool sendFrame(quint8 type, const QByteArray& data, quint8 fragment, bool followOn) override {
+        return link_.sendFrame(type, data, fragment, followOn);
     }
-    quint32 lastrxtime() const override { return link_.lastrxtime(); }
+    quint32 lastRxTime() const override { return link_.lastRxTime(); }
     quint32 now() const override { return link_.clock().now(); }
     void setPhonebookAnswer(link::PhonebookAnswer* handler) override {
         link_.setPhonebookAnswer(handler);

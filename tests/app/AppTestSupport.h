@@ -3,8 +3,8 @@
 // What the tests of the desktop application share: a scratch working
 // directory, answers for message boxes, and a window past its start-up.
 
+#include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
-#include "app/TMain.h"
 
 #include <QDir>
 #include <QFile>
@@ -56,11 +56,11 @@ private:
 };
 
 // A window past its start-up (info window skipped unless asked for).
-template <typename Window = TMain> std::unique_ptr<Window> startWindow() {
+template <typename Window = MainWindow> std::unique_ptr<Window> startWindow() {
     auto w = std::make_unique<Window>();
     w->createWindows();
     w->setInfoAtStart(false);
-    QSignalSpy started(w.get(), &TMain::startupFinished);
+    QSignalSpy started(w.get(), &MainWindow::startupFinished);
     w->show();
     if (!started.wait(2000))
         qWarning("start-up did not finish");

@@ -1,14 +1,14 @@
 #include "AppTestSupport.h"
 #include "app/BookTree.h"
 #include "app/Config.h"
+#include "app/ConnectionDialog.h"
 #include "app/FileDialogs.h"
 #include "app/Icons.h"
+#include "app/InfoWindow.h"
+#include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
 #include "app/Placement.h"
 #include "app/ProfileFile.h"
-#include "app/TMain.h"
-#include "app/Tconnection.h"
-#include "app/Tinfownd.h"
 
 #include <QAction>
 #include <QApplication>
@@ -39,14 +39,14 @@ using test::WorkDir;
 namespace {
 
 // The main window with a save that does what the test says.
-class Window : public TMain {
+class Window : public MainWindow {
 public:
     bool saveSucceeds = false;
     int saves = 0;
     bool saveBook() override {
         ++saves;
         if (saveSucceeds)
-            phonebook().bookchanged = false;
+            phonebook().bookChanged = false;
         return saveSucceeds;
     }
 };
@@ -73,7 +73,7 @@ void dumpMenu(const QMenu* menu, const QString& path, QStringList& out) {
     }
 }
 
-QStringList menuLines(TMain& w) {
+QStringList menuLines(MainWindow& w) {
     QStringList out;
     for (const QAction* a : w.menuBar()->actions())
         dumpMenu(a->menu(), a->text().remove(QLatin1Char('&')), out);
@@ -93,8 +93,8 @@ int kindOf(const QModelIndex& index) {
     return index.data(BookModel::KindRole).toInt();
 }
 
-QRect visualRow(TMain& w, const QModelIndex& index) {
-    return w.book->visualRect(index);
+QRect visualRow(MainWindow& w, const QModelIndex& index) {
+    return w.tree->visualRect(index);
 }
 
 } // namespace
@@ -139,11 +139,11 @@ private Q_SLOTS:
                  QRect(s * 9 / 100, s * 184 / 100, s * 129 / 100, s * 126 / 100));
 
         // The tree: root row "PhoneBook", no expander at the root, indent 35.
-        QCOMPARE(w->book->indentation(), 35);
-        QVERIFY(!w->book->rootIsDecorated());
-        QCOMPARE(w->book->model()->rowCount(), 1);
-        QCOMPARE(w->book->model()->index(0, 0).data().toString(), QStringLiteral("PhoneBook"));
-        QVERIFY(!w->book->model()->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
+        QCOMPARE(w->tree->indentation(), 35);
+        QVERIFY(!w->tree->rootIsDecorated());
+        QCOMPARE(w->tree->model()->rowCount(), 1);
+        QCOMPARE(w->tree->model()->index(0, 0).data().toString(), QStringLiteral("PhoneBook"));
+        QVERIFY(!w->tree->model()->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
 
         // Status bar panels.
         QCOMPARE(w->panelLabel(0)->width(), s * 200 / 100);
@@ -153,13 +153,13 @@ private Q_SLOTS:
 
         // Buttons: captions, hints, size.
         const QList<std::tuple<QToolButton*, const char*, const char*>> buttons = {
-            {w->read, "Read", "Read phonebook from phone"},
-            {w->write, "Write", "Write phonebook into phone"},
-            {w->stop, "Stop", "Abort reading/writing"},
-            {w->save, "Save", "Save phonebook to file"},
-            {w->load, "Load", "Load phonebook from file"},
-            {w->sort, "Sort", "Sort phonebook and subentries"},
-            {w->clear, "Clear", "Clear the actual phonebook"},
+            {w->readButton, "Read", "Read phonebook from phone"},
+            {w->writeButton, "Write", "Write phonebook into phone"},
+            {w->stopButton, "Stop", "Abort reading/writing"},
+            {w->saveButton, "Save", "Save phonebook to file"},
+            {w->loadButton, "Load", "Load phonebook from file"},
+            {w->sortButton, "Sort", "Sort phonebook and subentries"},
+            {w->clearButton, "Clear", "Clear the actual phonebook"},
             {w->exitButton, "Exit", "Exit the program"},
         };
         for (const auto& [button, caption, hint] : buttons) {
@@ -171,12 +171,13 @@ private Q_SLOTS:
         }
         QCOMPARE(w->bookGroup->title(), QStringLiteral("Book"));
         QCOMPARE(w->actionsGroup->title(), QStringLiteral("Actions"));
-        QCOMPARE(w->dodebug->text(), QStringLiteral("Debug"));
-        QVERIFY(!w->dodebug->isChecked());
+        QCOMPARE(w->debugBox->text(), QStringLiteral("Debug"));
+        QVERIFY(!w->debugBox->isChecked());
 
         // Tab order: Exit, the tree, the Book group, the Actions group, Debug.
-        const QList<QWidget*> order = {w->exitButton, w->book, w->save,  w->load, w->sort,
-                                       w->clear,      w->read, w->write, w->stop, w->dodebug};
+        const QList<QWidget*> order = {w->exitButton, w->tree,        w->saveButton, w->loadButton,
+                                       w->sortButton, w->clearButton, w->readButton, w->writeButton,
+                                       w->stopButton, w->debugBox};
         for (qsizetype i = 0; i + 1 < order.size(); ++i) {
             QWidget* next = order[i]->nextInFocusChain();
             while (next->focusPolicy() == Qt::NoFocus || !next->isVisible())
@@ -190,15 +191,15 @@ private Q_SLOTS:
         auto w = startWindow();
         w->resize(w->width(), w->minimumHeight());
         QTest::qWait(20);
-        const QRect tree = w->book->geometry();
+        const QRect tree = w->tree->geometry();
         const QRect exit = w->exitButton->geometry();
         w->resize(w->width(), w->minimumHeight() + 100);
-        QTRY_COMPARE(w->book->height(), tree.height() + 100);
-        QCOMPARE(w->book->pos(), tree.topLeft());
+        QTRY_COMPARE(w->tree->height(), tree.height() + 100);
+        QCOMPARE(w->tree->pos(), tree.topLeft());
         QCOMPARE(w->exitButton->geometry(), exit);
         // The status bar stays at the bottom, below the tree.
         QCOMPARE(w->statusBar()->geometry().bottom(), w->height() - 1);
-        QVERIFY(w->book->mapTo(w.get(), QPoint(0, w->book->height())).y() < w->statusBar()->y());
+        QVERIFY(w->tree->mapTo(w.get(), QPoint(0, w->tree->height())).y() < w->statusBar()->y());
         // The width does not change.
         w->resize(w->width() + 50, w->height());
         QCOMPARE(w->width(), w->minimumWidth());
@@ -277,9 +278,10 @@ private Q_SLOTS:
         };
         QCOMPARE(popup, expectedPopup);
         // The kind items show their kind's icon.
-        for (size_t i = 0; i < w->ptype.size(); ++i)
-            QCOMPARE(w->ptype[i]->icon().cacheKey(), icons::kind(KindGeneral + int(i)).cacheKey());
-        for (QAction* a : w->pgroup)
+        for (size_t i = 0; i < w->changeTypeActions.size(); ++i)
+            QCOMPARE(w->changeTypeActions[i]->icon().cacheKey(),
+                     icons::kind(KindGeneral + int(i)).cacheKey());
+        for (QAction* a : w->groupActions)
             QCOMPARE(a->icon().cacheKey(), icons::kind(KindCallerGroup).cacheKey());
     }
 
@@ -290,58 +292,58 @@ private Q_SLOTS:
         auto w = startWindow();
         QApplication::setActiveWindow(w.get());
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        w->book->setFocus();
+        w->tree->setFocus();
 
         // Main menu shortcuts act anywhere in the window, the tree included
         // (Ctrl+A is "Save as", not the tree's select-all).
         const QList<QPair<QAction*, QKeySequence>> mainKeys = {
-            {w->mopen, QKeySequence(Qt::CTRL | Qt::Key_O)},
-            {w->msave, QKeySequence(Qt::CTRL | Qt::Key_S)},
-            {w->msaveas, QKeySequence(Qt::CTRL | Qt::Key_A)},
-            {w->msetup, QKeySequence(Qt::Key_F10)},
-            {w->mread, QKeySequence(Qt::Key_F5)},
-            {w->mwrite, QKeySequence(Qt::Key_F6)},
-            {w->msort, QKeySequence(Qt::Key_F4)},
-            {w->mreleasenotes, QKeySequence(Qt::Key_F1)},
+            {w->openAction, QKeySequence(Qt::CTRL | Qt::Key_O)},
+            {w->saveAction, QKeySequence(Qt::CTRL | Qt::Key_S)},
+            {w->saveAsAction, QKeySequence(Qt::CTRL | Qt::Key_A)},
+            {w->setupAction, QKeySequence(Qt::Key_F10)},
+            {w->readAction, QKeySequence(Qt::Key_F5)},
+            {w->writeAction, QKeySequence(Qt::Key_F6)},
+            {w->sortAction, QKeySequence(Qt::Key_F4)},
+            {w->releaseNotesAction, QKeySequence(Qt::Key_F1)},
         };
         for (const auto& [action, key] : mainKeys) {
             QSignalSpy fired(action, &QAction::triggered);
-            QTest::keySequence(w->book, key);
+            QTest::keySequence(w->tree, key);
             QVERIFY2(fired.count() == 1, qPrintable(action->text()));
             // F10's dialog is modal: close it for the keys that follow.
-            if (w->connection)
-                w->connection->close();
+            if (w->connectionDialog)
+                w->connectionDialog->close();
         }
 
         // The popup's shortcuts act while the tree has the focus, and only then.
-        QList<QAction*> popupActions = {w->pedit,      w->pnewentry,   w->pnewtextentry,
-                                        w->pnewname,   w->pdelete,     w->prewrite,
-                                        w->pexpandall, w->pcollapseall};
-        for (QAction* a : w->ptype)
+        QList<QAction*> popupActions = {
+            w->editAction,   w->newEntryAction, w->newTextEntryAction, w->newNameAction,
+            w->deleteAction, w->rewriteAction,  w->expandAllAction,    w->collapseAllAction};
+        for (QAction* a : w->changeTypeActions)
             popupActions << a;
-        for (QAction* a : w->pgroup)
+        for (QAction* a : w->groupActions)
             popupActions << a;
         for (QAction* action : popupActions) {
             for (const QKeySequence& key : action->shortcuts()) {
                 QSignalSpy fired(action, &QAction::triggered);
-                QTest::keySequence(w->book, key);
+                QTest::keySequence(w->tree, key);
                 QVERIFY2(fired.count() == 1, qPrintable(action->text() + " " + key.toString()));
                 // A New command leaves its label editor open; the tree takes the next key.
-                if (w->book->isEditing())
+                if (w->tree->isEditing())
                     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-                w->book->setFocus();
+                w->tree->setFocus();
             }
         }
-        w->dodebug->setFocus();
-        QSignalSpy expandAll(w->pexpandall, &QAction::triggered);
-        QTest::keyClick(w->dodebug, Qt::Key_F2);
+        w->debugBox->setFocus();
+        QSignalSpy expandAll(w->expandAllAction, &QAction::triggered);
+        QTest::keyClick(w->debugBox, Qt::Key_F2);
         QCOMPARE(expandAll.count(), 0);
     }
 
     void entryCountFollowsTheBook() {
         WorkDir dir;
         auto w = startWindow();
-        BookModel& m = *w->bookmodel;
+        BookModel& m = *w->bookModel;
         QCOMPARE(w->panelText(1), QStringLiteral("0 entries."));
         Name& anna = m.addNameAtTop("Anna");
         QCOMPARE(w->panelText(1), QStringLiteral("1 entries."));
@@ -361,64 +363,64 @@ private Q_SLOTS:
     void mouseSelectsTheRowUnderThePointer() {
         WorkDir dir;
         auto w = startWindow();
-        fill(*w->bookmodel, {"Anna|1", "Bob|2"});
-        w->book->expandAll();
-        const QModelIndex bob = w->bookmodel->indexOf(w->phonebook().name(1));
+        fill(*w->bookModel, {"Anna|1", "Bob|2"});
+        w->tree->expandAll();
+        const QModelIndex bob = w->bookModel->indexOf(w->phonebook().name(1));
         const QRect row = visualRow(*w, bob);
         QVERIFY(row.isValid());
 
-        QTest::mouseClick(w->book->viewport(), Qt::RightButton, {}, row.center());
-        QCOMPARE(w->book->currentIndex(), bob);
-        QVERIFY(w->book->selectionModel()->isSelected(bob));
+        QTest::mouseClick(w->tree->viewport(), Qt::RightButton, {}, row.center());
+        QCOMPARE(w->tree->currentIndex(), bob);
+        QVERIFY(w->tree->selectionModel()->isSelected(bob));
         QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, row.center(),
-                                    w->book->viewport()->mapToGlobal(row.center()));
-        QApplication::sendEvent(w->book->viewport(), &menuEvent);
+                                    w->tree->viewport()->mapToGlobal(row.center()));
+        QApplication::sendEvent(w->tree->viewport(), &menuEvent);
         QTRY_VERIFY(w->popup->isVisible()); // and the popup opens for it
         w->popup->hide();
 
         // A press on empty space leaves nothing selected.
-        const QPoint below(row.center().x(), w->book->viewport()->height() - 2);
-        QVERIFY(!w->book->indexAt(below).isValid());
-        QTest::mouseClick(w->book->viewport(), Qt::LeftButton, {}, below);
-        QVERIFY(!w->book->selectionModel()->hasSelection());
-        QCOMPARE(w->book->mousedownpoint, below);
+        const QPoint below(row.center().x(), w->tree->viewport()->height() - 2);
+        QVERIFY(!w->tree->indexAt(below).isValid());
+        QTest::mouseClick(w->tree->viewport(), Qt::LeftButton, {}, below);
+        QVERIFY(!w->tree->selectionModel()->hasSelection());
+        QCOMPARE(w->tree->mouseDownPoint, below);
     }
 
     void expandImagesFollowTheTree() {
         WorkDir dir;
         auto w = startWindow();
-        BookModel& m = *w->bookmodel;
+        BookModel& m = *w->bookModel;
         fill(m, {"Anna|1|2", "Bob", "Carl|3"});
         const QModelIndex root = m.rootIndex();
         const QModelIndex anna = m.indexOf(w->phonebook().name(0));
         QCOMPARE(kindOf(root), int(KindNameCollapsed));
 
-        w->book->expand(root);
+        w->tree->expand(root);
         QCOMPARE(kindOf(root), int(KindNameExpanded));
-        w->book->expand(anna);
+        w->tree->expand(anna);
         QCOMPARE(kindOf(anna), int(KindNameExpanded));
-        w->book->collapse(anna);
+        w->tree->collapse(anna);
         QCOMPARE(kindOf(anna), int(KindNameCollapsed));
 
-        w->expandallClick();
-        QVERIFY(w->book->isExpanded(m.indexOf(w->phonebook().name(2))));
+        w->expandAll();
+        QVERIFY(w->tree->isExpanded(m.indexOf(w->phonebook().name(2))));
         QCOMPARE(kindOf(m.indexOf(w->phonebook().name(0))), int(KindNameExpanded));
         QCOMPARE(kindOf(m.indexOf(w->phonebook().name(1))),
                  int(KindNameCollapsed)); // nothing under it
         QCOMPARE(kindOf(m.indexOf(w->phonebook().name(2))), int(KindNameExpanded));
 
         // Flipping folds every name and leaves the root open, icons included.
-        m.flipbook();
-        QVERIFY(!w->book->isExpanded(m.indexOf(w->phonebook().name(0))));
+        m.flipBook();
+        QVERIFY(!w->tree->isExpanded(m.indexOf(w->phonebook().name(0))));
         QCOMPARE(kindOf(m.indexOf(w->phonebook().name(0))), int(KindNameCollapsed));
-        QVERIFY(w->book->isExpanded(m.rootIndex()));
+        QVERIFY(w->tree->isExpanded(m.rootIndex()));
 
-        w->collapseallClick();
-        QVERIFY(w->book->isExpanded(m.rootIndex()));
+        w->collapseAll();
+        QVERIFY(w->tree->isExpanded(m.rootIndex()));
         QCOMPARE(kindOf(m.rootIndex()), int(KindNameExpanded));
         for (int row = 0; row < 3; ++row) {
             const QModelIndex name = m.indexOf(w->phonebook().name(row));
-            QVERIFY(!w->book->isExpanded(name));
+            QVERIFY(!w->tree->isExpanded(name));
             QCOMPARE(kindOf(name), int(KindNameCollapsed));
         }
     }
@@ -447,7 +449,7 @@ private Q_SLOTS:
         WorkDir dir;
         auto w = startWindow();
         QCOMPARE(w->configPath(), dir.file(QStringLiteral("quorix7.ini")));
-        QCOMPARE(w->startdir, QDir(dir.path()).absolutePath());
+        QCOMPARE(w->startDir, QDir(dir.path()).absolutePath());
         QCOMPARE(w->config, Config{});
         QCOMPARE(w->config.port, 0);  // COM1
         QCOMPARE(w->config.cable, 1); // DLR-3
@@ -601,15 +603,15 @@ private Q_SLOTS:
     void closeRefusedWhileTransferring() {
         WorkDir dir;
         auto w = startWindow();
-        w->phonebook().bookchanged = true;
-        w->phonebook().transferactive = true;
+        w->phonebook().bookChanged = true;
+        w->phonebook().transferActive = true;
         Answers answers;
         QVERIFY(!w->close());
         QVERIFY(w->isVisible());
         QVERIFY(answers.asked.isEmpty()); // refused without a word
-        QVERIFY(!w->FormCloseQuery());
-        w->phonebook().transferactive = false;
-        w->phonebook().bookchanged = false;
+        QVERIFY(!w->confirmClose());
+        w->phonebook().transferActive = false;
+        w->phonebook().bookChanged = false;
     }
 
     void closeUnchangedBookAsksNothing() {
@@ -652,9 +654,9 @@ private Q_SLOTS:
 
         WorkDir dir;
         auto w = startWindow();
-        fill(*w->bookmodel, {"Anna|1", "Bob|2"});
-        w->phonebook().bookchanged = true;
-        w->phonebook().bookfilename = file;
+        fill(*w->bookModel, {"Anna|1", "Bob|2"});
+        w->phonebook().bookChanged = true;
+        w->phonebook().bookFileName = file;
         w->saveSucceeds = saveSucceeds;
         Answers answers({QMessageBox::StandardButton(answer)});
 
@@ -671,7 +673,7 @@ private Q_SLOTS:
             // Nothing of the book is lost, and it is still marked as unsaved.
             QCOMPARE(describeBook(w->phonebook()),
                      QByteArray("Anna\n  General: 1\nBob\n  General: 2\n"));
-            QVERIFY(w->phonebook().bookchanged);
+            QVERIFY(w->phonebook().bookChanged);
             QVERIFY(!QFile::exists(dir.file(QStringLiteral("quorix7.ini"))));
         } else {
             QVERIFY(QFile::exists(dir.file(QStringLiteral("quorix7.ini"))));
@@ -685,9 +687,9 @@ private Q_SLOTS:
         dir.write(QStringLiteral("quorix7.ini"), "[CONFIG]\nPORT=2\n");
         Window w;
         w.createWindows();
-        QSignalSpy started(&w, &TMain::startupFinished);
+        QSignalSpy started(&w, &MainWindow::startupFinished);
         w.show();
-        Tinfownd* info = w.infownd;
+        InfoWindow* info = w.infoWindow;
         QTRY_VERIFY(info->isVisible());
         QCOMPARE(info->windowModality(), Qt::ApplicationModal);
         QCOMPARE(info->windowTitle(), QStringLiteral("Version 0.9.7 beta"));
@@ -720,9 +722,9 @@ private Q_SLOTS:
         QCOMPARE(info->reminderColour(), face);
 
         // Help > About shows it again, still.
-        w.mabout->trigger();
+        w.aboutAction->trigger();
         QVERIFY(info->isVisible());
-        QTest::qWait(3 * Tinfownd::BlinkMs);
+        QTest::qWait(3 * InfoWindow::BlinkMs);
         QVERIFY(!info->blinking());
         QCOMPARE(info->reminderColour(), face);
         info->close();
@@ -730,10 +732,10 @@ private Q_SLOTS:
         QCOMPARE(started.count(), 1);
 
         // Not while a transfer runs.
-        w.phonebook().transferactive = true;
-        w.mabout->trigger();
+        w.phonebook().transferActive = true;
+        w.aboutAction->trigger();
         QVERIFY(!info->isVisible());
-        w.phonebook().transferactive = false;
+        w.phonebook().transferActive = false;
     }
 
     // --- Help ------------------------------------------------------------
@@ -748,27 +750,27 @@ private Q_SLOTS:
         // that says which file is missing and where it was looked for.
         {
             Answers answers;
-            w->mreleasenotes->trigger();
+            w->releaseNotesAction->trigger();
             QCOMPARE(opened.urls.size(), 0);
             QCOMPARE(answers.asked.size(), 1);
             QCOMPARE(answers.asked[0].caption, QStringLiteral("Error"));
             QVERIFY(answers.asked[0].text.contains(QStringLiteral("\"Release_Notes.txt\"")));
-            QVERIFY(answers.asked[0].text.contains(QDir::toNativeSeparators(w->startdir)));
+            QVERIFY(answers.asked[0].text.contains(QDir::toNativeSeparators(w->startDir)));
         }
         // In the start directory: opened from there.
         dir.write(QStringLiteral("Release_Notes.txt"), "notes\r\n");
         {
             Answers answers;
-            w->mreleasenotes->trigger();
+            w->releaseNotesAction->trigger();
             QCOMPARE(answers.asked.size(), 0);
             QCOMPARE(opened.urls, QList<QUrl>{QUrl::fromLocalFile(
                                       dir.file(QStringLiteral("Release_Notes.txt")))});
         }
         // Not while a transfer runs.
-        w->phonebook().transferactive = true;
-        w->mreleasenotes->trigger();
+        w->phonebook().transferActive = true;
+        w->releaseNotesAction->trigger();
         QCOMPARE(opened.urls.size(), 1);
-        w->phonebook().transferactive = false;
+        w->phonebook().transferActive = false;
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     }
 

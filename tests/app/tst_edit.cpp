@@ -33,51 +33,51 @@ void fillBook(BookModel& model, const QList<QByteArray>& rows) {
 
 // A started window with every name open; unless told otherwise, active with
 // the keyboard focus on the tree.
-std::unique_ptr<TMain> startTree(const QList<QByteArray>& rows = {}, bool focus = true) {
+std::unique_ptr<MainWindow> startTree(const QList<QByteArray>& rows = {}, bool focus = true) {
     auto w = startWindow();
-    fillBook(*w->bookmodel, rows);
-    w->expandallClick();
+    fillBook(*w->bookModel, rows);
+    w->expandAll();
     if (!focus)
         return w;
     QApplication::setActiveWindow(w.get());
     if (!QTest::qWaitForWindowActive(w.get()))
         qWarning("window not active");
-    w->book->setFocus();
+    w->tree->setFocus();
     return w;
 }
 
-QModelIndex nameAt(TMain& w, int row) {
-    return w.bookmodel->indexOf(w.phonebook().name(row));
+QModelIndex nameAt(MainWindow& w, int row) {
+    return w.bookModel->indexOf(w.phonebook().name(row));
 }
 
-QModelIndex subAt(TMain& w, int row, int pos) {
-    return w.bookmodel->indexOf(w.phonebook().name(row), pos);
+QModelIndex subAt(MainWindow& w, int row, int pos) {
+    return w.bookModel->indexOf(w.phonebook().name(row), pos);
 }
 
 int kindOf(const QModelIndex& index) {
     return index.data(BookModel::KindRole).toInt();
 }
 
-QByteArray book(TMain& w) {
+QByteArray book(MainWindow& w) {
     return describeBook(w.phonebook());
 }
 
-void select(TMain& w, const QModelIndex& index) {
-    w.book->setCurrentIndex(index);
-    w.book->setFocus();
+void select(MainWindow& w, const QModelIndex& index) {
+    w.tree->setCurrentIndex(index);
+    w.tree->setFocus();
 }
 
-void press(TMain& w, const QKeySequence& keys) {
-    QTest::keySequence(w.book, keys);
+void press(MainWindow& w, const QKeySequence& keys) {
+    QTest::keySequence(w.tree, keys);
 }
 
 // The label editor, when one is open.
-QLineEdit* labelEditor(TMain& w) {
-    return w.book->isEditing() ? qobject_cast<QLineEdit*>(QApplication::focusWidget()) : nullptr;
+QLineEdit* labelEditor(MainWindow& w) {
+    return w.tree->isEditing() ? qobject_cast<QLineEdit*>(QApplication::focusWidget()) : nullptr;
 }
 
 // Replaces the label editor's text by typing, and presses Enter.
-void typeAndCommit(TMain& w, const QString& text) {
+void typeAndCommit(MainWindow& w, const QString& text) {
     QLineEdit* editor = labelEditor(w);
     QVERIFY(editor);
     editor->selectAll();
@@ -91,21 +91,21 @@ void typeAndCommit(TMain& w, const QString& text) {
             QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_unknown, QString(c), {});
     }
     QTest::keyClick(editor, Qt::Key_Return);
-    QTRY_VERIFY(!w.book->isEditing());
+    QTRY_VERIFY(!w.tree->isEditing());
 }
 
 // Opens the label editor on a node (Shift+Enter) and commits the text.
-void editLabel(TMain& w, const QModelIndex& index, const QString& text) {
+void editLabel(MainWindow& w, const QModelIndex& index, const QString& text) {
     select(w, index);
     press(w, QKeySequence(Qt::SHIFT | Qt::Key_Return));
     typeAndCommit(w, text);
 }
 
-void escapeEditor(TMain& w) {
+void escapeEditor(MainWindow& w) {
     QLineEdit* editor = labelEditor(w);
     QVERIFY(editor);
     QTest::keyClick(editor, Qt::Key_Escape);
-    QVERIFY(!w.book->isEditing());
+    QVERIFY(!w.tree->isEditing());
 }
 
 // One asked question as "caption|text|icon|buttons", for comparing in one go.
@@ -136,18 +136,18 @@ const char* const MergeQuestion =
 
 // Where a drag ends: just inside the top edge of the target's row (the whole
 // row is the target, not only its middle), or empty space below the names.
-QPoint dropPoint(TMain& w, const QModelIndex& target) {
+QPoint dropPoint(MainWindow& w, const QModelIndex& target) {
     if (!target.isValid())
-        return {10, w.book->viewport()->height() - 3};
-    const QRect row = w.book->visualRect(target);
+        return {10, w.tree->viewport()->height() - 3};
+    const QRect row = w.tree->visualRect(target);
     return {row.center().x(), row.top() + 1};
 }
 
 // A drag with the mouse through the toolkit's own drag loop: press, move past
 // the drag distance, and, while the drag runs, move to the point and release.
-void dragWithMouse(TMain& w, const QModelIndex& from, const QPoint& at) {
-    QWidget* viewport = w.book->viewport();
-    const QPoint start = w.book->visualRect(from).center();
+void dragWithMouse(MainWindow& w, const QModelIndex& from, const QPoint& at) {
+    QWidget* viewport = w.tree->viewport();
+    const QPoint start = w.tree->visualRect(from).center();
     QTest::mousePress(viewport, Qt::LeftButton, {}, start);
     QTimer::singleShot(0, viewport, [viewport, at] {
         QTest::mouseMove(viewport, at + QPoint(1, 0));
@@ -164,14 +164,14 @@ void dragWithMouse(TMain& w, const QModelIndex& from, const QPoint& at) {
 // drag-move and drop handling. The offscreen platform runs no drag loop, so no
 // drag there has the tree as its source; since the tree takes drops only from
 // itself, that one condition is lifted while the events are delivered.
-void dropEvents(TMain& w, const QModelIndex& from, const QPoint& at) {
-    QWidget* viewport = w.book->viewport();
-    QTest::mouseClick(viewport, Qt::LeftButton, {}, w.book->visualRect(from).center());
+void dropEvents(MainWindow& w, const QModelIndex& from, const QPoint& at) {
+    QWidget* viewport = w.tree->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, w.tree->visualRect(from).center());
     const std::unique_ptr<QMimeData> data(
-        w.book->model()->mimeData(w.book->selectionModel()->selectedIndexes()));
+        w.tree->model()->mimeData(w.tree->selectionModel()->selectedIndexes()));
     if (!data)
         return; // the tree starts no drag for this node
-    w.book->setDragDropMode(QAbstractItemView::DragDrop);
+    w.tree->setDragDropMode(QAbstractItemView::DragDrop);
     QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, {});
     QApplication::sendEvent(viewport, &enter);
     QDragMoveEvent move(at, Qt::MoveAction, data.get(), Qt::LeftButton, {});
@@ -183,46 +183,46 @@ void dropEvents(TMain& w, const QModelIndex& from, const QPoint& at) {
         QDragLeaveEvent leave;
         QApplication::sendEvent(viewport, &leave);
     }
-    w.book->setDragDropMode(QAbstractItemView::InternalMove);
+    w.tree->setDragDropMode(QAbstractItemView::InternalMove);
 }
 
-using DragFn = void (*)(TMain&, const QModelIndex&, const QPoint&);
+using DragFn = void (*)(MainWindow&, const QModelIndex&, const QPoint&);
 
 // The drag rules as a user meets them, whichever way the drag is made.
 void checkDrags(DragFn drag) {
     WorkDir dir;
     auto w = startTree({"Anna|2:1|3:2|10:VIP", "Bob|4:3", "Carl|5:4"}, false);
-    QCOMPARE(w->book->dragDropMode(), QAbstractItemView::InternalMove);
-    w->phonebook().bookchanged = false;
+    QCOMPARE(w->tree->dragDropMode(), QAbstractItemView::InternalMove);
+    w->phonebook().bookChanged = false;
 
     // Code 21: onto a name, as its first subentry.
     drag(*w, subAt(*w, 0, 1), dropPoint(*w, nameAt(*w, 1)));
     QCOMPARE(book(*w), QByteArray("Anna\n  General: 1\n  Caller group: VIP\n"
                                   "Bob\n  Mobile: 2\n  Home: 3\nCarl\n  Office: 4\n"));
-    QVERIFY(w->phonebook().bookchanged);
+    QVERIFY(w->phonebook().bookChanged);
 
     // Code 22: onto a subentry of another name, directly before it; the
     // emptied name closes, the target's name is open.
     drag(*w, subAt(*w, 2, 0), dropPoint(*w, subAt(*w, 1, 1)));
     QCOMPARE(book(*w), QByteArray("Anna\n  General: 1\n  Caller group: VIP\n"
                                   "Bob\n  Mobile: 2\n  Office: 4\n  Home: 3\nCarl\n"));
-    QVERIFY(!w->book->isExpanded(nameAt(*w, 2)));
+    QVERIFY(!w->tree->isExpanded(nameAt(*w, 2)));
     QCOMPARE(kindOf(nameAt(*w, 2)), int(KindNameCollapsed));
-    QVERIFY(w->book->isExpanded(nameAt(*w, 1)));
+    QVERIFY(w->tree->isExpanded(nameAt(*w, 1)));
 
     // Onto the emptied name after Expand all: its image shows what the tree shows.
-    w->expandallClick();
+    w->expandAll();
     drag(*w, subAt(*w, 1, 1), dropPoint(*w, nameAt(*w, 2)));
     QCOMPARE(book(*w), QByteArray("Anna\n  General: 1\n  Caller group: VIP\n"
                                   "Bob\n  Mobile: 2\n  Home: 3\nCarl\n  Office: 4\n"));
     QCOMPARE(kindOf(nameAt(*w, 2)),
-             w->book->isExpanded(nameAt(*w, 2)) ? int(KindNameExpanded) : int(KindNameCollapsed));
+             w->tree->isExpanded(nameAt(*w, 2)) ? int(KindNameExpanded) : int(KindNameCollapsed));
 
     // Refused: a name, a caller group, a drop on the root or on empty space.
     const QByteArray before = book(*w);
     drag(*w, nameAt(*w, 1), dropPoint(*w, nameAt(*w, 0)));
     drag(*w, subAt(*w, 0, 1), dropPoint(*w, nameAt(*w, 1)));
-    drag(*w, subAt(*w, 1, 0), dropPoint(*w, w->bookmodel->rootIndex()));
+    drag(*w, subAt(*w, 1, 0), dropPoint(*w, w->bookModel->rootIndex()));
     drag(*w, subAt(*w, 1, 0), dropPoint(*w, QModelIndex()));
     QCOMPARE(book(*w), before);
 }
@@ -254,17 +254,17 @@ private Q_SLOTS:
                  QStringList({error("Too many numbers!"), error("Too many numbers!"),
                               error("Too many text-entries!"), error("Too many text-entries!")}));
         QCOMPARE(book(*w), before);
-        QVERIFY(!w->book->isEditing());
+        QVERIFY(!w->tree->isEditing());
 
         // Collapsed, the same name gets a new name in front of it instead.
-        QTest::keyClick(w->book, Qt::Key_Return);
-        QVERIFY(!w->book->isExpanded(nameAt(*w, 0)));
+        QTest::keyClick(w->tree, Qt::Key_Return);
+        QVERIFY(!w->tree->isExpanded(nameAt(*w, 0)));
         press(*w, QKeySequence(Qt::CTRL | Qt::Key_N));
         QCOMPARE(answers.asked.size(), 4);
         QCOMPARE(w->phonebook().entryCount(), 3);
         QCOMPARE(w->phonebook().name(0).text, QByteArray("New Entry 1"));
         QCOMPARE(w->phonebook().name(1).text, QByteArray("Full"));
-        QCOMPARE(w->book->selectedNode(), nameAt(*w, 0));
+        QCOMPARE(w->tree->selectedNode(), nameAt(*w, 0));
         QCOMPARE(labelEditor(*w)->text(), QStringLiteral("New Entry 1"));
         QCOMPARE(w->panelText(1), QStringLiteral("3 entries."));
         // Escape leaves it with its default text.
@@ -281,16 +281,16 @@ private Q_SLOTS:
         press(*w, QKeySequence(Qt::CTRL | Qt::Key_N));
         const QModelIndex number = subAt(*w, 0, 0);
         QCOMPARE(kindOf(number), int(KindGeneral));
-        QVERIFY(w->book->isExpanded(nameAt(*w, 0)));
+        QVERIFY(w->tree->isExpanded(nameAt(*w, 0)));
         QCOMPARE(kindOf(nameAt(*w, 0)), int(KindNameExpanded));
-        QCOMPARE(w->book->selectedNode(), number);
+        QCOMPARE(w->tree->selectedNode(), number);
         QCOMPARE(labelEditor(*w)->text(), QStringLiteral("+49"));
         escapeEditor(*w);
 
         // A text in front of the selected subentry; the selection stays.
         press(*w, QKeySequence(Qt::CTRL | Qt::Key_M));
         QCOMPARE(labelEditor(*w)->text(), QStringLiteral("Text"));
-        QCOMPARE(w->book->selectedNode().data().toString(), QStringLiteral("+49"));
+        QCOMPARE(w->tree->selectedNode().data().toString(), QStringLiteral("+49"));
         escapeEditor(*w);
         // Cancelled editors run no commit steps: no cleaning, no sorting.
         QCOMPARE(book(*w), QByteArray("Anna\n  Note: Text\n  General: +49\n"));
@@ -303,10 +303,10 @@ private Q_SLOTS:
         QCOMPARE(w->phonebook().name(0).text, QByteArray("Bob"));
 
         // Nothing selected: New entry starts at the root, with a name at the top.
-        w->book->selectionModel()->clearSelection();
+        w->tree->selectionModel()->clearSelection();
         press(*w, QKeySequence(Qt::CTRL | Qt::Key_N));
         QCOMPARE(w->phonebook().name(0).text, QByteArray("New Entry 1"));
-        QCOMPARE(w->book->selectedNode(), nameAt(*w, 0));
+        QCOMPARE(w->tree->selectedNode(), nameAt(*w, 0));
         escapeEditor(*w);
         QCOMPARE(w->panelText(1), QStringLiteral("3 entries."));
     }
@@ -316,16 +316,16 @@ private Q_SLOTS:
     void typedTextIsCommittedThroughTheModel() {
         WorkDir dir;
         auto w = startTree({"Anna|9:note|2:+49"});
-        w->phonebook().bookchanged = false;
+        w->phonebook().bookChanged = false;
 
         // A number keeps only what dials; the name's subentries are sorted.
         editLabel(*w, subAt(*w, 0, 1), QStringLiteral("(0) 1-2"));
         QCOMPARE(book(*w), QByteArray("Anna\n  General: 012\n  Note: note\n"));
-        QVERIFY(w->phonebook().bookchanged);
+        QVERIFY(w->phonebook().bookChanged);
         // The Enter that closed the editor left the name as it was.
-        QVERIFY(w->book->isExpanded(nameAt(*w, 0)));
+        QVERIFY(w->tree->isExpanded(nameAt(*w, 0)));
         // The selection stayed with the edited number.
-        QCOMPARE(w->book->selectedNode().data().toString(), QStringLiteral("012"));
+        QCOMPARE(w->tree->selectedNode().data().toString(), QStringLiteral("012"));
 
         editLabel(*w, subAt(*w, 0, 0), QString());
         QCOMPARE(book(*w), QByteArray("Anna\n  General: +49\n  Note: note\n"));
@@ -335,12 +335,12 @@ private Q_SLOTS:
         QCOMPARE(w->phonebook().name(0).text, QByteArray("Zo\xeb ?"));
 
         // Neither the root nor a caller group opens an editor.
-        w->setgroup(1);
+        w->setGroup(1);
         QCOMPARE(kindOf(subAt(*w, 0, 2)), int(KindCallerGroup));
-        for (const QModelIndex& index : {w->bookmodel->rootIndex(), subAt(*w, 0, 2)}) {
+        for (const QModelIndex& index : {w->bookModel->rootIndex(), subAt(*w, 0, 2)}) {
             select(*w, index);
             press(*w, QKeySequence(Qt::SHIFT | Qt::Key_Return));
-            QVERIFY(!w->book->isEditing());
+            QVERIFY(!w->tree->isEditing());
         }
     }
 
@@ -374,7 +374,7 @@ private Q_SLOTS:
         QCOMPARE(askedList(answers), QStringList{question("Double entry", MergeQuestion)});
         QCOMPARE(book(*w), result);
         QCOMPARE(w->panelText(1), count);
-        QCOMPARE(w->book->selectedNode(), nameAt(*w, 0));
+        QCOMPARE(w->tree->selectedNode(), nameAt(*w, 0));
     }
 
     void mergeAbortedWhenTheNameIsFull() {
@@ -426,7 +426,7 @@ private Q_SLOTS:
                                                   "entries?\nNote: Caller groups will not be "
                                                   "merged!")});
         QCOMPARE(book(*w), QByteArray("Anna\n  General: 2\n  General: 1\n"));
-        QVERIFY(!w->book->isEditing());
+        QVERIFY(!w->tree->isEditing());
         QCOMPARE(w->panelText(1), QStringLiteral("1 entries."));
     }
 
@@ -435,15 +435,15 @@ private Q_SLOTS:
     void changeTypeByShortcut() {
         WorkDir dir;
         auto w = startTree({"Anna|9:Tel. 017/1|2:1|10:VIP", "Full|2:1|2:2|2:3|2:4|2:5|9:n"});
-        w->phonebook().bookchanged = false;
+        w->phonebook().bookChanged = false;
 
         select(*w, subAt(*w, 0, 0));
         press(*w, QKeySequence(Qt::SHIFT | Qt::Key_F2));
         QCOMPARE(book(*w), QByteArray("Anna\n  Mobile: 0171\n  General: 1\n  Caller group: VIP\n"
                                       "Full\n  General: 1\n  General: 2\n  General: 3\n"
                                       "  General: 4\n  General: 5\n  Note: n\n"));
-        QCOMPARE(w->book->selectedNode().data().toString(), QStringLiteral("0171"));
-        QVERIFY(w->phonebook().bookchanged);
+        QCOMPARE(w->tree->selectedNode().data().toString(), QStringLiteral("0171"));
+        QVERIFY(w->phonebook().bookChanged);
 
         // Not on a caller group, not on a name.
         const QByteArray before = book(*w);
@@ -470,7 +470,7 @@ private Q_SLOTS:
         press(*w, QKeySequence(Qt::CTRL | Qt::Key_F4));
         QCOMPARE(book(*w), QByteArray("Anna\n  General: 1\n  Caller group: Colleagues\n"));
         // The root has no group.
-        select(*w, w->bookmodel->rootIndex());
+        select(*w, w->bookModel->rootIndex());
         press(*w, QKeySequence(Qt::CTRL | Qt::Key_F1));
         QCOMPARE(book(*w), QByteArray("Anna\n  General: 1\n  Caller group: Colleagues\n"));
     }
@@ -487,7 +487,7 @@ private Q_SLOTS:
             QCOMPARE(askedList(answers),
                      QStringList{question("Confirm", "Really delete entry \"1\"?")});
             QCOMPARE(book(*w), QByteArray("Anna\nBob\n  General: 2\n  General: 3\n"));
-            QVERIFY(!w->book->isExpanded(nameAt(*w, 0)));
+            QVERIFY(!w->tree->isExpanded(nameAt(*w, 0)));
             QCOMPARE(kindOf(nameAt(*w, 0)), int(KindNameCollapsed));
         }
         {
@@ -507,9 +507,9 @@ private Q_SLOTS:
         {
             // Nothing to delete: no question.
             Answers answers;
-            select(*w, w->bookmodel->rootIndex());
+            select(*w, w->bookModel->rootIndex());
             press(*w, del);
-            w->book->selectionModel()->clearSelection();
+            w->tree->selectionModel()->clearSelection();
             press(*w, del);
             QVERIFY(answers.asked.isEmpty());
         }
@@ -522,63 +522,63 @@ private Q_SLOTS:
         auto w = startTree({"Anna|2:1", "Bob"});
         {
             Answers answers({QMessageBox::No});
-            QTest::mouseClick(w->clear, Qt::LeftButton);
+            QTest::mouseClick(w->clearButton, Qt::LeftButton);
             QCOMPARE(askedList(answers),
                      QStringList{question("Confirm", "Really delete all entries?")});
             QCOMPARE(w->phonebook().entryCount(), 2);
-            QVERIFY(w->book->hasFocus()); // back to the tree either way
+            QVERIFY(w->tree->hasFocus()); // back to the tree either way
         }
         {
-            w->phonebook().transferactive = true;
+            w->phonebook().transferActive = true;
             Answers answers({QMessageBox::Yes});
-            QTest::mouseClick(w->clear, Qt::LeftButton);
+            QTest::mouseClick(w->clearButton, Qt::LeftButton);
             QVERIFY(answers.asked.isEmpty());
             QCOMPARE(w->phonebook().entryCount(), 2);
-            w->phonebook().transferactive = false;
+            w->phonebook().transferActive = false;
         }
         {
             Answers answers({QMessageBox::Yes});
-            QTest::mouseClick(w->clear, Qt::LeftButton);
+            QTest::mouseClick(w->clearButton, Qt::LeftButton);
             QCOMPARE(w->phonebook().entryCount(), 0);
             QCOMPARE(w->panelText(1), QStringLiteral("0 entries."));
-            QCOMPARE(kindOf(w->bookmodel->rootIndex()), int(KindNameCollapsed));
-            QVERIFY(w->book->hasFocus());
+            QCOMPARE(kindOf(w->bookModel->rootIndex()), int(KindNameCollapsed));
+            QVERIFY(w->tree->hasFocus());
             // With nothing under it, Expand all leaves the root's image closed.
-            QTest::keyClick(w->book, Qt::Key_F2);
-            QCOMPARE(kindOf(w->bookmodel->rootIndex()), int(KindNameCollapsed));
+            QTest::keyClick(w->tree, Qt::Key_F2);
+            QCOMPARE(kindOf(w->bookModel->rootIndex()), int(KindNameCollapsed));
         }
     }
 
     void newBookAsksAboutChangesFirst() {
         WorkDir dir;
         auto w = startTree({"Anna|2:1"});
-        w->phonebook().bookfilename = dir.file(QStringLiteral("book.pbf"));
-        w->phonebook().bookchanged = true;
+        w->phonebook().bookFileName = dir.file(QStringLiteral("book.pbf"));
+        w->phonebook().bookChanged = true;
         w->updateCaption();
         QCOMPARE(w->windowTitle(), QStringLiteral("Quorix - book.pbf"));
         {
             Answers answers({QMessageBox::Cancel});
-            w->mnew->trigger();
+            w->newAction->trigger();
             QCOMPARE(answers.asked.size(), 1);
             QCOMPARE(answers.asked[0].caption, QStringLiteral("Book changed!"));
             QCOMPARE(w->phonebook().entryCount(), 1);
             QCOMPARE(w->windowTitle(), QStringLiteral("Quorix - book.pbf"));
         }
         {
-            w->phonebook().transferactive = true;
+            w->phonebook().transferActive = true;
             Answers answers({QMessageBox::No});
-            w->mnew->trigger();
+            w->newAction->trigger();
             QVERIFY(answers.asked.isEmpty());
             QCOMPARE(w->phonebook().entryCount(), 1);
-            w->phonebook().transferactive = false;
+            w->phonebook().transferActive = false;
         }
         {
             Answers answers({QMessageBox::No});
-            w->mnew->trigger();
+            w->newAction->trigger();
             QCOMPARE(w->phonebook().entryCount(), 0);
             QCOMPARE(w->windowTitle(), QStringLiteral("Quorix"));
-            QVERIFY(w->phonebook().bookfilename.isEmpty());
-            QVERIFY(!w->phonebook().bookchanged);
+            QVERIFY(w->phonebook().bookFileName.isEmpty());
+            QVERIFY(!w->phonebook().bookChanged);
             QCOMPARE(w->panelText(1), QStringLiteral("0 entries."));
         }
     }
@@ -590,26 +590,26 @@ private Q_SLOTS:
         const QLocale old;
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         auto w = startTree({"Zoe|10:VIP|9:n|4:1|2:2", "cop", "co-op", "Bob", "coop", "anna"});
-        w->phonebook().transferactive = true;
-        QTest::mouseClick(w->sort, Qt::LeftButton);
+        w->phonebook().transferActive = true;
+        QTest::mouseClick(w->sortButton, Qt::LeftButton);
         QCOMPARE(w->phonebook().name(0).text, QByteArray("Zoe"));
-        w->phonebook().transferactive = false;
+        w->phonebook().transferActive = false;
 
-        w->phonebook().bookchanged = false;
-        QTest::mouseClick(w->sort, Qt::LeftButton);
+        w->phonebook().bookChanged = false;
+        QTest::mouseClick(w->sortButton, Qt::LeftButton);
         QLocale::setDefault(old);
         QCOMPARE(book(*w),
                  QByteArray("anna\nBob\nco-op\ncoop\ncop\n"
                             "Zoe\n  Home: 1\n  General: 2\n  Note: n\n  Caller group: VIP\n"));
-        QVERIFY(w->phonebook().bookchanged);
-        QVERIFY(w->book->hasFocus());
+        QVERIFY(w->phonebook().bookChanged);
+        QVERIFY(w->tree->hasFocus());
     }
 
     void flipTwiceGivesTheBookBack() {
         WorkDir dir;
         auto w = startTree({"A|2:1|9:x", "B", "C|2:3"});
         const QByteArray before = book(*w);
-        w->phonebook().bookchanged = false;
+        w->phonebook().bookChanged = false;
         // What the first status panel showed on the screen, paint by paint.
         QStringList painted;
         struct PaintLog : QObject {
@@ -623,28 +623,28 @@ private Q_SLOTS:
         paintLog.log = &painted;
         w->panelLabel(0)->installEventFilter(&paintLog);
 
-        w->mflip->trigger();
+        w->flipAction->trigger();
         QCOMPARE(w->phonebook().name(0).text, QByteArray("C"));
         QCOMPARE(w->phonebook().name(2).text, QByteArray("A"));
         QVERIFY(!painted.isEmpty());
         QCOMPARE(painted.first(), QStringLiteral("Flipping book..."));
         QCOMPARE(w->panelText(0), QStringLiteral("OK."));
         // Every name folded under the open root; the book not marked.
-        QVERIFY(w->book->isExpanded(w->bookmodel->rootIndex()));
-        QVERIFY(!w->book->isExpanded(nameAt(*w, 0)));
+        QVERIFY(w->tree->isExpanded(w->bookModel->rootIndex()));
+        QVERIFY(!w->tree->isExpanded(nameAt(*w, 0)));
         QCOMPARE(kindOf(nameAt(*w, 0)), int(KindNameCollapsed));
-        QVERIFY(!w->phonebook().bookchanged);
+        QVERIFY(!w->phonebook().bookChanged);
 
-        w->mflip->trigger();
+        w->flipAction->trigger();
         QCOMPARE(book(*w), before);
 
         // Not while a transfer runs.
         w->setPanel(0, QString());
-        w->phonebook().transferactive = true;
-        w->mflip->trigger();
+        w->phonebook().transferActive = true;
+        w->flipAction->trigger();
         QCOMPARE(book(*w), before);
         QCOMPARE(w->panelText(0), QString());
-        w->phonebook().transferactive = false;
+        w->phonebook().transferActive = false;
         w->panelLabel(0)->removeEventFilter(&paintLog);
     }
 
@@ -655,38 +655,38 @@ private Q_SLOTS:
         auto w = startTree({"Anna|2:1"});
         const QModelIndex anna = nameAt(*w, 0);
         select(*w, anna);
-        QTest::keyClick(w->book, Qt::Key_Return);
-        QVERIFY(!w->book->isExpanded(anna));
+        QTest::keyClick(w->tree, Qt::Key_Return);
+        QVERIFY(!w->tree->isExpanded(anna));
         QCOMPARE(kindOf(anna), int(KindNameCollapsed));
-        QTest::keyClick(w->book, Qt::Key_Enter, Qt::KeypadModifier);
-        QVERIFY(w->book->isExpanded(anna));
+        QTest::keyClick(w->tree, Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(w->tree->isExpanded(anna));
         QCOMPARE(kindOf(anna), int(KindNameExpanded));
         // With Ctrl or Alt it is not the toggle.
-        QTest::keyClick(w->book, Qt::Key_Return, Qt::ControlModifier);
-        QTest::keyClick(w->book, Qt::Key_Return, Qt::AltModifier);
-        QVERIFY(w->book->isExpanded(anna));
+        QTest::keyClick(w->tree, Qt::Key_Return, Qt::ControlModifier);
+        QTest::keyClick(w->tree, Qt::Key_Return, Qt::AltModifier);
+        QVERIFY(w->tree->isExpanded(anna));
         // Shift+Enter edits instead.
-        QTest::keyClick(w->book, Qt::Key_Return, Qt::ShiftModifier);
-        QVERIFY(w->book->isExpanded(anna));
+        QTest::keyClick(w->tree, Qt::Key_Return, Qt::ShiftModifier);
+        QVERIFY(w->tree->isExpanded(anna));
         QCOMPARE(labelEditor(*w)->text(), QStringLiteral("Anna"));
         escapeEditor(*w);
 
         // The root folds the whole book; nothing selected, nothing happens.
-        select(*w, w->bookmodel->rootIndex());
-        QTest::keyClick(w->book, Qt::Key_Return);
-        QVERIFY(!w->book->isExpanded(w->bookmodel->rootIndex()));
-        QTest::keyClick(w->book, Qt::Key_Return);
-        w->book->selectionModel()->clearSelection();
-        QTest::keyClick(w->book, Qt::Key_Return);
-        QVERIFY(w->book->isExpanded(w->bookmodel->rootIndex()));
+        select(*w, w->bookModel->rootIndex());
+        QTest::keyClick(w->tree, Qt::Key_Return);
+        QVERIFY(!w->tree->isExpanded(w->bookModel->rootIndex()));
+        QTest::keyClick(w->tree, Qt::Key_Return);
+        w->tree->selectionModel()->clearSelection();
+        QTest::keyClick(w->tree, Qt::Key_Return);
+        QVERIFY(w->tree->isExpanded(w->bookModel->rootIndex()));
     }
 
     void doubleClickEditsLeavesAndOpensNames() {
         WorkDir dir;
         auto w = startTree({"Anna|2:1|10:VIP", "Bob"});
-        QWidget* viewport = w->book->viewport();
+        QWidget* viewport = w->tree->viewport();
         const auto doubleClick = [&](const QModelIndex& index) {
-            const QPoint at = w->book->visualRect(index).center();
+            const QPoint at = w->tree->visualRect(index).center();
             QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
             QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
         };
@@ -698,35 +698,35 @@ private Q_SLOTS:
         QCOMPARE(labelEditor(*w)->text(), QStringLiteral("Bob"));
         escapeEditor(*w);
         doubleClick(subAt(*w, 0, 1)); // a caller group is never typed in
-        QVERIFY(!w->book->isEditing());
+        QVERIFY(!w->tree->isEditing());
 
         // A name with subentries opens and closes, as trees do.
         doubleClick(nameAt(*w, 0));
-        QVERIFY(!w->book->isEditing());
-        QVERIFY(!w->book->isExpanded(nameAt(*w, 0)));
+        QVERIFY(!w->tree->isEditing());
+        QVERIFY(!w->tree->isExpanded(nameAt(*w, 0)));
         QCOMPARE(kindOf(nameAt(*w, 0)), int(KindNameCollapsed));
         doubleClick(nameAt(*w, 0));
-        QVERIFY(w->book->isExpanded(nameAt(*w, 0)));
+        QVERIFY(w->tree->isExpanded(nameAt(*w, 0)));
     }
 
     void noteOfTheNameUnderThePointer() {
         WorkDir dir;
         auto w = startTree({"Anna|2:1", "Bob"});
-        w->bookmodel->setEntryNote(w->phonebook().name(0), "Read from location 7");
-        QWidget* viewport = w->book->viewport();
+        w->bookModel->setEntryNote(w->phonebook().name(0), "Read from location 7");
+        QWidget* viewport = w->tree->viewport();
         const auto hover = [&](const QPoint& at) {
             QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton,
                              Qt::NoButton, Qt::NoModifier);
             QApplication::sendEvent(viewport, &move);
             return w->panelText(2);
         };
-        QCOMPARE(hover(w->book->visualRect(nameAt(*w, 0)).center()),
+        QCOMPARE(hover(w->tree->visualRect(nameAt(*w, 0)).center()),
                  QStringLiteral("Read from location 7"));
-        QCOMPARE(hover(w->book->visualRect(subAt(*w, 0, 0)).center()), QString());
-        QCOMPARE(hover(w->book->visualRect(nameAt(*w, 0)).center()),
+        QCOMPARE(hover(w->tree->visualRect(subAt(*w, 0, 0)).center()), QString());
+        QCOMPARE(hover(w->tree->visualRect(nameAt(*w, 0)).center()),
                  QStringLiteral("Read from location 7"));
-        QCOMPARE(hover(w->book->visualRect(nameAt(*w, 1)).center()), QString());
-        QCOMPARE(hover(w->book->visualRect(nameAt(*w, 0)).center()),
+        QCOMPARE(hover(w->tree->visualRect(nameAt(*w, 1)).center()), QString());
+        QCOMPARE(hover(w->tree->visualRect(nameAt(*w, 0)).center()),
                  QStringLiteral("Read from location 7"));
         QCOMPARE(hover(QPoint(10, viewport->height() - 3)), QString());
     }

@@ -2,8 +2,8 @@
 // the "Load" and "Save" buttons, the CSV import dialog and the 9110 import.
 #include "AppTestSupport.h"
 #include "app/BookTree.h"
+#include "app/CsvImportDialog.h"
 #include "app/FileDialogs.h"
-#include "app/Tcsvimport.h"
 #include "files/BookFile.h"
 #include "tests/files/FileTestData.h"
 
@@ -45,10 +45,10 @@ struct Session {
     // A book the user has been working on: named after a file, changed since.
     void workOn(const QString& file, const QList<QByteArray>& names = {"Old"}) {
         for (const QByteArray& n : names)
-            w->bookmodel->addSubentry(w->bookmodel->insertName(w->phonebook().entryCount(), n),
+            w->bookModel->addSubentry(w->bookModel->insertName(w->phonebook().entryCount(), n),
                                       "110", KindGeneral);
-        w->phonebook().bookfilename = file.isEmpty() ? file : dir.file(file);
-        w->phonebook().bookchanged = true;
+        w->phonebook().bookFileName = file.isEmpty() ? file : dir.file(file);
+        w->phonebook().bookChanged = true;
         w->updateCaption();
         w->setPanel(0, QStringLiteral("before"));
     }
@@ -57,9 +57,9 @@ struct Session {
         const Book& b = w->phonebook();
         return QStringList{
             w->windowTitle(),
-            b.bookfilename.isEmpty() ? b.bookfilename
-                                     : QDir(dir.path()).relativeFilePath(b.bookfilename),
-            b.bookchanged ? QStringLiteral("changed") : QStringLiteral("saved"), w->panelText(0)}
+            b.bookFileName.isEmpty() ? b.bookFileName
+                                     : QDir(dir.path()).relativeFilePath(b.bookFileName),
+            b.bookChanged ? QStringLiteral("changed") : QStringLiteral("saved"), w->panelText(0)}
             .join(QStringLiteral(" | "));
     }
     // The questions asked, as "Caption: text".
@@ -78,7 +78,7 @@ struct Session {
     test::WorkDir dir;
     test::Answers answers;
     QList<FileRequest> asked;
-    std::unique_ptr<TMain> w;
+    std::unique_ptr<MainWindow> w;
 
 private:
     QStringList paths_;
@@ -109,7 +109,7 @@ private Q_SLOTS:
     void openReplacesTheBook() {
         Session s({}, {"book.pbf"});
         s.dir.write(QStringLiteral("book.pbf"), testdata::AnnaBobFile);
-        s.w->mopen->trigger();
+        s.w->openAction->trigger();
         QCOMPARE(s.asked.size(), 1);
         QCOMPARE(s.asked[0].mode, FileRequest::Mode::Open);
         QCOMPARE(s.asked[0].title, QStringLiteral("Open Phonebook"));
@@ -119,8 +119,8 @@ private Q_SLOTS:
         QCOMPARE(s.book(), QByteArray("Anna\n 3:+491230\n 9:Neighbour\n 10:Family\nBob\n 2:112\n"));
         QCOMPARE(s.state(),
                  QStringLiteral("Quorix - book.pbf | book.pbf | saved | Opened file book.pbf"));
-        QVERIFY(s.w->book->isExpanded(s.w->bookmodel->rootIndex()));
-        QCOMPARE(s.w->focusWidget(), s.w->book);
+        QVERIFY(s.w->tree->isExpanded(s.w->bookModel->rootIndex()));
+        QCOMPARE(s.w->focusWidget(), s.w->tree);
     }
 
     void openFailureChangesNothing_data() {
@@ -137,7 +137,7 @@ private Q_SLOTS:
             s.dir.write(QStringLiteral("other.pbf"), content);
         s.workOn(QStringLiteral("kept.pbf"));
         const QString before = s.state();
-        s.w->load->click();
+        s.w->loadButton->click();
         QCOMPARE(s.questions(),
                  (QStringList{QStringLiteral("Book changed!: Save changes to \"kept.pbf\"?"),
                               content.isEmpty() ? s.ioError(QStringLiteral("other.pbf"),
@@ -151,15 +151,15 @@ private Q_SLOTS:
     void replacingCommandsStopWhenTheQuestionIsCancelled() {
         Session s({QMessageBox::Cancel, QMessageBox::Cancel, QMessageBox::Cancel}, {"x", "y", "z"});
         s.workOn(QString());
-        s.w->mopen->trigger();
-        s.w->mimport9110->trigger();
-        s.w->mimportcsv->trigger();
+        s.w->openAction->trigger();
+        s.w->import9110Action->trigger();
+        s.w->importCsvAction->trigger();
         QCOMPARE(s.answers.asked.size(), 3);
         QVERIFY(s.asked.isEmpty());
         // The CSV dialog stays up without a file.
-        QVERIFY(s.w->csvimport->isVisible());
-        QCOMPARE(s.w->csvimport->startcsv->text(), QStringLiteral("Load file"));
-        s.w->csvimport->impcancel->click();
+        QVERIFY(s.w->csvImportDialog->isVisible());
+        QCOMPARE(s.w->csvImportDialog->importButton->text(), QStringLiteral("Load file"));
+        s.w->csvImportDialog->cancelButton->click();
         QCOMPARE(s.book(), OldBook);
         QCOMPARE(s.state(), QStringLiteral("Quorix |  | changed | before"));
     }
@@ -167,17 +167,18 @@ private Q_SLOTS:
     void commandsWaitForTheTransfer() {
         Session s({}, {"any.pbf"});
         s.workOn(QStringLiteral("cur.pbf"));
-        s.w->phonebook().transferactive = true;
-        for (QAction* a : {s.w->mopen, s.w->msave, s.w->msaveas, s.w->mimportcsv, s.w->mimport9110})
+        s.w->phonebook().transferActive = true;
+        for (QAction* a : {s.w->openAction, s.w->saveAction, s.w->saveAsAction,
+                           s.w->importCsvAction, s.w->import9110Action})
             a->trigger();
-        s.w->load->click();
-        s.w->save->click();
+        s.w->loadButton->click();
+        s.w->saveButton->click();
         QVERIFY(!s.w->saveBook());
         QVERIFY(s.asked.isEmpty());
         QVERIFY(s.answers.asked.isEmpty());
-        QVERIFY(!s.w->csvimport->isVisible());
+        QVERIFY(!s.w->csvImportDialog->isVisible());
         QVERIFY(QDir(s.dir.path()).entryList({QStringLiteral("*.pbf")}).isEmpty());
-        s.w->phonebook().transferactive = false;
+        s.w->phonebook().transferActive = false;
     }
 
     // --- Save and Save as -------------------------------------------------------
@@ -186,18 +187,18 @@ private Q_SLOTS:
         Session s;
         s.dir.write(QStringLiteral("b.pbf"), "older contents");
         s.workOn(QStringLiteral("b.pbf"), {"Anna", "Bob"});
-        s.w->msave->trigger();
+        s.w->saveAction->trigger();
         QVERIFY(s.asked.isEmpty());
         QVERIFY(s.answers.asked.isEmpty());
         QCOMPARE(s.dir.read(QStringLiteral("b.pbf")), pbf({"Anna", "Bob"}));
         QCOMPARE(s.state(), QStringLiteral("Quorix - b.pbf | b.pbf | saved | Wrote file b.pbf"));
-        QCOMPARE(s.w->focusWidget(), s.w->book);
+        QCOMPARE(s.w->focusWidget(), s.w->tree);
     }
 
     void saveWithoutAFileNameAsksForOne() {
         Session s({}, {"mybook"});
         s.workOn(QString(), {"Anna"});
-        s.w->save->click();
+        s.w->saveButton->click();
         QCOMPARE(s.asked.size(), 1);
         QCOMPARE(s.asked[0].mode, FileRequest::Mode::Save);
         QCOMPARE(s.asked[0].title, QStringLiteral("Save Phonebook"));
@@ -235,7 +236,7 @@ private Q_SLOTS:
         QVERIFY(QDir(s.dir.path()).mkdir(QStringLiteral("sub")));
         s.workOn(QStringLiteral("sub/cur.pbf"), {"Anna"});
         const QString before = s.state();
-        s.w->msaveas->trigger();
+        s.w->saveAsAction->trigger();
 
         QCOMPARE(s.asked[0].directory, s.dir.file(QStringLiteral("sub")));
         QCOMPARE(s.asked[0].fileName, QStringLiteral("cur.pbf"));
@@ -255,8 +256,8 @@ private Q_SLOTS:
         Session s({QMessageBox::No}, {"book.txt"});
         s.dir.write(QStringLiteral("book.txt"), testdata::AnnaBobFile);
         s.dir.write(QStringLiteral("book.txt.pbf"), "another book");
-        s.w->mopen->trigger();
-        s.w->msave->trigger();
+        s.w->openAction->trigger();
+        s.w->saveAction->trigger();
         QCOMPARE(s.questions(), QStringList{QStringLiteral(
                                     "Confirm: \"book.txt.pbf\" already exists. Overwrite?")});
         QCOMPARE(s.dir.read(QStringLiteral("book.txt.pbf")), QByteArray("another book"));
@@ -289,7 +290,7 @@ private Q_SLOTS:
             small.rlim_cur = 1024;
             QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
         }
-        s.w->msaveas->trigger();
+        s.w->saveAsAction->trigger();
         if (sizeLimit)
             setrlimit(RLIMIT_FSIZE, &old);
 
@@ -322,7 +323,7 @@ private Q_SLOTS:
         QVERIFY(s.questions().first().startsWith(QStringLiteral("Book changed!")));
         QCOMPARE(s.asked.size(), file.isEmpty() ? 1 : 0);
         QCOMPARE(s.w->isVisible(), !closes);
-        QCOMPARE(s.w->phonebook().bookchanged, !closes);
+        QCOMPARE(s.w->phonebook().bookChanged, !closes);
         if (closes)
             QCOMPARE(s.dir.read(files::pbfPath(file.isEmpty() ? answer : file)), pbf({"Anna"}));
     }
@@ -353,9 +354,9 @@ private Q_SLOTS:
         QFETCH(bool, quotes);
         QFETCH(QString, sample);
         Session s({}, {}, ini); // the file dialog is cancelled
-        Tcsvimport* d = s.w->csvimport;
+        CsvImportDialog* d = s.w->csvImportDialog;
         QVERIFY(!d->isVisible());
-        s.w->mimportcsv->trigger();
+        s.w->importCsvAction->trigger();
 
         QVERIFY(d->isVisible());
         QCOMPARE(d->windowModality(), Qt::ApplicationModal);
@@ -367,54 +368,54 @@ private Q_SLOTS:
         QCOMPARE(s.asked[0].title, QStringLiteral("Import *.csv - file"));
         QCOMPARE(s.asked[0].filter,
                  QStringLiteral("Comma Separated Values (*.csv)|*.csv|All files|*.*"));
-        QCOMPARE(d->quote->text(), QStringLiteral("Data in Quotes (\")"));
+        QCOMPARE(d->quotesBox->text(), QStringLiteral("Data in Quotes (\")"));
 
-        QVERIFY(!d->csvloaded());
-        QCOMPARE(d->startcsv->text(), QStringLiteral("Load file"));
+        QVERIFY(!d->csvLoaded());
+        QCOMPARE(d->importButton->text(), QStringLiteral("Load file"));
         QCOMPARE(d->probe->toPlainText(), QStringLiteral("Not available!"));
-        QCOMPARE((QList<int>{d->clname->value(), d->clstart->value(), d->clstop->value(),
-                             d->startlin->value()}),
+        QCOMPARE((QList<int>{d->nameColumnBox->value(), d->firstColumnBox->value(),
+                             d->lastColumnBox->value(), d->firstLineBox->value()}),
                  counters);
-        QCOMPARE(d->sep->text(), sep);
-        QCOMPARE(d->quote->isChecked(), quotes);
+        QCOMPARE(d->separatorEdit->text(), sep);
+        QCOMPARE(d->quotesBox->isChecked(), quotes);
         QCOMPARE(d->sample->toPlainText(), sample);
-        d->impcancel->click();
+        d->cancelButton->click();
         QVERIFY(!d->isVisible());
     }
 
     void csvDialogFollowsItsSettings() {
         Session s({}, {"people.csv", "gone.csv"});
         s.dir.write(QStringLiteral("people.csv"), "Name;Tel\r\nAnna;+491230\r\nBob;112\r\n");
-        Tcsvimport* d = s.w->csvimport;
-        s.w->csvimportClick();
-        QVERIFY(d->csvloaded());
-        QCOMPARE(d->startcsv->text(), QStringLiteral("Import"));
+        CsvImportDialog* d = s.w->csvImportDialog;
+        s.w->importCsvFile();
+        QVERIFY(d->csvLoaded());
+        QCOMPARE(d->importButton->text(), QStringLiteral("Import"));
         QCOMPARE(d->probe->toPlainText(), QStringLiteral("Name;Tel"));
         // The probe shows the first line to import.
-        d->startlin->setValue(3);
+        d->firstLineBox->setValue(3);
         QCOMPARE(d->probe->toPlainText(), QStringLiteral("Bob;112"));
-        d->startlin->setValue(7);
+        d->firstLineBox->setValue(7);
         QCOMPARE(d->probe->toPlainText(), QString());
 
-        d->clname->setValue(2);
-        d->clstop->setValue(3);
-        d->quote->setChecked(true);
+        d->nameColumnBox->setValue(2);
+        d->lastColumnBox->setValue(3);
+        d->quotesBox->setChecked(true);
         QCOMPARE(d->sample->toPlainText(),
                  QStringLiteral("\"\"; \"Alex Example\"; \"+491230\"; \"\"; \"\"; \"\"; \"\"; "
                                 "\"\"; \"\"; \"\"; "));
-        d->quote->setChecked(false);
-        d->sep->clear();
-        QTest::keyClicks(d->sep, QStringLiteral(","));
+        d->quotesBox->setChecked(false);
+        d->separatorEdit->clear();
+        QTest::keyClicks(d->separatorEdit, QStringLiteral(","));
         QVERIFY(d->sample->toPlainText().startsWith(QStringLiteral(", Alex Example, +491230, , ")));
         // An emptied separator falls back to ";" when the user leaves it.
-        d->sep->clear();
-        Q_EMIT d->sep->editingFinished();
-        QCOMPARE(d->sep->text(), QStringLiteral(";"));
+        d->separatorEdit->clear();
+        Q_EMIT d->separatorEdit->editingFinished();
+        QCOMPARE(d->separatorEdit->text(), QStringLiteral(";"));
 
         // Closing forgets the file; a file that cannot be read is said so.
-        d->impcancel->click();
-        s.w->csvimportClick();
-        QVERIFY(!d->csvloaded());
+        d->cancelButton->click();
+        s.w->importCsvFile();
+        QVERIFY(!d->csvLoaded());
         QCOMPARE(s.questions(),
                  QStringList{s.ioError(QStringLiteral("gone.csv"), "No such file or directory")});
         QCOMPARE(d->probe->toPlainText(), QStringLiteral("Not available!"));
@@ -435,18 +436,18 @@ private Q_SLOTS:
                     "Name,Phone,Mail\r\n\"Berg, Anna\",+491230,\"anna@example.org\"\r\n"
                     "Tom,\"+49 30 1\",112\r\n");
         s.workOn(QStringLiteral("cur.pbf"));
-        s.w->csvimportClick();
+        s.w->importCsvFile();
         QCOMPARE(s.answers.asked.size(), 1); // do not save the old book
-        QCOMPARE(s.w->csvimport->probe->toPlainText(),
+        QCOMPARE(s.w->csvImportDialog->probe->toPlainText(),
                  QStringLiteral("\"Berg, Anna\",+491230,\"anna@example.org\""));
-        s.w->csvimport->startcsv->click();
+        s.w->csvImportDialog->importButton->click();
 
-        QVERIFY(!s.w->csvimport->isVisible());
+        QVERIFY(!s.w->csvImportDialog->isVisible());
         QCOMPARE(s.book(), QByteArray("Berg, Anna\n 2:+491230\n 9:anna@example.org\n"
                                       "Tom\n 2:112\n 9:+49 30 1\n"));
         QCOMPARE(s.state(), QStringLiteral("Quorix - cur.pbf | cur.pbf | changed | OK."));
-        QVERIFY(s.w->book->isExpanded(s.w->bookmodel->rootIndex()));
-        QCOMPARE(s.w->focusWidget(), s.w->book);
+        QVERIFY(s.w->tree->isExpanded(s.w->bookModel->rootIndex()));
+        QCOMPARE(s.w->focusWidget(), s.w->tree);
     }
 
     // --- Communicator 9110 import -------------------------------------------------
@@ -466,9 +467,9 @@ private Q_SLOTS:
                            "Chris Sample", "[FIELD-END]", "[FIELD]", "Tel", "[FIELD-NAME]",
                            "GSM/PCN", "[FIELD-DATA]", "+49 123 0", "[FIELD-END]", "[RECORD-END]"}));
         s.workOn(QStringLiteral("cur.pbf"));
-        s.w->phonebook().bookchanged = false;
+        s.w->phonebook().bookChanged = false;
         const QString unchanged = s.state();
-        s.w->mimport9110->trigger();
+        s.w->import9110Action->trigger();
 
         QCOMPARE(s.asked[0].title, QStringLiteral("Import Nokia 9110 - file"));
         QCOMPARE(s.asked[0].filter, QStringLiteral("Textfiles|*.txt|All files|*.*"));
@@ -482,7 +483,7 @@ private Q_SLOTS:
         QCOMPARE(s.book(), QByteArray("Chris Sample\n 3:+491230\n"));
         QCOMPARE(s.state(),
                  QStringLiteral("Quorix - cur.pbf | cur.pbf | changed | Import finished."));
-        QCOMPARE(s.w->focusWidget(), s.w->book);
+        QCOMPARE(s.w->focusWidget(), s.w->tree);
     }
 };
 

@@ -3,13 +3,13 @@
 // with the real virtual phone on a pseudo-terminal.
 #include "AppTestSupport.h"
 
+#include "app/ConnectionDialog.h"
 #include "app/Placement.h"
 #include "app/ProfileFile.h"
-#include "app/Tconnection.h"
-#include "app/Tdebug.h"
+#include "app/TraceWindow.h"
 #include "link/Clock.h"
 #include "link/Frame.h"
-#include "link/SerialPorts.h"
+#include "link/SerialPortList.h"
 #include "link/Trace.h"
 #include "phonesim/PhoneSimProcess.h"
 
@@ -64,16 +64,16 @@ QSize frameSize(QWidget* w) {
 }
 
 // The device path of the dialog set by typing, then OK: the way a user does it.
-void chooseDevice(TMain& w, const QString& device) {
-    w.setupClick();
-    QVERIFY(w.connection->isVisible());
-    w.connection->deviceBox->lineEdit()->selectAll();
+void chooseDevice(MainWindow& w, const QString& device) {
+    w.setupConnection();
+    QVERIFY(w.connectionDialog->isVisible());
+    w.connectionDialog->deviceBox->lineEdit()->selectAll();
     if (device.isEmpty())
-        QTest::keyClick(w.connection->deviceBox->lineEdit(), Qt::Key_Delete);
+        QTest::keyClick(w.connectionDialog->deviceBox->lineEdit(), Qt::Key_Delete);
     else
-        QTest::keyClicks(w.connection->deviceBox->lineEdit(), device);
-    w.connection->conok->click();
-    QVERIFY(!w.connection->isVisible());
+        QTest::keyClicks(w.connectionDialog->deviceBox->lineEdit(), device);
+    w.connectionDialog->okButton->click();
+    QVERIFY(!w.connectionDialog->isVisible());
 }
 
 // Runs the built virtual phone with the sample book.
@@ -103,11 +103,11 @@ private Q_SLOTS:
     void connectionDialogShape() {
         WorkDir dir;
         auto w = startWindow();
-        Tconnection* c = w->connection;
+        ConnectionDialog* c = w->connectionDialog;
         QVERIFY(c && !c->isVisible());
         QCOMPARE(c->windowTitle(), QStringLiteral("Connection"));
-        QCOMPARE(c->Port->title(), QStringLiteral("Port"));
-        QCOMPARE(c->Cable->title(), QStringLiteral("Cable"));
+        QCOMPARE(c->portGroup->title(), QStringLiteral("Port"));
+        QCOMPARE(c->cableGroup->title(), QStringLiteral("Cable"));
         QStringList items;
         for (QRadioButton* b : c->portItems)
             items << b->text();
@@ -117,22 +117,22 @@ private Q_SLOTS:
         // One button, OK; there is no Cancel.
         const auto buttons = c->findChildren<QPushButton*>();
         QCOMPARE(buttons.size(), 1);
-        QCOMPARE(c->conok->text(), QStringLiteral("OK"));
+        QCOMPARE(c->okButton->text(), QStringLiteral("OK"));
         // First run: COM 1 and DLR-3, no device.
         QVERIFY(c->portItems[0]->isChecked());
         QVERIFY(c->cableItems[1]->isChecked());
         QCOMPARE(c->device(), QByteArray());
 
         // F10 shows it modally, centred on the main window, with a fixed size.
-        w->msetup->trigger();
+        w->setupAction->trigger();
         QVERIFY(c->isVisible());
         QCOMPARE(c->windowModality(), Qt::ApplicationModal);
         QCOMPARE(c->minimumSize(), c->maximumSize());
         QCOMPARE(c->frameGeometry().topLeft(),
                  centreOn(w->frameGeometry(), frameSize(c), w->screen()->geometry()));
         // The device list offers the system's serial ports.
-        QCOMPARE(c->devices(), link::serialports());
-        c->conok->click();
+        QCOMPARE(c->devices(), link::listSerialPorts());
+        c->okButton->click();
         QVERIFY(!c->isVisible());
     }
 
@@ -140,18 +140,18 @@ private Q_SLOTS:
         WorkDir dir;
         dir.write(QStringLiteral("quorix7.ini"), "[CONFIG]\nPORT=4\nCABLE=0\n");
         auto w = startWindow();
-        Tconnection* c = w->connection;
+        ConnectionDialog* c = w->connectionDialog;
         QVERIFY(c->portItems[3]->isChecked());
         QVERIFY(c->cableItems[0]->isChecked());
         QCOMPARE(w->linkSettings().port, 3);
         QCOMPARE(w->linkSettings().cable, int(link::CableDAU9P));
 
         // Whatever is selected when the dialog closes is kept, OK or close box.
-        w->setupClick();
+        w->setupConnection();
         c->portItems[2]->click();
-        c->conok->click();
+        c->okButton->click();
         QCOMPARE(w->linkSettings().port, 2);
-        w->setupClick();
+        w->setupConnection();
         c->cableItems[1]->click();
         QVERIFY(c->close());
         QCOMPARE(w->linkSettings().cable, int(link::CableDLR3));
@@ -166,7 +166,7 @@ private Q_SLOTS:
         WorkDir dir;
         dir.write(QStringLiteral("quorix7.ini"), "[CONFIG]\nPORT=2\nDEVICE=/dev/ttyUSB0\n");
         auto w = startWindow();
-        QCOMPARE(w->connection->device(), QByteArray("/dev/ttyUSB0"));
+        QCOMPARE(w->connectionDialog->device(), QByteArray("/dev/ttyUSB0"));
         QCOMPARE(w->linkSettings().portDevice(), QByteArray("/dev/ttyUSB0"));
 
         chooseDevice(*w, QStringLiteral("/dev/serial/by-id/usb-Nokia_DLR-3 cable"));
@@ -193,13 +193,13 @@ private Q_SLOTS:
     void setupRefusedDuringTransfer() {
         WorkDir dir;
         auto w = startWindow();
-        w->phonebook().transferactive = true;
-        w->msetup->trigger();
-        QVERIFY(!w->connection->isVisible());
-        w->phonebook().transferactive = false;
-        w->msetup->trigger();
-        QVERIFY(w->connection->isVisible());
-        w->connection->conok->click();
+        w->phonebook().transferActive = true;
+        w->setupAction->trigger();
+        QVERIFY(!w->connectionDialog->isVisible());
+        w->phonebook().transferActive = false;
+        w->setupAction->trigger();
+        QVERIFY(w->connectionDialog->isVisible());
+        w->connectionDialog->okButton->click();
     }
 
     // --- Trace window and the Debug box -------------------------------------
@@ -207,15 +207,15 @@ private Q_SLOTS:
     void traceWindowShape() {
         WorkDir dir;
         auto w = startWindow();
-        Tdebug* t = w->debugwnd;
+        TraceWindow* t = w->traceWindow;
         QVERIFY(t && !t->isVisible());
         QCOMPARE(t->windowTitle(), QStringLiteral("FBUS trace"));
         QVERIFY(t->windowFlags() & Qt::WindowStaysOnTopHint);
-        QVERIFY(t->ontop->isChecked());
-        QCOMPARE(t->ontop->text(), QStringLiteral("stay on top"));
-        QCOMPARE(t->paus->text(), QStringLiteral("Pause"));
-        QCOMPARE(t->clrlog->text(), QStringLiteral("Clear"));
-        QCOMPARE(t->cls->text(), QStringLiteral("Close"));
+        QVERIFY(t->onTopBox->isChecked());
+        QCOMPARE(t->onTopBox->text(), QStringLiteral("stay on top"));
+        QCOMPARE(t->pauseButton->text(), QStringLiteral("Pause"));
+        QCOMPARE(t->clearButton->text(), QStringLiteral("Clear"));
+        QCOMPARE(t->closeButton->text(), QStringLiteral("Close"));
         QVERIFY(t->log->isReadOnly());
         QCOMPARE(t->log->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         QCOMPARE(t->borders->title(), QStringLiteral("Custom borders"));
@@ -228,137 +228,137 @@ private Q_SLOTS:
                                       "Writing starts with the first entry in book (\"Write\") "
                                       "or with \n"
                                       "the selected entry (\"Rewrite [Ctrl-R]\")."}));
-        QVERIFY(t->note->font().pointSizeF() < t->von->font().pointSizeF());
+        QVERIFY(t->note->font().pointSizeF() < t->startBorderEdit->font().pointSizeF());
 
         // Unticking "stay on top" makes it a normal window, and back.
-        w->dodebug->setChecked(true);
+        w->debugBox->setChecked(true);
         const QPoint place = t->pos();
-        t->ontop->click();
+        t->onTopBox->click();
         QVERIFY(!(t->windowFlags() & Qt::WindowStaysOnTopHint));
         QVERIFY(t->isVisible());
         QCOMPARE(t->pos(), place);
-        t->ontop->click();
+        t->onTopBox->click();
         QVERIFY(t->windowFlags() & Qt::WindowStaysOnTopHint);
     }
 
     void traceWindowPlacement() {
         const QRect screen(0, 0, 1024, 768);
         // Level with the owner's middle, 10 pixels from the right edge.
-        QCOMPARE(Tdebug::placement(QRect(30, 30, 505, 708), QSize(400, 301), screen),
+        QCOMPARE(TraceWindow::placement(QRect(30, 30, 505, 708), QSize(400, 301), screen),
                  QPoint(1024 - 400 - 10, 30 + (708 - 301) / 2));
         // Raised to keep 30 pixels above the bottom edge.
-        QCOMPARE(Tdebug::placement(QRect(30, 500, 505, 260), QSize(400, 300), screen),
+        QCOMPARE(TraceWindow::placement(QRect(30, 500, 505, 260), QSize(400, 300), screen),
                  QPoint(614, 768 - 300 - 30));
         // A window taller than its owner: the half is rounded toward zero.
-        QCOMPARE(Tdebug::placement(QRect(30, 100, 505, 101), QSize(400, 300), screen).y(),
+        QCOMPARE(TraceWindow::placement(QRect(30, 100, 505, 101), QSize(400, 300), screen).y(),
                  100 + (101 - 300) / 2);
 
         WorkDir dir;
         auto w = startWindow();
-        w->dodebug->setChecked(true);
-        QCOMPARE(
-            w->debugwnd->frameGeometry().topLeft(),
-            Tdebug::placement(w->frameGeometry(), frameSize(w->debugwnd), w->screen()->geometry()));
+        w->debugBox->setChecked(true);
+        QCOMPARE(w->traceWindow->frameGeometry().topLeft(),
+                 TraceWindow::placement(w->frameGeometry(), frameSize(w->traceWindow),
+                                        w->screen()->geometry()));
     }
 
     void debugBoxShowsHidesAndTraces() {
         WorkDir dir;
         auto w = startWindow();
-        Tdebug* t = w->debugwnd;
-        QVERIFY(!w->dodebug->isChecked());
+        TraceWindow* t = w->traceWindow;
+        QVERIFY(!w->debugBox->isChecked());
         QVERIFY(!w->fbus().tracing());
 
-        w->dodebug->click();
+        w->debugBox->click();
         QVERIFY(t->isVisible());
         QVERIFY(w->fbus().tracing());
         QCOMPARE(t->logText(), QString());
 
         // The link-opening frame, as it is built, with its tick count.
         const quint32 before = link::systemClock().now();
-        QVERIFY(w->fbus().sendframe(link::TypeStatus, StatusRequestData, 1, false));
+        QVERIFY(w->fbus().sendFrame(link::TypeStatus, StatusRequestData, 1, false));
         const quint32 after = link::systemClock().now();
         const QString log = t->logText();
         const auto tick = tickOf(log, ToPhone);
         QVERIFY2(tick, qPrintable(log));
         QVERIFY(*tick >= before && *tick <= after);
-        QCOMPARE(log, shown(link::traceframe(LinkOpeningFrame, *tick)));
+        QCOMPARE(log, shown(link::traceFrame(LinkOpeningFrame, *tick)));
         QVERIFY(log.contains(QLatin1String("message type   : 04 GET PHONE STATUS\n")));
 
         // Acknowledgements are never traced.
-        w->fbus().sendack(QByteArray::fromHex("1E2A000400060001000101413543"));
+        w->fbus().sendAck(QByteArray::fromHex("1E2A000400060001000101413543"));
         QCOMPARE(t->logText(), log);
 
         // Unticking hides the window and stops tracing; the log is kept.
-        w->dodebug->click();
+        w->debugBox->click();
         QVERIFY(!t->isVisible());
         QVERIFY(!w->fbus().tracing());
-        w->fbus().sendframe(link::TypeStatus, StatusRequestData, 1, false);
+        w->fbus().sendFrame(link::TypeStatus, StatusRequestData, 1, false);
         QCOMPARE(t->logText(), log);
 
         // Closing the window, by "Close" or its close box, unticks Debug.
-        w->dodebug->click();
-        t->cls->click();
+        w->debugBox->click();
+        t->closeButton->click();
         QVERIFY(!t->isVisible());
-        QVERIFY(!w->dodebug->isChecked());
+        QVERIFY(!w->debugBox->isChecked());
         QVERIFY(!w->fbus().tracing());
-        w->dodebug->click();
+        w->debugBox->click();
         QVERIFY(t->close());
-        QVERIFY(!w->dodebug->isChecked());
+        QVERIFY(!w->debugBox->isChecked());
 
         // Clear empties the log, entries waiting for their batch included.
-        w->dodebug->click();
-        w->fbus().sendframe(link::TypeStatus, StatusRequestData, 1, false);
-        t->clrlog->click();
+        w->debugBox->click();
+        w->fbus().sendFrame(link::TypeStatus, StatusRequestData, 1, false);
+        t->clearButton->click();
         QCOMPARE(t->logText(), QString());
-        QTest::qWait(Tdebug::BatchMs * 2);
+        QTest::qWait(TraceWindow::BatchMs * 2);
         QCOMPARE(t->log->toPlainText(), QString());
     }
 
     void pauseAndResume() {
         WorkDir dir;
         auto w = startWindow();
-        Tdebug* t = w->debugwnd;
-        w->dodebug->click();
+        TraceWindow* t = w->traceWindow;
+        w->debugBox->click();
 
         // Pause: tracing stops, the window stays open.
-        t->paus->click();
-        QCOMPARE(t->paus->text(), QStringLiteral("Resume"));
-        QVERIFY(!w->dodebug->isChecked());
+        t->pauseButton->click();
+        QCOMPARE(t->pauseButton->text(), QStringLiteral("Resume"));
+        QVERIFY(!w->debugBox->isChecked());
         QVERIFY(t->isVisible());
-        w->fbus().sendframe(link::TypeStatus, StatusRequestData, 1, false);
+        w->fbus().sendFrame(link::TypeStatus, StatusRequestData, 1, false);
         QCOMPARE(t->logText(), QString());
 
         // Resume: tracing goes on.
-        t->paus->click();
-        QCOMPARE(t->paus->text(), QStringLiteral("Pause"));
-        QVERIFY(w->dodebug->isChecked());
+        t->pauseButton->click();
+        QCOMPARE(t->pauseButton->text(), QStringLiteral("Pause"));
+        QVERIFY(w->debugBox->isChecked());
         QVERIFY(t->isVisible());
-        w->fbus().sendframe(link::TypeStatus, StatusRequestData, 1, false);
+        w->fbus().sendFrame(link::TypeStatus, StatusRequestData, 1, false);
         QVERIFY(t->logText().contains(QLatin1String("GET PHONE STATUS")));
 
         // Paused, closed, and ticked again from the main window: tracing runs,
         // and the button says so.
-        t->paus->click();
-        t->cls->click();
-        w->dodebug->click();
+        t->pauseButton->click();
+        t->closeButton->click();
+        w->debugBox->click();
         QVERIFY(t->isVisible());
-        QCOMPARE(t->paus->text(), QStringLiteral("Pause"));
+        QCOMPARE(t->pauseButton->text(), QStringLiteral("Pause"));
     }
 
     void customBorders() {
         WorkDir dir;
         auto w = startWindow();
-        Tdebug* t = w->debugwnd;
-        QCOMPARE(t->vonText(), QString());
-        QCOMPARE(t->bisText(), QString());
-        QTest::keyClicks(t->von, QStringLiteral("5"));
-        QTest::keyClicks(t->bis, QStringLiteral("20"));
-        QCOMPARE(t->vonText(), QStringLiteral("5"));
-        QCOMPARE(t->bisText(), QStringLiteral("20"));
-        t->setVonText(QStringLiteral("1"));
-        t->setBisText(QString());
-        QCOMPARE(t->von->text(), QStringLiteral("1"));
-        QCOMPARE(t->bis->text(), QString());
+        TraceWindow* t = w->traceWindow;
+        QCOMPARE(t->startBorderText(), QString());
+        QCOMPARE(t->stopBorderText(), QString());
+        QTest::keyClicks(t->startBorderEdit, QStringLiteral("5"));
+        QTest::keyClicks(t->stopBorderEdit, QStringLiteral("20"));
+        QCOMPARE(t->startBorderText(), QStringLiteral("5"));
+        QCOMPARE(t->stopBorderText(), QStringLiteral("20"));
+        t->setStartBorderText(QStringLiteral("1"));
+        t->setStopBorderText(QString());
+        QCOMPARE(t->startBorderEdit->text(), QStringLiteral("1"));
+        QCOMPARE(t->stopBorderEdit->text(), QString());
         // They live for the run only, not in the settings file.
         QVERIFY(w->close());
         QCOMPARE(dir.read(QStringLiteral("quorix7.ini")),
@@ -368,15 +368,15 @@ private Q_SLOTS:
     void manyRecordsInBatches() {
         WorkDir dir;
         auto w = startWindow();
-        Tdebug* t = w->debugwnd;
-        w->dodebug->click();
+        TraceWindow* t = w->traceWindow;
+        w->debugBox->click();
         int changes = 0;
         connect(t->log->document(), &QTextDocument::contentsChange, this, [&] { ++changes; });
         // A burst of frames reaches the log as one change, and none is lost:
         // the log is never trimmed.
         constexpr int Frames = 5000;
         for (int i = 0; i < Frames; ++i)
-            w->fbus().sendframe(link::TypeMemory, QByteArray(40, char('A' + i % 26)), 1, false);
+            w->fbus().sendFrame(link::TypeMemory, QByteArray(40, char('A' + i % 26)), 1, false);
         QCOMPARE(changes, 0);
         QTRY_COMPARE(changes, 1);
         const int linesPerRecord = 6; // an empty line, then five
@@ -392,8 +392,8 @@ private Q_SLOTS:
         auto w = startWindow();
         Answers answers;
         chooseDevice(*w, QStringLiteral("/nonexistent/ttyQuorix"));
-        QSignalSpy finished(w.get(), &TMain::linkStartFinished);
-        w->fbusinit();
+        QSignalSpy finished(w.get(), &MainWindow::linkStartFinished);
+        w->startLink();
         QCOMPARE(w->panelText(0), QStringLiteral("Opening serial port..."));
         QVERIFY(answers.asked.isEmpty()); // the wait comes before the message
         QVERIFY(finished.wait(5000));
@@ -411,7 +411,7 @@ private Q_SLOTS:
         QVERIFY(!w->fbus().transmitter());
 
         // A window closed during the start-up wait says nothing afterwards.
-        w->fbusinit();
+        w->startLink();
         QVERIFY(w->close());
         QVERIFY(!finished.wait(link::FbusLink::StartDelayMs + 300));
         QCOMPARE(answers.asked.size(), 1);
@@ -424,23 +424,23 @@ private Q_SLOTS:
         auto w = startWindow();
         Answers answers;
         chooseDevice(*w, QString::fromLocal8Bit(phone.device()));
-        w->dodebug->click();
-        QSignalSpy finished(w.get(), &TMain::linkStartFinished);
+        w->debugBox->click();
+        QSignalSpy finished(w.get(), &MainWindow::linkStartFinished);
         const quint32 before = link::systemClock().now();
-        w->fbusinit();
+        w->startLink();
         QVERIFY(finished.wait(5000));
         QCOMPARE(finished.first().first().toBool(), true);
         QVERIFY(answers.asked.isEmpty());
         QVERIFY(w->fbus().transmitter());
-        QVERIFY(w->serial().Connected());
+        QVERIFY(w->serial().isOpen());
 
         // The link-opening frame, then the phone's status answer.
-        QTRY_VERIFY_WITH_TIMEOUT(w->debugwnd->logText().contains(FromPhone), 5000);
-        const QString log = w->debugwnd->logText();
+        QTRY_VERIFY_WITH_TIMEOUT(w->traceWindow->logText().contains(FromPhone), 5000);
+        const QString log = w->traceWindow->logText();
         const auto sent = tickOf(log, ToPhone);
         QVERIFY2(sent, qPrintable(log));
         QVERIFY2(*sent - before >= 1000, qPrintable(QString::number(*sent - before)));
-        QVERIFY(log.startsWith(shown(link::traceframe(LinkOpeningFrame, *sent))));
+        QVERIFY(log.startsWith(shown(link::traceFrame(LinkOpeningFrame, *sent))));
         QVERIFY(log.contains(QLatin1String("FBUS Data received / ")));
         QVERIFY2(log.contains(QStringLiteral("message type   : 04 PHONE STATUS\n"
                                              "subtype        : REGISTERED - ")),
@@ -451,7 +451,7 @@ private Q_SLOTS:
         // Closing the window ends the transmit thread and closes the port.
         QVERIFY(w->close());
         QVERIFY(!w->fbus().transmitter());
-        QVERIFY(!w->serial().Connected());
+        QVERIFY(!w->serial().isOpen());
     }
 
     // --- The demo --------------------------------------------------------------
@@ -462,31 +462,31 @@ private Q_SLOTS:
         auto w = startWindow();
         Answers answers;
         QVERIFY(!w->demoActive());
-        QSignalSpy ready(w.get(), &TMain::demoReady);
+        QSignalSpy ready(w.get(), &MainWindow::demoReady);
         w->startDemo();
         QCOMPARE(w->panelText(0), QStringLiteral("Starting the virtual phone..."));
         // The dialog, open while the phone comes up, gets its device and keeps
         // the user's other choices.
-        w->setupClick();
-        w->connection->portItems[1]->click();
+        w->setupConnection();
+        w->connectionDialog->portItems[1]->click();
         QVERIFY(ready.wait(10000));
         const QString device = ready.first().first().toString();
         QVERIFY2(device.startsWith(QLatin1String("/dev/")), qPrintable(device));
         QCOMPARE(w->panelText(0), QStringLiteral("Virtual phone ready on %1.").arg(device));
         QVERIFY(w->demoActive());
-        QCOMPARE(w->connection->device(), QFile::encodeName(device));
-        QVERIFY(w->connection->portItems[1]->isChecked());
-        w->connection->conok->click();
+        QCOMPARE(w->connectionDialog->device(), QFile::encodeName(device));
+        QVERIFY(w->connectionDialog->portItems[1]->isChecked());
+        w->connectionDialog->okButton->click();
         QCOMPARE(w->linkSettings().device, QFile::encodeName(device));
         QCOMPARE(w->linkSettings().port, 1);
         QVERIFY(w->config.device.isEmpty());
 
         // The link opens on it.
-        QSignalSpy finished(w.get(), &TMain::linkStartFinished);
-        w->fbusinit();
+        QSignalSpy finished(w.get(), &MainWindow::linkStartFinished);
+        w->startLink();
         QVERIFY(finished.wait(5000));
         QCOMPARE(finished.first().first().toBool(), true);
-        w->fbus().closelink();
+        w->fbus().stopLink();
 
         phonesim::PhoneSimProcess& phone = w->demoPhone();
         QVERIFY(phone.isRunning());
@@ -501,7 +501,7 @@ private Q_SLOTS:
     void demoLeftForAnotherDevice() {
         WorkDir dir;
         auto w = startWindow();
-        QSignalSpy ready(w.get(), &TMain::demoReady);
+        QSignalSpy ready(w.get(), &MainWindow::demoReady);
         w->startDemo();
         QVERIFY(ready.wait(10000));
         // Choosing another device is the user's own setting, kept as usual.

@@ -2,7 +2,7 @@
 #include "AppTestSupport.h"
 
 #include "app/BookTree.h"
-#include "app/Tdebug.h"
+#include "app/TraceWindow.h"
 #include "files/BookFile.h"
 #include "phonesim/PhoneSimProcess.h"
 #include "transfer/Transfer.h"
@@ -20,7 +20,7 @@ const QString Phonesim = QStringLiteral(QUORIX_PHONESIM);
 const QString Sample = QFileInfo(Phonesim).absoluteDir().filePath(QStringLiteral("sample.pbf"));
 
 QByteArray described(const QString& pbf) {
-    const files::BookResult r = files::loadbookfile(pbf);
+    const files::BookResult r = files::loadBookFile(pbf);
     return r.ok ? describeBook(r.book) : QByteArray("cannot read ") + pbf.toLocal8Bit();
 }
 
@@ -42,7 +42,7 @@ struct Phone {
 
 // Runs one transfer started by f and waits for its end: true when it ended with
 // the given result.
-bool transferDone(TMain& w, const std::function<void()>& f, int ms = 30000,
+bool transferDone(MainWindow& w, const std::function<void()>& f, int ms = 30000,
                   int result = transfer::Transfer::ResultReady) {
     QSignalSpy finished(&w.phoneTransfer(), &transfer::Transfer::finished);
     f();
@@ -61,11 +61,11 @@ private Q_SLOTS:
         w->config.device = QFile::encodeName(phone.sim.devicePath());
 
         // An unsaved book is asked about first; Cancel reads nothing.
-        w->bookmodel->insertName(0, "Unsaved");
-        w->phonebook().bookchanged = true;
+        w->bookModel->insertName(0, "Unsaved");
+        w->phonebook().bookChanged = true;
         {
             Answers cancel({QMessageBox::Cancel});
-            w->read->click();
+            w->readButton->click();
             QCOMPARE(cancel.asked.size(), 1);
             QCOMPARE(cancel.asked[0].caption, QStringLiteral("Book changed!"));
             QVERIFY(!w->phoneTransfer().busy());
@@ -75,36 +75,37 @@ private Q_SLOTS:
         QVERIFY(transferDone(
             *w,
             [&] {
-                w->read->click();
-                w->stop->click();
+                w->readButton->click();
+                w->stopButton->click();
             },
             30000, transfer::Transfer::ResultAborted));
         QCOMPARE(w->panelText(0), QStringLiteral("Transfer aborted by user."));
         QCOMPARE(w->phonebook().name(0).text, QByteArray("Unsaved"));
         QVERIFY(transferDone(*w, [&] {
-            w->read->click();
-            QTRY_VERIFY(w->phonebook().transferactive);
-            QVERIFY(!w->read->isEnabled() && !w->write->isEnabled());
-            w->mread->trigger(); // F5 does nothing now
+            w->readButton->click();
+            QTRY_VERIFY(w->phonebook().transferActive);
+            QVERIFY(!w->readButton->isEnabled() && !w->writeButton->isEnabled());
+            w->readAction->trigger(); // F5 does nothing now
             QCOMPARE(answers.asked.size(), 2);
         }));
         QCOMPARE(describeBook(w->phonebook()), described(Sample));
         QCOMPARE(w->phonebook().entryNote(w->phonebook().name(30)),
                  QByteArray("Read from location 31"));
         QCOMPARE(w->panelText(0), QStringLiteral("Ready."));
-        QVERIFY(w->read->isEnabled() && w->write->isEnabled());
+        QVERIFY(w->readButton->isEnabled() && w->writeButton->isEnabled());
 
         // Ctrl+R on a changed name writes it back to its location alone.
         Name& second = w->phonebook().name(1);
-        w->bookmodel->setSubentryText(second, 0, "+4989000000");
-        w->book->setCurrentIndex(w->bookmodel->indexOf(second));
-        QVERIFY(transferDone(*w, [&] { w->prewrite->trigger(); }));
+        w->bookModel->setSubentryText(second, 0, "+4989000000");
+        w->tree->setCurrentIndex(w->bookModel->indexOf(second));
+        QVERIFY(transferDone(*w, [&] { w->rewriteAction->trigger(); }));
         QCOMPARE(w->phonebook().entryNote(second), QByteArray("Written to location 2"));
         QCOMPARE(w->phonebook().entryNote(w->phonebook().name(2)),
                  QByteArray("Read from location 3"));
-        QCOMPARE(w->debugwnd->vonText() + '/' + w->debugwnd->bisText(), QStringLiteral("/"));
+        QCOMPARE(w->traceWindow->startBorderText() + '/' + w->traceWindow->stopBorderText(),
+                 QStringLiteral("/"));
 
-        QVERIFY(transferDone(*w, [&] { w->write->click(); }));
+        QVERIFY(transferDone(*w, [&] { w->writeButton->click(); }));
         QCOMPARE(w->phonebook().entryNote(w->phonebook().name(30)),
                  QByteArray("Written to location 31"));
         phone.stop();
@@ -115,10 +116,10 @@ private Q_SLOTS:
     void readFromTheDemoPhone() {
         WorkDir dir;
         auto w = startWindow();
-        QSignalSpy ready(w.get(), &TMain::demoReady);
+        QSignalSpy ready(w.get(), &MainWindow::demoReady);
         w->startDemo();
         QVERIFY(ready.wait(5000));
-        QVERIFY(transferDone(*w, [&] { w->read->click(); }));
+        QVERIFY(transferDone(*w, [&] { w->readButton->click(); }));
         QCOMPARE(describeBook(w->phonebook()), described(Sample));
     }
 
@@ -129,7 +130,7 @@ private Q_SLOTS:
         w->config.device = QFile::encodeName(phone.sim.devicePath());
         Answers answers({QMessageBox::Yes});
         QVERIFY(transferDone(
-            *w, [&] { w->read->click(); }, 40000));
+            *w, [&] { w->readButton->click(); }, 40000));
         QCOMPARE(answers.asked.size(), 1);
         const Question& q = answers.asked[0];
         QCOMPARE(q.caption, QStringLiteral("connection timeout"));

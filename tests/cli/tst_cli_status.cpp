@@ -37,10 +37,10 @@ private Q_SLOTS:
         QCOMPARE(phone.read(130, 5000), QByteArray(130, 0x55));
         QCOMPARE(phone.read(LinkOpening.size()), LinkOpening);
         const QByteArray status =
-            buildframe(TypeStatus, QByteArray::fromHex("0000000001000002"), 1, 0x45, FromPhone);
-        phone.write(buildack(LinkOpening, FromPhone) + status);
+            buildFrame(TypeStatus, QByteArray::fromHex("0000000001000002"), 1, 0x45, FromPhone);
+        phone.write(buildAck(LinkOpening, FromPhone) + status);
         // The answer is acknowledged before the link closes.
-        QCOMPARE(phone.read(10), buildack(status));
+        QCOMPARE(phone.read(10), buildAck(status));
         QVERIFY(run.finish());
         QCOMPARE(run.proc.exitCode(), 0);
         QCOMPARE(run.out(), QByteArray("Phone status: REGISTERED - BATTERY\n"));

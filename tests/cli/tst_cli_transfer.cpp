@@ -124,11 +124,11 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(readFile(path("faulty.pbf")), readFile(Sample));
         // The silent phone and the lost answer are noticed by the watchdog.
-        const bool resetup = !faults.contains(QLatin1String("--duplicate-answer"));
+        const bool setUpAgain = !faults.contains(QLatin1String("--duplicate-answer"));
         QCOMPARE(r.err.contains("No valid answer was received from phone.\n"
                                 "Do you want to re-setup connection and\n"
                                 "try to continue at the point of failure? Yes (1 of 2)\n"),
-                 resetup);
+                 setUpAgain);
     }
 
     void silentPhoneEndsTheReadWithoutTouchingTheFile() {

@@ -70,13 +70,13 @@ class TestFiles : public QObject {
         const QString p = path("in.pbf");
         if (!writeAll(p, bytes))
             qFatal("cannot write %s", qPrintable(p));
-        return loadbookfile(p);
+        return loadBookFile(p);
     }
     BookResult csvBytes(const QByteArray& bytes, const CsvSettings& settings = {}) {
         const QString p = path("in.csv");
         if (!writeAll(p, bytes))
             qFatal("cannot write %s", qPrintable(p));
-        return importcsv(p, settings);
+        return importCsv(p, settings);
     }
     BookResult import9110Bytes(const QByteArray& bytes) {
         const QString p = path("in.txt");
@@ -135,22 +135,22 @@ private Q_SLOTS:
     void writesTheAnnaBobExampleByteForByte() {
         Book book;
         fillAnnaBob(book);
-        book.bookchanged = true;
-        const SaveResult r = savebookfile(book, path("anna.pbf"));
+        book.bookChanged = true;
+        const SaveResult r = saveBookFile(book, path("anna.pbf"));
         QVERIFY2(r.ok, qPrintable(r.error));
         QCOMPARE(readAll(path("anna.pbf")), AnnaBobFile);
         QCOMPARE(r.status, QStringLiteral("Wrote file anna.pbf"));
         QCOMPARE(r.path, QDir::cleanPath(path("anna.pbf")));
-        QCOMPARE(book.bookfilename, r.path);
-        QVERIFY(!book.bookchanged);
+        QCOMPARE(book.bookFileName, r.path);
+        QVERIFY(!book.bookChanged);
         QCOMPARE(r.adjusted, 0);
     }
 
     void writesEmptyBookAndBareNames() {
         Book book;
-        QVERIFY(savebookfile(book, path("empty.pbf")).ok);
+        QVERIFY(saveBookFile(book, path("empty.pbf")).ok);
         QCOMPARE(readAll(path("empty.pbf")), QByteArray("[QUORIX7-File]\r\n"));
-        const BookResult empty = loadbookfile(path("empty.pbf"));
+        const BookResult empty = loadBookFile(path("empty.pbf"));
         QVERIFY(empty.ok);
         QVERIFY(empty.book.isEmpty());
         QCOMPARE(empty.status, QStringLiteral("Opened file empty.pbf"));
@@ -158,12 +158,12 @@ private Q_SLOTS:
         book.insertName(0, "A");
         book.insertName(1, "");
         Book::addSubentry(book.insertName(2, "C"), "", KindCallerGroup);
-        QVERIFY(savebookfile(book, path("bare.pbf")).ok);
+        QVERIFY(saveBookFile(book, path("bare.pbf")).ok);
         QCOMPARE(readAll(path("bare.pbf")), crlf({"[QUORIX7-File]", "A", "", "C", "\x0a"}));
         // The empty name is stored as the empty line that reads back as
         // "<No Name>", and the book says so too.
         QCOMPARE(book.name(1).text, QByteArray("<No Name>"));
-        QCOMPARE(structure(loadbookfile(path("bare.pbf")).book), structure(book));
+        QCOMPARE(structure(loadBookFile(path("bare.pbf")).book), structure(book));
     }
 
     void pbfPathRule_data() {
@@ -189,11 +189,11 @@ private Q_SLOTS:
         const QString old = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir_.path()));
         Book book;
-        const SaveResult r = savebookfile(book, "sub/../rel");
+        const SaveResult r = saveBookFile(book, "sub/../rel");
         QDir::setCurrent(old);
         QVERIFY(r.ok);
-        QCOMPARE(book.bookfilename, QDir::cleanPath(dir_.filePath("rel.pbf")));
-        QCOMPARE(r.path, book.bookfilename);
+        QCOMPARE(book.bookFileName, QDir::cleanPath(dir_.filePath("rel.pbf")));
+        QCOMPARE(r.path, book.bookFileName);
         QVERIFY(QFile::exists(dir_.filePath("rel.pbf")));
     }
 
@@ -204,8 +204,8 @@ private Q_SLOTS:
         QVERIFY(writeAll(target, "old contents"));
         Book book;
         fillAnnaBob(book);
-        book.bookfilename = "/somewhere/else.pbf";
-        book.bookchanged = true;
+        book.bookFileName = "/somewhere/else.pbf";
+        book.bookChanged = true;
 
         // The file system refuses to grow the file beyond 1 KiB: the write
         // fails half-way through a 100 KiB book.
@@ -217,34 +217,34 @@ private Q_SLOTS:
         small.rlim_cur = 1024;
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
-        const SaveResult r = savebookfile(book, target);
+        const SaveResult r = saveBookFile(book, target);
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
 
         QVERIFY(!r.ok);
         QVERIFY2(r.error.contains("File too large"), qPrintable(r.error));
         QCOMPARE(readAll(target), QByteArray("old contents"));
-        QCOMPARE(book.bookfilename, QStringLiteral("/somewhere/else.pbf"));
-        QVERIFY(book.bookchanged);
+        QCOMPARE(book.bookFileName, QStringLiteral("/somewhere/else.pbf"));
+        QVERIFY(book.bookChanged);
         QCOMPARE(QDir(dir_.path()).entryList({"keep*"}, QDir::Files), QStringList{"keep.pbf"});
 
         // The same book saves once the disk lets it.
-        QVERIFY(savebookfile(book, target).ok);
-        QCOMPARE(loadbookfile(target).book.name(1).subs.size(), size_t(2001));
+        QVERIFY(saveBookFile(book, target).ok);
+        QCOMPARE(loadBookFile(target).book.name(1).subs.size(), size_t(2001));
     }
 
     void failedSaveReportsTheSystemText() {
         Book book;
-        book.bookchanged = true;
-        SaveResult r = savebookfile(book, path("no/such/dir/book.pbf"));
+        book.bookChanged = true;
+        SaveResult r = saveBookFile(book, path("no/such/dir/book.pbf"));
         QVERIFY(!r.ok);
         QVERIFY2(r.error.contains("No such file or directory"), qPrintable(r.error));
-        QVERIFY(book.bookfilename.isEmpty());
-        QVERIFY(book.bookchanged);
+        QVERIFY(book.bookFileName.isEmpty());
+        QVERIFY(book.bookChanged);
 
         // A directory in the way of the file stays a directory.
         QVERIFY(QDir(dir_.path()).mkpath("adir.pbf/inner"));
-        r = savebookfile(book, path("adir.pbf"));
+        r = saveBookFile(book, path("adir.pbf"));
         QVERIFY(!r.ok);
         QVERIFY(!r.error.isEmpty());
         QVERIFY(QFileInfo(path("adir.pbf/inner")).isDir());
@@ -269,14 +269,14 @@ private Q_SLOTS:
         Book::addSubentry(kinds, "zero", 0);
         Book::addSubentry(kinds, "fifteen", 15);
 
-        const SaveResult r = savebookfile(book, path("odd.pbf"));
+        const SaveResult r = saveBookFile(book, path("odd.pbf"));
         QVERIFY(r.ok);
         QCOMPARE(r.adjusted, 7);
         QCOMPARE(structure(book), QByteArray("Carriage Return\n 2:1 2 3\n 9:line\nfeed\n 8:\ntext\n"
                                              " Tabbed\n Feed\n"
                                              "Kinds\n 11:cr kind\n 11:wide kind\n 11:negative\n"
                                              " 10:lf kind\n 0:zero\n 15:fifteen\n"));
-        const BookResult back = loadbookfile(path("odd.pbf"));
+        const BookResult back = loadBookFile(path("odd.pbf"));
         QVERIFY(back.ok);
         QCOMPARE(structure(back.book), structure(book));
     }
@@ -284,17 +284,17 @@ private Q_SLOTS:
     void modelSaveAdjustsThroughTheModel() {
         BookModel model;
         model.rebuild([](Book& b) { b.insertName(0, "Line\rbreak"); });
-        model.book().bookchanged = true;
+        model.book().bookChanged = true;
         int changes = 0;
         connect(&model, &QAbstractItemModel::dataChanged, this, [&] { ++changes; });
-        const SaveResult r = savebookfile(model, path("model.pbf"));
+        const SaveResult r = saveBookFile(model, path("model.pbf"));
         QVERIFY(r.ok);
         QCOMPARE(r.adjusted, 1);
         QVERIFY(changes >= 1);
         QCOMPARE(model.data(model.index(0, 0, model.rootIndex())).toString(),
                  QStringLiteral("Line break"));
-        QVERIFY(!model.book().bookchanged);
-        QCOMPARE(model.book().bookfilename, r.path);
+        QVERIFY(!model.book().bookChanged);
+        QCOMPARE(model.book().bookFileName, r.path);
     }
 
     // --- Reading .pbf -------------------------------------------------------
@@ -305,7 +305,7 @@ private Q_SLOTS:
         QCOMPARE(describeBook(r.book), AnnaBobText);
         QCOMPARE(r.status, QStringLiteral("Opened file in.pbf"));
         QVERIFY(r.book.rootExpanded);
-        QVERIFY(r.book.entrynotes.isEmpty());
+        QVERIFY(r.book.entryNotes.isEmpty());
         QVERIFY(!r.book.name(0).expanded);
     }
 
@@ -383,13 +383,13 @@ private Q_SLOTS:
     void readersReportUnreadableFiles() {
         const QString missing = path("missing");
         for (const FileResult& r :
-             std::initializer_list<FileResult>{loadbookfile(missing), importcsv(missing, {}),
-                                               import9110(missing), csvprobe(missing)}) {
+             std::initializer_list<FileResult>{loadBookFile(missing), importCsv(missing, {}),
+                                               import9110(missing), csvProbe(missing)}) {
             QVERIFY(!r.ok);
             QCOMPARE(r.error, QStringLiteral("No such file or directory"));
             QCOMPARE(r.path, QDir::cleanPath(missing));
         }
-        const BookResult directory = loadbookfile(dir_.path());
+        const BookResult directory = loadBookFile(dir_.path());
         QVERIFY(!directory.ok);
         QVERIFY(!directory.error.isEmpty());
     }
@@ -399,23 +399,23 @@ private Q_SLOTS:
         model.rebuild([](Book& b) {
             Name& old = b.insertName(0, "Old");
             b.setEntryNote(old, "Read from location 1");
-            b.transferactive = true;
-            b.bookchanged = true;
+            b.transferActive = true;
+            b.bookChanged = true;
         });
         BookResult r = loadBytes(AnnaBobFile);
         QVERIFY(r.ok);
         adoptLoadedBook(model, r);
         const Book& book = model.book();
         QCOMPARE(describeBook(book), AnnaBobText);
-        QVERIFY(book.entrynotes.isEmpty());
+        QVERIFY(book.entryNotes.isEmpty());
         QCOMPARE(book.name(0).data, 0);
-        QVERIFY(book.transferactive);
-        QVERIFY(!book.bookchanged);
-        QCOMPARE(book.bookfilename, QDir::cleanPath(path("in.pbf")));
+        QVERIFY(book.transferActive);
+        QVERIFY(!book.bookChanged);
+        QCOMPARE(book.bookFileName, QDir::cleanPath(path("in.pbf")));
         QCOMPARE(model.rowCount(model.rootIndex()), 2);
     }
 
-    void csvfield_data() {
+    void csvField_data() {
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<int>("column");
         QTest::addColumn<char>("sep");
@@ -443,17 +443,17 @@ private Q_SLOTS:
                                                          "b")
                                            << 2 << '\xa7' << false << QByteArray("b");
     }
-    void csvfield() {
+    void csvField() {
         QFETCH(QByteArray, line);
         QFETCH(int, column);
         QFETCH(char, sep);
         QFETCH(bool, quotes);
         QFETCH(QByteArray, field);
-        QCOMPARE(files::csvfield(line, column, sep, quotes), field);
+        QCOMPARE(files::csvField(line, column, sep, quotes), field);
     }
 
     void csvSampleLine() {
-        QCOMPARE(csvsample({}), QByteArray("Alex Example; +491230; +491230; +491230; +491230; "
+        QCOMPARE(csvSample({}), QByteArray("Alex Example; +491230; +491230; +491230; +491230; "
                                            "+491230; +491230; ; ; ; "));
         CsvSettings s;
         s.nameColumn = 12;
@@ -461,12 +461,12 @@ private Q_SLOTS:
         s.lastColumn = 2;
         s.separator = '\t';
         s.quotes = true;
-        QCOMPARE(csvsample(s),
+        QCOMPARE(csvSample(s),
                  QByteArray("\"+491230\"\t \"+491230\"\t \"\"\t \"\"\t \"\"\t \"\"\t "
                             "\"\"\t \"\"\t \"\"\t \"\"\t \"\"\t \"Alex Example\"\t "));
         // Settings beyond the dialog's counters show no more than 100 fields.
         s.lastColumn = INT_MAX;
-        QCOMPARE(csvsample(s).count('\t'), 100);
+        QCOMPARE(csvSample(s).count('\t'), 100);
     }
 
     void csvImportsNamesNumbersAndNotes() {
@@ -494,8 +494,8 @@ private Q_SLOTS:
                             "  Note: z\n"));
         // No name goes beyond five numbers and two texts.
         for (const auto& n : r.book) {
-            QVERIFY(Book::getentrycount(*n, ClassNumber) <= MaxNumbers);
-            QVERIFY(Book::getentrycount(*n, ClassText) <= MaxTexts);
+            QVERIFY(Book::subentryCount(*n, ClassNumber) <= MaxNumbers);
+            QVERIFY(Book::subentryCount(*n, ClassText) <= MaxTexts);
         }
     }
 
@@ -526,10 +526,10 @@ private Q_SLOTS:
         const QString p = path("probe.csv");
         QVERIFY(writeAll(p, "head\r\nfirst;1\rsecond\x1a"
                             "third"));
-        QCOMPARE(csvprobe(p).line, QByteArray("head"));
-        QCOMPARE(csvprobe(p, 2).line, QByteArray("first;1"));
-        QCOMPARE(csvprobe(p, 3).line, QByteArray("second"));
-        const LineResult beyond = csvprobe(p, 4);
+        QCOMPARE(csvProbe(p).line, QByteArray("head"));
+        QCOMPARE(csvProbe(p, 2).line, QByteArray("first;1"));
+        QCOMPARE(csvProbe(p, 3).line, QByteArray("second"));
+        const LineResult beyond = csvProbe(p, 4);
         QVERIFY(beyond.ok);
         QCOMPARE(beyond.line, QByteArray());
     }
@@ -631,14 +631,14 @@ private Q_SLOTS:
     void importsReplaceTheBookAndMarkIt() {
         Book live;
         live.insertName(0, "Old");
-        live.bookfilename = "/x/old.pbf";
-        live.transferactive = false;
+        live.bookFileName = "/x/old.pbf";
+        live.transferActive = false;
         BookResult r = import9110Bytes(Example9110);
         adoptImportedBook(live, r);
         QCOMPARE(live.entryCount(), 1);
         QCOMPARE(live.name(0).text, QByteArray("Chris Sample"));
-        QVERIFY(live.bookchanged);
-        QCOMPARE(live.bookfilename, QStringLiteral("/x/old.pbf"));
+        QVERIFY(live.bookChanged);
+        QCOMPARE(live.bookFileName, QStringLiteral("/x/old.pbf"));
     }
 };
 

@@ -129,13 +129,13 @@ QString unsound(const Book& book, std::initializer_list<int> kinds) {
     for (const auto& n : book) {
         if (n->text.isEmpty())
             return QStringLiteral("an empty name");
-        if (Book::getentrycount(*n, ClassNumber) > MaxNumbers ||
-            Book::getentrycount(*n, ClassText) > MaxTexts)
+        if (Book::subentryCount(*n, ClassNumber) > MaxNumbers ||
+            Book::subentryCount(*n, ClassText) > MaxTexts)
             return QStringLiteral("an overfull name: ") + QString::fromLatin1(n->text);
         for (size_t i = 0; i < n->subs.size(); ++i) {
             if (std::find(kinds.begin(), kinds.end(), n->subs[i].kind) == kinds.end())
                 return QStringLiteral("kind %1").arg(n->subs[i].kind);
-            if (i > 0 && Book::compareclass(n->subs[i - 1], n->subs[i]) > 0)
+            if (i > 0 && Book::compareClass(n->subs[i - 1], n->subs[i]) > 0)
                 return QStringLiteral("subentries out of class order");
         }
     }
@@ -182,9 +182,9 @@ class TestFilesRobustness : public QObject {
             ++accepted;
             const QString fault = check(r.book);
             QVERIFY2(fault.isEmpty(), qPrintable(fault + ": " + where));
-            const SaveResult saved = savebookfile(r.book, dir_.filePath("out.pbf"));
+            const SaveResult saved = saveBookFile(r.book, dir_.filePath("out.pbf"));
             QVERIFY2(saved.ok, qPrintable(saved.error));
-            QVERIFY2(structure(loadbookfile(saved.path).book) == structure(r.book), where);
+            QVERIFY2(structure(loadBookFile(saved.path).book) == structure(r.book), where);
         }
         qInfo("%d of %d inputs accepted", accepted, CasesPerReader);
         QVERIFY(accepted > CasesPerReader / 4);
@@ -196,11 +196,11 @@ private Q_SLOTS:
     void pbfReader() {
         run(
             7110, PbfSeed, "[QUORIX7-File]\r\n", "This is not a valid phonebook!",
-            [](Fuzzer&, const QString& path) { return loadbookfile(path); },
+            [](Fuzzer&, const QString& path) { return loadBookFile(path); },
             [this](Book& book) {
                 // What the reader accepts is stored as it stands, unadjusted.
                 const QByteArray read = structure(book);
-                savebookfile(book, dir_.filePath("same.pbf"));
+                saveBookFile(book, dir_.filePath("same.pbf"));
                 return structure(book) == read ? QString() : QStringLiteral("adjusted on saving");
             });
     }
@@ -217,9 +217,9 @@ private Q_SLOTS:
                 s.separator =
                     char(fuzz.below(3) ? ";\t,\"\r\n\x1a"[fuzz.below(7)] : fuzz.below(256));
                 s.quotes = fuzz.below(2);
-                const LineResult probe = csvprobe(path, fuzz.setting());
-                BookResult r = importcsv(path, s);
-                r.ok = r.ok && probe.ok && csvsample(s).size() >= 10 * 2;
+                const LineResult probe = csvProbe(path, fuzz.setting());
+                BookResult r = importCsv(path, s);
+                r.ok = r.ok && probe.ok && csvSample(s).size() >= 10 * 2;
                 return r;
             },
             [](const Book& book) {

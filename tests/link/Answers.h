@@ -11,7 +11,7 @@
 struct Answers : quorix::link::PhonebookAnswer {
     QByteArrayList frames;
     std::function<void()> then;
-    void phonebookanswer(const QByteArray& frame) override {
+    void handlePhonebookAnswer(const QByteArray& frame) override {
         frames << frame;
         if (then)
             then();

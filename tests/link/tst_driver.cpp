@@ -1,5 +1,5 @@
-#include "link/CommPortDriver.h"
-#include "link/SerialPorts.h"
+#include "link/SerialPort.h"
+#include "link/SerialPortList.h"
 
 #include "LinkTestMain.h"
 
@@ -12,74 +12,74 @@ class TestDriver : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void defaults() {
-        TCommPortDriver d;
-        QCOMPARE(d.Port(), TCommPortDriver::pnCOM2);
-        QCOMPARE(d.PortName(), QByteArray("/dev/ttyS1"));
-        QCOMPARE(d.BaudRate(), TCommPortDriver::br9600);
-        QCOMPARE(d.BaudRateValue(), 9600u);
-        QCOMPARE(d.DataBits(), TCommPortDriver::db8BITS);
-        QCOMPARE(d.StopBits(), TCommPortDriver::sb1BITS);
-        QCOMPARE(d.Parity(), TCommPortDriver::ptNONE);
-        QCOMPARE(d.HwFlow(), TCommPortDriver::hfNONERTSON);
-        QCOMPARE(d.SwFlow(), TCommPortDriver::sfNONE);
-        QCOMPARE(d.InBufSize(), 2048u);
-        QCOMPARE(d.OutBufSize(), 2048u);
-        QCOMPARE(d.PollingDelay(), quint16(50));
-        QVERIFY(d.EnableDTROnOpen());
-        QCOMPARE(d.OutputTimeout(), quint16(500));
-        QCOMPARE(d.InputTimeout(), 200);
-        QVERIFY(!d.CheckLineStatus());
-        QVERIFY(!d.Connected());
+        SerialPort d;
+        QCOMPARE(d.port(), SerialPort::PortCom2);
+        QCOMPARE(d.portName(), QByteArray("/dev/ttyS1"));
+        QCOMPARE(d.baudRate(), SerialPort::Baud9600);
+        QCOMPARE(d.baudRateValue(), 9600u);
+        QCOMPARE(d.dataBits(), SerialPort::DataBits8);
+        QCOMPARE(d.stopBits(), SerialPort::StopBits1);
+        QCOMPARE(d.parity(), SerialPort::ParityNone);
+        QCOMPARE(d.hwFlow(), SerialPort::HwFlowRtsOn);
+        QCOMPARE(d.swFlow(), SerialPort::SwFlowNone);
+        QCOMPARE(d.inBufSize(), 2048u);
+        QCOMPARE(d.outBufSize(), 2048u);
+        QCOMPARE(d.pollingDelay(), quint16(50));
+        QVERIFY(d.enableDtrOnOpen());
+        QCOMPARE(d.outputTimeout(), quint16(500));
+        QCOMPARE(d.inputTimeout(), 200);
+        QVERIFY(!d.checkLineStatus());
+        QVERIFY(!d.isOpen());
     }
 
     void clamps() {
-        TCommPortDriver d;
+        SerialPort d;
         for (quint16 ms : {0, 1, 4}) {
             d.setPollingDelay(ms);
-            QCOMPARE(d.PollingDelay(), quint16(5));
+            QCOMPARE(d.pollingDelay(), quint16(5));
         }
         d.setPollingDelay(120);
-        QCOMPARE(d.PollingDelay(), quint16(120));
+        QCOMPARE(d.pollingDelay(), quint16(120));
         d.setInBufSize(100);
-        QCOMPARE(d.InBufSize(), 128u);
+        QCOMPARE(d.inBufSize(), 128u);
         d.setInBufSize(10000);
-        QCOMPARE(d.InBufSize(), 8192u);
+        QCOMPARE(d.inBufSize(), 8192u);
         d.setOutBufSize(0);
-        QCOMPARE(d.OutBufSize(), 128u);
+        QCOMPARE(d.outBufSize(), 128u);
         d.setOutBufSize(9000);
-        QCOMPARE(d.OutBufSize(), 8192u);
+        QCOMPARE(d.outBufSize(), 8192u);
     }
 
     void portAndSpeedChoices() {
-        TCommPortDriver d;
-        d.setPort(TCommPortDriver::pnCOM3);
-        QCOMPARE(d.PortName(), QByteArray("/dev/ttyS2"));
+        SerialPort d;
+        d.setPort(SerialPort::PortCom3);
+        QCOMPARE(d.portName(), QByteArray("/dev/ttyS2"));
         d.setPortName("/dev/ttyUSB0");
-        QCOMPARE(d.Port(), TCommPortDriver::pnCustom);
-        d.setPort(TCommPortDriver::pnCustom);
-        QCOMPARE(d.PortName(), QByteArray("/dev/ttyUSB0"));
-        d.setBaudRate(TCommPortDriver::br115200);
-        QCOMPARE(d.BaudRateValue(), 115200u);
-        d.setBaudRate(TCommPortDriver::br14400);
-        QCOMPARE(d.BaudRateValue(), 14400u);
+        QCOMPARE(d.port(), SerialPort::PortCustom);
+        d.setPort(SerialPort::PortCustom);
+        QCOMPARE(d.portName(), QByteArray("/dev/ttyUSB0"));
+        d.setBaudRate(SerialPort::Baud115200);
+        QCOMPARE(d.baudRateValue(), 115200u);
+        d.setBaudRate(SerialPort::Baud14400);
+        QCOMPARE(d.baudRateValue(), 14400u);
         d.setBaudRateValue(115200);
-        QCOMPARE(d.BaudRate(), TCommPortDriver::brCustom);
+        QCOMPARE(d.baudRate(), SerialPort::BaudCustom);
     }
 
     void closedPort() {
-        TCommPortDriver d;
+        SerialPort d;
         d.setPortName("/nonexistent/ttyQ9");
-        QVERIFY(!d.Connect());
-        QVERIFY(!d.Connected());
+        QVERIFY(!d.open());
+        QVERIFY(!d.isOpen());
         QVERIFY(d.errorString().contains("/nonexistent/ttyQ9"));
         QVERIFY(d.errorString().contains("No such file"));
-        QCOMPARE(d.OutFreeSpace(), quint16(65535));
-        QCOMPARE(d.LineStatus(), 0u);
-        QCOMPARE(d.SendData("abc", 3, 10), 0u);
-        QVERIFY(!d.SendString("abc"));
-        QVERIFY(!d.PurgeBuffers(true, true));
-        d.SetDTR(true); // nothing happens, nothing breaks
-        d.SetRTS(true);
+        QCOMPARE(d.outFreeSpace(), quint16(65535));
+        QCOMPARE(d.lineStatus(), 0u);
+        QCOMPARE(d.sendData("abc", 3, 10), 0u);
+        QVERIFY(!d.sendBytes("abc"));
+        QVERIFY(!d.purgeBuffers(true, true));
+        d.setDtr(true); // nothing happens, nothing breaks
+        d.setRts(true);
     }
 
     void notATerminal() {
@@ -87,10 +87,10 @@ private Q_SLOTS:
         QFile file(dir.filePath(QStringLiteral("plain")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
-        TCommPortDriver d;
+        SerialPort d;
         d.setPortName(QFile::encodeName(file.fileName()));
-        QVERIFY(!d.Connect());
-        QVERIFY(!d.Connected());
+        QVERIFY(!d.open());
+        QVERIFY(!d.isOpen());
         QVERIFY(!d.errorString().isEmpty());
     }
 
@@ -120,7 +120,7 @@ private Q_SLOTS:
         t11.close();
 
         QByteArrayList names;
-        for (const QByteArray& p : serialports(dev, sys))
+        for (const QByteArray& p : listSerialPorts(dev, sys))
             names << p.mid(QFile::encodeName(dev).size() + 1);
         QCOMPARE(names.join(' '), QByteArray("ttyACM0 ttyS0 ttyS1 ttyS2 ttyS3 ttyS10 ttyUSB2 "
                                              "ttyUSB10 serial/by-id/usb-Prolific-port0"));

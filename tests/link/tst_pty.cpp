@@ -1,9 +1,9 @@
 // The serial driver and the whole link over real pseudo-terminals, with the test
 // playing the phone at the far end.
-#include "link/CommPortDriver.h"
 #include "link/FbusLink.h"
 #include "link/FbusTransmitter.h"
 #include "link/Frame.h"
+#include "link/SerialPort.h"
 
 #include "Answers.h"
 #include "LinkTestMain.h"
@@ -25,12 +25,12 @@ QByteArray hex(const char* text) {
 
 const QByteArray LinkOpening = hex("1e002a0400060001000101413543");
 
-QByteArray phoneFrame(quint8 type, const QByteArray& data, quint8 seqbyte) {
-    return buildframe(type, data, 1, seqbyte, FromPhone);
+QByteArray phoneFrame(quint8 type, const QByteArray& data, quint8 seqByte) {
+    return buildFrame(type, data, 1, seqByte, FromPhone);
 }
 
 QByteArray phoneAckOf(const QByteArray& ours) {
-    return buildack(ours, FromPhone);
+    return buildAck(ours, FromPhone);
 }
 
 struct Listener : LinkListener {
@@ -47,7 +47,7 @@ struct Listener : LinkListener {
 // A running link on one end of a pty, the test at the other.
 struct LinkRig {
     PtyPeer phone;
-    TCommPortDriver serial;
+    SerialPort serial;
     FbusLink link{serial};
     Listener listener;
     Answers answers;
@@ -63,7 +63,7 @@ struct LinkRig {
         LinkSettings s;
         s.cable = cable;
         s.device = phone.device();
-        link.fbusinit(s, &listener);
+        link.startLink(s, &listener);
         if (phone.read(FbusLink::WakeBytes) != QByteArray(FbusLink::WakeBytes, 0x55))
             return false;
         return phone.read(LinkOpening.size()) == LinkOpening && listener.started == 1;
@@ -79,11 +79,11 @@ private Q_SLOTS:
 
     void lineSettings() {
         PtyPeer far;
-        TCommPortDriver d;
+        SerialPort d;
         d.setPortName(far.device());
         d.setBaudRateValue(115200);
-        d.setHwFlow(TCommPortDriver::hfNONE);
-        QVERIFY2(d.Connect(), d.errorString());
+        d.setHwFlow(SerialPort::HwFlowNone);
+        QVERIFY2(d.open(), d.errorString());
         // A pty master reports its slave's settings: 115200 8N1, raw, no flow control.
         termios t{};
         QCOMPARE(tcgetattr(far.fd(), &t), 0);
@@ -93,30 +93,30 @@ private Q_SLOTS:
         QCOMPARE(t.c_iflag & (IXON | IXOFF | ICRNL), tcflag_t(0));
         QCOMPARE(t.c_lflag & (ICANON | ECHO | ISIG), tcflag_t(0));
         // A change while open takes effect at once.
-        d.setStopBits(TCommPortDriver::sb2BITS);
+        d.setStopBits(SerialPort::StopBits2);
         QCOMPARE(tcgetattr(far.fd(), &t), 0);
         QCOMPARE(t.c_cflag & CSTOPB, tcflag_t(CSTOPB));
         // No modem lines on a pty: the calls are ignored and the port stays usable.
-        d.SetDTR(true);
-        d.SetRTS(false);
-        QCOMPARE(d.LineStatus(), 0u);
-        QVERIFY(d.Connected());
+        d.setDtr(true);
+        d.setRts(false);
+        QCOMPARE(d.lineStatus(), 0u);
+        QVERIFY(d.isOpen());
     }
 
     void everyByteValuePassesBothWays() {
         PtyPeer far;
-        TCommPortDriver d;
+        SerialPort d;
         d.setPortName(far.device());
         QByteArray received;
-        d.OnReceiveData = [&](TCommPortDriver* sender, const char* data, quint32 size) {
+        d.receiveHandler = [&](SerialPort* sender, const char* data, quint32 size) {
             QCOMPARE(sender, &d);
             received.append(data, size);
         };
-        QVERIFY(d.Connect());
+        QVERIFY(d.open());
         QByteArray all;
         for (int i = 0; i < 256; ++i)
             all.append(char(i));
-        QVERIFY(d.SendString(all));
+        QVERIFY(d.sendBytes(all));
         QCOMPARE(far.read(256), all);
         far.write(all);
         QTRY_COMPARE(received, all);
@@ -124,34 +124,34 @@ private Q_SLOTS:
 
     void connectWhenOpenKeepsThePort() {
         PtyPeer far;
-        TCommPortDriver d;
+        SerialPort d;
         d.setPortName(far.device());
         QByteArray received;
-        d.OnReceiveData = [&](TCommPortDriver*, const char* data, quint32 size) {
+        d.receiveHandler = [&](SerialPort*, const char* data, quint32 size) {
             received.append(data, size);
         };
         d.setPollingDelay(60000);
-        QVERIFY(d.Connect());
+        QVERIFY(d.open());
         far.write("waiting");
         QTest::qWait(50);
         // Reopening would have purged the waiting bytes.
-        QVERIFY(d.Connect());
-        d.setPort(TCommPortDriver::pnCOM1); // ignored while open
+        QVERIFY(d.open());
+        d.setPort(SerialPort::PortCom1); // ignored while open
         d.setPortName("/dev/null");
-        QCOMPARE(d.PortName(), far.device());
+        QCOMPARE(d.portName(), far.device());
         d.setPollingDelay(5);
         QTRY_COMPARE(received, QByteArray("waiting"));
     }
 
     void onePollDeliversAtMostTheBufferSize() {
         PtyPeer far;
-        TCommPortDriver d;
+        SerialPort d;
         d.setPortName(far.device());
         d.setInBufSize(100); // becomes 128
         QList<quint32> sizes;
-        d.OnReceiveData = [&](TCommPortDriver*, const char*, quint32 size) { sizes << size; };
+        d.receiveHandler = [&](SerialPort*, const char*, quint32 size) { sizes << size; };
         d.setPollingDelay(60000);
-        QVERIFY(d.Connect());
+        QVERIFY(d.open());
         far.write(QByteArray(300, 'z'));
         QTest::qWait(50);
         d.setPollingDelay(5);
@@ -160,17 +160,17 @@ private Q_SLOTS:
 
     void aPortIsOpenedByOneOnly() {
         PtyPeer far;
-        TCommPortDriver first;
-        TCommPortDriver second;
+        SerialPort first;
+        SerialPort second;
         first.setPortName(far.device());
         second.setPortName(far.device());
-        QVERIFY(first.Connect());
-        QVERIFY(!second.Connect());
-        QVERIFY(!second.Connected());
+        QVERIFY(first.open());
+        QVERIFY(!second.open());
+        QVERIFY(!second.isOpen());
         QVERIFY(!second.errorString().isEmpty());
-        first.Disconnect();
-        QVERIFY(!first.Connected());
-        QVERIFY(second.Connect());
+        first.close();
+        QVERIFY(!first.isOpen());
+        QVERIFY(second.open());
     }
 
     void linkStartUpAndStatusExchange() {
@@ -183,22 +183,22 @@ private Q_SLOTS:
         // The phone acknowledges our frame and answers with its status.
         const QByteArray status = phoneFrame(TypeStatus, hex("0000000001000001"), 0x43);
         r.phone.write(phoneAckOf(LinkOpening) + status);
-        QCOMPARE(r.phone.read(10), buildack(status));
+        QCOMPARE(r.phone.read(10), buildAck(status));
         QTRY_COMPARE(r.link.transmitter()->awaitingAck(), 0);
         QVERIFY(r.log.last().contains("subtype        : REGISTERED - CHARGER CONN."));
         QVERIFY(r.answers.frames.isEmpty());
 
         // A phonebook request goes out and its answer reaches the transfer.
-        QVERIFY(r.link.sendframe(TypeMemory, hex("0001000302050147114b"), 1, false));
+        QVERIFY(r.link.sendFrame(TypeMemory, hex("0001000302050147114b"), 1, false));
         const QByteArray request = r.phone.read(20);
         QCOMPARE(request.size(), 20);
         QCOMPARE(sequenceByte(request), quint8(0x42));
         const QByteArray answer = phoneFrame(TypeMemory, hex("011b0004"), 0x44);
         r.phone.write(phoneAckOf(request) + answer);
-        QCOMPARE(r.phone.read(10), buildack(answer));
+        QCOMPARE(r.phone.read(10), buildAck(answer));
         QTRY_COMPARE(r.answers.frames, QByteArrayList{answer});
-        r.link.closelink();
-        QVERIFY(!r.serial.Connected());
+        r.link.stopLink();
+        QVERIFY(!r.serial.isOpen());
         QVERIFY(!r.link.transmitter());
     }
 
@@ -206,10 +206,10 @@ private Q_SLOTS:
         LinkRig r;
         QVERIFY(r.start());
         for (int i = 0; i < 3; ++i)
-            r.link.sendframe(TypeMemory, hex("00"), 1, false);
+            r.link.sendFrame(TypeMemory, hex("00"), 1, false);
         // One goes out; the window holds the others until the link closes.
         QCOMPARE(sequenceByte(r.phone.read(12)), quint8(0x42));
-        r.link.closelink();
+        r.link.stopLink();
         QVERIFY(r.start()); // the opening frame is byte for byte the same again
     }
 
@@ -219,12 +219,12 @@ private Q_SLOTS:
         const QByteArray a = phoneFrame(TypeMemory, hex("01"), 0x45);
         QByteArray bad = phoneFrame(TypeMemory, hex("02"), 0x46);
         bad[6] = 0x03;
-        const QByteArray elsewhere = buildframe(TypeMemory, hex("03"), 1, 0x47, Route{0x10, 0});
+        const QByteArray elsewhere = buildFrame(TypeMemory, hex("03"), 1, 0x47, Route{0x10, 0});
         const QByteArray other = phoneFrame(0x0a, hex("00"), 0x40);
         // Each frame once, a repeated frame again, bad and foreign frames not, and
         // the phone's acknowledgement never.
         r.phone.write(a + bad + elsewhere + a + phoneAckOf(LinkOpening) + other);
-        const QByteArray acks = buildack(a) + buildack(a) + buildack(other);
+        const QByteArray acks = buildAck(a) + buildAck(a) + buildAck(other);
         QCOMPARE(r.phone.read(int(acks.size())), acks);
         QVERIFY(r.phone.readFor(200).isEmpty());
         QCOMPARE(r.answers.frames, (QByteArrayList{a, a}));
@@ -233,11 +233,11 @@ private Q_SLOTS:
     void closingRightAfterAFrameStillAnswersIt() {
         LinkRig r;
         QVERIFY(r.start());
-        r.answers.then = [&] { r.link.closelink(); };
+        r.answers.then = [&] { r.link.stopLink(); };
         const QByteArray last = phoneFrame(TypeMemory, hex("011b0008"), 0x41);
         r.phone.write(last);
-        QTRY_VERIFY(!r.serial.Connected());
-        QCOMPARE(r.phone.read(10), buildack(last));
+        QTRY_VERIFY(!r.serial.isOpen());
+        QCOMPARE(r.phone.read(10), buildAck(last));
         QVERIFY(r.phone.readFor(100).isEmpty());
     }
 
@@ -247,7 +247,7 @@ private Q_SLOTS:
         LinkRig r;
         LinkSettings s;
         s.device = r.phone.device();
-        r.link.fbusinit(s, &r.listener);
+        r.link.startLink(s, &r.listener);
         const QByteArray early = phoneFrame(TypeMemory, hex("011b0004"), 0x41);
         QTest::qWait(100);
         r.phone.write(early);
@@ -260,14 +260,14 @@ private Q_SLOTS:
 
     void aPortThatCannotOpen() {
         PtyPeer unused;
-        TCommPortDriver serial;
+        SerialPort serial;
         FbusLink link(serial);
         Listener listener;
         LinkSettings s;
         s.device = "/nonexistent/ttyQ7";
         QElapsedTimer t;
         t.start();
-        link.fbusinit(s, &listener);
+        link.startLink(s, &listener);
         QVERIFY(link.starting());
         QTRY_COMPARE(listener.started, 0);
         QVERIFY(t.elapsed() >= FbusLink::StartDelayMs);
@@ -282,12 +282,12 @@ private Q_SLOTS:
         LinkRig r;
         LinkSettings s;
         s.device = r.phone.device();
-        r.link.fbusinit(s, &r.listener);
-        r.link.closelink();
+        r.link.startLink(s, &r.listener);
+        r.link.stopLink();
         QTest::qWait(FbusLink::StartDelayMs + 200);
         QCOMPARE(r.listener.started, -1);
         QVERIFY(r.phone.readFor(50).isEmpty());
-        QVERIFY(!r.serial.Connected());
+        QVERIFY(!r.serial.isOpen());
     }
 };
 LINKTEST(TestPty)

@@ -1,7 +1,7 @@
 #include "link/Clock.h"
-#include "link/CommPortDriver.h"
 #include "link/FbusLink.h"
 #include "link/Frame.h"
+#include "link/SerialPort.h"
 #include "link/Trace.h"
 
 #include "Answers.h"
@@ -20,14 +20,14 @@ QByteArray hex(const char* text) {
 
 QByteArray fromPhone(quint8 type, const QByteArray& data, quint8 seq = 0x40,
                      Route route = FromPhone) {
-    return buildframe(type, data, 1, seq, route);
+    return buildFrame(type, data, 1, seq, route);
 }
 
 // A link whose port stays closed: what it receives is handled, what it would send
 // is traced only.
 struct Rig {
     ManualClock clock{5000};
-    TCommPortDriver serial;
+    SerialPort serial;
     FbusLink link{serial, clock};
     Answers answers;
     QByteArrayList log;
@@ -39,7 +39,7 @@ struct Rig {
         link.setFrameObserver([this](const QByteArray& f) { seen << f; });
     }
     void receive(const QByteArray& bytes) {
-        link.SerialReceiveData(&serial, bytes.constData(), quint32(bytes.size()));
+        link.onBytesReceived(&serial, bytes.constData(), quint32(bytes.size()));
     }
     int records() const {
         int n = 0;
@@ -64,16 +64,16 @@ private Q_SLOTS:
         QVERIFY(r.answers.frames.isEmpty());
         r.receive(a.mid(8) + hex("55aa00") + b);
         QCOMPARE(r.answers.frames, (QByteArrayList{a, b}));
-        QVERIFY(r.link.rxbuffer().isEmpty());
-        QCOMPARE(r.log.count(receivedline(5000)), 3);
+        QVERIFY(r.link.rxBuffer().isEmpty());
+        QCOMPARE(r.log.count(receivedLine(5000)), 3);
     }
 
     void lastReceiveTime() {
         Rig r;
-        QCOMPARE(r.link.lastrxtime(), 0u);
+        QCOMPARE(r.link.lastRxTime(), 0u);
         r.clock.advance(250);
         r.receive(hex("00"));
-        QCOMPARE(r.link.lastrxtime(), 5250u);
+        QCOMPARE(r.link.lastRxTime(), 5250u);
     }
 
     void otherFramesAreFilteredOrOnlyTraced() {
@@ -81,7 +81,7 @@ private Q_SLOTS:
         QByteArray bad = fromPhone(TypeMemory, hex("0102"));
         bad[7] = 0x09;
         r.receive(bad);
-        QCOMPARE(r.log, QByteArrayList{receivedline(5000)}); // bad checksum: only the line
+        QCOMPARE(r.log, QByteArrayList{receivedLine(5000)}); // bad checksum: only the line
         QVERIFY(r.seen.isEmpty());
 
         // Wrong addresses: traced, not handled.
@@ -92,7 +92,7 @@ private Q_SLOTS:
         QVERIFY(r.seen.isEmpty());
 
         // The phone's acknowledgement: handled, never traced.
-        r.receive(buildack(buildframe(TypeStatus, {}, 1, 0x41), FromPhone));
+        r.receive(buildAck(buildFrame(TypeStatus, {}, 1, 0x41), FromPhone));
         QCOMPARE(r.records(), 2);
         QCOMPARE(r.seen.size(), 1);
 
@@ -107,23 +107,23 @@ private Q_SLOTS:
     void sentFramesCountSequenceNumbers() {
         Rig r;
         // A three-frame message as the writer of entries sends it.
-        QVERIFY(r.link.sendframe(TypeMemory, QByteArray(120, 'a'), 3, false));
-        QVERIFY(r.link.sendframe(TypeMemory, QByteArray(120, 'b'), 2, true));
-        QVERIFY(r.link.sendframe(TypeMemory, QByteArray(7, 'c'), 1, true));
+        QVERIFY(r.link.sendFrame(TypeMemory, QByteArray(120, 'a'), 3, false));
+        QVERIFY(r.link.sendFrame(TypeMemory, QByteArray(120, 'b'), 2, true));
+        QVERIFY(r.link.sendFrame(TypeMemory, QByteArray(7, 'c'), 1, true));
         QCOMPARE(r.records(), 3);
         QVERIFY(r.log[0].contains("fragment nr.   : 03 / packet seqnr   : 41 /"));
         QVERIFY(r.log[1].contains("fragment nr.   : 02 / packet seqnr   : 02 /"));
         QVERIFY(r.log[2].contains("fragment nr.   : 01 / packet seqnr   : 03 /"));
         QVERIFY(r.log[2].contains("length of data : 0009 /"));
         // Acknowledgements take no number; the counter runs 1..7, 0, 1.
-        r.link.sendack(fromPhone(TypeMemory, {}));
-        QCOMPARE(r.link.txseq(), quint8(4));
+        r.link.sendAck(fromPhone(TypeMemory, {}));
+        QCOMPARE(r.link.txSeq(), quint8(4));
         for (int i = 0; i < 5; ++i)
-            r.link.sendframe(TypeMemory, {}, 1, false);
-        QCOMPARE(r.link.txseq(), quint8(1));
+            r.link.sendFrame(TypeMemory, {}, 1, false);
+        QCOMPARE(r.link.txSeq(), quint8(1));
         // Too long for one frame: refused, nothing consumed.
-        QVERIFY(!r.link.sendframe(TypeMemory, QByteArray(MaxFrameData + 1, 'x'), 1, false));
-        QCOMPARE(r.link.txseq(), quint8(1));
+        QVERIFY(!r.link.sendFrame(TypeMemory, QByteArray(MaxFrameData + 1, 'x'), 1, false));
+        QCOMPARE(r.link.txSeq(), quint8(1));
         QCOMPARE(r.records(), 8);
     }
 
@@ -131,7 +131,7 @@ private Q_SLOTS:
         Rig r;
         r.link.setTracing(false);
         r.receive(fromPhone(TypeMemory, hex("01")));
-        r.link.sendframe(TypeMemory, {}, 1, false);
+        r.link.sendFrame(TypeMemory, {}, 1, false);
         QVERIFY(r.log.isEmpty());
         QCOMPARE(r.answers.frames.size(), 1);
     }
@@ -140,7 +140,7 @@ private Q_SLOTS:
     // still in the same delivery then find a closed link and nothing breaks.
     void handlerClosingTheLink() {
         Rig r;
-        r.answers.then = [&] { r.link.closelink(); };
+        r.answers.then = [&] { r.link.stopLink(); };
         const QByteArray a = fromPhone(TypeMemory, hex("01"));
         r.receive(a + a);
         QCOMPARE(r.answers.frames.size(), 2);
@@ -183,7 +183,7 @@ private Q_SLOTS:
             case 2: { // a good frame of any type, any addresses
                 QByteArray data(rng.bounded(0, 300), 'e');
                 data.truncate(MaxFrameData);
-                chunk = buildframe(quint8(rng.bounded(256)), data, quint8(rng.bounded(256)),
+                chunk = buildFrame(quint8(rng.bounded(256)), data, quint8(rng.bounded(256)),
                                    quint8(rng.bounded(256)),
                                    Route{quint8(rng.bounded(2) ? 0x2A : rng.bounded(256)),
                                          quint8(rng.bounded(2) ? 0x00 : rng.bounded(256))});
@@ -200,17 +200,17 @@ private Q_SLOTS:
                 const qsizetype n = rng.bounded(1, 80);
                 r.receive(chunk.mid(at, n));
                 at += n;
-                largest = std::max(largest, r.link.rxbuffer().size());
+                largest = std::max(largest, r.link.rxBuffer().size());
             }
         }
         for (const QByteArray& f : r.answers.frames) {
-            QVERIFY(checkframe(f));
+            QVERIFY(checkFrame(f));
             QCOMPARE(frameType(f), TypeMemory);
             QCOMPARE(frameSource(f), AddrPhone);
             QCOMPARE(frameDestination(f), AddrTE);
         }
         QVERIFY(r.answers.frames.size() > good / 4); // noise costs some, not most
-        QVERIFY2(largest <= framesize(255), QByteArray::number(largest));
+        QVERIFY2(largest <= frameSize(255), QByteArray::number(largest));
     }
 };
 LINKTEST(TestReceiver)

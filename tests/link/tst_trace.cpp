@@ -15,7 +15,7 @@ QByteArray hex(const char* text) {
 }
 
 QByteArray fromPhone(quint8 type, const QByteArray& data) {
-    return buildframe(type, data, 1, 0x40, FromPhone);
+    return buildFrame(type, data, 1, 0x40, FromPhone);
 }
 
 // The line of a record that starts with the given label.
@@ -42,34 +42,34 @@ private Q_SLOTS:
                                     "packet seqnr   : 41 / checksum       : 3543\r\n"
                                     "data           : 00010001\r\n"
                                     "data           : _\x01_\x01\r\n";
-        QCOMPARE(traceframe(f, 1000), expected);
+        QCOMPARE(traceFrame(f, 1000), expected);
     }
 
     void byteHelpers() {
-        QCOMPARE(hexbytes(hex("00ff1e0a")), QByteArray("00FF1E0A"));
-        QCOMPARE(hexbytes({}), QByteArray());
-        QCOMPARE(showbytes(QByteArray("A\0B", 3)), QByteArray("A_B"));
-        QCOMPARE(showbytes(hex("e9")), hex("e9")); // Latin-1 passes unchanged
+        QCOMPARE(hexBytes(hex("00ff1e0a")), QByteArray("00FF1E0A"));
+        QCOMPARE(hexBytes({}), QByteArray());
+        QCOMPARE(showBytes(QByteArray("A\0B", 3)), QByteArray("A_B"));
+        QCOMPARE(showBytes(hex("e9")), hex("e9")); // Latin-1 passes unchanged
     }
 
     void acknowledgementsAreNotTraced() {
-        QVERIFY(traceframe(hex("1e002a7f00020302377f"), 5).isEmpty());
-        QVERIFY(traceframe(buildack(fromPhone(3, {}), FromPhone), 5).isEmpty());
+        QVERIFY(traceFrame(hex("1e002a7f00020302377f"), 5).isEmpty());
+        QVERIFY(traceFrame(buildAck(fromPhone(3, {}), FromPhone), 5).isEmpty());
     }
 
     void fieldsOfUnusualFrames() {
         // Odd L: the checksum field shows the checksum, not the pad byte.
-        const QByteArray odd = buildframe(TypeMemory, hex("aabbcc"), 1, 0x41);
-        QCOMPARE(line(traceframe(odd, 1), "length"),
+        const QByteArray odd = buildFrame(TypeMemory, hex("aabbcc"), 1, 0x41);
+        QCOMPARE(line(traceFrame(odd, 1), "length"),
                  "length of data : 0005 / fragment nr.   : 01 / packet seqnr   : 41 / "
                  "checksum       : " +
-                     hexbytes(odd.right(2)));
+                     hexBytes(odd.right(2)));
         // No data: length 0002 and two empty data lines.
-        const QByteArray empty = traceframe(buildframe(TypeMemory, {}, 1, 0x41), 1);
+        const QByteArray empty = traceFrame(buildFrame(TypeMemory, {}, 1, 0x41), 1);
         QVERIFY(empty.contains("length of data : 0002 /"));
         QVERIFY(empty.endsWith("data           : \r\ndata           : \r\n"));
         // Direction follows the destination byte.
-        QVERIFY(traceframe(fromPhone(3, hex("01")), 1)
+        QVERIFY(traceFrame(fromPhone(3, hex("01")), 1)
                     .contains("target/source  : PHONE > TE    (2A > 00)\r\n"));
     }
 
@@ -103,7 +103,7 @@ private Q_SLOTS:
         row("network manual", fromPhone(0x0a, hex("00000000000000000400")),
             "0A NETWORK INFORMATION\r\nsubtype        : NOT REGISTERED - NW SELECTION MANUAL");
         row("netmonitor from phone", fromPhone(0x40, hex("000000ff")), "40 NETMONITOR DISPLAY 255");
-        row("netmonitor to phone", buildframe(0x40, hex("00000007"), 1, 0x41),
+        row("netmonitor to phone", buildFrame(0x40, hex("00000007"), 1, 0x41),
             "40 GET NETMONITOR DISPLAY 7");
         row("memory", fromPhone(3, {}), "03 MEMORY HANDLING");
         row("calendar", fromPhone(0x13, {}), "13 CALENDER HANDLING");
@@ -113,20 +113,20 @@ private Q_SLOTS:
     void descriptions() {
         QFETCH(QByteArray, frame);
         QFETCH(QByteArray, text);
-        const QByteArray record = traceframe(frame, 7);
+        const QByteArray record = traceFrame(frame, 7);
         const qsizetype from = record.indexOf("message type   : ") + 17;
         QCOMPARE(record.mid(from, record.indexOf("length of data") - from), text + "\r\n");
     }
 
     void phoneStatusInWords() {
-        QCOMPARE(phonestatus(fromPhone(4, hex("0000000002000001"))),
+        QCOMPARE(phoneStatus(fromPhone(4, hex("0000000002000001"))),
                  QByteArray("CALL IN PROGRESS - CHARGER CONN."));
-        QCOMPARE(phonestatus(fromPhone(4, hex("0000000004000009"))),
+        QCOMPARE(phoneStatus(fromPhone(4, hex("0000000004000009"))),
                  QByteArray("POWER OFF - UNKNOWN"));
     }
 
-    void receivedLine() {
-        QCOMPARE(receivedline(4294967295u), QByteArray("FBUS Data received / 4294967295\r\n"));
+    void receivedLineNamesTheTick() {
+        QCOMPARE(receivedLine(4294967295u), QByteArray("FBUS Data received / 4294967295\r\n"));
     }
 
     // Any byte string, however short or inconsistent, gives a record and nothing worse.
@@ -138,7 +138,7 @@ private Q_SLOTS:
                 c = char(rng.bounded(256));
             if (f.size() > 3 && rng.bounded(2))
                 f[3] = char(QList<int>{1, 4, 0x0a, 0x40}[rng.bounded(4)]);
-            const QByteArray r = traceframe(f, quint32(i));
+            const QByteArray r = traceFrame(f, quint32(i));
             QVERIFY(r.isEmpty() == isAck(f));
         }
     }

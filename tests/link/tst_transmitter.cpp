@@ -19,7 +19,7 @@ namespace {
 class Recorder : public ByteWriter {
 public:
     explicit Recorder(Clock& clock) : clock_(clock) {}
-    bool SendString(const QByteArray& bytes) override {
+    bool sendBytes(const QByteArray& bytes) override {
         std::lock_guard g(m_);
         writes_.push_back({bytes, clock_.now()});
         return true;
@@ -50,10 +50,10 @@ private:
 };
 
 QByteArray frame(int seq) {
-    return buildframe(TypeMemory, "req", 1, sequencebyte(seq, false));
+    return buildFrame(TypeMemory, "req", 1, makeSequenceByte(seq, false));
 }
 QByteArray ackOf(int seq) {
-    return buildack(buildframe(TypeMemory, "x", 1, sequencebyte(seq, false), FromPhone));
+    return buildAck(buildFrame(TypeMemory, "x", 1, makeSequenceByte(seq, false), FromPhone));
 }
 
 // One transmitter on a clock the test moves; every step waits until the thread
@@ -61,11 +61,11 @@ QByteArray ackOf(int seq) {
 struct Rig {
     ManualClock clock;
     Recorder port{clock};
-    Tfbustrx trx{port, clock};
+    FbusTransmitter trx{port, clock};
 
     void put(const QByteArray& f) {
-        QVERIFY(trx.PutFrame(f));
-        trx.SetEvent();
+        QVERIFY(trx.putFrame(f));
+        trx.setEvent();
         settle();
     }
     void advance(quint32 ms) {
@@ -74,7 +74,7 @@ struct Rig {
     }
     void advanceTo(quint32 t) { advance(t - clock.now()); }
     void ack(int seq) {
-        trx.AckSlot(seq);
+        trx.acknowledge(seq);
         settle();
     }
     void settle() { QVERIFY(clock.settle()); }
@@ -208,44 +208,44 @@ private Q_SLOTS:
         r.put(frame(1));
         r.put(frame(2));
         r.advance(10);
-        for (int i = 0; i < Tfbustrx::MaxQueued; ++i)
-            QVERIFY(r.trx.PutFrame(frame(3 + i)));
-        QVERIFY(!r.trx.PutFrame(frame(0)));
-        QCOMPARE(r.trx.queued(), Tfbustrx::MaxQueued);
+        for (int i = 0; i < FbusTransmitter::MaxQueued; ++i)
+            QVERIFY(r.trx.putFrame(frame(3 + i)));
+        QVERIFY(!r.trx.putFrame(frame(0)));
+        QCOMPARE(r.trx.queued(), FbusTransmitter::MaxQueued);
         // Repeating an overdue frame in front of a full queue keeps the queue whole.
-        r.trx.SetEvent();
+        r.trx.setEvent();
         r.advance(1001);
         r.advance(10);
         QCOMPARE(r.port.order(), QByteArray("1,2,1,2"));
-        QCOMPARE(r.trx.queued(), Tfbustrx::MaxQueued);
+        QCOMPARE(r.trx.queued(), FbusTransmitter::MaxQueued);
         r.advance(1001); // the slot of 1 is freed now; 1 goes out on the next pass
         r.advance(10);
         r.advance(10);
-        QCOMPARE(r.trx.queued(), Tfbustrx::MaxQueued);
+        QCOMPARE(r.trx.queued(), FbusTransmitter::MaxQueued);
     }
 
     void endingAnswersThePhoneAndDropsTheRest() {
         ManualClock clock;
         Recorder port(clock);
-        auto trx = std::make_unique<Tfbustrx>(port, clock);
+        auto trx = std::make_unique<FbusTransmitter>(port, clock);
         QVERIFY(clock.settle());
         // Queued without waking the thread: still there when it is told to end.
-        QVERIFY(trx->PutFrame(frame(1)));
-        QVERIFY(trx->PutFrame(ackOf(4)));
-        trx->Terminate();
-        QCOMPARE(trx->WaitFor(), Tfbustrx::ExitCode);
+        QVERIFY(trx->putFrame(frame(1)));
+        QVERIFY(trx->putFrame(ackOf(4)));
+        trx->terminate();
+        QCOMPARE(trx->waitFor(), FbusTransmitter::ExitCode);
         QCOMPARE(port.order(), QByteArray("a4"));
         trx.reset();
     }
 
     void endsPromptlyWhenIdle() {
         Recorder port(systemClock());
-        Tfbustrx trx(port);
+        FbusTransmitter trx(port);
         QElapsedTimer t;
         t.start();
-        trx.Terminate();
-        QCOMPARE(trx.WaitFor(), Tfbustrx::ExitCode);
-        QVERIFY(t.elapsed() < Tfbustrx::IdleSliceMs);
+        trx.terminate();
+        QCOMPARE(trx.waitFor(), FbusTransmitter::ExitCode);
+        QVERIFY(t.elapsed() < FbusTransmitter::IdleSliceMs);
     }
 };
 LINKTEST(TestTransmitter)

@@ -7,12 +7,12 @@ class TestModel : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     // tst_model.cpp: the book, its helpers and the item model
-    void cuttonumber_data();
-    void cuttonumber();
+    void cleanNumber_data();
+    void cleanNumber();
     void sortClasses();
     void groupTable();
     void findnameIsExactAndSkips();
-    void newentryname();
+    void newEntryName();
     void countsAndClassOrder();
     void addAtTopThenFlipKeepsSourceOrder();
     void insertBeforeAndRows();

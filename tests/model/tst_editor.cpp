@@ -24,7 +24,7 @@ void TestModel::newEntry() {
     QVERIFY(f.book().rootExpanded);
     QCOMPARE(expansions.count(), 1);
     QCOMPARE(expansions.first().at(0).value<QModelIndex>(), f.model.rootIndex());
-    QVERIFY(f.book().bookchanged); // kept even when the user cancels the editor
+    QVERIFY(f.book().bookChanged); // kept even when the user cancels the editor
 
     // On a name without subentries: "+49" General as its last subentry.
     out = f.editor.newEntry(f.nameIndex(0));
@@ -74,7 +74,7 @@ void TestModel::newTextEntry() {
     EditOutcome out = f.editor.newTextEntry(f.model.rootIndex());
     QCOMPARE(describeBook(f.book()), QByteArray("Anna\n  General: 1\n  E-Mail: a@b\n"));
     QVERIFY(!out.edit.isValid());
-    QVERIFY(!f.book().bookchanged);
+    QVERIFY(!f.book().bookChanged);
 
     // On a subentry: a Note "Text" in front of it; the editor opens on it but
     // the selection stays where it was.
@@ -128,9 +128,9 @@ void TestModel::fullNameTakesNoMore() {
     f.editor.newEntry(f.nameIndex(0));   // on the expanded name
     f.editor.newEntry(f.subIndex(0, 7)); // on one of its subentries
     f.editor.newTextEntry(f.subIndex(0, 0));
-    f.editor.settype(f.subIndex(0, 5), KindHome); // a sixth number by type change
-    f.editor.settype(f.subIndex(0, 0), KindNote); // a third text by type change
-    f.editor.settype(f.subIndex(1, 2), KindNote); // the same on a name that is not full
+    f.editor.changeType(f.subIndex(0, 5), KindHome); // a sixth number by type change
+    f.editor.changeType(f.subIndex(0, 0), KindNote); // a third text by type change
+    f.editor.changeType(f.subIndex(1, 2), KindNote); // the same on a name that is not full
     QCOMPARE(f.messages.log(), QByteArray("Error: Too many numbers!\n"
                                           "Error: Too many numbers!\n"
                                           "Error: Too many text-entries!\n"
@@ -138,19 +138,19 @@ void TestModel::fullNameTakesNoMore() {
                                           "Error: Too many text-entries!\n"
                                           "Error: Too many text-entries!"));
     QCOMPARE(describeBook(f.book()), before);
-    QVERIFY(!f.book().bookchanged);
+    QVERIFY(!f.book().bookChanged);
 
     // Within one class a type change is fine, and the group stays single.
-    QVERIFY(f.editor.settype(f.subIndex(0, 4), KindMobile));
-    QVERIFY(f.editor.setgroup(f.nameIndex(0), 1));
+    QVERIFY(f.editor.changeType(f.subIndex(0, 4), KindMobile));
+    QVERIFY(f.editor.setGroup(f.nameIndex(0), 1));
     // Merging the other name in stops at the first text.
     f.messages.answers = {true};
-    f.editor.bookEdited(f.nameIndex(0), "Other");
+    f.editor.commitLabel(f.nameIndex(0), "Other");
     QCOMPARE(f.messages.shown.last().caption, QByteArray("Error"));
     QCOMPARE(names(f.book()), QByteArray("Full,Other"));
-    QCOMPARE(Book::getentrycount(f.book().name(0), ClassGroup), 1);
-    QCOMPARE(Book::getentrycount(f.book().name(0), ClassNumber), 5);
-    QCOMPARE(Book::getentrycount(f.book().name(0), ClassText), 2);
+    QCOMPARE(Book::subentryCount(f.book().name(0), ClassGroup), 1);
+    QCOMPARE(Book::subentryCount(f.book().name(0), ClassNumber), 5);
+    QCOMPARE(Book::subentryCount(f.book().name(0), ClassText), 2);
     QCOMPARE(f.book().name(0).subs.size(), size_t(8));
 }
 
@@ -174,11 +174,11 @@ void TestModel::labelEditorRefusesRootAndGroups() {
 
     // Even a direct commit does not rename the root or a group.
     QVERIFY(!f.model.setData(group, QStringLiteral("Family")));
-    f.editor.bookEdited(group, "Family");
+    f.editor.commitLabel(group, "Family");
     QCOMPARE(f.book().name(0).subs[1].text, QByteArray("VIP"));
     QVERIFY(!f.model.setData(root, QStringLiteral("x")));
     QCOMPARE(f.model.data(root).toString(), QStringLiteral("PhoneBook"));
-    QVERIFY(!f.book().bookchanged);
+    QVERIFY(!f.book().bookChanged);
 }
 
 void TestModel::committedSubentryEditCleansAndSorts() {
@@ -188,7 +188,7 @@ void TestModel::committedSubentryEditCleansAndSorts() {
 
     // The view's label editor commits through setData.
     QVERIFY(f.model.setData(number, QStringLiteral("(0) 1-2")));
-    QVERIFY(f.book().bookchanged);
+    QVERIFY(f.book().bookChanged);
     // Cleaned, and sorted in front of the text.
     QCOMPARE(describeBook(f.book()), QByteArray("Anna\n  General: 012\n  Note: memo\n"));
 
@@ -214,21 +214,21 @@ void TestModel::settypeConvertsAndSorts() {
     EditorFixture f;
     fill(f.book(), {"Anna|10:VIP|9:Tel. 017/1|2:+49 30 1|7:x-1@y"});
     // Note -> Mobile: cleaned, and sorted in among the numbers.
-    QVERIFY(f.editor.settype(f.subIndex(0, 1), KindMobile));
-    QVERIFY(f.book().bookchanged);
+    QVERIFY(f.editor.changeType(f.subIndex(0, 1), KindMobile));
+    QVERIFY(f.book().bookChanged);
     QCOMPARE(describeBook(f.book()), QByteArray("Anna\n  Mobile: 0171\n  General: +49 30 1\n"
                                                 "  E-Mail: x-1@y\n  Caller group: VIP\n"));
     // Number -> number: the committed edit cleans the number too.
-    f.editor.settype(f.subIndex(0, 1), KindFax);
+    f.editor.changeType(f.subIndex(0, 1), KindFax);
     QCOMPARE(f.book().name(0).subs[1].text, QByteArray("+49301"));
     // Number -> text and text -> text keep the text.
-    f.editor.settype(f.subIndex(0, 1), KindPostalAddress);
-    f.editor.settype(f.subIndex(0, 1), KindEMail);
+    f.editor.changeType(f.subIndex(0, 1), KindPostalAddress);
+    f.editor.changeType(f.subIndex(0, 1), KindEMail);
     QCOMPARE(describeBook(f.book()), QByteArray("Anna\n  Mobile: 0171\n  E-Mail: +49301\n"
                                                 "  E-Mail: x-1@y\n  Caller group: VIP\n"));
     // An unknown subentry can be given a kind.
     fill(f.book(), {"Bob|11:p 12"});
-    QVERIFY(f.editor.settype(f.subIndex(1, 0), KindOffice));
+    QVERIFY(f.editor.changeType(f.subIndex(1, 0), KindOffice));
     QCOMPARE(describeBook(f.book()).mid(describeBook(f.book()).indexOf("Bob")),
              QByteArray("Bob\n  Office: p12\n"));
     QVERIFY(f.messages.shown.isEmpty());
@@ -238,15 +238,15 @@ void TestModel::settypeIgnoresGroupsNamesAndRoot() {
     EditorFixture f;
     fill(f.book(), {"Anna|10:VIP|2:1"});
     const QByteArray before = describeBook(f.book());
-    QVERIFY(!f.editor.settype(f.subIndex(0, 0), KindMobile));
-    QVERIFY(!f.editor.settype(f.nameIndex(0), KindMobile));
-    QVERIFY(!f.editor.settype(f.model.rootIndex(), KindMobile));
-    QVERIFY(!f.editor.settype(QModelIndex(), KindMobile));
-    QVERIFY(!f.editor.settype(f.subIndex(0, 1), KindCallerGroup)); // only kinds 2..9
-    QVERIFY(!f.editor.settype(f.subIndex(0, 1), KindUnknown));
+    QVERIFY(!f.editor.changeType(f.subIndex(0, 0), KindMobile));
+    QVERIFY(!f.editor.changeType(f.nameIndex(0), KindMobile));
+    QVERIFY(!f.editor.changeType(f.model.rootIndex(), KindMobile));
+    QVERIFY(!f.editor.changeType(QModelIndex(), KindMobile));
+    QVERIFY(!f.editor.changeType(f.subIndex(0, 1), KindCallerGroup)); // only kinds 2..9
+    QVERIFY(!f.editor.changeType(f.subIndex(0, 1), KindUnknown));
     QCOMPARE(describeBook(f.book()), before);
     QCOMPARE(f.book().name(0).imageIndex(), int(KindNameCollapsed));
-    QVERIFY(!f.book().bookchanged);
+    QVERIFY(!f.book().bookChanged);
     QVERIFY(f.messages.shown.isEmpty());
 }
 
@@ -268,14 +268,14 @@ void TestModel::mergeYesMovesEverythingAndDropsOther() {
                                                 "  E-Mail: b@c\n  Note: memo\n"
                                                 "  Caller group: VIP\n  Unknown: ?\n"));
     QCOMPARE(bob.row(), 1); // the view's selection stays on the edited name
-    QVERIFY(f.book().bookchanged);
+    QVERIFY(f.book().bookChanged);
 }
 
 void TestModel::mergeKeepsOwnGroup() {
     EditorFixture f;
     fill(f.book(), {"Anna|10:VIP|2:1", "Bob|10:Family|3:2"});
     f.messages.answers = {true};
-    f.editor.bookEdited(f.nameIndex(1), "Anna");
+    f.editor.commitLabel(f.nameIndex(1), "Anna");
     // The other's group goes away with the other name.
     QCOMPARE(describeBook(f.book()),
              QByteArray("Anna\n  Mobile: 2\n  General: 1\n  Caller group: Family\n"));
@@ -284,7 +284,7 @@ void TestModel::mergeKeepsOwnGroup() {
     // A node without a group takes the other's.
     fill(f.book(), {"Carl|10:Friends", "Dora|4:3"});
     f.messages.answers = {true};
-    f.editor.bookEdited(f.nameIndex(2), "Carl");
+    f.editor.commitLabel(f.nameIndex(2), "Carl");
     QCOMPARE(describeBook(f.book()).mid(describeBook(f.book()).indexOf("Carl")),
              QByteArray("Carl\n  Home: 3\n  Caller group: Friends\n"));
 }
@@ -293,18 +293,18 @@ void TestModel::mergeNoRestoresText() {
     EditorFixture f;
     fill(f.book(), {"Anna|2:1", "Bob|3:2|9:x"});
     f.messages.answers = {false};
-    f.editor.bookEdited(f.nameIndex(1), "Anna");
+    f.editor.commitLabel(f.nameIndex(1), "Anna");
     QCOMPARE(f.messages.shown.size(), 1);
     QCOMPARE(describeBook(f.book()),
              QByteArray("Anna\n  General: 1\nBob\n  Mobile: 2\n  Note: x\n"));
-    QVERIFY(f.book().bookchanged);
+    QVERIFY(f.book().bookChanged);
 }
 
 void TestModel::mergeAbortsWhenFull() {
     EditorFixture f;
     fill(f.book(), {"Anna|2:a1|2:a2|2:a3|10:VIP", "Bob|3:b1|3:b2|3:b3|9:note"});
     f.messages.answers = {true};
-    f.editor.bookEdited(f.nameIndex(1), "Anna");
+    f.editor.commitLabel(f.nameIndex(1), "Anna");
     QCOMPARE(f.messages.log(), QByteArray("Double entry: Name already exists! Merge entries?\r"
                                           "Note: Caller groups will not be merged!\n"
                                           "Error: Merging not possible!\r"
@@ -314,20 +314,20 @@ void TestModel::mergeAbortsWhenFull() {
     QCOMPARE(describeBook(f.book()), QByteArray("Anna\n  General: a3\n  Caller group: VIP\n"
                                                 "Bob\n  Mobile: b1\n  Mobile: b2\n  Mobile: b3\n"
                                                 "  General: a1\n  General: a2\n  Note: note\n"));
-    QCOMPARE(Book::getentrycount(f.book().name(1), ClassNumber), 5);
-    QCOMPARE(Book::getentrycount(f.book().name(0), ClassNumber), 1);
+    QCOMPARE(Book::subentryCount(f.book().name(1), ClassNumber), 5);
+    QCOMPARE(Book::subentryCount(f.book().name(0), ClassNumber), 1);
 }
 
 void TestModel::caseDifferingNamesDoNotMerge() {
     EditorFixture f;
     fill(f.book(), {"anna|2:1", "Bob|3:2"});
     f.messages.answers = {true};
-    f.editor.bookEdited(f.nameIndex(1), "Anna");
+    f.editor.commitLabel(f.nameIndex(1), "Anna");
     QVERIFY(f.messages.shown.isEmpty());
     QCOMPARE(names(f.book()), QByteArray("anna,Anna"));
 
     // Its own text again is no merge either, unless another name has it.
-    f.editor.bookEdited(f.nameIndex(1), "Anna");
+    f.editor.commitLabel(f.nameIndex(1), "Anna");
     QVERIFY(f.messages.shown.isEmpty());
 }
 
@@ -345,7 +345,7 @@ void TestModel::deleteAsksAndCollapsesParent() {
     f.messages.answers = {false, true};
     QVERIFY(!f.editor.deleteNode(f.nameIndex(1)));
     QCOMPARE(f.book().entryCount(), 2);
-    QVERIFY(!f.book().bookchanged);
+    QVERIFY(!f.book().bookChanged);
     // The last subentry of a name: the name shows closed afterwards.
     QVERIFY(f.editor.deleteNode(f.subIndex(0, 0)));
     QCOMPARE(f.messages.log(), QByteArray("Confirm: Really delete entry \"Bob\"?\r"
@@ -355,7 +355,7 @@ void TestModel::deleteAsksAndCollapsesParent() {
     QCOMPARE(describeBook(f.book()), QByteArray("Anna\nBob\n  Mobile: 2\n  Note: x\n"));
     QCOMPARE(f.model.data(f.nameIndex(0), BookModel::KindRole).toInt(), int(KindNameCollapsed));
     QCOMPARE(expansions.count(), 1);
-    QVERIFY(f.book().bookchanged);
+    QVERIFY(f.book().bookChanged);
 
     // A name that is not the only one leaves the root open; the last closes it.
     f.messages.answers = {true, true};
@@ -379,12 +379,12 @@ void TestModel::clearAndNewBook() {
     QCOMPARE(f.book().entryCount(), 2);
     QVERIFY(out.focusTree);
 
-    f.book().transferactive = true;
+    f.book().transferActive = true;
     out = f.editor.clearBook();
     QCOMPARE(f.messages.shown.size(), 1); // refused without a question
     QVERIFY(!f.editor.newBook([] { return true; }));
     QCOMPARE(f.book().entryCount(), 2);
-    f.book().transferactive = false;
+    f.book().transferActive = false;
 
     f.messages.answers = {true};
     f.editor.clearBook();
@@ -392,19 +392,19 @@ void TestModel::clearAndNewBook() {
     QCOMPARE(f.model.entryCountText(), QByteArray("0 entries."));
     QCOMPARE(f.model.rowCount(), 1); // the root stays
     QCOMPARE(f.model.data(f.model.rootIndex()).toString(), QStringLiteral("PhoneBook"));
-    QVERIFY(f.book().entrynotes.isEmpty());
+    QVERIFY(f.book().entryNotes.isEmpty());
     QVERIFY(!f.book().rootExpanded);
-    QVERIFY(f.book().bookchanged);
+    QVERIFY(f.book().bookChanged);
 
     // New book: the window's close question can keep everything.
     fill(f.book(), {"Carl"});
-    f.book().bookfilename = "/home/u/book.pbf";
+    f.book().bookFileName = "/home/u/book.pbf";
     QVERIFY(!f.editor.newBook([] { return false; }));
     QCOMPARE(f.book().entryCount(), 1);
     QVERIFY(f.editor.newBook([] { return true; }));
     QCOMPARE(f.book().entryCount(), 0);
-    QVERIFY(f.book().bookfilename.isEmpty());
-    QVERIFY(!f.book().bookchanged);
+    QVERIFY(f.book().bookFileName.isEmpty());
+    QVERIFY(!f.book().bookChanged);
     QCOMPARE(f.model.entryCountText(), QByteArray("0 entries."));
 }
 
@@ -422,7 +422,7 @@ void TestModel::expandAndCollapseAll() {
     QVERIFY(changed.count() >= 2);
     QCOMPARE(f.editor.collapseAll().expansion, ViewExpansion::CollapseAll);
     QCOMPARE(images(), (QList<int>{1, 0, 0})); // the root alone open
-    QVERIFY(!f.book().bookchanged);
+    QVERIFY(!f.book().bookChanged);
 
     // The view's own expand and collapse reach the icons too.
     f.model.setExpanded(f.nameIndex(0), true);
@@ -434,17 +434,17 @@ void TestModel::expandAndCollapseAll() {
 void TestModel::setgroupReplacesGroup() {
     EditorFixture f;
     fill(f.book(), {"Anna|10:VIP|2:1|10:Other"});
-    QVERIFY(f.editor.setgroup(f.subIndex(0, 1), 3)); // a subentry sets its name's group
+    QVERIFY(f.editor.setGroup(f.subIndex(0, 1), 3)); // a subentry sets its name's group
     QCOMPARE(describeBook(f.book()), QByteArray("Anna\n  General: 1\n  Caller group: Friends\n"));
-    QVERIFY(f.book().bookchanged);
-    QVERIFY(f.editor.setgroup(f.nameIndex(0), 5));
+    QVERIFY(f.book().bookChanged);
+    QVERIFY(f.editor.setGroup(f.nameIndex(0), 5));
     QCOMPARE(describeBook(f.book()), QByteArray("Anna\n  General: 1\n  Caller group: Other\n"));
 
-    f.book().bookchanged = false;
-    QVERIFY(!f.editor.setgroup(f.model.rootIndex(), 1));
-    QVERIFY(!f.editor.setgroup(QModelIndex(), 1));
-    QVERIFY(!f.editor.setgroup(f.nameIndex(0), 0));
-    QVERIFY(!f.editor.setgroup(f.nameIndex(0), 6));
+    f.book().bookChanged = false;
+    QVERIFY(!f.editor.setGroup(f.model.rootIndex(), 1));
+    QVERIFY(!f.editor.setGroup(QModelIndex(), 1));
+    QVERIFY(!f.editor.setGroup(f.nameIndex(0), 0));
+    QVERIFY(!f.editor.setGroup(f.nameIndex(0), 6));
     QCOMPARE(describeBook(f.book()), QByteArray("Anna\n  General: 1\n  Caller group: Other\n"));
-    QVERIFY(!f.book().bookchanged);
+    QVERIFY(!f.book().bookChanged);
 }

@@ -9,7 +9,7 @@
 using namespace quorix;
 using namespace quorix::test;
 
-void TestModel::cuttonumber_data() {
+void TestModel::cleanNumber_data() {
     QTest::addColumn<QByteArray>("in");
     QTest::addColumn<QByteArray>("out");
     QTest::newRow("empty") << QByteArray() << QByteArray("+49");
@@ -23,18 +23,18 @@ void TestModel::cuttonumber_data() {
                                                  "1\xfc")
                                    << QByteArray("1");
 }
-void TestModel::cuttonumber() {
+void TestModel::cleanNumber() {
     QFETCH(QByteArray, in);
     QFETCH(QByteArray, out);
-    QCOMPARE(quorix::cuttonumber(in), out);
+    QCOMPARE(quorix::cleanNumber(in), out);
 }
 
 void TestModel::sortClasses() {
     const int expected[KindCount] = {4, 4, 1, 1, 1, 1, 1, 2, 2, 2, 3, 4};
     for (int kind = 0; kind < KindCount; ++kind)
-        QCOMPARE(imageindex2sort(kind), expected[kind]);
-    QCOMPARE(imageindex2sort(-1), 4);
-    QCOMPARE(imageindex2sort(15), 4);
+        QCOMPARE(sortClassOf(kind), expected[kind]);
+    QCOMPARE(sortClassOf(-1), 4);
+    QCOMPARE(sortClassOf(15), 4);
     QCOMPARE(classLimit(ClassNumber), 5);
     QCOMPARE(classLimit(ClassText), 2);
     QCOMPARE(classLimit(ClassGroup), 2);
@@ -42,8 +42,8 @@ void TestModel::sortClasses() {
 }
 
 void TestModel::groupTable() {
-    QCOMPARE(groupnames[0], QByteArray("none"));
-    QCOMPARE(groupnames[5], QByteArray("Other"));
+    QCOMPARE(groupNames[0], QByteArray("none"));
+    QCOMPARE(groupNames[5], QByteArray("Other"));
     QCOMPARE(groupIndex("VIP"), 2);
     QCOMPARE(groupIndex("vip"), -1);
     QCOMPARE(groupIndex("none"), -1); // group 0 never becomes a node
@@ -52,35 +52,35 @@ void TestModel::groupTable() {
 void TestModel::findnameIsExactAndSkips() {
     Book book;
     fill(book, {"anna", "Anna", "Bob"});
-    QCOMPARE(book.findname("Anna"), 1);
-    QCOMPARE(book.findname("Anna", 1), -1);
-    QCOMPARE(book.findname("ANNA"), -1);
+    QCOMPARE(book.findName("Anna"), 1);
+    QCOMPARE(book.findName("Anna", 1), -1);
+    QCOMPARE(book.findName("ANNA"), -1);
     fill(book, {"Anna"});
-    QCOMPARE(book.findname("Anna", 1), 3);
-    QCOMPARE(book.findname(""), -1);
+    QCOMPARE(book.findName("Anna", 1), 3);
+    QCOMPARE(book.findName(""), -1);
 }
 
-void TestModel::newentryname() {
+void TestModel::newEntryName() {
     Book book;
-    QCOMPARE(book.newentryname(), QByteArray("New Entry 1"));
+    QCOMPARE(book.newEntryName(), QByteArray("New Entry 1"));
     fill(book, {"New Entry 1", "New Entry 3", "new entry 2"});
-    QCOMPARE(book.newentryname(), QByteArray("New Entry 2"));
+    QCOMPARE(book.newEntryName(), QByteArray("New Entry 2"));
     fill(book, {"New Entry 2"});
-    QCOMPARE(book.newentryname(), QByteArray("New Entry 4"));
+    QCOMPARE(book.newEntryName(), QByteArray("New Entry 4"));
 
     Book other;
     fill(other, {"new entry 1", "New Entry 01", "New Entry 1x", "New Entry 99999999999999999999"});
-    QCOMPARE(other.newentryname(), QByteArray("New Entry 1"));
+    QCOMPARE(other.newEntryName(), QByteArray("New Entry 1"));
 }
 
 void TestModel::countsAndClassOrder() {
     Book book;
     fill(book, {"Anna|10:Family|9:Note|3:+49|11:?|2:1|7:a@b"});
     Name& anna = book.name(0);
-    QCOMPARE(Book::getentrycount(anna, ClassNumber), 2);
-    QCOMPARE(Book::getentrycount(anna, ClassText), 2);
-    QCOMPARE(Book::getentrycount(anna, ClassGroup), 1);
-    QCOMPARE(Book::getentrycount(anna, ClassOther), 1);
+    QCOMPARE(Book::subentryCount(anna, ClassNumber), 2);
+    QCOMPARE(Book::subentryCount(anna, ClassText), 2);
+    QCOMPARE(Book::subentryCount(anna, ClassGroup), 1);
+    QCOMPARE(Book::subentryCount(anna, ClassOther), 1);
     Book::sortByClass(anna);
     // Stable: the Mobile stays before the General, the Note before the E-Mail.
     QCOMPARE(describeBook(book), QByteArray("Anna\n  Mobile: +49\n  General: 1\n  Note: Note\n"
@@ -93,11 +93,11 @@ void TestModel::addAtTopThenFlipKeepsSourceOrder() {
     for (const char* n : {"A", "B", "C", "D"})
         book.addAtTop(n);
     QCOMPARE(names(book), QByteArray("D,C,B,A"));
-    book.flipbook();
+    book.flipBook();
     QCOMPARE(names(book), QByteArray("A,B,C,D"));
     QCOMPARE(book.rowOf(&book.name(2)), 2);
-    book.flipbook();
-    book.flipbook();
+    book.flipBook();
+    book.flipBook();
     QCOMPARE(names(book), QByteArray("A,B,C,D"));
 }
 
@@ -155,11 +155,11 @@ void TestModel::entryNotes() {
     book.setEntryNote(book.name(0), "Read from location 1");
     book.setEntryNote(book.name(1), "Tried to write to loc. 2");
     book.setEntryNote(book.name(1), "Written to location 2");
-    QCOMPARE(book.entrynotes.size(), 2);
+    QCOMPARE(book.entryNotes.size(), 2);
     QCOMPARE(book.name(1).data, 2);
     QCOMPARE(book.entryNote(book.name(1)), QByteArray("Written to location 2"));
     book.clear();
-    QCOMPARE(book.entrynotes.size(), 0);
+    QCOMPARE(book.entryNotes.size(), 0);
     QCOMPARE(book.entryCount(), 0);
 }
 
@@ -203,10 +203,10 @@ void TestModel::bookModelIsConsistent() {
              QByteArray("Anna\n  Caller group: Family\nBob\n  Mobile: +491230\n  General: 112\n"
                         "  Note: Note\n  Caller group: VIP\n"));
 
-    QVERIFY(!model.book().bookchanged);
+    QVERIFY(!model.book().bookChanged);
     model.removeSubentry(anna, 0);
-    QVERIFY(model.book().bookchanged); // deleting nodes marks the book
-    model.flipbook();
+    QVERIFY(model.book().bookChanged); // deleting nodes marks the book
+    model.flipBook();
     QCOMPARE(names(model.book()), QByteArray("Bob,Anna"));
     model.setEntryNote(anna, "Read from location 7");
     QCOMPARE(model.data(model.indexOf(anna), BookModel::NoteRole).toString(),
@@ -215,7 +215,7 @@ void TestModel::bookModelIsConsistent() {
     QCOMPARE(model.rowCount(model.rootIndex()), 0);
     QCOMPARE(model.rowCount(), 1); // the root stays
     QCOMPARE(counts.last().first().toInt(), 0);
-    QVERIFY(model.book().entrynotes.isEmpty());
+    QVERIFY(model.book().entryNotes.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestModel)

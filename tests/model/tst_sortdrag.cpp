@@ -69,25 +69,25 @@ void TestModel::nameOrder() {
 void TestModel::sortBook() {
     EditorFixture f;
     // An empty book: nothing moves, the book is marked all the same.
-    EditOutcome out = f.editor.sortClick(English);
+    EditOutcome out = f.editor.sortBook(English);
     QVERIFY(out.focusTree);
-    QVERIFY(f.book().bookchanged);
+    QVERIFY(f.book().bookChanged);
 
     fill(f.book(), {"Bob|2:first", "anna|10:VIP|9:n|3:1|11:?|2:2", "Bob|2:second", "Anna"});
-    f.book().bookchanged = false;
-    f.book().transferactive = true;
-    out = f.editor.sortClick(English);
+    f.book().bookChanged = false;
+    f.book().transferActive = true;
+    out = f.editor.sortBook(English);
     QCOMPARE(names(f.book()), QByteArray("Bob,anna,Bob,Anna"));
-    QVERIFY(!f.book().bookchanged);
+    QVERIFY(!f.book().bookChanged);
     QVERIFY(!out.focusTree);
-    f.book().transferactive = false;
+    f.book().transferActive = false;
 
-    f.editor.sortClick(English);
+    f.editor.sortBook(English);
     // Equal names keep their order; subentries go numbers, texts, group, rest.
     QCOMPARE(describeBook(f.book()),
              QByteArray("anna\n  Mobile: 1\n  General: 2\n  Note: n\n  Caller group: VIP\n"
                         "  Unknown: ?\nAnna\nBob\n  General: first\nBob\n  General: second\n"));
-    QVERIFY(f.book().bookchanged);
+    QVERIFY(f.book().bookChanged);
 }
 
 void TestModel::sortKeepsPersistentIndexes() {
@@ -99,7 +99,7 @@ void TestModel::sortKeepsPersistentIndexes() {
     const QPersistentModelIndex note(f.subIndex(1, 0));
     const QPersistentModelIndex a2(f.subIndex(1, 2));
     const QPersistentModelIndex group(f.subIndex(0, 0));
-    f.editor.sortClick(English);
+    f.editor.sortBook(English);
     QCOMPARE(names(f.book()), QByteArray("Anna,Bob,Carl"));
     QCOMPARE(root, QPersistentModelIndex(f.model.rootIndex()));
     QCOMPARE(carl.row(), 2);
@@ -123,7 +123,7 @@ void TestModel::flipTwiceIsIdentity() {
     EditorFixture f;
     QSignalSpy status(&f.model, &BookModel::statusText);
     QSignalSpy expansions(&f.model, &BookModel::expandedChanged);
-    QVERIFY(f.editor.flipClick()); // an empty book
+    QVERIFY(f.editor.flipBook()); // an empty book
     QCOMPARE(status.count(), 2);
     QCOMPARE(status.at(0).at(0).toByteArray(), QByteArray("Flipping book..."));
     QCOMPARE(status.at(1).at(0).toByteArray(), QByteArray("OK."));
@@ -131,7 +131,7 @@ void TestModel::flipTwiceIsIdentity() {
     fill(f.book(), {"A|2:1|9:x|3:2", "B", "C|4:3"});
     const QByteArray before = describeBook(f.book());
     f.editor.expandAll();
-    f.editor.flipClick();
+    f.editor.flipBook();
     QCOMPARE(names(f.book()), QByteArray("C,B,A"));
     QCOMPARE(f.book().name(2).subs.front().text, QByteArray("1")); // subentries keep their order
     // Every name collapsed under the open root; the view is told to open it.
@@ -140,16 +140,16 @@ void TestModel::flipTwiceIsIdentity() {
     QVERIFY(f.book().rootExpanded);
     QCOMPARE(expansions.last().at(0).value<QModelIndex>(), f.model.rootIndex());
     QCOMPARE(expansions.last().at(1).toBool(), true);
-    f.editor.flipClick();
+    f.editor.flipBook();
     QCOMPARE(describeBook(f.book()), before);
     QCOMPARE(status.last().at(0).toByteArray(), QByteArray("OK."));
-    QVERIFY(!f.book().bookchanged);
-    f.book().bookchanged = true;
-    f.editor.flipClick();
-    QVERIFY(f.book().bookchanged); // left as it was either way
+    QVERIFY(!f.book().bookChanged);
+    f.book().bookChanged = true;
+    f.editor.flipBook();
+    QVERIFY(f.book().bookChanged); // left as it was either way
 
-    f.book().transferactive = true;
-    QVERIFY(!f.editor.flipClick());
+    f.book().transferActive = true;
+    QVERIFY(!f.editor.flipBook());
     QCOMPARE(names(f.book()), QByteArray("C,B,A"));
 }
 
@@ -190,11 +190,11 @@ void TestModel::dragCodes() {
     QCOMPARE(BookModel::dragCode(dragged, target), code);
     QCOMPARE(f.model.bookDragOver(dragged, target), accepted);
 
-    // A refused drop changes nothing, not even bookchanged.
+    // A refused drop changes nothing, not even bookChanged.
     const QByteArray before = describeBook(f.book());
     const QModelIndex moved = f.model.bookEndDrag(dragged, target);
     QCOMPARE(moved.isValid(), accepted);
-    QCOMPARE(f.book().bookchanged, accepted);
+    QCOMPARE(f.book().bookChanged, accepted);
     if (!accepted)
         QCOMPARE(describeBook(f.book()), before);
 }
@@ -212,7 +212,7 @@ void TestModel::dropOnName() {
     QCOMPARE(moved, f.subIndex(1, 0));
     QVERIFY(f.book().name(0).expanded);
     QVERIFY(!f.book().name(1).expanded);
-    QVERIFY(f.book().bookchanged);
+    QVERIFY(f.book().bookChanged);
 
     // The only subentry leaves its name collapsed and empty.
     f.model.bookEndDrag(f.subIndex(0, 0), f.nameIndex(2));
@@ -237,11 +237,11 @@ void TestModel::dropOnSubentry() {
              QByteArray("Anna\n  Mobile: b\n  General: a\n  Home: c\nBob\n  Office: x\n"));
     // On itself, or on the one directly below: the order stays.
     const QByteArray before = describeBook(f.book());
-    f.book().bookchanged = false;
+    f.book().bookChanged = false;
     QVERIFY(f.model.bookEndDrag(f.subIndex(0, 2), f.subIndex(0, 2)).isValid());
     QVERIFY(f.model.bookEndDrag(f.subIndex(0, 0), f.subIndex(0, 1)).isValid());
     QCOMPARE(describeBook(f.book()), before);
-    QVERIFY(f.book().bookchanged);
+    QVERIFY(f.book().bookChanged);
 
     // Into another name: it joins that name, which opens; the emptied one closes.
     const QModelIndex moved = f.model.bookEndDrag(f.subIndex(1, 0), f.subIndex(0, 1));

@@ -47,8 +47,8 @@ void PtyClient::write(const QByteArray& bytes) {
 }
 
 void PtyClient::request(const QByteArray& payload, quint8 type) {
-    for (const transfer::Chunk& c : transfer::splitpayload(payload)) {
-        write(link::buildframe(type, c.data, c.fragment, link::sequencebyte(seq_, c.followon)));
+    for (const transfer::Chunk& c : transfer::splitPayload(payload)) {
+        write(link::buildFrame(type, c.data, c.fragment, link::makeSequenceByte(seq_, c.followOn)));
         seq_ = (seq_ + 1) & 7;
     }
 }
@@ -64,12 +64,12 @@ void PtyClient::readSome(int ms) {
         return;
     bytesReceived += n;
     buffer_.append(buf, n);
-    while (auto f = link::cutframe(buffer_)) {
-        if (!link::checkframe(*f))
+    while (auto f = link::cutFrame(buffer_)) {
+        if (!link::checkFrame(*f))
             continue;
         frames.append(*f);
         if (ack && !link::isAck(*f))
-            write(link::buildack(*f));
+            write(link::buildAck(*f));
     }
 }
 

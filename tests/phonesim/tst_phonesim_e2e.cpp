@@ -53,22 +53,22 @@ private Q_SLOTS:
         client.write(QByteArray(130, 'U'));
         client.request(QByteArray::fromHex("00010001"), link::TypeStatus);
         QVERIFY(client.waitFor([&] { return client.frames.size() >= 2; }, 3000));
-        client.request(memoryinforequest());
+        client.request(memoryInfoRequest());
         const QByteArray info = client.answer();
         QCOMPARE(info.size(), MemoryInfoAnswerSize);
         QCOMPARE(word(info, 14), 100);
         QCOMPARE(word(info, 16), 31);
 
-        client.request(readrequest(1));
-        const auto first = decodeentry(client.answer());
+        client.request(readRequest(1));
+        const auto first = decodeEntry(client.answer());
         QVERIFY(first);
         QCOMPARE(first->name.text, QByteArray("Anna Schmidt"));
 
         Name longer("Written by the test");
         for (int i = 0; i < 4; ++i)
             longer.subs.push_back({QByteArray(20, char('1' + i)), KindOffice});
-        QVERIFY(writerequest(longer, 60).size() > ChunkSize);
-        client.request(writerequest(longer, 60));
+        QVERIFY(writeRequest(longer, 60).size() > ChunkSize);
+        client.request(writeRequest(longer, 60));
         QCOMPARE(word(client.answer(), EntryLocationOffset), 60);
 
         process.terminate();
@@ -126,8 +126,8 @@ private Q_SLOTS:
 
         PtyClient client;
         QVERIFY(client.open(sim.devicePath()));
-        client.request(readrequest(2));
-        QCOMPARE(decodeentry(client.answer())->name.text, QByteArray("B\xe4"
+        client.request(readRequest(2));
+        QCOMPARE(decodeEntry(client.answer())->name.text, QByteArray("B\xe4"
                                                                      "ckerei Kraus"));
 
         sim.stop();
@@ -157,7 +157,7 @@ private Q_SLOTS:
         PtyClient client;
         QVERIFY(client.open(device));
         for (int location = 1; location <= 150; ++location)
-            client.request(readrequest(location));
+            client.request(readRequest(location));
         QVERIFY(client.waitFor([&] { return client.bytesReceived > 0; }, 3000));
         QElapsedTimer clock;
         clock.start();

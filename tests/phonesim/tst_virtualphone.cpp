@@ -35,7 +35,7 @@ Name person(const QByteArray& text, std::initializer_list<Subentry> subs) {
 PhoneMemory memoryWith(std::initializer_list<std::pair<int, Name>> entries, int size = 500) {
     PhoneMemory m(size);
     for (const auto& [location, name] : entries)
-        m.store(location, *PhoneMemory::fromWriteRequest(writerequest(name, location)));
+        m.store(location, *PhoneMemory::fromWriteRequest(writeRequest(name, location)));
     return m;
 }
 
@@ -62,22 +62,22 @@ struct Line {
         phone.receive(bytes, t);
         collect();
     }
-    QByteArray frame(const QByteArray& data, quint8 fragment = 1, bool followon = false,
+    QByteArray frame(const QByteArray& data, quint8 fragment = 1, bool followOn = false,
                      quint8 type = TypeMemory) {
-        const QByteArray f = buildframe(type, data, fragment, sequencebyte(seq, followon));
+        const QByteArray f = buildFrame(type, data, fragment, makeSequenceByte(seq, followOn));
         seq = (seq + 1) & 7;
         return f;
     }
     void request(const QByteArray& payload, quint8 type = TypeMemory) {
-        for (const Chunk& c : splitpayload(payload))
-            send(frame(c.data, c.fragment, c.followon, type));
+        for (const Chunk& c : splitPayload(payload))
+            send(frame(c.data, c.fragment, c.followOn, type));
     }
     void collect() {
         rx += phone.poll(t);
-        while (auto f = cutframe(rx)) {
+        while (auto f = cutFrame(rx)) {
             frames << *f;
-            if (autoAck && checkframe(*f) && !isAck(*f))
-                phone.receive(buildack(*f), t);
+            if (autoAck && checkFrame(*f) && !isAck(*f))
+                phone.receive(buildAck(*f), t);
         }
     }
     void run(int ms, int stepMs = 1) {
@@ -89,7 +89,7 @@ struct Line {
     QList<QByteArray> answers() const { // good frames other than acknowledgements
         QList<QByteArray> out;
         for (const QByteArray& f : frames)
-            if (checkframe(f) && !isAck(f))
+            if (checkFrame(f) && !isAck(f))
                 out << f;
         return out;
     }
@@ -138,17 +138,17 @@ private Q_SLOTS:
 
         // The ack of a type 0x03 frame with sequence number 2, byte for byte.
         line.frames.clear();
-        line.send(line.frame(memoryinforequest()));
+        line.send(line.frame(memoryInfoRequest()));
         QCOMPARE(line.acks(), QList<QByteArray>{hex("1e2a007f00020302 1d55")});
 
         // Bad checksum, other addresses and the program's acknowledgements get nothing.
         line.frames.clear();
-        QByteArray bad = line.frame(readrequest(1));
+        QByteArray bad = line.frame(readRequest(1));
         bad[8] = char(bad[8] ^ 1);
         line.send(bad);
-        line.send(buildframe(TypeMemory, readrequest(1), 1, 0x43, FromPhone));
-        line.send(buildframe(TypeMemory, readrequest(1), 1, 0x43, Route{0x10, AddrTE}));
-        line.send(buildack(answer));
+        line.send(buildFrame(TypeMemory, readRequest(1), 1, 0x43, FromPhone));
+        line.send(buildFrame(TypeMemory, readRequest(1), 1, 0x43, Route{0x10, AddrTE}));
+        line.send(buildAck(answer));
         line.run(50);
         QVERIFY(line.frames.isEmpty());
         QCOMPARE(line.phone.stats().requests, 2);
@@ -156,7 +156,7 @@ private Q_SLOTS:
 
     void memoryInformation() {
         Line line(quick(), memoryWith({{3, Name("A")}, {9, Name("B")}}, 300));
-        line.request(memoryinforequest());
+        line.request(memoryInfoRequest());
         const QByteArray f = line.answers().value(0);
         QCOMPARE(frameLength(f), quint8(24));
         QCOMPARE(frameData(f), hex("011b0004 0205 0000000000000000 012c 0002 00000000"));
@@ -166,11 +166,11 @@ private Q_SLOTS:
     void readsEntriesAndEmptyLocations() {
         const Name anna = person("Anna", {{"+49301234567", KindMobile}, {"VIP", KindCallerGroup}});
         Line line(quick(), memoryWith({{300, anna}, {301, Name("Next")}}));
-        line.request(readrequest(300));
+        line.request(readRequest(300));
         const QByteArray p = line.payload();
         QCOMPARE(p.left(18), hex("011b0008000101 0000 0c0205 012c 000000 03"));
         QCOMPARE(p.size(), 18 + 34 + 36 + 8);
-        const auto e = decodeentry(p);
+        const auto e = decodeEntry(p);
         QVERIFY(e);
         QCOMPARE(e->location, 300);
         QCOMPARE(e->name.text, QByteArray("Anna"));
@@ -179,10 +179,10 @@ private Q_SLOTS:
         // Empty, zero and beyond the memory: the 14-byte empty-location answer.
         for (const int location : {299, 0, 501, 65535}) {
             line.frames.clear();
-            line.request(readrequest(location));
+            line.request(readRequest(location));
             const QByteArray empty = line.answers().value(0);
             QCOMPARE(frameLength(empty), quint8(16));
-            QVERIFY(isemptylocation(frameData(empty)));
+            QVERIFY(isEmptyLocation(frameData(empty)));
         }
     }
 
@@ -193,13 +193,13 @@ private Q_SLOTS:
         PhoneSettings s = quick();
         s.frameSize = 100;
         Line line(s, memoryWith({{1, full}}));
-        line.request(readrequest(1));
+        line.request(readRequest(1));
         const QList<QByteArray> frames = line.answers();
         const QByteArray whole = line.phone.memory().readAnswer(1);
         QCOMPARE(frames.size(), int(whole.size() + 99) / 100);
         for (int i = 0; i < frames.size(); ++i) {
             QCOMPARE(fragmentByte(frames[i]), quint8(frames.size() - i));
-            QCOMPARE(sequenceByte(frames[i]), sequencebyte(i + 0, i > 0));
+            QCOMPARE(sequenceByte(frames[i]), makeSequenceByte(i + 0, i > 0));
         }
         QCOMPARE(line.payload(), whole);
     }
@@ -208,21 +208,21 @@ private Q_SLOTS:
         Line line;
         // 122 bytes: two frames, 120 + 2.
         const Name al = person("Al", {{"1", KindGeneral}, {QByteArray(12, '2'), KindHome}});
-        const QByteArray request = writerequest(al, 300);
+        const QByteArray request = writeRequest(al, 300);
         QCOMPARE(request.size(), 122);
         line.request(request);
         QCOMPARE(line.acks().size(), 2);
         const QByteArray f = line.answers().value(0);
         QCOMPARE(frameLength(f), quint8(20));
         QCOMPARE(frameData(f), hex("011b000c000101 0000 0c0205 012c 00000000"));
-        QCOMPARE(recogniseanswer(f).location, 300);
+        QCOMPARE(recogniseAnswer(f).location, 300);
         QCOMPARE(describe(line.phone.memory().toBook()), QByteArray("Al\n  General: 1\n  Home: "
                                                                     "222222222222\n"));
         QCOMPARE(line.phone.memory().used(), 1);
 
         // A follow-on frame that does not continue anything is dropped unanswered.
         line.frames.clear();
-        const QList<Chunk> chunks = splitpayload(writerequest(al, 5));
+        const QList<Chunk> chunks = splitPayload(writeRequest(al, 5));
         line.send(line.frame(chunks[1].data, 1, true));
         line.send(line.frame(chunks[0].data, 2, false));
         line.send(line.frame(chunks[1].data, 3, true));
@@ -235,16 +235,16 @@ private Q_SLOTS:
         PhoneSettings s = quick();
         s.faults.refuseWrite = {7};
         Line line(s, memoryWith({{7, Name("Old")}}, 10));
-        QByteArray malformed = writerequest(Name("M"), 8);
+        QByteArray malformed = writeRequest(Name("M"), 8);
         malformed[EntryHeaderSize + 3] = 2; // the name block's length
         for (const QByteArray& request :
-             {writerequest(Name("New"), 7), writerequest(Name("New"), 11), malformed}) {
+             {writeRequest(Name("New"), 7), writeRequest(Name("New"), 11), malformed}) {
             line.frames.clear();
             line.request(request);
             const QByteArray f = line.answers().value(0);
             QCOMPARE(frameLength(f), quint8(16));
             QCOMPARE(frameData(f).left(7), hex("011b000c00010f"));
-            QCOMPARE(recogniseanswer(f).kind, AnswerKind::WriteRefused);
+            QCOMPARE(recogniseAnswer(f).kind, AnswerKind::WriteRefused);
         }
         QCOMPARE(line.phone.memory().at(7)->name, QByteArray("Old"));
         QCOMPARE(line.phone.memory().used(), 1);
@@ -253,7 +253,7 @@ private Q_SLOTS:
     void repeatsUnacknowledgedFrames() {
         Line line;
         line.autoAck = false;
-        line.request(memoryinforequest());
+        line.request(memoryInfoRequest());
         QCOMPARE(line.answers().size(), 1);
         line.run(1000);
         QCOMPARE(line.answers().size(), 1); // not before the timeout is over
@@ -267,12 +267,12 @@ private Q_SLOTS:
 
         // Acknowledged in time, or left behind by a new link: never repeated.
         Line good;
-        good.request(memoryinforequest());
+        good.request(memoryInfoRequest());
         good.run(5000);
         QCOMPARE(good.answers().size(), 1);
         Line restarted;
         restarted.autoAck = false;
-        restarted.request(memoryinforequest());
+        restarted.request(memoryInfoRequest());
         restarted.send(QByteArray(130, 'U'));
         restarted.run(5000);
         QCOMPARE(restarted.answers().size(), 1);
@@ -280,7 +280,7 @@ private Q_SLOTS:
 
     void repeatedRequestIsNotHandledTwice() {
         Line line;
-        const QByteArray read = line.frame(readrequest(1));
+        const QByteArray read = line.frame(readRequest(1));
         line.send(read);
         line.send(read); // our acknowledgement was lost, so the program writes it again
         QCOMPARE(line.acks().size(), 2);
@@ -299,14 +299,14 @@ private Q_SLOTS:
         s.latencyMs = 20;
         s.frameSize = 200;
         Line line(s, memoryWith({{1, person("X", {{QByteArray(43, '1'), KindFax}})}}));
-        line.request(readrequest(1));
+        line.request(readRequest(1));
         QCOMPARE(line.frames.size(), 0); // even the ack takes its time on the line
         line.run(1);
         QCOMPARE(line.acks().size(), 1);
         line.run(19);
         QCOMPARE(line.answers().size(), 0);
         // 18 + 34 + 98 + 10 bytes of frame at 11 520 bytes/s take 13.9 ms.
-        QCOMPARE(framesize(quint8(18 + 34 + 98 + 2)), 160);
+        QCOMPARE(frameSize(quint8(18 + 34 + 98 + 2)), 160);
         line.run(13);
         QCOMPARE(line.answers().size(), 0);
         line.run(1);
@@ -319,19 +319,19 @@ private Q_SLOTS:
         s.faults.silentAfter = 2;
         s.faults.silentForMs = 3000;
         Line line(s);
-        line.request(memoryinforequest());
-        line.request(readrequest(1));
+        line.request(memoryInfoRequest());
+        line.request(readRequest(1));
         QCOMPARE(line.answers().size(), 2);
         line.frames.clear();
-        line.request(readrequest(2));
+        line.request(readRequest(2));
         line.run(2999);
-        line.request(readrequest(3));
+        line.request(readRequest(3));
         line.run(10);
         QVERIFY(line.frames.isEmpty()); // no ack, no answer
         line.t += Ms;
-        line.request(readrequest(4));
+        line.request(readRequest(4));
         QCOMPARE(line.acks().size(), 1);
-        QVERIFY(isemptylocation(line.payload()));
+        QVERIFY(isEmptyLocation(line.payload()));
         QCOMPARE(word(line.payload(), 12), 4);
     }
 
@@ -340,16 +340,16 @@ private Q_SLOTS:
         s.faults.corruptFrame = {2}; // the answer to the first request (1 is its ack)
         s.faults.dropAck = {2};
         Line line(s);
-        line.request(memoryinforequest());
+        line.request(memoryInfoRequest());
         QCOMPARE(line.frames.size(), 2);
-        QVERIFY(!checkframe(line.frames[1]));
-        line.request(readrequest(1)); // its ack is dropped, its answer comes
+        QVERIFY(!checkFrame(line.frames[1]));
+        line.request(readRequest(1)); // its ack is dropped, its answer comes
         QCOMPARE(line.frames.size(), 3);
         QVERIFY(!isAck(line.frames[2]));
         line.run(1100); // the damaged frame comes again, whole
         QCOMPARE(line.frames.size(), 4);
-        QVERIFY(checkframe(line.frames[3]));
-        QCOMPARE(recogniseanswer(line.frames[3]).kind, AnswerKind::MemoryInfo);
+        QVERIFY(checkFrame(line.frames[3]));
+        QCOMPARE(recogniseAnswer(line.frames[3]).kind, AnswerKind::MemoryInfo);
     }
 
     void faultsOnAnswers() {
@@ -360,23 +360,23 @@ private Q_SLOTS:
         s.faults.shuffleFragments = {4};
         Line line(s, memoryWith({{1, Name("One")},
                                  {2, person("Two", {{"1", KindHome}, {"2", KindMobile}})}}));
-        line.request(memoryinforequest());
+        line.request(memoryInfoRequest());
         QCOMPARE(line.answers().size(), 2);
-        QCOMPARE(line.answers()[1], buildframe(TypeMemory, frameData(line.answers()[0]), 1,
-                                               sequencebyte(1, false), FromPhone));
+        QCOMPARE(line.answers()[1], buildFrame(TypeMemory, frameData(line.answers()[0]), 1,
+                                               makeSequenceByte(1, false), FromPhone));
 
         line.frames.clear();
-        line.request(readrequest(1));
-        QCOMPARE(decodeentry(line.payload())->location, 2);
-        QCOMPARE(decodeentry(line.payload())->name.text, QByteArray("Two"));
+        line.request(readRequest(1));
+        QCOMPARE(decodeEntry(line.payload())->location, 2);
+        QCOMPARE(decodeEntry(line.payload())->name.text, QByteArray("Two"));
         line.frames.clear();
-        line.request(writerequest(Name("Uno"), 1));
-        QCOMPARE(recogniseanswer(line.answers().value(0)).location, 2);
+        line.request(writeRequest(Name("Uno"), 1));
+        QCOMPARE(recogniseAnswer(line.answers().value(0)).location, 2);
         QCOMPARE(line.phone.memory().at(1)->name, QByteArray("Uno"));
         QCOMPARE(line.phone.memory().at(2)->name, QByteArray("Two"));
 
         line.frames.clear();
-        line.request(readrequest(2));
+        line.request(readRequest(2));
         QList<int> fragments;
         for (const QByteArray& f : line.answers())
             fragments << fragmentByte(f);
@@ -389,12 +389,12 @@ private Q_SLOTS:
         PhoneSettings s = quick();
         s.faults.garbage = true;
         Line line(s);
-        line.phone.receive(line.frame(memoryinforequest()), 0);
+        line.phone.receive(line.frame(memoryInfoRequest()), 0);
         const QByteArray wire = line.phone.poll(0);
         QByteArray cut = wire;
-        const auto ack = cutframe(cut), answer = cutframe(cut);
+        const auto ack = cutFrame(cut), answer = cutFrame(cut);
         QVERIFY(ack && answer && cut.isEmpty());
-        QVERIFY(checkframe(*ack) && checkframe(*answer));
+        QVERIFY(checkFrame(*ack) && checkFrame(*answer));
         QByteArray noise = wire;
         noise.replace(*ack, "").replace(*answer, "");
         QVERIFY(noise.size() >= 2);
@@ -472,12 +472,12 @@ private Q_SLOTS:
         int texts = 0, groups = 0;
         for (const auto& n : a) {
             names.insert(n->text);
-            QVERIFY(Book::getentrycount(*n, ClassNumber) >= 1);
-            QVERIFY(Book::getentrycount(*n, ClassNumber) <= MaxNumbers);
-            QVERIFY(Book::getentrycount(*n, ClassText) <= MaxTexts);
-            QVERIFY(Book::getentrycount(*n, ClassGroup) <= MaxGroups);
-            texts += Book::getentrycount(*n, ClassText);
-            groups += Book::getentrycount(*n, ClassGroup);
+            QVERIFY(Book::subentryCount(*n, ClassNumber) >= 1);
+            QVERIFY(Book::subentryCount(*n, ClassNumber) <= MaxNumbers);
+            QVERIFY(Book::subentryCount(*n, ClassText) <= MaxTexts);
+            QVERIFY(Book::subentryCount(*n, ClassGroup) <= MaxGroups);
+            texts += Book::subentryCount(*n, ClassText);
+            groups += Book::subentryCount(*n, ClassGroup);
         }
         QCOMPARE(names.size(), 300);
         QVERIFY(texts > 50 && groups > 50);
@@ -541,7 +541,7 @@ private Q_SLOTS:
         // the next client comes.
         PtyClient gone;
         QVERIFY(gone.open(link));
-        gone.request(readrequest(1));
+        gone.request(readRequest(1));
         gone.close();
         QTest::qWait(2500);
 
@@ -550,8 +550,8 @@ private Q_SLOTS:
             PtyClient client;
             QVERIFY(client.open(link));
             client.write(QByteArray(130, 'U')); // as every link start does
-            client.request(readrequest(2));
-            const auto e = decodeentry(client.answer());
+            client.request(readRequest(2));
+            const auto e = decodeEntry(client.answer());
             QVERIFY(e);
             QCOMPARE(e->name.text, QByteArray("Bob"));
             QCOMPARE(client.frames.size(), 2); // its acknowledgement and its answer

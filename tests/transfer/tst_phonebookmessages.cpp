@@ -24,7 +24,7 @@ Name makeName(const QByteArray& text, std::initializer_list<Subentry> subs) {
 // The blocks of a payload, as id:length pairs, for comparing layouts at a glance.
 QByteArray layout(const QByteArray& payload) {
     QByteArrayList parts;
-    for (const Block& b : splitblocks(payload.mid(EntryHeaderSize)))
+    for (const Block& b : splitBlocks(payload.mid(EntryHeaderSize)))
         parts << QByteArray::number(b.id, 16) + ':' + QByteArray::number(b.bytes.size());
     return parts.join(' ');
 }
@@ -38,7 +38,7 @@ QByteArray subs(const Name& n) {
 }
 
 QByteArray phoneFrame(const QByteArray& payload) {
-    return link::buildframe(link::TypeMemory, payload, 1, 0x40, link::FromPhone);
+    return link::buildFrame(link::TypeMemory, payload, 1, 0x40, link::FromPhone);
 }
 
 } // namespace
@@ -47,78 +47,78 @@ class TestPhonebookMessages : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void requests() {
-        QCOMPARE(memoryinforequest(), hex("000100030205014711 4b"));
-        QCOMPARE(readrequest(300), hex("00010007010100010105012c000001"));
-        QCOMPARE(readrequest(1).mid(10, 2), hex("0001"));
+        QCOMPARE(memoryInfoRequest(), hex("000100030205014711 4b"));
+        QCOMPARE(readRequest(300), hex("00010007010100010105012c000001"));
+        QCOMPARE(readRequest(1).mid(10, 2), hex("0001"));
 
-        const Request info = recogniserequest(memoryinforequest());
+        const Request info = recogniseRequest(memoryInfoRequest());
         QCOMPARE(info.kind, RequestKind::MemoryInfo);
-        const Request read = recogniserequest(readrequest(300));
+        const Request read = recogniseRequest(readRequest(300));
         QCOMPARE(read.kind, RequestKind::Read);
         QCOMPARE(read.location, 300);
-        const Request write = recogniserequest(writerequest(Name("A"), 0x1234));
+        const Request write = recogniseRequest(writeRequest(Name("A"), 0x1234));
         QCOMPARE(write.kind, RequestKind::Write);
         QCOMPARE(write.location, 0x1234);
         // Answers, truncated requests and strangers are not requests.
-        QCOMPARE(recogniserequest(writeconfirmedanswer(1)).kind, RequestKind::Unknown);
-        QCOMPARE(recogniserequest(readrequest(5).left(11)).kind, RequestKind::Unknown);
-        QCOMPARE(recogniserequest(hex("000100")).kind, RequestKind::Unknown);
-        QCOMPARE(recogniserequest(hex("00010099")).kind, RequestKind::Unknown);
+        QCOMPARE(recogniseRequest(writeConfirmedAnswer(1)).kind, RequestKind::Unknown);
+        QCOMPARE(recogniseRequest(readRequest(5).left(11)).kind, RequestKind::Unknown);
+        QCOMPARE(recogniseRequest(hex("000100")).kind, RequestKind::Unknown);
+        QCOMPARE(recogniseRequest(hex("00010099")).kind, RequestKind::Unknown);
     }
 
     void blocks() {
-        const QByteArray name = nameblock("Anna");
+        const QByteArray name = nameBlock("Anna");
         QCOMPARE(name.size(), 34);
         QCOMPARE(name.left(16), hex("0700002200 0a 0041006e006e00610000"));
         QCOMPARE(name.mid(16), QByteArray(18, '\0'));
         // Empty name: only the terminator, padded.
-        QCOMPARE(nameblock({}).left(8), hex("0700002200020000"));
+        QCOMPARE(nameBlock({}).left(8), hex("0700002200020000"));
         // 14 characters leave the minimum behind: 8 + 28.
-        QCOMPARE(nameblock("Abcdefghijklmn").size(), 36);
+        QCOMPARE(nameBlock("Abcdefghijklmn").size(), 36);
         // The longest name the length bytes can describe; longer ones are cut to it.
-        const QByteArray longest = nameblock(QByteArray(MaxNameChars, 'x'));
+        const QByteArray longest = nameBlock(QByteArray(MaxNameChars, 'x'));
         QCOMPARE(longest.size(), 254);
         QCOMPARE(quint8(longest[3]), quint8(254));
         QCOMPARE(quint8(longest[5]), quint8(248));
-        QCOMPARE(nameblock(QByteArray(200, 'x')), longest);
+        QCOMPARE(nameBlock(QByteArray(200, 'x')), longest);
 
-        const QByteArray number = numberblock(0x03, "+49301234567");
+        const QByteArray number = numberBlock(0x03, "+49301234567");
         QCOMPARE(number.size(), 36);
         QCOMPARE(number.left(10), hex("0b00002400030000 0058"));
-        QCOMPARE(decodetext(number.mid(10)), QByteArray("+49301234567"));
-        const QByteArray longNumber = numberblock(0x0A, QByteArray(50, '7'));
+        QCOMPARE(decodeText(number.mid(10)), QByteArray("+49301234567"));
+        const QByteArray longNumber = numberBlock(0x0A, QByteArray(50, '7'));
         QCOMPARE(longNumber.size(), 12 + 2 * 43);
         QCOMPARE(quint8(longNumber[9]), quint8(0x58));
-        QCOMPARE(decodetext(longNumber.mid(10)), QByteArray(43, '7'));
+        QCOMPARE(decodeText(longNumber.mid(10)), QByteArray(43, '7'));
 
-        const QByteArray text = textblock(BlockEMail, QByteArray(70, 'e'));
+        const QByteArray text = textBlock(BlockEMail, QByteArray(70, 'e'));
         QCOMPARE(text.size(), 8 + 2 * 60);
         QCOMPARE(text.left(6), hex("080000800078"));
-        QCOMPARE(decodetext(text.mid(6)), QByteArray(60, 'e'));
-        QCOMPARE(textblock(BlockNote, {}).size(), 34);
+        QCOMPARE(decodeText(text.mid(6)), QByteArray(60, 'e'));
+        QCOMPARE(textBlock(BlockNote, {}).size(), 34);
 
-        QCOMPARE(groupblock(2), hex("1e00000804020000"));
+        QCOMPARE(groupBlock(2), hex("1e00000804020000"));
     }
 
     void writeRequestLayout() {
         // A 4-character name with one 12-digit Mobile number.
-        const QByteArray r = writerequest(makeName("Anna", {{"+49301234567", KindMobile}}), 7);
+        const QByteArray r = writeRequest(makeName("Anna", {{"+49301234567", KindMobile}}), 7);
         QCOMPARE(r.size(), 88);
         QCOMPARE(r.left(18), hex("0001000b0001010000 0c0205 0007 000000 02"));
         QCOMPARE(quint8(r[18]), BlockName);
         QCOMPARE(quint8(r[52 + 3]), quint8(36));
         QCOMPARE(quint8(r[52 + 5]), quint8(0x03));
-        QCOMPARE(splitpayload(r).size(), 1);
-        QCOMPARE(splitpayload(r).front().fragment, quint8(1));
+        QCOMPARE(splitPayload(r).size(), 1);
+        QCOMPARE(splitPayload(r).front().fragment, quint8(1));
 
         // The group goes right after the name block, wherever the book lists it.
         const Name vip = makeName("Bob", {{"112", KindGeneral}, {"VIP", KindCallerGroup}});
-        const QByteArray rv = writerequest(vip, 1);
+        const QByteArray rv = writeRequest(vip, 1);
         QCOMPARE(rv.mid(52, 8), hex("1e00000804020000"));
         QCOMPARE(layout(rv), QByteArray("7:34 1e:8 b:34"));
         QCOMPARE(quint8(rv[17]), quint8(3));
         // Number kind bytes of every number kind.
-        const QByteArray kinds = writerequest(makeName("K", {{"1", KindGeneral},
+        const QByteArray kinds = writeRequest(makeName("K", {{"1", KindGeneral},
                                                              {"2", KindMobile},
                                                              {"3", KindHome},
                                                              {"4", KindOffice},
@@ -129,17 +129,17 @@ private Q_SLOTS:
                      quint8(QByteArray::fromHex("0a03020604").at(i)));
 
         // A group text outside the table is written as group 0.
-        const QByteArray odd = writerequest(makeName("C", {{"Neighbours", KindCallerGroup}}), 1);
+        const QByteArray odd = writeRequest(makeName("C", {{"Neighbours", KindCallerGroup}}), 1);
         QCOMPARE(odd.mid(52, 8), hex("1e00000804000000"));
 
         // Unknown kind becomes a Note; kinds outside 2..11 are left out and not counted.
-        const QByteArray unknown = writerequest(
+        const QByteArray unknown = writeRequest(
             makeName("D", {{"odd", KindUnknown}, {"x", 0}, {"y", 15}, {"z", KindNameExpanded}}), 1);
         QCOMPARE(layout(unknown), QByteArray("7:34 a:34"));
         QCOMPARE(quint8(unknown[17]), quint8(2));
 
         // Texts sort behind numbers, in their own order.
-        const QByteArray mixed = writerequest(
+        const QByteArray mixed = writeRequest(
             makeName("E", {{"a@b.c", KindEMail}, {"1", KindFax}, {"Home 1", KindPostalAddress}}),
             1);
         QCOMPARE(layout(mixed), QByteArray("7:34 b:34 8:34 9:34"));
@@ -152,76 +152,76 @@ private Q_SLOTS:
         full.subs.push_back({QByteArray(60, 'a'), KindEMail});
         full.subs.push_back({QByteArray(60, 'b'), KindNote});
         full.subs.push_back({"Family", KindCallerGroup});
-        const QByteArray r = writerequest(full, 1);
+        const QByteArray r = writeRequest(full, 1);
         QCOMPARE(quint8(r[17]), quint8(9));
         QCOMPARE(r.size(), 806);
-        QCOMPARE(splitpayload(r).size(), 7);
+        QCOMPARE(splitPayload(r).size(), 7);
 
         // More subentries than the phone counts: all are sent, the count says 9.
         full.subs.push_back({"extra", KindNote});
-        const QByteArray more = writerequest(full, 1);
+        const QByteArray more = writeRequest(full, 1);
         QCOMPARE(quint8(more[17]), quint8(9));
-        QCOMPARE(splitblocks(more.mid(EntryHeaderSize)).size(), 10);
+        QCOMPARE(splitBlocks(more.mid(EntryHeaderSize)).size(), 10);
     }
 
     void splitting() {
         // 18 + 34 * 3: exactly one frame.
         const Name two = makeName("Al", {{"1", KindGeneral}, {"2", KindHome}});
-        const QByteArray r120 = writerequest(two, 1);
+        const QByteArray r120 = writeRequest(two, 1);
         QCOMPARE(r120.size(), 120);
-        const QList<Chunk> one = splitpayload(r120);
+        const QList<Chunk> one = splitPayload(r120);
         QCOMPARE(one.size(), 1);
         QCOMPARE(one.front(), (Chunk{r120, 1, false}));
 
         // One character more in a number makes 122 bytes: two frames, 120 + 2.
         const QByteArray r122 =
-            writerequest(makeName("Al", {{"1", KindGeneral}, {QByteArray(12, '2'), KindHome}}), 1);
+            writeRequest(makeName("Al", {{"1", KindGeneral}, {QByteArray(12, '2'), KindHome}}), 1);
         QCOMPARE(r122.size(), 122);
-        const QList<Chunk> chunks = splitpayload(r122);
+        const QList<Chunk> chunks = splitPayload(r122);
         QCOMPARE(chunks.size(), 2);
         QCOMPARE(chunks[0], (Chunk{r122.left(120), 2, false}));
         QCOMPARE(chunks[1], (Chunk{r122.mid(120), 1, true}));
 
-        const QList<Chunk> three = splitpayload(QByteArray(25, 'x'), 10);
+        const QList<Chunk> three = splitPayload(QByteArray(25, 'x'), 10);
         QCOMPARE(three.size(), 3);
         QCOMPARE(three[2].data.size(), 5);
         QCOMPARE(three[0].fragment, quint8(3));
 
-        QCOMPARE(splitpayload({}).size(), 1);
-        QVERIFY(splitpayload(QByteArray(256, 'x'), 1).isEmpty());
-        QCOMPARE(splitpayload(QByteArray(255, 'x'), 1).size(), 255);
+        QCOMPARE(splitPayload({}).size(), 1);
+        QVERIFY(splitPayload(QByteArray(256, 'x'), 1).isEmpty());
+        QCOMPARE(splitPayload(QByteArray(255, 'x'), 1).size(), 255);
     }
 
     void answerRecognition() {
-        const QByteArray info = phoneFrame(memoryinfoanswer(500, 123));
+        const QByteArray info = phoneFrame(memoryInfoAnswer(500, 123));
         QCOMPARE(link::frameLength(info), quint8(24));
-        const Answer a = recogniseanswer(info);
+        const Answer a = recogniseAnswer(info);
         QCOMPARE(a.kind, AnswerKind::MemoryInfo);
-        QCOMPARE(a.memsize, 500);
-        QCOMPARE(a.memused, 123);
+        QCOMPARE(a.memorySize, 500);
+        QCOMPARE(a.memoryUsed, 123);
 
-        const QByteArray ok = phoneFrame(writeconfirmedanswer(300));
+        const QByteArray ok = phoneFrame(writeConfirmedAnswer(300));
         QCOMPARE(link::frameLength(ok), quint8(20));
-        QCOMPARE(recogniseanswer(ok).kind, AnswerKind::WriteConfirmed);
-        QCOMPARE(recogniseanswer(ok).location, 300);
+        QCOMPARE(recogniseAnswer(ok).kind, AnswerKind::WriteConfirmed);
+        QCOMPARE(recogniseAnswer(ok).location, 300);
 
-        const QByteArray refused = phoneFrame(writerefusedanswer(300));
+        const QByteArray refused = phoneFrame(writeRefusedAnswer(300));
         QCOMPARE(link::frameLength(refused), quint8(16));
-        QCOMPARE(recogniseanswer(refused).kind, AnswerKind::WriteRefused);
+        QCOMPARE(recogniseAnswer(refused).kind, AnswerKind::WriteRefused);
 
         // A write answer of another length, and entries, go to the assembly.
-        QCOMPARE(recogniseanswer(phoneFrame(writeconfirmedanswer(3) + "xx")).kind,
+        QCOMPARE(recogniseAnswer(phoneFrame(writeConfirmedAnswer(3) + "xx")).kind,
                  AnswerKind::EntryFrame);
-        QCOMPARE(recogniseanswer(phoneFrame(memoryinfoanswer(1, 1).left(20))).kind,
+        QCOMPARE(recogniseAnswer(phoneFrame(memoryInfoAnswer(1, 1).left(20))).kind,
                  AnswerKind::EntryFrame);
-        QCOMPARE(recogniseanswer(phoneFrame(emptylocationanswer(3))).kind, AnswerKind::EntryFrame);
-        QCOMPARE(recogniseanswer(hex("1e2a00")).kind, AnswerKind::EntryFrame);
+        QCOMPARE(recogniseAnswer(phoneFrame(emptyLocationAnswer(3))).kind, AnswerKind::EntryFrame);
+        QCOMPARE(recogniseAnswer(hex("1e2a00")).kind, AnswerKind::EntryFrame);
 
-        QCOMPARE(emptylocationanswer(9).size(), EmptyLocationAnswerSize);
-        QVERIFY(isemptylocation(emptylocationanswer(9)));
-        QVERIFY(isemptylocation(hex("011b00080001 0f 00000000000000")));
-        QVERIFY(!isemptylocation(emptylocationanswer(9) + '\0'));
-        QVERIFY(!isemptylocation(hex("011b00080001 0e 00000000000000")));
+        QCOMPARE(emptyLocationAnswer(9).size(), EmptyLocationAnswerSize);
+        QVERIFY(isEmptyLocation(emptyLocationAnswer(9)));
+        QVERIFY(isEmptyLocation(hex("011b00080001 0f 00000000000000")));
+        QVERIFY(!isEmptyLocation(emptyLocationAnswer(9) + '\0'));
+        QVERIFY(!isEmptyLocation(hex("011b00080001 0e 00000000000000")));
     }
 
     void decodetextEdges_data() {
@@ -243,7 +243,7 @@ private Q_SLOTS:
     void decodetextEdges() {
         QFETCH(QByteArray, bytes);
         QFETCH(QByteArray, text);
-        QCOMPARE(decodetext(bytes), text);
+        QCOMPARE(decodeText(bytes), text);
     }
 
     void decodeWhatWasWritten() {
@@ -253,9 +253,9 @@ private Q_SLOTS:
                                                          {"hans@example.com", KindEMail},
                                                          {"+4930123", KindMobile},
                                                          {"089555", KindOffice}});
-        const QByteArray request = writerequest(written, 42);
-        const QByteArray answer = entryanswer(42, request.mid(EntryHeaderSize), request[17]);
-        const auto entry = decodeentry(answer);
+        const QByteArray request = writeRequest(written, 42);
+        const QByteArray answer = entryAnswer(42, request.mid(EntryHeaderSize), request[17]);
+        const auto entry = decodeEntry(answer);
         QVERIFY(entry);
         QCOMPARE(entry->location, 42);
         QCOMPARE(entry->name.text, QByteArray("Hans M\xfcller"));
@@ -263,32 +263,32 @@ private Q_SLOTS:
     }
 
     void decodeKindsAndGroups() {
-        QByteArray blocks = nameblock("X");
-        blocks += numberblock(0x01, "1") + numberblock(0x0A, "2") + numberblock(0x05, "5") +
-                  numberblock(0x04, "4") + numberblock(0x06, "6") + numberblock(0x02, "22");
-        blocks += groupblock(0) + groupblock(3) + groupblock(7);
-        blocks += textblock(BlockNote, "n") + textblock(BlockPostalAddress, "p") +
-                  textblock(0x33, "mystery");
-        const auto e = decodeentry(entryanswer(1, blocks, 0));
+        QByteArray blocks = nameBlock("X");
+        blocks += numberBlock(0x01, "1") + numberBlock(0x0A, "2") + numberBlock(0x05, "5") +
+                  numberBlock(0x04, "4") + numberBlock(0x06, "6") + numberBlock(0x02, "22");
+        blocks += groupBlock(0) + groupBlock(3) + groupBlock(7);
+        blocks += textBlock(BlockNote, "n") + textBlock(BlockPostalAddress, "p") +
+                  textBlock(0x33, "mystery");
+        const auto e = decodeEntry(entryAnswer(1, blocks, 0));
         QVERIFY(e);
         QCOMPARE(subs(e->name), QByteArray("2:1|2:2|6:4|5:6|4:22|9:n|8:p|10:Friends|"
                                            "10:unknown group|11:5|11:mystery"));
     }
 
     void decodeWithoutNameFirst() {
-        const QByteArray blocks = numberblock(0x03, "0170") + nameblock("Late");
-        const auto e = decodeentry(entryanswer(5, blocks, 2));
+        const QByteArray blocks = numberBlock(0x03, "0170") + nameBlock("Late");
+        const auto e = decodeEntry(entryAnswer(5, blocks, 2));
         QVERIFY(e);
         QCOMPARE(e->name.text, QByteArray("<No Name>"));
         QCOMPARE(subs(e->name), QByteArray("3:0170|11:Late"));
 
         // An entry without any block still is an entry, if it is long enough.
-        const auto bare = decodeentry(entryanswer(6, QByteArray(6, '\0'), 0));
+        const auto bare = decodeEntry(entryAnswer(6, QByteArray(6, '\0'), 0));
         QVERIFY(bare);
         QCOMPARE(bare->name.text, QByteArray("<No Name>"));
         QVERIFY(bare->name.subs.empty());
-        QVERIFY(!decodeentry(entryanswer(6, QByteArray(5, '\0'), 0)));
-        QVERIFY(!decodeentry(emptylocationanswer(6)));
+        QVERIFY(!decodeEntry(entryAnswer(6, QByteArray(5, '\0'), 0)));
+        QVERIFY(!decodeEntry(emptyLocationAnswer(6)));
     }
 
     void decodeMalformedBlocks_data() {
@@ -303,17 +303,17 @@ private Q_SLOTS:
         // The good blocks before the bad one are kept; the bad one and the rest go.
         QFETCH(QByteArray, bad);
         const QByteArray blocks =
-            nameblock("Kept") + numberblock(0x03, "1") + bad + textblock(BlockNote, "lost");
+            nameBlock("Kept") + numberBlock(0x03, "1") + bad + textBlock(BlockNote, "lost");
         bool complete = true;
-        splitblocks(blocks, &complete);
+        splitBlocks(blocks, &complete);
         QVERIFY(!complete);
-        const auto e = decodeentry(entryanswer(1, blocks, 4));
+        const auto e = decodeEntry(entryAnswer(1, blocks, 4));
         QVERIFY(e);
         QCOMPARE(e->name.text, QByteArray("Kept"));
         QCOMPARE(subs(e->name), QByteArray("3:1"));
 
         // A malformed name block leaves "<No Name>" and nothing else.
-        const auto noName = decodeentry(entryanswer(1, hex("07000003") + nameblock("B"), 1));
+        const auto noName = decodeEntry(entryAnswer(1, hex("07000003") + nameBlock("B"), 1));
         QVERIFY(noName);
         QCOMPARE(noName->name.text, QByteArray("<No Name>"));
         QVERIFY(noName->name.subs.empty());
@@ -322,7 +322,7 @@ private Q_SLOTS:
     void decodeNeverFails() {
         // Random payloads, and random damage to a good one, always end.
         const QByteArray good =
-            writerequest(makeName("Fuzz", {{"123", KindHome}, {"x@y", KindEMail}}), 3);
+            writeRequest(makeName("Fuzz", {{"123", KindHome}, {"x@y", KindEMail}}), 3);
         QRandomGenerator rng(7);
         for (int round = 0; round < 20000; ++round) {
             QByteArray p = good;
@@ -335,7 +335,7 @@ private Q_SLOTS:
                     p[int(rng.bounded(int(p.size())))] = char(rng.bounded(256));
                 p.truncate(int(rng.bounded(int(p.size()) + 1)));
             }
-            const auto e = decodeentry(p);
+            const auto e = decodeEntry(p);
             if (e)
                 QVERIFY(e->name.subs.size() <= size_t(p.size()) / 6);
         }

@@ -22,7 +22,7 @@ Name makeName(const QByteArray& text, std::initializer_list<Subentry> subs = {})
 }
 
 void put(PhoneMemory& memory, int location, const Name& name) {
-    memory.store(location, *PhoneMemory::fromWriteRequest(writerequest(name, location)));
+    memory.store(location, *PhoneMemory::fromWriteRequest(writeRequest(name, location)));
 }
 
 // "Name N" at each of the locations, with a number.
@@ -61,7 +61,7 @@ public:
     QList<QByteArray> requests; // the same, as whole requests
     QList<QList<QByteArray>> outbox;
 
-    void fbusinit(link::LinkListener* listener) override {
+    void startLink(link::LinkListener* listener) override {
         ++starts;
         starting = listener;
         listener->showStatus("Opening serial port...");
@@ -76,16 +76,16 @@ public:
         }
         l->linkStarted(startOk);
     }
-    void closelink() override {
+    void stopLink() override {
         open = false;
         starting = nullptr;
         outbox.clear();
         partial_.clear();
     }
-    bool sendframe(quint8, const QByteArray& data, quint8 fragment, bool followon) override {
+    bool sendFrame(quint8, const QByteArray& data, quint8 fragment, bool followOn) override {
         if (!open)
             return true;
-        frames.append({data, fragment, followon});
+        frames.append({data, fragment, followOn});
         partial_ += data;
         if (fragment == 1) {
             requests.append(std::exchange(partial_, {}));
@@ -94,25 +94,25 @@ public:
         }
         return true;
     }
-    quint32 lastrxtime() const override { return lastrx; }
+    quint32 lastRxTime() const override { return lastrx; }
     quint32 now() const override { return clock.now(); }
     void setPhonebookAnswer(link::PhonebookAnswer* h) override { handler = h; }
 
     void respond(const QByteArray& request) {
-        const Request r = recogniserequest(request);
+        const Request r = recogniseRequest(request);
         switch (r.kind) {
         case RequestKind::MemoryInfo:
-            queue(memoryinfoanswer(memory.size(), memory.used()), ChunkSize);
+            queue(memoryInfoAnswer(memory.size(), memory.used()), ChunkSize);
             break;
         case RequestKind::Read:
             queue(memory.readAnswer(r.location));
             break;
         case RequestKind::Write:
             if (refuse.contains(r.location)) {
-                queue(writerefusedanswer(r.location), ChunkSize);
+                queue(writeRefusedAnswer(r.location), ChunkSize);
             } else {
                 memory.store(r.location, *PhoneMemory::fromWriteRequest(request));
-                queue(writeconfirmedanswer(r.location), ChunkSize);
+                queue(writeConfirmedAnswer(r.location), ChunkSize);
             }
             break;
         case RequestKind::Unknown:
@@ -122,15 +122,15 @@ public:
     // Entry answers go in frames of frameSize bytes, the fixed answers in one.
     QList<QByteArray> framesOf(const QByteArray& payload, int size = 0) {
         QList<QByteArray> out;
-        for (const Chunk& c : splitpayload(payload, size > 0 ? size : frameSize))
-            out << link::buildframe(link::TypeMemory, c.data, c.fragment,
-                                    link::sequencebyte(seq_++, c.followon), link::FromPhone);
+        for (const Chunk& c : splitPayload(payload, size > 0 ? size : frameSize))
+            out << link::buildFrame(link::TypeMemory, c.data, c.fragment,
+                                    link::makeSequenceByte(seq_++, c.followOn), link::FromPhone);
         return out;
     }
     void queue(const QByteArray& payload, int size = 0) { outbox.append(framesOf(payload, size)); }
     void receive(const QByteArray& frame) {
         lastrx = clock.now();
-        handler->phonebookanswer(frame);
+        handler->handlePhonebookAnswer(frame);
     }
     // Hands over the waiting answers, and those they lead to, up to limit answers.
     void deliver(int limit = 1 << 20) {
@@ -148,8 +148,8 @@ public:
     QList<int> asked(RequestKind kind) const {
         QList<int> out;
         for (const QByteArray& r : requests)
-            if (recogniserequest(r).kind == kind)
-                out << recogniserequest(r).location;
+            if (recogniseRequest(r).kind == kind)
+                out << recogniseRequest(r).location;
         return out;
     }
     QList<int> readLocations() const { return asked(RequestKind::Read); }
@@ -164,7 +164,7 @@ struct Ui : TransferUi {
     QByteArrayList statuses;
     QByteArrayList questions;
     QByteArray error;
-    QByteArray von, bis;
+    QByteArray typedStart, typedStop;
     int focus = 0;
     void showStatus(const QByteArray& t) override { statuses << t; }
     void showError(const QByteArray& caption, const QByteArray& t) override {
@@ -173,11 +173,11 @@ struct Ui : TransferUi {
     void askTimeout(const QByteArray& caption, const QByteArray& t) override {
         questions << caption + ": " + t;
     }
-    QByteArray startBorder() const override { return von; }
-    QByteArray stopBorder() const override { return bis; }
+    QByteArray startBorder() const override { return typedStart; }
+    QByteArray stopBorder() const override { return typedStop; }
     void setBorders(const QByteArray& s, const QByteArray& e) override {
-        von = s;
-        bis = e;
+        typedStart = s;
+        typedStop = e;
     }
     void focusBook() override { ++focus; }
 };
@@ -219,7 +219,7 @@ struct Rig {
     // Lets the watchdog find the phone silent and ask.
     void timeOut() {
         phone.clock.advance(5001);
-        transfer.lifetimerTimer();
+        transfer.onWatchdogTick();
         QVERIFY(transfer.asking());
     }
     int result() const { return finished.isEmpty() ? -1 : finished.last().first().toInt(); }
@@ -243,13 +243,13 @@ private Q_SLOTS:
             makeName("Ben", {{"Friends", KindCallerGroup}, {"+4930", KindHome}}));
         put(r.phone.memory, 4, makeName("Cafe"));
         r.model.insertName(0, "Old");
-        QSignalSpy active(&r.transfer, &Transfer::transferactiveChanged);
+        QSignalSpy active(&r.transfer, &Transfer::transferActiveChanged);
 
-        QVERIFY(r.transfer.readClick());
-        QVERIFY(!r.transfer.readClick()); // one at a time
-        QVERIFY(!r.transfer.transferactive());
+        QVERIFY(r.transfer.startRead());
+        QVERIFY(!r.transfer.startRead()); // one at a time
+        QVERIFY(!r.transfer.transferActive());
         r.phone.finishStart();
-        QVERIFY(r.transfer.transferactive());
+        QVERIFY(r.transfer.transferActive());
         r.phone.settle();
 
         // The read stops after the third of three used locations.
@@ -265,18 +265,18 @@ private Q_SLOTS:
                             "Cafe\n"));
         QCOMPARE(r.notes(),
                  QByteArray("Read from location 1|Read from location 2|Read from location 4"));
-        QVERIFY(r.book().bookchanged);
+        QVERIFY(r.book().bookChanged);
         QVERIFY(r.book().rootExpanded);
         QCOMPARE(r.ui.focus, 1);
         QCOMPARE(r.result(), int(Transfer::ResultReady));
         QCOMPARE(active.size(), 2);
-        QVERIFY(!r.transfer.transferactive() && !r.transfer.busy() && !r.phone.open);
-        QVERIFY(!r.transfer.lifetimerEnabled());
+        QVERIFY(!r.transfer.transferActive() && !r.transfer.busy() && !r.phone.open);
+        QVERIFY(!r.transfer.watchdogActive());
     }
 
     void readRange_data() {
-        QTest::addColumn<QByteArray>("von");
-        QTest::addColumn<QByteArray>("bis");
+        QTest::addColumn<QByteArray>("startBorder");
+        QTest::addColumn<QByteArray>("stopBorder");
         QTest::addColumn<QList<int>>("used");
         QTest::addColumn<QList<int>>("requested");
 
@@ -297,15 +297,15 @@ private Q_SLOTS:
         QTest::newRow("57 used of 200") << QByteArray() << QByteArray() << sparse << range(1, 114);
     }
     void readRange() {
-        QFETCH(QByteArray, von);
-        QFETCH(QByteArray, bis);
+        QFETCH(QByteArray, startBorder);
+        QFETCH(QByteArray, stopBorder);
         QFETCH(QList<int>, used);
         QFETCH(QList<int>, requested);
         Rig r;
         r.phone.memory = memoryWith(used.size() == 57 ? 200 : 50, used);
-        r.ui.von = von;
-        r.ui.bis = bis;
-        r.run(&Transfer::readClick);
+        r.ui.typedStart = startBorder;
+        r.ui.typedStop = stopBorder;
+        r.run(&Transfer::startRead);
         QCOMPARE(r.phone.readLocations(), requested);
         QCOMPARE(r.ui.statuses.last(), QByteArray("Ready."));
     }
@@ -315,14 +315,14 @@ private Q_SLOTS:
             Rig r;
             r.phone.memory = stopFirst ? memoryWith(10, {1, 2}) : PhoneMemory(10);
             r.model.insertName(0, "Kept");
-            QVERIFY(r.transfer.readClick());
+            QVERIFY(r.transfer.startRead());
             if (stopFirst)
-                r.transfer.stopClick();
+                r.transfer.requestStop();
             r.phone.finishStart();
             r.phone.settle();
             QVERIFY(r.phone.readLocations().isEmpty());
             QCOMPARE(r.names(), QByteArray("Kept"));
-            QVERIFY(!r.book().bookchanged);
+            QVERIFY(!r.book().bookChanged);
             QCOMPARE(r.ui.statuses.last(),
                      stopFirst ? QByteArray("Transfer aborted by user.") : QByteArray("Ready."));
         }
@@ -335,7 +335,7 @@ private Q_SLOTS:
             makeName("A name long enough for several frames",
                      {{"x@example.org", KindEMail}, {"+4912345", KindFax}}));
         r.phone.frameSize = 16;
-        QVERIFY(r.transfer.readClick());
+        QVERIFY(r.transfer.startRead());
         r.phone.finishStart();
         r.phone.deliver(2); // memory information, location 1
         QVERIFY(!r.phone.outbox.isEmpty() && r.phone.outbox.front().size() > 3);
@@ -343,7 +343,7 @@ private Q_SLOTS:
         // and so is everything after it until the link is set up again.
         r.phone.outbox.front().swapItemsAt(0, 1);
         r.phone.deliver();
-        QCOMPARE(r.transfer.fragstate(), -2);
+        QCOMPARE(r.transfer.fragmentState(), -2);
         r.phone.queue(r.phone.memory.readAnswer(2));
         r.phone.deliver();
         QCOMPARE(r.phone.readLocations(), (QList<int>{1, 2}));
@@ -351,12 +351,12 @@ private Q_SLOTS:
 
         r.timeOut();
         QCOMPARE(r.ui.questions, QByteArrayList{TimeoutQuestion});
-        QVERIFY(!r.transfer.lifetimerEnabled());
+        QVERIFY(!r.transfer.watchdogActive());
         r.transfer.timeoutAnswer(true);
-        QVERIFY(!r.phone.open && r.transfer.transferactive());
+        QVERIFY(!r.phone.open && r.transfer.transferActive());
         r.phone.finishStart();
-        QCOMPARE(r.transfer.fragstate(), -1);
-        QVERIFY(r.transfer.lifetimerEnabled());
+        QCOMPARE(r.transfer.fragmentState(), -1);
+        QVERIFY(r.transfer.watchdogActive());
         r.phone.settle();
         // Location 2 is asked for again; the book is not cleared a second time.
         QCOMPARE(r.phone.readLocations(), (QList<int>{1, 2, 2, 3}));
@@ -369,15 +369,15 @@ private Q_SLOTS:
         Rig r;
         r.phone.silent = true;
         r.phone.lastrx = r.phone.clock.now() - 2001;
-        QVERIFY(r.transfer.readClick());
+        QVERIFY(r.transfer.startRead());
         r.phone.finishStart();
-        QVERIFY(r.transfer.lifetimerEnabled());
+        QVERIFY(r.transfer.watchdogActive());
         // Nothing received since 2000 ms before the start: the first tick asks.
         r.phone.clock.advance(2999);
-        r.transfer.lifetimerTimer();
+        r.transfer.onWatchdogTick();
         QVERIFY(r.ui.questions.isEmpty());
         r.phone.clock.advance(1);
-        r.transfer.lifetimerTimer();
+        r.transfer.onWatchdogTick();
         QCOMPARE(r.ui.questions.size(), 1);
 
         // No: the transfer ends, the untouched book stays as it was.
@@ -386,32 +386,32 @@ private Q_SLOTS:
         QCOMPARE(r.ui.statuses.last(), QByteArray("Transfer aborted by user."));
         QCOMPARE(r.finished.size(), 1);
         QCOMPARE(r.result(), int(Transfer::ResultAborted));
-        QVERIFY(!r.book().bookchanged);
+        QVERIFY(!r.book().bookChanged);
 
         // Bytes 5000 ms ago are recent enough; 5001 ms are not.
         r.phone.silent = false;
-        QVERIFY(r.transfer.readClick());
+        QVERIFY(r.transfer.startRead());
         r.phone.finishStart();
         r.phone.silent = true;
         r.phone.lastrx = r.phone.clock.now();
         r.phone.clock.advance(5000);
-        r.transfer.lifetimerTimer();
+        r.transfer.onWatchdogTick();
         QCOMPARE(r.ui.questions.size(), 1);
         r.phone.clock.advance(1);
-        r.transfer.lifetimerTimer();
+        r.transfer.onWatchdogTick();
         QCOMPARE(r.ui.questions.size(), 2);
     }
 
     void lateAnswersDuplicatesAndStrayFrames() {
         Rig r;
         r.phone.memory = memoryWith(10, range(1, 5));
-        QVERIFY(r.transfer.readClick());
+        QVERIFY(r.transfer.startRead());
         r.phone.finishStart();
         r.phone.deliver(3); // memory information, locations 1 and 2
         // Frames that do not belong to the read step: a write answer, a second
         // memory information, an answer for the wrong location, an earlier answer.
-        r.phone.queue(writeconfirmedanswer(3));
-        r.phone.queue(memoryinfoanswer(10, 5));
+        r.phone.queue(writeConfirmedAnswer(3));
+        r.phone.queue(memoryInfoAnswer(10, 5));
         r.phone.queue(r.phone.memory.readAnswer(4));
         r.phone.queue(r.phone.memory.readAnswer(1));
         r.phone.outbox.move(0, 4); // the real answer for 3 stays back
@@ -435,26 +435,26 @@ private Q_SLOTS:
         r.phone.settle();
         QCOMPARE(r.phone.readLocations(), (QList<int>{1, 2, 3, 4, 4, 5}));
         QCOMPARE(r.names(), QByteArray("Name 1|Name 2|Name 3, again|Name 4|Name 5"));
-        QCOMPARE(r.transfer.readcount(), 5);
+        QCOMPARE(r.transfer.readCount(), 5);
     }
 
     void stopTakesEffectAtTheNextAnswer() {
         Rig r;
         r.phone.memory = memoryWith(10, range(1, 6));
-        QVERIFY(r.transfer.readClick());
+        QVERIFY(r.transfer.startRead());
         r.phone.finishStart();
         r.phone.deliver(2);
-        r.transfer.stopClick();
+        r.transfer.requestStop();
         r.phone.settle();
         QCOMPARE(r.names(), QByteArray("Name 1|Name 2"));
         QCOMPARE(r.ui.statuses.last(), QByteArray("Transfer aborted by user."));
 
         Rig w;
         w.fillBook(4);
-        QVERIFY(w.transfer.writeClick());
+        QVERIFY(w.transfer.startWrite());
         w.phone.finishStart();
         w.phone.deliver(2);
-        w.transfer.stopClick();
+        w.transfer.requestStop();
         w.phone.settle();
         QCOMPARE(w.phone.writeLocations(), (QList<int>{1, 2}));
         QCOMPARE(w.notes(), QByteArray("Written to location 1|Written to location 2||"));
@@ -468,8 +468,8 @@ private Q_SLOTS:
         r.fillBook(3);
         // Written in class order, which the book keeps.
         r.model.insertSubentry(r.book().name(0), 0, "VIP", KindCallerGroup);
-        QSignalSpy active(&r.transfer, &Transfer::transferactiveChanged);
-        r.run(&Transfer::writeClick);
+        QSignalSpy active(&r.transfer, &Transfer::transferActiveChanged);
+        r.run(&Transfer::startWrite);
 
         QCOMPARE(r.phone.writeLocations(), (QList<int>{1, 2, 3}));
         QCOMPARE(r.ui.statuses.mid(1),
@@ -480,22 +480,22 @@ private Q_SLOTS:
         QCOMPARE(r.notes(),
                  QByteArray("Written to location 1|Written to location 2|Written to location 3"));
         QCOMPARE(r.book().name(0).subs.back().kind, int(KindCallerGroup));
-        QCOMPARE(r.phone.requests[1], writerequest(r.book().name(0), 1));
+        QCOMPARE(r.phone.requests[1], writeRequest(r.book().name(0), 1));
         QCOMPARE(r.phone.memory.at(1)->group, 2);
         QCOMPARE(r.phone.memory.at(3)->name, QByteArray("Person 3"));
         QCOMPARE(r.phone.memory.at(4)->name, QByteArray("Name 4")); // left as it was
         QCOMPARE(active.size(), 2);
-        QVERIFY(!r.book().bookchanged);
+        QVERIFY(!r.book().bookChanged);
         QCOMPARE(r.result(), int(Transfer::ResultReady));
     }
 
     void writeRangeAndRefusals() {
         Rig r;
         r.fillBook(10);
-        r.ui.von = "5";
-        r.ui.bis = "7";
+        r.ui.typedStart = "5";
+        r.ui.typedStop = "7";
         r.phone.refuse = {6};
-        r.run(&Transfer::writeClick);
+        r.run(&Transfer::startWrite);
         QCOMPARE(r.phone.writeLocations(), (QList<int>{5, 6, 7}));
         QCOMPARE(r.ui.statuses[2], QByteArray("Writing entry 1 / 3 to location 5."));
         QCOMPARE(r.notes(), QByteArray("Written to location 5|Error while writing to loc. "
@@ -510,19 +510,19 @@ private Q_SLOTS:
         Name& big = r.model.insertName(0, "Big");
         for (int i = 0; i < 3; ++i)
             r.model.addSubentry(big, QByteArray(40, char('0' + i)), KindOffice);
-        const int size = int(writerequest(big, 1).size());
+        const int size = int(writeRequest(big, 1).size());
         QVERIFY(size > 2 * ChunkSize);
-        QVERIFY(r.transfer.writeClick());
+        QVERIFY(r.transfer.startWrite());
         r.phone.finishStart();
         r.phone.deliver(1);
         QCOMPARE(r.phone.frames.size(), 2); // memory information request and the first frame
         // An answer before the last frame cannot be this request's.
-        r.phone.receive(r.phone.framesOf(writeconfirmedanswer(1)).first());
+        r.phone.receive(r.phone.framesOf(writeConfirmedAnswer(1)).first());
         QCOMPARE(r.book().entryNote(big), QByteArray("Tried to write to loc. 1"));
         QTRY_COMPARE(r.phone.frames.size(), 4);
         QCOMPARE(r.phone.frames[1].fragment, quint8(3));
-        QVERIFY(!r.phone.frames[1].followon && r.phone.frames[2].followon &&
-                r.phone.frames[3].followon);
+        QVERIFY(!r.phone.frames[1].followOn && r.phone.frames[2].followOn &&
+                r.phone.frames[3].followOn);
         QCOMPARE(r.phone.frames[3].fragment, quint8(1));
         QCOMPARE(r.phone.requests.last().size(), size);
         r.phone.settle();
@@ -533,12 +533,12 @@ private Q_SLOTS:
     void writeWaitsAfterAWrongConfirmationAndResumes() {
         Rig r;
         r.fillBook(3);
-        QVERIFY(r.transfer.writeClick());
+        QVERIFY(r.transfer.startWrite());
         r.phone.finishStart();
         r.phone.deliver(2);
         // Location 2 is confirmed as 3; then an entry answer arrives. Neither moves
         // the write nor touches the book.
-        r.phone.outbox = {r.phone.framesOf(writeconfirmedanswer(3)),
+        r.phone.outbox = {r.phone.framesOf(writeConfirmedAnswer(3)),
                           r.phone.framesOf(r.phone.memory.readAnswer(1))};
         r.phone.deliver();
         QCOMPARE(r.phone.writeLocations(), (QList<int>{1, 2}));
@@ -566,37 +566,37 @@ private Q_SLOTS:
 
         // No borders: the one name, to the location of its note (a number selected
         // stands for its name); the borders are empty again afterwards.
-        QVERIFY(r.transfer.rewriteClick(r.model.indexOf(r.book().name(1), 0)));
-        QCOMPARE(r.ui.von, QByteArray("17"));
+        QVERIFY(r.transfer.rewriteEntry(r.model.indexOf(r.book().name(1), 0)));
+        QCOMPARE(r.ui.typedStart, QByteArray("17"));
         r.phone.finishStart();
         r.phone.settle();
         QCOMPARE(r.phone.writeLocations(), QList<int>{17});
         QCOMPARE(r.book().entryNote(r.book().name(1)), QByteArray("Written to location 17"));
-        QCOMPARE(r.ui.von + '/' + r.ui.bis, QByteArray("/"));
+        QCOMPARE(r.ui.typedStart + '/' + r.ui.typedStop, QByteArray("/"));
 
         // Without a note, or with one that names no location, nothing happens.
-        QVERIFY(!r.transfer.rewriteClick(r.model.indexOf(r.book().name(0))));
-        r.ui.von = "4";
-        QVERIFY(!r.transfer.rewriteClick(r.model.indexOf(r.book().name(2))));
-        QCOMPARE(r.ui.von + '/' + r.ui.bis, QByteArray("4/"));
+        QVERIFY(!r.transfer.rewriteEntry(r.model.indexOf(r.book().name(0))));
+        r.ui.typedStart = "4";
+        QVERIFY(!r.transfer.rewriteEntry(r.model.indexOf(r.book().name(2))));
+        QCOMPARE(r.ui.typedStart + '/' + r.ui.typedStop, QByteArray("4/"));
         QCOMPARE(r.phone.starts, 1);
 
         // Both borders: from the selected name on, and the borders stay.
-        r.ui.von = "5";
-        r.ui.bis = "9";
-        QVERIFY(r.transfer.rewriteClick(second));
+        r.ui.typedStart = "5";
+        r.ui.typedStop = "9";
+        QVERIFY(r.transfer.rewriteEntry(second));
         r.phone.finishStart();
         r.phone.settle();
         QCOMPARE(r.phone.writeLocations(), (QList<int>{17, 5, 6, 7, 8, 9}));
         QCOMPARE(r.phone.memory.at(5)->name, QByteArray("Person 2"));
         QCOMPARE(r.phone.memory.at(9)->name, QByteArray("Person 6"));
-        QCOMPARE(r.ui.von + '/' + r.ui.bis, QByteArray("5/9"));
+        QCOMPARE(r.ui.typedStart + '/' + r.ui.typedStop, QByteArray("5/9"));
     }
 
     void deletedNamesAreNotWritten() {
         Rig r;
         r.fillBook(4);
-        QVERIFY(r.transfer.writeClick());
+        QVERIFY(r.transfer.startWrite());
         r.phone.finishStart();
         r.phone.deliver(2);
         // The second name is deleted while its answer is awaited: the next name
@@ -610,35 +610,35 @@ private Q_SLOTS:
 
         // A rewrite whose name is deleted before the link is up writes nothing.
         r.model.setEntryNote(r.book().name(0), "Read from location 30");
-        QVERIFY(r.transfer.rewriteClick(r.model.indexOf(r.book().name(0))));
+        QVERIFY(r.transfer.rewriteEntry(r.model.indexOf(r.book().name(0))));
         r.model.removeName(0);
         r.phone.finishStart();
         r.phone.settle();
         QCOMPARE(r.phone.writeLocations().size(), 4);
-        QCOMPARE(r.ui.von + '/' + r.ui.bis, QByteArray("/"));
+        QCOMPARE(r.ui.typedStart + '/' + r.ui.typedStop, QByteArray("/"));
     }
 
     void linkThatCannotStart() {
         Rig r;
         r.phone.startOk = false;
-        QVERIFY(r.transfer.writeClick());
+        QVERIFY(r.transfer.startWrite());
         r.phone.finishStart();
         QCOMPARE(r.ui.error,
                  QByteArray("Error: Could not open serial port!\rPlease check configuration!"));
         QCOMPARE(r.ui.statuses.last(), QByteArray("Error opening serial port!"));
         QCOMPARE(r.result(), int(Transfer::NoLink));
-        QVERIFY(!r.transfer.busy() && !r.transfer.transferactive());
+        QVERIFY(!r.transfer.busy() && !r.transfer.transferActive());
         // A rewrite that cannot start leaves the borders as they were.
         r.fillBook(1);
         r.model.setEntryNote(r.book().name(0), "Read from location 7");
-        QVERIFY(r.transfer.rewriteClick(r.model.indexOf(r.book().name(0))));
+        QVERIFY(r.transfer.rewriteEntry(r.model.indexOf(r.book().name(0))));
         r.phone.finishStart();
-        QCOMPARE(r.ui.von + '/' + r.ui.bis, QByteArray("/"));
+        QCOMPARE(r.ui.typedStart + '/' + r.ui.typedStop, QByteArray("/"));
 
         // When setting up again fails, a read keeps its names in location order.
         r.phone.startOk = true;
         r.phone.memory = memoryWith(10, range(1, 4));
-        QVERIFY(r.transfer.readClick());
+        QVERIFY(r.transfer.startRead());
         r.phone.finishStart();
         r.phone.deliver(3);
         r.timeOut();
@@ -647,7 +647,7 @@ private Q_SLOTS:
         r.phone.finishStart();
         QCOMPARE(r.names(), QByteArray("Name 1|Name 2"));
         QCOMPARE(r.ui.statuses.last(), QByteArray("Error opening serial port!"));
-        QVERIFY(!r.transfer.busy() && !r.transfer.transferactive());
+        QVERIFY(!r.transfer.busy() && !r.transfer.transferActive());
     }
 };
 

@@ -12,11 +12,11 @@ namespace quorix {
 // The info window: the program's title, version and a flashing reminder to
 // read the release notes before connecting a phone. The reminder flashes only
 // until the window is closed the first time.
-class Tinfownd : public QDialog {
+class InfoWindow : public QDialog {
     Q_OBJECT
 public:
     // scale is the size of the layout in percent of the design at 96 dpi.
-    explicit Tinfownd(QWidget* parent = nullptr, int scale = 100);
+    explicit InfoWindow(QWidget* parent = nullptr, int scale = 100);
 
     void setScale(int scale);
     int scale() const { return scale_; }

@@ -1,12 +1,12 @@
-#include "app/TMain.h"
+#include "app/MainWindow.h"
 
 #include "app/BookTree.h"
+#include "app/CsvImportDialog.h"
 #include "app/Icons.h"
+#include "app/InfoWindow.h"
 #include "app/MessageBoxes.h"
 #include "app/Placement.h"
 #include "app/ProfileFile.h"
-#include "app/Tcsvimport.h"
-#include "app/Tinfownd.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -102,20 +102,20 @@ QAction* makeAction(QObject* parent, const QString& text, const QKeySequence& ke
 
 } // namespace
 
-TMain::TMain(QWidget* parent)
+MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint) {
     // The settings file belongs to the directory the program was started in.
     configPath_ = QDir::current().absoluteFilePath(QString::fromLatin1(Config::FileName));
-    startdir = QFileInfo(configPath_).absolutePath();
+    startDir = QFileInfo(configPath_).absolutePath();
 
     createLink();
-    bookmodel = new BookModel(this);
-    bookmodel->setDecorationProvider([](int kind) { return QVariant(icons::kind(kind)); });
-    phonebook().bookfilename.clear();
-    phonebook().bookchanged = false;
-    phonebook().transferactive = false;
+    bookModel = new BookModel(this);
+    bookModel->setDecorationProvider([](int kind) { return QVariant(icons::kind(kind)); });
+    phonebook().bookFileName.clear();
+    phonebook().bookChanged = false;
+    phonebook().transferActive = false;
 
     setWindowIcon(icons::appIcon());
     scale_ = std::max(1, logicalDpiY() * 100 / 96);
@@ -129,9 +129,9 @@ TMain::TMain(QWidget* parent)
     resize(scaled(DesignWidth), scaled(DesignHeight));
 }
 
-TMain::~TMain() = default;
+MainWindow::~MainWindow() = default;
 
-void TMain::buildControls() {
+void MainWindow::buildControls() {
     surface_ = new MainSurface(this);
     setCentralWidget(surface_);
     QFont small = font();
@@ -146,58 +146,58 @@ void TMain::buildControls() {
 
     bookGroup = new QGroupBox(QStringLiteral("Book"), surface_);
     bookGroup->setAutoFillBackground(true);
-    save = makeButton(bookGroup, QStringLiteral("Save"), icons::Glyph::Save,
-                      QStringLiteral("Save phonebook to file"));
-    load = makeButton(bookGroup, QStringLiteral("Load"), icons::Glyph::Load,
-                      QStringLiteral("Load phonebook from file"));
-    sort = makeButton(bookGroup, QStringLiteral("Sort"), icons::Glyph::Sort,
-                      QStringLiteral("Sort phonebook and subentries"));
-    clear = makeButton(bookGroup, QStringLiteral("Clear"), icons::Glyph::Clear,
-                       QStringLiteral("Clear the actual phonebook"));
+    saveButton = makeButton(bookGroup, QStringLiteral("Save"), icons::Glyph::Save,
+                            QStringLiteral("Save phonebook to file"));
+    loadButton = makeButton(bookGroup, QStringLiteral("Load"), icons::Glyph::Load,
+                            QStringLiteral("Load phonebook from file"));
+    sortButton = makeButton(bookGroup, QStringLiteral("Sort"), icons::Glyph::Sort,
+                            QStringLiteral("Sort phonebook and subentries"));
+    clearButton = makeButton(bookGroup, QStringLiteral("Clear"), icons::Glyph::Clear,
+                             QStringLiteral("Clear the actual phonebook"));
 
     actionsGroup = new QGroupBox(QStringLiteral("Actions"), surface_);
     actionsGroup->setAutoFillBackground(true);
-    read = makeButton(actionsGroup, QStringLiteral("Read"), icons::Glyph::Read,
-                      QStringLiteral("Read phonebook from phone"));
-    write = makeButton(actionsGroup, QStringLiteral("Write"), icons::Glyph::Write,
-                       QStringLiteral("Write phonebook into phone"));
-    stop = makeButton(actionsGroup, QStringLiteral("Stop"), icons::Glyph::Stop,
-                      QStringLiteral("Abort reading/writing"));
+    readButton = makeButton(actionsGroup, QStringLiteral("Read"), icons::Glyph::Read,
+                            QStringLiteral("Read phonebook from phone"));
+    writeButton = makeButton(actionsGroup, QStringLiteral("Write"), icons::Glyph::Write,
+                             QStringLiteral("Write phonebook into phone"));
+    stopButton = makeButton(actionsGroup, QStringLiteral("Stop"), icons::Glyph::Stop,
+                            QStringLiteral("Abort reading/writing"));
 
-    dodebug = new QCheckBox(QStringLiteral("Debug"), surface_);
+    debugBox = new QCheckBox(QStringLiteral("Debug"), surface_);
     QFont tiny = small;
     tiny.setPointSize(7);
-    dodebug->setFont(tiny);
+    debugBox->setFont(tiny);
 
     exitButton = makeButton(surface_, QStringLiteral("Exit"), icons::Glyph::Exit,
                             QStringLiteral("Exit the program"));
 
-    book = new BookTree(surface_);
-    book->setModel(bookmodel);
-    book->setFont(font());
+    tree = new BookTree(surface_);
+    tree->setModel(bookModel);
+    tree->setFont(font());
 
-    connect(save, &QToolButton::clicked, this, &TMain::saveClick);
-    connect(load, &QToolButton::clicked, this, &TMain::openClick);
-    connect(sort, &QToolButton::clicked, this, &TMain::sortClick);
-    connect(clear, &QToolButton::clicked, this, &TMain::clearClick);
-    connect(read, &QToolButton::clicked, this, &TMain::readClick);
-    connect(write, &QToolButton::clicked, this, &TMain::writeClick);
-    connect(stop, &QToolButton::clicked, this, &TMain::stopClick);
+    connect(saveButton, &QToolButton::clicked, this, &MainWindow::saveFile);
+    connect(loadButton, &QToolButton::clicked, this, &MainWindow::openFile);
+    connect(sortButton, &QToolButton::clicked, this, &MainWindow::sortBook);
+    connect(clearButton, &QToolButton::clicked, this, &MainWindow::clearBook);
+    connect(readButton, &QToolButton::clicked, this, &MainWindow::startRead);
+    connect(writeButton, &QToolButton::clicked, this, &MainWindow::startWrite);
+    connect(stopButton, &QToolButton::clicked, this, &MainWindow::requestStop);
     connect(exitButton, &QToolButton::clicked, this, &QWidget::close);
-    connect(dodebug, &QCheckBox::toggled, this, &TMain::dodebugClick);
+    connect(debugBox, &QCheckBox::toggled, this, &MainWindow::toggleTrace);
 
-    connect(book, &QTreeView::expanded, this, &TMain::bookExpanded);
-    connect(book, &QTreeView::collapsed, this, &TMain::bookCollapsed);
-    connect(book, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { popup->popup(book->viewport()->mapToGlobal(pos)); });
+    connect(tree, &QTreeView::expanded, this, &MainWindow::onExpanded);
+    connect(tree, &QTreeView::collapsed, this, &MainWindow::onCollapsed);
+    connect(tree, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { popup->popup(tree->viewport()->mapToGlobal(pos)); });
 
-    connect(bookmodel, &BookModel::entryCountChanged, this, &TMain::updateEntryCount);
-    connect(bookmodel, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex& parent) {
+    connect(bookModel, &BookModel::entryCountChanged, this, &MainWindow::updateEntryCount);
+    connect(bookModel, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex& parent) {
         updateEntryCount();
-        bookRowsInserted(parent);
+        onRowsInserted(parent);
     });
-    connect(bookmodel, &QAbstractItemModel::rowsRemoved, this, &TMain::updateEntryCount);
-    connect(bookmodel, &QAbstractItemModel::modelReset, this, [this] {
+    connect(bookModel, &QAbstractItemModel::rowsRemoved, this, &MainWindow::updateEntryCount);
+    connect(bookModel, &QAbstractItemModel::modelReset, this, [this] {
         updateEntryCount();
         restoreExpansion();
     });
@@ -210,82 +210,82 @@ void TMain::buildControls() {
         statusBar()->addWidget(panels_[i]);
     }
 
-    setTabOrder(exitButton, book);
-    setTabOrder(book, save);
-    setTabOrder(save, load);
-    setTabOrder(load, sort);
-    setTabOrder(sort, clear);
-    setTabOrder(clear, read);
-    setTabOrder(read, write);
-    setTabOrder(write, stop);
-    setTabOrder(stop, dodebug);
+    setTabOrder(exitButton, tree);
+    setTabOrder(tree, saveButton);
+    setTabOrder(saveButton, loadButton);
+    setTabOrder(loadButton, sortButton);
+    setTabOrder(sortButton, clearButton);
+    setTabOrder(clearButton, readButton);
+    setTabOrder(readButton, writeButton);
+    setTabOrder(writeButton, stopButton);
+    setTabOrder(stopButton, debugBox);
 }
 
-void TMain::buildMenus() {
+void MainWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    mnew = file->addAction(QStringLiteral("New"));
-    mopen = file->addAction(QStringLiteral("Open"));
-    mopen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    msave = file->addAction(QStringLiteral("Save"));
-    msave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    msaveas = file->addAction(QStringLiteral("Save as"));
-    msaveas->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    newAction = file->addAction(QStringLiteral("New"));
+    openAction = file->addAction(QStringLiteral("Open"));
+    openAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    saveAction = file->addAction(QStringLiteral("Save"));
+    saveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    saveAsAction = file->addAction(QStringLiteral("Save as"));
+    saveAsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     file->addSeparator();
     QMenu* import = file->addMenu(QStringLiteral("Import"));
-    mimportcsv = import->addAction(QStringLiteral("Comma Separated Values (*.csv)"));
-    mimport9110 = import->addAction(QStringLiteral("Nokia Communicator 9110 file"));
+    importCsvAction = import->addAction(QStringLiteral("Comma Separated Values (*.csv)"));
+    import9110Action = import->addAction(QStringLiteral("Nokia Communicator 9110 file"));
     file->addSeparator();
-    mexit = file->addAction(QStringLiteral("Exit"));
+    exitAction = file->addAction(QStringLiteral("Exit"));
 
     QMenu* connection = menuBar()->addMenu(QStringLiteral("&Connection"));
-    msetup = connection->addAction(QStringLiteral("Setup"));
-    msetup->setShortcut(QKeySequence(Qt::Key_F10));
+    setupAction = connection->addAction(QStringLiteral("Setup"));
+    setupAction->setShortcut(QKeySequence(Qt::Key_F10));
 
     QMenu* transfer = menuBar()->addMenu(QStringLiteral("&Transfer"));
-    mread = transfer->addAction(QStringLiteral("Read from phone"));
-    mread->setShortcut(QKeySequence(Qt::Key_F5));
-    mwrite = transfer->addAction(QStringLiteral("Write to phone"));
-    mwrite->setShortcut(QKeySequence(Qt::Key_F6));
+    readAction = transfer->addAction(QStringLiteral("Read from phone"));
+    readAction->setShortcut(QKeySequence(Qt::Key_F5));
+    writeAction = transfer->addAction(QStringLiteral("Write to phone"));
+    writeAction->setShortcut(QKeySequence(Qt::Key_F6));
 
     QMenu* extras = menuBar()->addMenu(QStringLiteral("&Extras"));
-    msort = extras->addAction(QStringLiteral("Sort book"));
-    msort->setShortcut(QKeySequence(Qt::Key_F4));
-    mflip = extras->addAction(QStringLiteral("Flip book"));
+    sortAction = extras->addAction(QStringLiteral("Sort book"));
+    sortAction->setShortcut(QKeySequence(Qt::Key_F4));
+    flipAction = extras->addAction(QStringLiteral("Flip book"));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    mreleasenotes = help->addAction(QStringLiteral("Release Notes"));
-    mreleasenotes->setShortcut(QKeySequence(Qt::Key_F1));
-    mabout = help->addAction(QStringLiteral("About"));
+    releaseNotesAction = help->addAction(QStringLiteral("Release Notes"));
+    releaseNotesAction->setShortcut(QKeySequence(Qt::Key_F1));
+    aboutAction = help->addAction(QStringLiteral("About"));
 
-    connect(mnew, &QAction::triggered, this, &TMain::newClick);
-    connect(mopen, &QAction::triggered, this, &TMain::openClick);
-    connect(msave, &QAction::triggered, this, &TMain::saveClick);
-    connect(msaveas, &QAction::triggered, this, &TMain::saveasClick);
-    connect(mimportcsv, &QAction::triggered, this, &TMain::csvimportClick);
-    connect(mimport9110, &QAction::triggered, this, &TMain::import9110Click);
-    connect(mexit, &QAction::triggered, this, &QWidget::close);
-    connect(msetup, &QAction::triggered, this, &TMain::setupClick);
-    connect(mread, &QAction::triggered, this, &TMain::readClick);
-    connect(mwrite, &QAction::triggered, this, &TMain::writeClick);
-    connect(msort, &QAction::triggered, this, &TMain::sortClick);
-    connect(mflip, &QAction::triggered, this, &TMain::flipClick);
-    connect(mreleasenotes, &QAction::triggered, this, &TMain::releasenotesClick);
-    connect(mabout, &QAction::triggered, this, &TMain::aboutClick);
+    connect(newAction, &QAction::triggered, this, &MainWindow::newBook);
+    connect(openAction, &QAction::triggered, this, &MainWindow::openFile);
+    connect(saveAction, &QAction::triggered, this, &MainWindow::saveFile);
+    connect(saveAsAction, &QAction::triggered, this, &MainWindow::saveFileAs);
+    connect(importCsvAction, &QAction::triggered, this, &MainWindow::importCsvFile);
+    connect(import9110Action, &QAction::triggered, this, &MainWindow::import9110File);
+    connect(exitAction, &QAction::triggered, this, &QWidget::close);
+    connect(setupAction, &QAction::triggered, this, &MainWindow::setupConnection);
+    connect(readAction, &QAction::triggered, this, &MainWindow::startRead);
+    connect(writeAction, &QAction::triggered, this, &MainWindow::startWrite);
+    connect(sortAction, &QAction::triggered, this, &MainWindow::sortBook);
+    connect(flipAction, &QAction::triggered, this, &MainWindow::flipBook);
+    connect(releaseNotesAction, &QAction::triggered, this, &MainWindow::showReleaseNotes);
+    connect(aboutAction, &QAction::triggered, this, &MainWindow::showAbout);
 }
 
-void TMain::buildPopup() {
+void MainWindow::buildPopup() {
     popup = new QMenu(this);
     // The popup's shortcuts act while the tree has the keyboard focus.
     const auto onTree = [this](QAction* a) {
         a->setShortcutContext(Qt::WidgetShortcut);
-        book->addAction(a);
+        tree->addAction(a);
         return a;
     };
 
     QMenu* type = popup->addMenu(QStringLiteral("Change type"));
     static const char* const typeNames[] = {"General", "Mobile", "Home",           "Office",
                                             "Fax",     "E-Mail", "Postal Address", "Note"};
-    for (int i = 0; i < static_cast<int>(ptype.size()); ++i) {
+    for (int i = 0; i < static_cast<int>(changeTypeActions.size()); ++i) {
         const int kind = KindGeneral + i;
         if (kind == KindEMail)
             type->addSeparator();
@@ -293,61 +293,63 @@ void TMain::buildPopup() {
                                        QKeySequence(Qt::SHIFT | (Qt::Key_F1 + i))));
         a->setIcon(icons::kind(kind));
         type->addAction(a);
-        connect(a, &QAction::triggered, this, [this, kind] { settype(kind); });
-        ptype[static_cast<size_t>(i)] = a;
+        connect(a, &QAction::triggered, this, [this, kind] { changeType(kind); });
+        changeTypeActions[static_cast<size_t>(i)] = a;
     }
 
     QMenu* group = popup->addMenu(QStringLiteral("Add to group"));
     group->setIcon(icons::kind(KindCallerGroup));
-    for (int n = 1; n <= static_cast<int>(pgroup.size()); ++n) {
-        QAction* a = onTree(makeAction(group, QString::fromLatin1(groupnames[n]),
+    for (int n = 1; n <= static_cast<int>(groupActions.size()); ++n) {
+        QAction* a = onTree(makeAction(group, QString::fromLatin1(groupNames[n]),
                                        QKeySequence(Qt::CTRL | (Qt::Key_F1 + n - 1))));
         a->setIcon(icons::kind(KindCallerGroup));
         group->addAction(a);
-        connect(a, &QAction::triggered, this, [this, n] { setgroup(n); });
-        pgroup[static_cast<size_t>(n - 1)] = a;
+        connect(a, &QAction::triggered, this, [this, n] { setGroup(n); });
+        groupActions[static_cast<size_t>(n - 1)] = a;
     }
     popup->addSeparator();
 
-    pedit = onTree(makeAction(popup, QStringLiteral("Edit")));
+    editAction = onTree(makeAction(popup, QStringLiteral("Edit")));
     // Either Enter key; the menu names the first, as "Shift+Enter".
-    pedit->setShortcuts(
+    editAction->setShortcuts(
         {QKeySequence(Qt::SHIFT | Qt::Key_Enter), QKeySequence(Qt::SHIFT | Qt::Key_Return)});
-    pnewentry =
+    newEntryAction =
         onTree(makeAction(popup, QStringLiteral("New entry"), QKeySequence(Qt::CTRL | Qt::Key_N)));
-    pnewentry->setIcon(icons::kind(KindGeneral));
-    pnewtextentry = onTree(
+    newEntryAction->setIcon(icons::kind(KindGeneral));
+    newTextEntryAction = onTree(
         makeAction(popup, QStringLiteral("New text entry"), QKeySequence(Qt::CTRL | Qt::Key_M)));
-    pnewtextentry->setIcon(icons::kind(KindNote));
-    pnewname =
+    newTextEntryAction->setIcon(icons::kind(KindNote));
+    newNameAction =
         onTree(makeAction(popup, QStringLiteral("New name"), QKeySequence(Qt::CTRL | Qt::Key_B)));
-    pnewname->setIcon(icons::kind(KindNameCollapsed));
-    pdelete = onTree(
+    newNameAction->setIcon(icons::kind(KindNameCollapsed));
+    deleteAction = onTree(
         makeAction(popup, QStringLiteral("Delete"), QKeySequence(Qt::SHIFT | Qt::Key_Delete)));
-    popup->addActions({pedit, pnewentry, pnewtextentry, pnewname, pdelete});
+    popup->addActions(
+        {editAction, newEntryAction, newTextEntryAction, newNameAction, deleteAction});
     popup->addSeparator();
-    prewrite = onTree(
+    rewriteAction = onTree(
         makeAction(popup, QStringLiteral("Rewrite entry"), QKeySequence(Qt::CTRL | Qt::Key_R)));
-    popup->addAction(prewrite);
+    popup->addAction(rewriteAction);
     popup->addSeparator();
-    pexpandall = onTree(makeAction(popup, QStringLiteral("Expand all"), QKeySequence(Qt::Key_F2)));
-    pexpandall->setIcon(icons::kind(KindNameExpanded));
-    pcollapseall =
+    expandAllAction =
+        onTree(makeAction(popup, QStringLiteral("Expand all"), QKeySequence(Qt::Key_F2)));
+    expandAllAction->setIcon(icons::kind(KindNameExpanded));
+    collapseAllAction =
         onTree(makeAction(popup, QStringLiteral("Collapse all"), QKeySequence(Qt::Key_F3)));
-    pcollapseall->setIcon(icons::kind(KindNameCollapsed));
-    popup->addActions({pexpandall, pcollapseall});
+    collapseAllAction->setIcon(icons::kind(KindNameCollapsed));
+    popup->addActions({expandAllAction, collapseAllAction});
 
-    connect(pedit, &QAction::triggered, this, &TMain::editClick);
-    connect(pnewentry, &QAction::triggered, this, &TMain::newentryClick);
-    connect(pnewtextentry, &QAction::triggered, this, &TMain::newtextentryClick);
-    connect(pnewname, &QAction::triggered, this, &TMain::newnameClick);
-    connect(pdelete, &QAction::triggered, this, &TMain::deleteClick);
-    connect(prewrite, &QAction::triggered, this, &TMain::rewriteClick);
-    connect(pexpandall, &QAction::triggered, this, &TMain::expandallClick);
-    connect(pcollapseall, &QAction::triggered, this, &TMain::collapseallClick);
+    connect(editAction, &QAction::triggered, this, &MainWindow::editNode);
+    connect(newEntryAction, &QAction::triggered, this, &MainWindow::newEntry);
+    connect(newTextEntryAction, &QAction::triggered, this, &MainWindow::newTextEntry);
+    connect(newNameAction, &QAction::triggered, this, &MainWindow::newName);
+    connect(deleteAction, &QAction::triggered, this, &MainWindow::deleteNode);
+    connect(rewriteAction, &QAction::triggered, this, &MainWindow::rewriteEntry);
+    connect(expandAllAction, &QAction::triggered, this, &MainWindow::expandAll);
+    connect(collapseAllAction, &QAction::triggered, this, &MainWindow::collapseAll);
 }
 
-void TMain::layoutControls() {
+void MainWindow::layoutControls() {
     const auto box = [this](int x, int y, int w, int h) {
         return QRect(scaled(x), scaled(y), scaled(w), scaled(h));
     };
@@ -359,19 +361,19 @@ void TMain::layoutControls() {
     surface_->scale = scale_;
     notice->setGeometry(box(312, 2, 179, 13));
     bookGroup->setGeometry(box(8, 8, 57, 209));
-    button(save, 8, 16);
-    button(load, 8, 64);
-    button(sort, 8, 112);
-    button(clear, 8, 160);
+    button(saveButton, 8, 16);
+    button(loadButton, 8, 64);
+    button(sortButton, 8, 112);
+    button(clearButton, 8, 160);
     actionsGroup->setGeometry(box(72, 8, 57, 161));
-    button(read, 8, 16);
-    button(write, 8, 64);
-    button(stop, 8, 112);
+    button(readButton, 8, 16);
+    button(writeButton, 8, 64);
+    button(stopButton, 8, 112);
     // The caption must not be cut short where the system font is wider.
-    dodebug->setGeometry(box(8, 218, 41, 17));
-    dodebug->resize(std::max(dodebug->width(), dodebug->sizeHint().width()), dodebug->height());
+    debugBox->setGeometry(box(8, 218, 41, 17));
+    debugBox->resize(std::max(debugBox->width(), debugBox->sizeHint().width()), debugBox->height());
     button(exitButton, 96, 262);
-    book->setGeometry(box(TreeBox.x(), TreeBox.y(), TreeBox.width(), TreeBox.height()));
+    tree->setGeometry(box(TreeBox.x(), TreeBox.y(), TreeBox.width(), TreeBox.height()));
     panels_[0]->setFixedWidth(scaled(200));
     panels_[1]->setFixedWidth(scaled(100));
     panels_[2]->setFixedWidth(scaled(100));
@@ -379,24 +381,24 @@ void TMain::layoutControls() {
     fitTreeToHeight();
 }
 
-QRect TMain::phonePictureRect() const {
+QRect MainWindow::phonePictureRect() const {
     return surface_->phoneRect;
 }
 
-void TMain::fitTreeToHeight() {
+void MainWindow::fitTreeToHeight() {
     // The tree grows with the window; its bottom keeps the design's distance
     // to the status bar. Nothing else moves.
-    const int height = surface_->height() - book->y() - scaled(TreeGapAboveStatus);
-    book->resize(book->width(), std::max(height, scaled(40)));
+    const int height = surface_->height() - tree->y() - scaled(TreeGapAboveStatus);
+    tree->resize(tree->width(), std::max(height, scaled(40)));
 }
 
-void TMain::resizeEvent(QResizeEvent* event) {
+void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     if (shown_)
         fitTreeToHeight();
 }
 
-void TMain::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!shown_) {
         shown_ = true;
@@ -404,11 +406,11 @@ void TMain::showEvent(QShowEvent* event) {
     }
 }
 
-void TMain::firstShow() {
+void MainWindow::firstShow() {
     scale_ = std::max(1, logicalDpiY() * 100 / 96);
     layoutControls();
-    if (infownd)
-        infownd->setScale(scale_);
+    if (infoWindow)
+        infoWindow->setScale(scale_);
 
     // Size limits and place, counted on the window's frame as the window
     // system sees it.
@@ -433,31 +435,31 @@ void TMain::firstShow() {
     // The info window comes up once the main window stands; start-up goes on
     // when it has been closed.
     QTimer::singleShot(0, this, [this] {
-        if (infoAtStart_ && infownd) {
-            connect(infownd, &QDialog::finished, this, &TMain::finishStartup,
+        if (infoAtStart_ && infoWindow) {
+            connect(infoWindow, &QDialog::finished, this, &MainWindow::finishStartup,
                     Qt::SingleShotConnection);
-            infownd->setWindowModality(Qt::ApplicationModal);
-            infownd->show();
+            infoWindow->setWindowModality(Qt::ApplicationModal);
+            infoWindow->show();
         } else {
             finishStartup();
         }
     });
 }
 
-void TMain::finishStartup() {
+void MainWindow::finishStartup() {
     readConfig();
     Q_EMIT startupFinished();
 }
 
-void TMain::createWindows() {
-    if (!infownd)
-        infownd = new Tinfownd(this, scale_);
-    if (!csvimport)
-        csvimport = new Tcsvimport(*this);
+void MainWindow::createWindows() {
+    if (!infoWindow)
+        infoWindow = new InfoWindow(this, scale_);
+    if (!csvImportDialog)
+        csvImportDialog = new CsvImportDialog(*this);
     createLinkWindows();
 }
 
-void TMain::readConfig() {
+void MainWindow::readConfig() {
     // Whatever cannot be read gives the defaults, without a word.
     ProfileFile file(configPath_);
     file.load();
@@ -465,7 +467,7 @@ void TMain::readConfig() {
     configLoaded_ = true;
 }
 
-bool TMain::writeConfig() {
+bool MainWindow::writeConfig() {
     // Other sections and keys of the file stay as they are on disk now.
     ProfileFile file(configPath_);
     QString error;
@@ -480,16 +482,16 @@ bool TMain::writeConfig() {
     return ok;
 }
 
-bool TMain::FormCloseQuery() {
+bool MainWindow::confirmClose() {
     Book& b = phonebook();
-    if (b.transferactive)
+    if (b.transferActive)
         return false;
-    if (!b.bookchanged)
+    if (!b.bookChanged)
         return true;
     const QString name =
-        b.bookfilename.isEmpty()
+        b.bookFileName.isEmpty()
             ? QStringLiteral("<no name yet>")
-            : QLatin1Char('"') + QFileInfo(b.bookfilename).fileName() + QLatin1Char('"');
+            : QLatin1Char('"') + QFileInfo(b.bookFileName).fileName() + QLatin1Char('"');
     const auto answer = MessageBoxes::ask(
         this, QStringLiteral("Book changed!"),
         QStringLiteral("Save changes to ") + name + QLatin1Char('?'), QMessageBox::Question,
@@ -505,8 +507,8 @@ bool TMain::FormCloseQuery() {
     }
 }
 
-void TMain::closeEvent(QCloseEvent* event) {
-    if (!FormCloseQuery()) {
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!confirmClose()) {
         event->ignore();
         return;
     }
@@ -518,39 +520,39 @@ void TMain::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void TMain::setPanel(int panel, const QString& text) {
+void MainWindow::setPanel(int panel, const QString& text) {
     // A text longer than its panel can still be read whole as the tool tip.
     QLabel* label = panels_.at(static_cast<size_t>(panel));
     label->setText(text);
     label->setToolTip(text);
 }
 
-QString TMain::panelText(int panel) const {
+QString MainWindow::panelText(int panel) const {
     return panels_.at(static_cast<size_t>(panel))->text();
 }
 
-void TMain::updateEntryCount() {
+void MainWindow::updateEntryCount() {
     setPanel(1, QString::number(phonebook().entryCount()) + QStringLiteral(" entries."));
 }
 
-void TMain::updateCaption() {
-    const QString& file = phonebook().bookfilename;
+void MainWindow::updateCaption() {
+    const QString& file = phonebook().bookFileName;
     setWindowTitle(file.isEmpty() ? QStringLiteral("Quorix")
                                   : QStringLiteral("Quorix - ") + QFileInfo(file).fileName());
 }
 
-void TMain::aboutClick() {
-    if (phonebook().transferactive || !infownd)
+void MainWindow::showAbout() {
+    if (phonebook().transferActive || !infoWindow)
         return;
-    infownd->setWindowModality(Qt::ApplicationModal);
-    infownd->show();
+    infoWindow->setWindowModality(Qt::ApplicationModal);
+    infoWindow->show();
 }
 
-void TMain::releasenotesClick() {
-    if (phonebook().transferactive)
+void MainWindow::showReleaseNotes() {
+    if (phonebook().transferActive)
         return;
     const QString name = QStringLiteral("Release_Notes.txt");
-    const QStringList places = {startdir, QCoreApplication::applicationDirPath()};
+    const QStringList places = {startDir, QCoreApplication::applicationDirPath()};
     for (const QString& dir : places) {
         const QString path = QDir(dir).absoluteFilePath(name);
         if (!QFileInfo(path).isFile())

@@ -3,8 +3,8 @@
 // themselves live in BookEditor; the window supplies the selected node, the
 // message boxes, and what the view must do afterwards.
 #include "app/BookTree.h"
+#include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
-#include "app/TMain.h"
 
 #include <QLabel>
 
@@ -27,49 +27,49 @@ bool showMessage(QWidget* parent, const UserMessage& message) {
 
 } // namespace
 
-void TMain::connectEditing() {
-    editor_ = std::make_unique<BookEditor>(*bookmodel);
+void MainWindow::connectEditing() {
+    editor_ = std::make_unique<BookEditor>(*bookModel);
     editor_->setMessageHandler(
         [this](const UserMessage& message) { return showMessage(this, message); });
 
     // A name's icon follows its expansion, so the book and the view must agree.
-    connect(bookmodel, &BookModel::expandedChanged, book, &QTreeView::setExpanded);
-    connect(bookmodel, &BookModel::statusText, this, [this](const QByteArray& text) {
+    connect(bookModel, &BookModel::expandedChanged, tree, &QTreeView::setExpanded);
+    connect(bookModel, &BookModel::statusText, this, [this](const QByteArray& text) {
         setPanel(0, QString::fromLatin1(text));
         // Drawn now: a long flip would otherwise never show "Flipping book...".
         panels_[0]->repaint();
     });
     // A name the view already holds open (Expand all opens empty ones too)
     // shows what is dropped or merged into it, so its image must open.
-    connect(bookmodel, &QAbstractItemModel::rowsMoved, this,
+    connect(bookModel, &QAbstractItemModel::rowsMoved, this,
             [this](const QModelIndex&, int, int, const QModelIndex& destination) {
-                bookRowsInserted(destination);
+                onRowsInserted(destination);
             });
-    connect(book, &BookTree::pointerMoved, this, &TMain::bookMouseMove);
+    connect(tree, &BookTree::pointerMoved, this, &MainWindow::onPointerMoved);
 }
 
-void TMain::applyOutcome(const EditOutcome& outcome) {
+void MainWindow::applyOutcome(const EditOutcome& outcome) {
     switch (outcome.expansion) {
     case ViewExpansion::ExpandAll:
-        book->expandAll();
+        tree->expandAll();
         break;
     case ViewExpansion::CollapseAll:
-        book->collapseAll();
-        book->expand(bookmodel->rootIndex());
+        tree->collapseAll();
+        tree->expand(bookModel->rootIndex());
         break;
     case ViewExpansion::Unchanged:
         break;
     }
     if (outcome.select.isValid()) {
-        book->setCurrentIndex(outcome.select);
-        book->scrollTo(outcome.select);
+        tree->setCurrentIndex(outcome.select);
+        tree->scrollTo(outcome.select);
     }
     if (outcome.edit.isValid()) {
-        book->scrollTo(outcome.edit);
-        book->edit(outcome.edit);
+        tree->scrollTo(outcome.edit);
+        tree->edit(outcome.edit);
     }
     if (outcome.focusTree)
-        book->setFocus();
+        tree->setFocus();
 }
 
 namespace {
@@ -84,96 +84,96 @@ QModelIndex selectedOrRoot(BookTree* tree, const BookModel* model) {
 }
 } // namespace
 
-void TMain::newentryClick() {
-    applyOutcome(editor_->newEntry(selectedOrRoot(book, bookmodel)));
+void MainWindow::newEntry() {
+    applyOutcome(editor_->newEntry(selectedOrRoot(tree, bookModel)));
 }
 
-void TMain::newtextentryClick() {
-    applyOutcome(editor_->newTextEntry(selectedOrRoot(book, bookmodel)));
+void MainWindow::newTextEntry() {
+    applyOutcome(editor_->newTextEntry(selectedOrRoot(tree, bookModel)));
 }
 
-void TMain::newnameClick() {
-    applyOutcome(editor_->newName(selectedOrRoot(book, bookmodel)));
+void MainWindow::newName() {
+    applyOutcome(editor_->newName(selectedOrRoot(tree, bookModel)));
 }
 
-void TMain::editClick() {
-    applyOutcome(editor_->edit(book->selectedNode()));
+void MainWindow::editNode() {
+    applyOutcome(editor_->edit(tree->selectedNode()));
 }
 
-void TMain::deleteClick() {
-    editor_->deleteNode(book->selectedNode());
+void MainWindow::deleteNode() {
+    editor_->deleteNode(tree->selectedNode());
 }
 
-void TMain::clearClick() {
+void MainWindow::clearBook() {
     applyOutcome(editor_->clearBook());
 }
 
-void TMain::newClick() {
-    if (editor_->newBook([this] { return FormCloseQuery(); }))
+void MainWindow::newBook() {
+    if (editor_->newBook([this] { return confirmClose(); }))
         updateCaption();
 }
 
-void TMain::settype(int kind) {
-    editor_->settype(book->selectedNode(), kind);
+void MainWindow::changeType(int kind) {
+    editor_->changeType(tree->selectedNode(), kind);
 }
 
-void TMain::setgroup(int group) {
-    editor_->setgroup(book->selectedNode(), group);
+void MainWindow::setGroup(int group) {
+    editor_->setGroup(tree->selectedNode(), group);
 }
 
-void TMain::sortClick() {
-    applyOutcome(editor_->sortClick());
+void MainWindow::sortBook() {
+    applyOutcome(editor_->sortBook());
 }
 
-void TMain::flipClick() {
-    editor_->flipClick();
+void MainWindow::flipBook() {
+    editor_->flipBook();
 }
 
-void TMain::expandallClick() {
+void MainWindow::expandAll() {
     applyOutcome(editor_->expandAll());
 }
 
-void TMain::collapseallClick() {
+void MainWindow::collapseAll() {
     applyOutcome(editor_->collapseAll());
 }
 
-void TMain::bookMouseMove(const QModelIndex& index) {
+void MainWindow::onPointerMoved(const QModelIndex& index) {
     // Only names carry a note; anywhere else the panel is empty.
     setPanel(2, index.data(BookModel::NoteRole).toString());
 }
 
-void TMain::bookExpanded(const QModelIndex& index) {
+void MainWindow::onExpanded(const QModelIndex& index) {
     // The view may call a node open that has nothing under it; its image
-    // stays closed until something is added (see bookRowsInserted).
+    // stays closed until something is added (see onRowsInserted).
     const int level = BookModel::levelOf(index);
-    if (Name* name = bookmodel->nameOf(index); name && level == 1)
-        bookmodel->setExpanded(*name, !name->subs.empty());
+    if (Name* name = bookModel->nameOf(index); name && level == 1)
+        bookModel->setExpanded(*name, !name->subs.empty());
     else if (level == 0)
-        bookmodel->setRootExpanded(!phonebook().isEmpty());
+        bookModel->setRootExpanded(!phonebook().isEmpty());
 }
 
-void TMain::bookRowsInserted(const QModelIndex& parent) {
-    if (!book->isExpanded(parent))
+void MainWindow::onRowsInserted(const QModelIndex& parent) {
+    if (!tree->isExpanded(parent))
         return;
-    bookExpanded(parent);
+    onExpanded(parent);
 }
 
-void TMain::bookCollapsed(const QModelIndex& index) {
-    if (Name* name = bookmodel->nameOf(index); name && BookModel::levelOf(index) == 1)
-        bookmodel->setExpanded(*name, false);
+void MainWindow::onCollapsed(const QModelIndex& index) {
+    if (Name* name = bookModel->nameOf(index); name && BookModel::levelOf(index) == 1)
+        bookModel->setExpanded(*name, false);
     else if (BookModel::levelOf(index) == 0)
-        bookmodel->setRootExpanded(false);
+        bookModel->setRootExpanded(false);
 }
 
-void TMain::restoreExpansion() {
+void MainWindow::restoreExpansion() {
     // After a whole-book change the view starts closed; the book says what
     // was open. Right after a reset the view only notes these, which is cheap.
     Book& b = phonebook();
     if (b.rootExpanded)
-        book->expand(bookmodel->rootIndex());
+        tree->expand(bookModel->rootIndex());
     for (int row = 0; row < b.entryCount(); ++row)
         if (b.name(row).expanded)
-            book->expand(bookmodel->indexOf(b.name(row)));
+            tree->expand(bookModel->indexOf(b.name(row)));
 }
 
 } // namespace quorix

@@ -15,46 +15,46 @@ class QSpinBox;
 
 namespace quorix {
 
-class TMain;
+class MainWindow;
 
 // The CSV import dialog: the user sets the columns, the separator, the quotes
 // and the first line, compares a made-up line in that layout with a line of
 // the chosen file, and imports the file in place of the book. The settings
 // live in the main window's configuration and stay for the whole run; the
 // file is chosen anew at every showing.
-class Tcsvimport : public QDialog {
+class CsvImportDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit Tcsvimport(TMain& main);
+    explicit CsvImportDialog(MainWindow& main);
 
     // Shows the dialog, modal for the application, and asks for a file (after
     // the question about unsaved changes). Returns while the dialog stays up.
     void showDialog();
 
-    bool csvloaded() const { return csvloaded_; }
+    bool csvLoaded() const { return csvLoaded_; }
     // Full path of the chosen file; empty while none is loaded.
-    const QString& csvfile() const { return csvfile_; }
+    const QString& csvFile() const { return csvFile_; }
     files::CsvSettings settings() const;
 
     // Controls.
     QGroupBox* columnGroup;
     QGroupBox* settingsGroup;
-    QSpinBox* clname;
-    QSpinBox* clstart;
-    QSpinBox* clstop;
-    QSpinBox* startlin;
-    QLineEdit* sep;
-    QCheckBox* quote;
-    QPushButton* startcsv;
-    QPushButton* impcancel;
+    QSpinBox* nameColumnBox;
+    QSpinBox* firstColumnBox;
+    QSpinBox* lastColumnBox;
+    QSpinBox* firstLineBox;
+    QLineEdit* separatorEdit;
+    QCheckBox* quotesBox;
+    QPushButton* importButton;
+    QPushButton* cancelButton;
     QPlainTextEdit* sample;
     QPlainTextEdit* probe;
 
 public Q_SLOTS:
     // Brings the button caption and both memos up to date.
-    void refreshsample();
+    void refreshSample();
     // "Load file" asks for a file again; "Import" imports it and closes.
-    void startcsvClick();
+    void startImport();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -77,12 +77,12 @@ private:
         QRect box;
     };
 
-    TMain& main_;
+    MainWindow& main_;
     int scale_ = 100;
     std::vector<Place> places_;
-    QString csvfile_;
-    bool csvloaded_ = false;
-    QByteArray csvprobe_;
+    QString csvFile_;
+    bool csvLoaded_ = false;
+    QByteArray probeLine_;
 };
 
 } // namespace quorix

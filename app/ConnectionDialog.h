@@ -18,10 +18,10 @@ namespace quorix {
 // path that stands in for the COM choice when it is set (a USB adapter, the
 // virtual phone's pseudo-terminal). There is no Cancel: whatever is selected
 // when the dialog closes is the connection.
-class Tconnection : public QDialog {
+class ConnectionDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit Tconnection(QWidget* parent = nullptr);
+    explicit ConnectionDialog(QWidget* parent = nullptr);
 
     // The selection: port 0..3, cable 0 (DAU-9P) or 1 (DLR-3), the device path
     // (empty: the COM port).
@@ -36,12 +36,12 @@ public:
     QByteArrayList devices() const;
 
     // Controls.
-    QGroupBox* Port;
-    QGroupBox* Cable;
+    QGroupBox* portGroup;
+    QGroupBox* cableGroup;
     std::array<QRadioButton*, 4> portItems{};
     std::array<QRadioButton*, 2> cableItems{};
     QComboBox* deviceBox;
-    QPushButton* conok;
+    QPushButton* okButton;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,9 +1,9 @@
 // The phonebook transfer in the window: Read, Write, Stop and Rewrite entry, the
 // transfer status in the first panel, the "connection timeout" question.
 #include "app/BookTree.h"
+#include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
-#include "app/TMain.h"
-#include "app/Tdebug.h"
+#include "app/TraceWindow.h"
 
 #include "transfer/Transfer.h"
 
@@ -18,17 +18,17 @@ namespace {
 // name, and the window hears how each start went, as it does for every start.
 class WindowLink : public transfer::TransferLink, private link::LinkListener {
 public:
-    explicit WindowLink(TMain& w) : w_(w) {}
+    explicit WindowLink(MainWindow& w) : w_(w) {}
 
-    void fbusinit(link::LinkListener* listener) override {
+    void startLink(link::LinkListener* listener) override {
         listener_ = listener;
-        w_.fbus().fbusinit(w_.linkSettings(), this);
+        w_.fbus().startLink(w_.linkSettings(), this);
     }
-    void closelink() override { w_.fbus().closelink(); }
-    bool sendframe(quint8 type, const QByteArray& data, quint8 fragment, bool followon) override {
-        return w_.fbus().sendframe(type, data, fragment, followon);
+    void stopLink() override { w_.fbus().stopLink(); }
+    bool sendFrame(quint8 type, const QByteArray& data, quint8 fragment, bool followOn) override {
+        return w_.fbus().sendFrame(type, data, fragment, followOn);
     }
-    quint32 lastrxtime() const override { return w_.fbus().lastrxtime(); }
+    quint32 lastRxTime() const override { return w_.fbus().lastRxTime(); }
     quint32 now() const override { return w_.fbus().clock().now(); }
     void setPhonebookAnswer(link::PhonebookAnswer* handler) override {
         w_.fbus().setPhonebookAnswer(handler);
@@ -44,14 +44,14 @@ private:
         w_.linkStarted(ok); // the system's reason for a failure, in the panel's tool tip
     }
 
-    TMain& w_;
+    MainWindow& w_;
     link::LinkListener* listener_ = nullptr;
 };
 
 // The window as the transfer's person: status panel, message boxes, borders.
 class WindowUi : public transfer::TransferUi {
 public:
-    explicit WindowUi(TMain& w) : w_(w) {}
+    explicit WindowUi(MainWindow& w) : w_(w) {}
     transfer::Transfer* transfer = nullptr;
 
     void showStatus(const QByteArray& text) override { w_.setPanel(0, QString::fromLatin1(text)); }
@@ -74,33 +74,33 @@ public:
     }
     // The Custom borders live in the trace window, shown or not.
     QByteArray startBorder() const override {
-        return w_.debugwnd ? w_.debugwnd->vonText().toLatin1() : QByteArray();
+        return w_.traceWindow ? w_.traceWindow->startBorderText().toLatin1() : QByteArray();
     }
     QByteArray stopBorder() const override {
-        return w_.debugwnd ? w_.debugwnd->bisText().toLatin1() : QByteArray();
+        return w_.traceWindow ? w_.traceWindow->stopBorderText().toLatin1() : QByteArray();
     }
     void setBorders(const QByteArray& start, const QByteArray& stop) override {
-        if (!w_.debugwnd)
+        if (!w_.traceWindow)
             return;
-        w_.debugwnd->setVonText(QString::fromLatin1(start));
-        w_.debugwnd->setBisText(QString::fromLatin1(stop));
+        w_.traceWindow->setStartBorderText(QString::fromLatin1(start));
+        w_.traceWindow->setStopBorderText(QString::fromLatin1(stop));
     }
-    void focusBook() override { w_.book->setFocus(); }
+    void focusBook() override { w_.tree->setFocus(); }
 
 private:
-    TMain& w_;
+    MainWindow& w_;
 };
 
 } // namespace
 
 class TransferParts {
 public:
-    explicit TransferParts(TMain& w) : link(w), ui(w), transfer(link, *w.bookmodel, ui) {
+    explicit TransferParts(MainWindow& w) : link(w), ui(w), transfer(link, *w.bookModel, ui) {
         ui.transfer = &transfer;
-        QObject::connect(&transfer, &transfer::Transfer::transferactiveChanged, &w,
+        QObject::connect(&transfer, &transfer::Transfer::transferActiveChanged, &w,
                          [&w](bool active) {
-                             w.read->setEnabled(!active);
-                             w.write->setEnabled(!active);
+                             w.readButton->setEnabled(!active);
+                             w.writeButton->setEnabled(!active);
                          });
     }
 
@@ -109,36 +109,36 @@ public:
     transfer::Transfer transfer;
 };
 
-void TMain::TransferPartsDeleter::operator()(TransferParts* parts) const {
+void MainWindow::TransferPartsDeleter::operator()(TransferParts* parts) const {
     delete parts;
 }
 
-transfer::Transfer& TMain::phoneTransfer() {
+transfer::Transfer& MainWindow::phoneTransfer() {
     if (!transfer_)
         transfer_.reset(new TransferParts(*this));
     return transfer_->transfer;
 }
 
-void TMain::readClick() {
+void MainWindow::startRead() {
     // The menu's F5 also comes here: nothing while a transfer runs.
-    if (phonebook().transferactive || phoneTransfer().busy())
+    if (phonebook().transferActive || phoneTransfer().busy())
         return;
-    if (!FormCloseQuery())
+    if (!confirmClose())
         return;
-    phoneTransfer().readClick();
+    phoneTransfer().startRead();
 }
 
-void TMain::writeClick() {
-    phoneTransfer().writeClick(); // refused while a transfer runs
+void MainWindow::startWrite() {
+    phoneTransfer().startWrite(); // refused while a transfer runs
 }
 
-void TMain::stopClick() {
+void MainWindow::requestStop() {
     if (transfer_)
-        transfer_->transfer.stopClick();
+        transfer_->transfer.requestStop();
 }
 
-void TMain::rewriteClick() {
-    phoneTransfer().rewriteClick(book->selectedNode());
+void MainWindow::rewriteEntry() {
+    phoneTransfer().rewriteEntry(tree->selectedNode());
 }
 
 } // namespace quorix

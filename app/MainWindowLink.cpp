@@ -1,9 +1,9 @@
 // The phone link: connection set-up, trace window, the demo phone.
+#include "app/ConnectionDialog.h"
+#include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
-#include "app/TMain.h"
-#include "app/Tconnection.h"
-#include "app/Tdebug.h"
-#include "link/SerialPorts.h"
+#include "app/TraceWindow.h"
+#include "link/SerialPortList.h"
 #include "phonesim/PhoneSimProcess.h"
 
 #include <QCheckBox>
@@ -12,28 +12,28 @@
 
 namespace quorix {
 
-void TMain::createLink() {
-    serial_ = std::make_unique<link::TCommPortDriver>();
+void MainWindow::createLink() {
+    serial_ = std::make_unique<link::SerialPort>();
     fbus_ = std::make_unique<link::FbusLink>(*serial_);
     // The connection dialog shows the settings once they are read.
-    connect(this, &TMain::startupFinished, this, &TMain::syncConnectionDialog);
+    connect(this, &MainWindow::startupFinished, this, &MainWindow::syncConnectionDialog);
 }
 
-void TMain::createLinkWindows() {
-    if (!debugwnd) {
-        debugwnd = new Tdebug(this);
-        connect(debugwnd, &Tdebug::pauseClicked, this, &TMain::pausClick);
+void MainWindow::createLinkWindows() {
+    if (!traceWindow) {
+        traceWindow = new TraceWindow(this);
+        connect(traceWindow, &TraceWindow::pauseClicked, this, &MainWindow::togglePause);
         // Closing the trace window ends tracing.
-        connect(debugwnd, &Tdebug::closed, this, [this] { dodebug->setChecked(false); });
-        fbus_->setTraceLog([this](const QByteArray& entry) { debugwnd->appendRecord(entry); });
+        connect(traceWindow, &TraceWindow::closed, this, [this] { debugBox->setChecked(false); });
+        fbus_->setTraceLog([this](const QByteArray& entry) { traceWindow->appendRecord(entry); });
     }
-    if (!connection) {
-        connection = new Tconnection(this);
-        connect(connection, &QDialog::finished, this, &TMain::connectionClosed);
+    if (!connectionDialog) {
+        connectionDialog = new ConnectionDialog(this);
+        connect(connectionDialog, &QDialog::finished, this, &MainWindow::connectionClosed);
     }
 }
 
-link::LinkSettings TMain::linkSettings() const {
+link::LinkSettings MainWindow::linkSettings() const {
     link::LinkSettings s;
     s.port = config.port;
     s.cable = config.cable;
@@ -41,26 +41,26 @@ link::LinkSettings TMain::linkSettings() const {
     return s;
 }
 
-void TMain::syncConnectionDialog() {
-    if (connection)
-        connection->setSelection(config.port, config.cable, linkSettings().device);
+void MainWindow::syncConnectionDialog() {
+    if (connectionDialog)
+        connectionDialog->setSelection(config.port, config.cable, linkSettings().device);
 }
 
-void TMain::setupClick() {
-    if (phonebook().transferactive || !connection)
+void MainWindow::setupConnection() {
+    if (phonebook().transferActive || !connectionDialog)
         return;
     // Adapters come and go; offer the devices there are now.
-    connection->setDevices(link::serialports());
+    connectionDialog->setDevices(link::listSerialPorts());
     syncConnectionDialog();
-    connection->setWindowModality(Qt::ApplicationModal);
-    connection->show();
+    connectionDialog->setWindowModality(Qt::ApplicationModal);
+    connectionDialog->show();
 }
 
-void TMain::connectionClosed() {
+void MainWindow::connectionClosed() {
     // Whatever the dialog shows when it closes is the connection.
-    config.port = connection->port();
-    config.cable = connection->cable();
-    const QByteArray device = connection->device();
+    config.port = connectionDialog->port();
+    config.cable = connectionDialog->cable();
+    const QByteArray device = connectionDialog->device();
     // The demo's device is for this run only: it stays out of the settings
     // unless the user picks another device, which then ends the demo's hold.
     if (demoActive() && device == demoDevice_)
@@ -69,20 +69,20 @@ void TMain::connectionClosed() {
     config.device = device;
 }
 
-void TMain::fbusinit() {
-    fbus_->fbusinit(linkSettings(), this);
+void MainWindow::startLink() {
+    fbus_->startLink(linkSettings(), this);
 }
 
-void TMain::showStatus(const QByteArray& text) {
+void MainWindow::showStatus(const QByteArray& text) {
     setPanel(0, QString::fromLatin1(text));
 }
 
-void TMain::showError(const QByteArray& caption, const QByteArray& text) {
+void MainWindow::showError(const QByteArray& caption, const QByteArray& text) {
     MessageBoxes::ask(this, QString::fromLatin1(caption), QString::fromLatin1(text),
                       QMessageBox::Critical, QMessageBox::Ok);
 }
 
-void TMain::linkStarted(bool ok) {
+void MainWindow::linkStarted(bool ok) {
     if (!ok) {
         // The box asks to check the configuration; the system's reason is at
         // hand in the status panel's tool tip.
@@ -95,38 +95,38 @@ void TMain::linkStarted(bool ok) {
     Q_EMIT linkStartFinished(ok);
 }
 
-void TMain::dodebugClick(bool on) {
+void MainWindow::toggleTrace(bool on) {
     // Tracing runs exactly while the box is ticked.
     fbus_->setTracing(on);
-    if (!debugwnd)
+    if (!traceWindow)
         return;
     if (on)
-        debugwnd->setPaused(false);
+        traceWindow->setPaused(false);
     // Pause leaves the window where it is.
     if (pausing_)
         return;
-    debugwnd->setVisible(on);
+    traceWindow->setVisible(on);
 }
 
-void TMain::pausClick() {
-    if (dodebug->isChecked()) {
+void MainWindow::togglePause() {
+    if (debugBox->isChecked()) {
         pausing_ = true;
-        dodebug->setChecked(false);
+        debugBox->setChecked(false);
         pausing_ = false;
-        debugwnd->setPaused(true);
+        traceWindow->setPaused(true);
     } else {
-        dodebug->setChecked(true);
+        debugBox->setChecked(true);
     }
 }
 
-phonesim::PhoneSimProcess& TMain::demoPhone() {
+phonesim::PhoneSimProcess& MainWindow::demoPhone() {
     if (!demoPhone_) {
         demoPhone_ = new phonesim::PhoneSimProcess(this);
         connect(demoPhone_, &phonesim::PhoneSimProcess::ready, this, [this](const QString& dev) {
             demoDevice_ = QFile::encodeName(dev);
             // Only the device: a dialog open meanwhile keeps the user's choices.
-            if (connection)
-                connection->setDevice(demoDevice_);
+            if (connectionDialog)
+                connectionDialog->setDevice(demoDevice_);
             setPanel(0, QStringLiteral("Virtual phone ready on %1.").arg(dev));
             Q_EMIT demoReady(dev);
         });
@@ -138,8 +138,8 @@ phonesim::PhoneSimProcess& TMain::demoPhone() {
             // Its device is gone; the connection falls back to the user's own.
             const bool held = demoActive();
             demoDevice_.clear();
-            if (held && connection)
-                connection->setDevice(config.device);
+            if (held && connectionDialog)
+                connectionDialog->setDevice(config.device);
             if (held)
                 setPanel(0, QStringLiteral("The virtual phone has stopped."));
         });
@@ -147,7 +147,7 @@ phonesim::PhoneSimProcess& TMain::demoPhone() {
     return *demoPhone_;
 }
 
-void TMain::startDemo() {
+void MainWindow::startDemo() {
     phonesim::PhoneSimProcess& phone = demoPhone();
     if (phone.isRunning())
         return;
@@ -163,9 +163,9 @@ void TMain::startDemo() {
     }
 }
 
-void TMain::closeLink() {
+void MainWindow::closeLink() {
     // The transmit thread ends first: it writes to the port that goes next.
-    fbus_->closelink();
+    fbus_->stopLink();
     if (demoPhone_) {
         demoDevice_.clear();
         demoPhone_->stop();

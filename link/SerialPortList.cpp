@@ -1,4 +1,4 @@
-#include "link/SerialPorts.h"
+#include "link/SerialPortList.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,7 +21,7 @@ bool hasUart(const QString& sysTty, const QString& name) {
 
 } // namespace
 
-QByteArrayList serialports(const QString& dev, const QString& sysTty) {
+QByteArrayList listSerialPorts(const QString& dev, const QString& sysTty) {
     QDir d(dev);
     QStringList names;
     for (const QString& n : d.entryList({QStringLiteral("ttyS*")}, QDir::System | QDir::Files)) {

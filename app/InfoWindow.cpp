@@ -1,4 +1,4 @@
-#include "app/Tinfownd.h"
+#include "app/InfoWindow.h"
 
 #include "app/Icons.h"
 #include "app/Placement.h"
@@ -25,7 +25,7 @@ QFont makeFont(const QString& family, qreal points, bool bold = false, bool ital
 }
 } // namespace
 
-Tinfownd::Tinfownd(QWidget* parent, int scale)
+InfoWindow::InfoWindow(QWidget* parent, int scale)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
       scale_(scale) {
@@ -78,12 +78,12 @@ Tinfownd::Tinfownd(QWidget* parent, int scale)
     layoutControls();
 }
 
-void Tinfownd::setScale(int scale) {
+void InfoWindow::setScale(int scale) {
     scale_ = scale;
     layoutControls();
 }
 
-void Tinfownd::layoutControls() {
+void InfoWindow::layoutControls() {
     const auto s = [this](int v) { return v * scale_ / 100; };
     const auto box = [&](int x, int y, int w, int h) { return QRect(s(x), s(y), s(w), s(h)); };
     setFixedSize(s(DesignWidth), s(DesignHeight));
@@ -96,22 +96,22 @@ void Tinfownd::layoutControls() {
     ok_->setGeometry(box(136, 148, 65, 25));
 }
 
-void Tinfownd::setReminderColour(const QColor& colour) {
+void InfoWindow::setReminderColour(const QColor& colour) {
     QPalette p = memo_->palette();
     p.setColor(QPalette::Base, colour);
     memo_->setPalette(p);
 }
 
-QColor Tinfownd::reminderColour() const {
+QColor InfoWindow::reminderColour() const {
     return memo_->palette().color(QPalette::Base);
 }
 
-void Tinfownd::showEvent(QShowEvent* event) {
+void InfoWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     placeOnOwner(this, centreOn);
 }
 
-void Tinfownd::paintEvent(QPaintEvent* event) {
+void InfoWindow::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
     QPainter p(this);
     const auto s = [this](int v) { return v * scale_ / 100; };
@@ -119,7 +119,7 @@ void Tinfownd::paintEvent(QPaintEvent* event) {
         p, QRect(s(phoneBox.x()), s(phoneBox.y()), s(phoneBox.width()), s(phoneBox.height())));
 }
 
-void Tinfownd::done(int result) {
+void InfoWindow::done(int result) {
     // The reminder flashes at start-up only: once closed, it stays still.
     blink_.stop();
     red_ = false;

@@ -1,4 +1,4 @@
-#include "app/Tconnection.h"
+#include "app/ConnectionDialog.h"
 
 #include "app/Placement.h"
 
@@ -19,27 +19,27 @@
 
 namespace quorix {
 
-Tconnection::Tconnection(QWidget* parent)
+ConnectionDialog::ConnectionDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint) {
     setWindowTitle(QStringLiteral("Connection"));
 
-    Port = new QGroupBox(QStringLiteral("Port"), this);
+    portGroup = new QGroupBox(QStringLiteral("Port"), this);
     ports_ = new QButtonGroup(this);
-    auto* portColumn = new QVBoxLayout(Port);
+    auto* portColumn = new QVBoxLayout(portGroup);
     for (int i = 0; i < static_cast<int>(portItems.size()); ++i) {
-        auto* item = new QRadioButton(QStringLiteral("COM %1").arg(i + 1), Port);
+        auto* item = new QRadioButton(QStringLiteral("COM %1").arg(i + 1), portGroup);
         ports_->addButton(item, i);
         portColumn->addWidget(item);
         portItems[static_cast<size_t>(i)] = item;
     }
 
-    Cable = new QGroupBox(QStringLiteral("Cable"), this);
+    cableGroup = new QGroupBox(QStringLiteral("Cable"), this);
     cables_ = new QButtonGroup(this);
-    auto* cableColumn = new QVBoxLayout(Cable);
+    auto* cableColumn = new QVBoxLayout(cableGroup);
     const char* const cableNames[] = {"DAU-9P", "DLR-3"};
     for (int i = 0; i < static_cast<int>(cableItems.size()); ++i) {
-        auto* item = new QRadioButton(QString::fromLatin1(cableNames[i]), Cable);
+        auto* item = new QRadioButton(QString::fromLatin1(cableNames[i]), cableGroup);
         cables_->addButton(item, i);
         cableColumn->addWidget(item);
         cableItems[static_cast<size_t>(i)] = item;
@@ -58,20 +58,20 @@ Tconnection::Tconnection(QWidget* parent)
                                          "as a USB adapter; leave it empty for the COM port."));
     deviceLabel->setBuddy(deviceBox);
 
-    conok = new QPushButton(QStringLiteral("OK"), this);
-    conok->setDefault(true);
-    connect(conok, &QPushButton::clicked, this, &QDialog::accept);
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setDefault(true);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* layout = new QGridLayout(this);
-    layout->addWidget(Port, 0, 0);
-    layout->addWidget(Cable, 0, 1);
+    layout->addWidget(portGroup, 0, 0);
+    layout->addWidget(cableGroup, 0, 1);
     auto* deviceRow = new QHBoxLayout;
     deviceRow->addWidget(deviceLabel);
     deviceRow->addWidget(deviceBox, 1);
     layout->addLayout(deviceRow, 1, 0, 1, 2);
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addStretch();
-    buttonRow->addWidget(conok);
+    buttonRow->addWidget(okButton);
     buttonRow->addStretch();
     layout->addLayout(buttonRow, 2, 0, 1, 2);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -79,30 +79,30 @@ Tconnection::Tconnection(QWidget* parent)
     setSelection(0, 1, {});
 }
 
-int Tconnection::port() const {
+int ConnectionDialog::port() const {
     return std::max(ports_->checkedId(), 0);
 }
 
-int Tconnection::cable() const {
+int ConnectionDialog::cable() const {
     return std::max(cables_->checkedId(), 0);
 }
 
-QByteArray Tconnection::device() const {
+QByteArray ConnectionDialog::device() const {
     return QFile::encodeName(deviceBox->currentText().trimmed());
 }
 
-void Tconnection::setSelection(int port, int cable, const QByteArray& device) {
+void ConnectionDialog::setSelection(int port, int cable, const QByteArray& device) {
     ports_->button(std::clamp(port, 0, static_cast<int>(portItems.size()) - 1))->setChecked(true);
     cables_->button(std::clamp(cable, 0, static_cast<int>(cableItems.size()) - 1))
         ->setChecked(true);
     setDevice(device);
 }
 
-void Tconnection::setDevice(const QByteArray& device) {
+void ConnectionDialog::setDevice(const QByteArray& device) {
     deviceBox->setCurrentText(QFile::decodeName(device));
 }
 
-void Tconnection::setDevices(const QByteArrayList& devices) {
+void ConnectionDialog::setDevices(const QByteArrayList& devices) {
     // Refilling the list must not change what is typed in the field.
     const QString text = deviceBox->currentText();
     deviceBox->clear();
@@ -112,7 +112,7 @@ void Tconnection::setDevices(const QByteArrayList& devices) {
     deviceBox->setCurrentText(text);
 }
 
-QByteArrayList Tconnection::devices() const {
+QByteArrayList ConnectionDialog::devices() const {
     QByteArrayList out;
     for (int i = 0; i < deviceBox->count(); ++i)
         if (!deviceBox->itemText(i).isEmpty())
@@ -120,7 +120,7 @@ QByteArrayList Tconnection::devices() const {
     return out;
 }
 
-void Tconnection::showEvent(QShowEvent* event) {
+void ConnectionDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous())
         placeOnOwner(this, centreOn);

@@ -18,10 +18,10 @@ namespace quorix {
 // buttons, "stay on top", and the "Custom borders" that limit the memory
 // locations a transfer reads or writes. The main window's Debug box shows it
 // and switches tracing; this window only says when Pause or Close was used.
-class Tdebug : public QWidget {
+class TraceWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit Tdebug(QWidget* parent = nullptr);
+    explicit TraceWindow(QWidget* parent = nullptr);
 
     // Appends one trace entry (line breaks CR LF) at the end of the log. Entries
     // are shown in batches a few times a second, so that a stream of frames
@@ -39,10 +39,10 @@ public:
 
     // The "Custom borders": the first and last memory location of a transfer,
     // as the user typed them.
-    QString vonText() const;
-    void setVonText(const QString& text);
-    QString bisText() const;
-    void setBisText(const QString& text);
+    QString startBorderText() const;
+    void setStartBorderText(const QString& text);
+    QString stopBorderText() const;
+    void setStopBorderText(const QString& text);
 
     // Where the window goes when it is shown (frame rectangle's top-left):
     // level with the middle of the owner, 10 pixels from the screen's right
@@ -54,13 +54,13 @@ public:
 
     // Controls.
     QPlainTextEdit* log;
-    QPushButton* paus;
-    QCheckBox* ontop;
-    QPushButton* clrlog;
-    QPushButton* cls;
+    QPushButton* pauseButton;
+    QCheckBox* onTopBox;
+    QPushButton* clearButton;
+    QPushButton* closeButton;
     QGroupBox* borders;
-    QLineEdit* von;
-    QLineEdit* bis;
+    QLineEdit* startBorderEdit;
+    QLineEdit* stopBorderEdit;
     QLabel* note;
 
 Q_SIGNALS:

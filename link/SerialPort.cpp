@@ -1,4 +1,4 @@
-#include "link/CommPortDriver.h"
+#include "link/SerialPort.h"
 
 #include <algorithm>
 #include <chrono>
@@ -18,34 +18,34 @@ quint32 clampBuf(quint32 size) {
 
 } // namespace
 
-TCommPortDriver::TCommPortDriver(QObject* parent)
+SerialPort::SerialPort(QObject* parent)
     : QObject(parent), portName_(QByteArray::fromStdString(serial::comPortName(2))) {
     rxBuffer_.assign(inBufSize_, 0);
     poll_.setInterval(pollingDelay_);
-    connect(&poll_, &QTimer::timeout, this, &TCommPortDriver::PollReceive);
+    connect(&poll_, &QTimer::timeout, this, &SerialPort::pollReceive);
 }
 
-TCommPortDriver::~TCommPortDriver() {
-    Disconnect();
+SerialPort::~SerialPort() {
+    close();
 }
 
-quint32 TCommPortDriver::baudOf(BaudRateChoice b) {
+quint32 SerialPort::baudOf(BaudRateChoice b) {
     static const quint32 rates[] = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
                                     14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
     return rates[b];
 }
 
-std::shared_ptr<serial::Port> TCommPortDriver::handle() const {
+std::shared_ptr<serial::Port> SerialPort::handle() const {
     std::lock_guard g(handleMutex_);
     return device_;
 }
 
-bool TCommPortDriver::Connected() const {
+bool SerialPort::isOpen() const {
     return handle() != nullptr;
 }
 
-bool TCommPortDriver::Connect() {
-    if (Connected())
+bool SerialPort::open() {
+    if (isOpen())
         return true;
     std::string error;
     std::shared_ptr<serial::Port> port = serial::openPort(portName_.toStdString(), error);
@@ -57,7 +57,7 @@ bool TCommPortDriver::Connect() {
         std::lock_guard g(handleMutex_);
         device_ = port;
     }
-    if (!ApplySettings()) {
+    if (!applySettings()) {
         std::lock_guard g(handleMutex_);
         device_.reset();
         return false;
@@ -67,13 +67,13 @@ bool TCommPortDriver::Connect() {
     return true;
 }
 
-void TCommPortDriver::Disconnect() {
+void SerialPort::close() {
     poll_.stop();
     std::lock_guard g(handleMutex_);
     device_.reset(); // a write still running elsewhere keeps the device until it ends
 }
 
-bool TCommPortDriver::ApplySettings() {
+bool SerialPort::applySettings() {
     const auto port = handle();
     if (!port)
         return false;
@@ -82,11 +82,11 @@ bool TCommPortDriver::ApplySettings() {
     s.dataBits = 5 + int(dataBits_);
     s.parity = serial::Parity(parity_);
     s.stopBits = serial::StopBits(stopBits_);
-    s.dtrOn = enableDTROnOpen_;
-    s.rts = hwFlow_ == hfNONERTSON ? serial::Rts::On
-            : hwFlow_ == hfRTSCTS  ? serial::Rts::Handshake
-                                   : serial::Rts::Off;
-    s.xonxoff = swFlow_ == sfXONXOFF;
+    s.dtrOn = enableDtrOnOpen_;
+    s.rts = hwFlow_ == HwFlowRtsOn    ? serial::Rts::On
+            : hwFlow_ == HwFlowRtsCts ? serial::Rts::Handshake
+                                      : serial::Rts::Off;
+    s.xonxoff = swFlow_ == SwFlowXonXoff;
     s.inBufSize = inBufSize_;
     s.outBufSize = outBufSize_;
     std::string error;
@@ -97,22 +97,22 @@ bool TCommPortDriver::ApplySettings() {
     return true;
 }
 
-void TCommPortDriver::reapply() {
-    if (Connected())
-        ApplySettings();
+void SerialPort::reapply() {
+    if (isOpen())
+        applySettings();
 }
 
-quint16 TCommPortDriver::freeSpace(serial::Port& port) const {
+quint16 SerialPort::freeSpace(serial::Port& port) const {
     const qint64 queued = std::max<qint64>(port.outQueue(), 0);
     return quint16(std::clamp<qint64>(qint64(outBufSize_) - queued, 0, 65535));
 }
 
-quint16 TCommPortDriver::OutFreeSpace() const {
+quint16 SerialPort::outFreeSpace() const {
     const auto port = handle();
     return port ? freeSpace(*port) : 65535;
 }
 
-quint32 TCommPortDriver::SendData(const char* data, quint32 count, quint32 timeoutMs) {
+quint32 SerialPort::sendData(const char* data, quint32 count, quint32 timeoutMs) {
     const auto port = handle();
     if (!port)
         return 0;
@@ -139,32 +139,32 @@ quint32 TCommPortDriver::SendData(const char* data, quint32 count, quint32 timeo
     return written;
 }
 
-bool TCommPortDriver::SendString(const QByteArray& bytes) {
-    return SendData(bytes.constData(), quint32(bytes.size()), outputTimeout_) ==
+bool SerialPort::sendBytes(const QByteArray& bytes) {
+    return sendData(bytes.constData(), quint32(bytes.size()), outputTimeout_) ==
            quint32(bytes.size());
 }
 
-bool TCommPortDriver::PurgeBuffers(bool rx, bool tx) {
+bool SerialPort::purgeBuffers(bool rx, bool tx) {
     const auto port = handle();
     return port && port->purge(rx, tx);
 }
 
-void TCommPortDriver::SetDTR(bool on) {
+void SerialPort::setDtr(bool on) {
     if (const auto port = handle())
         port->setDTR(on);
 }
 
-void TCommPortDriver::SetRTS(bool on) {
+void SerialPort::setRts(bool on) {
     if (const auto port = handle())
         port->setRTS(on);
 }
 
-unsigned TCommPortDriver::LineStatus() const {
+unsigned SerialPort::lineStatus() const {
     const auto port = handle();
     return port ? port->modemStatus() : 0;
 }
 
-void TCommPortDriver::PollReceive() {
+void SerialPort::pollReceive() {
     const auto port = handle();
     if (!port)
         return;
@@ -176,82 +176,82 @@ void TCommPortDriver::PollReceive() {
     const qint64 got =
         port->read(rxBuffer_.data(), size_t(std::min<qint64>(waiting, qint64(rxBuffer_.size()))));
     // A failed read is left alone: the bytes come with a later poll if still there.
-    if (got > 0 && OnReceiveData)
-        OnReceiveData(this, rxBuffer_.data(), quint32(got));
+    if (got > 0 && receiveHandler)
+        receiveHandler(this, rxBuffer_.data(), quint32(got));
 }
 
-void TCommPortDriver::setPort(PortNumber p) {
-    if (Connected())
+void SerialPort::setPort(PortNumber p) {
+    if (isOpen())
         return;
     port_ = p;
-    if (p != pnCustom)
+    if (p != PortCustom)
         portName_ = QByteArray::fromStdString(serial::comPortName(int(p)));
 }
 
-void TCommPortDriver::setPortName(const QByteArray& name) {
-    if (Connected())
+void SerialPort::setPortName(const QByteArray& name) {
+    if (isOpen())
         return;
     portName_ = name;
-    port_ = pnCustom;
+    port_ = PortCustom;
 }
 
-void TCommPortDriver::setBaudRate(BaudRateChoice b) {
+void SerialPort::setBaudRate(BaudRateChoice b) {
     baudRate_ = b;
-    if (b != brCustom)
+    if (b != BaudCustom)
         baudRateValue_ = baudOf(b);
     reapply();
 }
 
-void TCommPortDriver::setBaudRateValue(quint32 bps) {
+void SerialPort::setBaudRateValue(quint32 bps) {
     baudRateValue_ = bps;
-    baudRate_ = brCustom;
+    baudRate_ = BaudCustom;
     reapply();
 }
 
-void TCommPortDriver::setDataBits(DataBitsChoice d) {
+void SerialPort::setDataBits(DataBitsChoice d) {
     dataBits_ = d;
     reapply();
 }
 
-void TCommPortDriver::setStopBits(StopBitsChoice s) {
+void SerialPort::setStopBits(StopBitsChoice s) {
     stopBits_ = s;
     reapply();
 }
 
-void TCommPortDriver::setParity(ParityChoice p) {
+void SerialPort::setParity(ParityChoice p) {
     parity_ = p;
     reapply();
 }
 
-void TCommPortDriver::setHwFlow(HwFlowChoice h) {
+void SerialPort::setHwFlow(HwFlowChoice h) {
     hwFlow_ = h;
     reapply();
 }
 
-void TCommPortDriver::setSwFlow(SwFlowChoice s) {
+void SerialPort::setSwFlow(SwFlowChoice s) {
     swFlow_ = s;
     reapply();
 }
 
-void TCommPortDriver::setInBufSize(quint32 size) {
-    if (Connected())
+void SerialPort::setInBufSize(quint32 size) {
+    if (isOpen())
         return;
     inBufSize_ = clampBuf(size);
     rxBuffer_.assign(inBufSize_, 0);
 }
 
-void TCommPortDriver::setOutBufSize(quint32 size) {
-    if (Connected())
+void SerialPort::setOutBufSize(quint32 size) {
+    if (isOpen())
         return;
     outBufSize_ = clampBuf(size);
 }
 
-void TCommPortDriver::setPollingDelay(quint16 ms) {
+void SerialPort::setPollingDelay(quint16 ms) {
     ms = std::max(ms, MinPollingDelay);
     if (ms == pollingDelay_)
         return;
     pollingDelay_ = ms;
-    if (Connected())
+    if (isOpen())
         poll_.start(pollingDelay_);
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/Config.h"
-#include "link/CommPortDriver.h"
 #include "link/FbusLink.h"
+#include "link/SerialPort.h"
 #include "model/BookEditor.h"
 #include "model/BookModel.h"
 
@@ -26,32 +26,32 @@ class PhoneSimProcess;
 
 class BookTree;
 class MainSurface;
-class Tcsvimport;
-class Tconnection;
-class Tdebug;
+class CsvImportDialog;
+class ConnectionDialog;
+class TraceWindow;
 class TransferParts;
 
 namespace transfer {
 class Transfer;
 }
-class Tinfownd;
+class InfoWindow;
 
 // The main window: the phonebook tree with its popup menu, the "Book" and
 // "Actions" buttons, the main menu, the status bar and the settings file.
 //
-// The commands are implemented by area: TMain.cpp (window, layout, closing,
-// settings, help), TMainEdit.cpp (editing the book), TMainFiles.cpp (phonebook
-// files and imports), TMainLink.cpp (the phone link), TMainTransfer.cpp (the
+// The commands are implemented by area: MainWindow.cpp (window, layout, closing,
+// settings, help), MainWindowEdit.cpp (editing the book), MainWindowFiles.cpp (phonebook
+// files and imports), MainWindowLink.cpp (the phone link), MainWindowTransfer.cpp (the
 // phonebook transfer).
 //
 // The window owns the serial port and the FBUS link on it, and is the link's
 // listener: its status texts go to the first status panel, its failures to
 // message boxes.
-class TMain : public QMainWindow, public link::LinkListener {
+class MainWindow : public QMainWindow, public link::LinkListener {
     Q_OBJECT
 public:
-    explicit TMain(QWidget* parent = nullptr);
-    ~TMain() override;
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Creates the windows that stay hidden until they are asked for.
     void createWindows();
@@ -60,9 +60,9 @@ public:
     void setInfoAtStart(bool show) { infoAtStart_ = show; }
 
     // The book, its item model and the tree that shows it.
-    BookModel* bookmodel;
-    BookTree* book;
-    Book& phonebook() { return bookmodel->book(); }
+    BookModel* bookModel;
+    BookTree* tree;
+    Book& phonebook() { return bookModel->book(); }
 
     // The settings the connection and CSV dialogs use; read from the settings
     // file at the first show and written back when the window closes.
@@ -70,7 +70,7 @@ public:
     // Full path of "quorix7.ini", fixed at start-up from the working directory.
     const QString& configPath() const { return configPath_; }
     // Directory of the settings file.
-    QString startdir;
+    QString startDir;
     bool configLoaded() const { return configLoaded_; }
 
     // Size of the layout in percent of the design at 96 dpi.
@@ -80,7 +80,7 @@ public:
     // replaces the whole book. True when the caller may go on: the book was not
     // changed, the user said No, or said Yes and the book was saved. False
     // while a transfer runs, on Cancel, and when the save did not happen.
-    bool FormCloseQuery();
+    bool confirmClose();
 
     // The status bar's panels: 0 transfer progress, 1 entry count, 2 the note
     // of the name under the pointer.
@@ -94,21 +94,21 @@ public:
     // The phone picture's place on the window, set at the first show.
     QRect phonePictureRect() const;
 
-    Tinfownd* infownd = nullptr;
-    Tcsvimport* csvimport = nullptr;
-    Tdebug* debugwnd = nullptr;
-    Tconnection* connection = nullptr;
+    InfoWindow* infoWindow = nullptr;
+    CsvImportDialog* csvImportDialog = nullptr;
+    TraceWindow* traceWindow = nullptr;
+    ConnectionDialog* connectionDialog = nullptr;
 
-    // TMainLink.cpp: the phone link. The serial port and the link live as long
-    // as the window; a link is open between fbusinit() and closelink().
-    link::TCommPortDriver& serial() { return *serial_; }
+    // MainWindowLink.cpp: the phone link. The serial port and the link live as long
+    // as the window; a link is open between startLink() and stopLink().
+    link::SerialPort& serial() { return *serial_; }
     link::FbusLink& fbus() { return *fbus_; }
     // The connection to open: port, cable and device as the connection dialog
     // left them, with the virtual phone's device while the demo runs.
     link::LinkSettings linkSettings() const;
     // Starts the link with linkSettings(); the status panel and message boxes
     // tell how it goes, and linkStartFinished() says when it is over.
-    void fbusinit();
+    void startLink();
     // LinkListener.
     void showStatus(const QByteArray& text) override;
     void showError(const QByteArray& caption, const QByteArray& text) override;
@@ -123,45 +123,45 @@ public:
     // Controls.
     QGroupBox* bookGroup;
     QGroupBox* actionsGroup;
-    QToolButton* save;
-    QToolButton* load;
-    QToolButton* sort;
-    QToolButton* clear;
-    QToolButton* read;
-    QToolButton* write;
-    QToolButton* stop;
+    QToolButton* saveButton;
+    QToolButton* loadButton;
+    QToolButton* sortButton;
+    QToolButton* clearButton;
+    QToolButton* readButton;
+    QToolButton* writeButton;
+    QToolButton* stopButton;
     QToolButton* exitButton;
-    QCheckBox* dodebug;
+    QCheckBox* debugBox;
     QLabel* notice;
 
     // Main menu.
-    QAction* mnew;
-    QAction* mopen;
-    QAction* msave;
-    QAction* msaveas;
-    QAction* mimportcsv;
-    QAction* mimport9110;
-    QAction* mexit;
-    QAction* msetup;
-    QAction* mread;
-    QAction* mwrite;
-    QAction* msort;
-    QAction* mflip;
-    QAction* mreleasenotes;
-    QAction* mabout;
+    QAction* newAction;
+    QAction* openAction;
+    QAction* saveAction;
+    QAction* saveAsAction;
+    QAction* importCsvAction;
+    QAction* import9110Action;
+    QAction* exitAction;
+    QAction* setupAction;
+    QAction* readAction;
+    QAction* writeAction;
+    QAction* sortAction;
+    QAction* flipAction;
+    QAction* releaseNotesAction;
+    QAction* aboutAction;
 
     // The tree's popup menu.
     QMenu* popup;
-    std::array<QAction*, 8> ptype;  // "Change type": kinds 2..9
-    std::array<QAction*, 5> pgroup; // "Add to group": groups 1..5
-    QAction* pedit;
-    QAction* pnewentry;
-    QAction* pnewtextentry;
-    QAction* pnewname;
-    QAction* pdelete;
-    QAction* prewrite;
-    QAction* pexpandall;
-    QAction* pcollapseall;
+    std::array<QAction*, 8> changeTypeActions; // "Change type": kinds 2..9
+    std::array<QAction*, 5> groupActions;      // "Add to group": groups 1..5
+    QAction* editAction;
+    QAction* newEntryAction;
+    QAction* newTextEntryAction;
+    QAction* newNameAction;
+    QAction* deleteAction;
+    QAction* rewriteAction;
+    QAction* expandAllAction;
+    QAction* collapseAllAction;
 
 Q_SIGNALS:
     // The first show is over: the info window was closed and the settings read.
@@ -172,50 +172,50 @@ Q_SIGNALS:
     void demoReady(const QString& device);
 
 public Q_SLOTS:
-    // TMain.cpp
-    void aboutClick();
-    void releasenotesClick();
+    // MainWindow.cpp
+    void showAbout();
+    void showReleaseNotes();
 
-    // TMainEdit.cpp
-    void newentryClick();
-    void newtextentryClick();
-    void newnameClick();
-    void editClick();
-    void deleteClick();
-    void clearClick();
-    void newClick();
-    void expandallClick();
-    void collapseallClick();
-    void settype(int kind);
-    void setgroup(int group);
-    void sortClick();
-    void flipClick();
+    // MainWindowEdit.cpp
+    void newEntry();
+    void newTextEntry();
+    void newName();
+    void editNode();
+    void deleteNode();
+    void clearBook();
+    void newBook();
+    void expandAll();
+    void collapseAll();
+    void changeType(int kind);
+    void setGroup(int group);
+    void sortBook();
+    void flipBook();
 
-    // TMainFiles.cpp
-    void openClick();
-    void saveClick();
-    void saveasClick();
-    void csvimportClick();
-    void import9110Click();
+    // MainWindowFiles.cpp
+    void openFile();
+    void saveFile();
+    void saveFileAs();
+    void importCsvFile();
+    void import9110File();
 
-    // TMainLink.cpp
-    void setupClick();
-    void dodebugClick(bool on);
-    void pausClick();
+    // MainWindowLink.cpp
+    void setupConnection();
+    void toggleTrace(bool on);
+    void togglePause();
     void startDemo();
 
-    // TMainTransfer.cpp
-    void readClick();
-    void writeClick();
-    void stopClick();
-    void rewriteClick();
+    // MainWindowTransfer.cpp
+    void startRead();
+    void startWrite();
+    void requestStop();
+    void rewriteEntry();
 
 public:
-    // TMainTransfer.cpp: the phonebook transfer over the window's link, made at
+    // MainWindowTransfer.cpp: the phonebook transfer over the window's link, made at
     // first use.
     transfer::Transfer& phoneTransfer();
 
-    // TMainFiles.cpp: saves the book to its file, or asks for a file name when
+    // MainWindowFiles.cpp: saves the book to its file, or asks for a file name when
     // it has none; true only when the book was saved. Tests override it.
     virtual bool saveBook();
 
@@ -237,17 +237,17 @@ private:
     bool writeConfig();
     void updateEntryCount();
 
-    // TMainEdit.cpp: the editing commands' wiring, what a command asks of the
+    // MainWindowEdit.cpp: the editing commands' wiring, what a command asks of the
     // view afterwards, the note of the name under the pointer, and the tree's
     // expansion shown by the kind images.
     void connectEditing();
     void applyOutcome(const EditOutcome& outcome);
-    void bookMouseMove(const QModelIndex& index);
-    void bookExpanded(const QModelIndex& index);
-    void bookCollapsed(const QModelIndex& index);
-    void bookRowsInserted(const QModelIndex& parent);
+    void onPointerMoved(const QModelIndex& index);
+    void onExpanded(const QModelIndex& index);
+    void onCollapsed(const QModelIndex& index);
+    void onRowsInserted(const QModelIndex& parent);
     void restoreExpansion();
-    // TMainLink.cpp: ends the transmit thread, if one runs, before the window
+    // MainWindowLink.cpp: ends the transmit thread, if one runs, before the window
     // goes, and stops the demo's virtual phone.
     void closeLink();
     void createLink();
@@ -265,12 +265,12 @@ private:
     bool configLoaded_ = false;
 
     // Declared in this order so that the link goes before its port.
-    std::unique_ptr<link::TCommPortDriver> serial_;
+    std::unique_ptr<link::SerialPort> serial_;
     std::unique_ptr<link::FbusLink> fbus_;
     phonesim::PhoneSimProcess* demoPhone_ = nullptr;
     QByteArray demoDevice_;
     bool pausing_ = false;
-    // TMainTransfer.cpp. After the link, so that it goes first.
+    // MainWindowTransfer.cpp. After the link, so that it goes first.
     struct TransferPartsDeleter {
         void operator()(TransferParts* parts) const;
     };

@@ -1,4 +1,4 @@
-#include "app/Tdebug.h"
+#include "app/TraceWindow.h"
 
 #include "app/Placement.h"
 
@@ -28,7 +28,7 @@ constexpr int LogColumns = 92;
 constexpr int LogLines = 24;
 } // namespace
 
-Tdebug::Tdebug(QWidget* parent)
+TraceWindow::TraceWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint |
                           Qt::WindowStaysOnTopHint) {
@@ -46,20 +46,20 @@ Tdebug::Tdebug(QWidget* parent)
                           log->verticalScrollBar()->sizeHint().width() + 12,
                       fm.lineSpacing() * LogLines + 8);
 
-    paus = new QPushButton(QStringLiteral("Pause"), this);
-    ontop = new QCheckBox(QStringLiteral("stay on top"), this);
-    ontop->setChecked(true);
-    clrlog = new QPushButton(QStringLiteral("Clear"), this);
-    cls = new QPushButton(QStringLiteral("Close"), this);
+    pauseButton = new QPushButton(QStringLiteral("Pause"), this);
+    onTopBox = new QCheckBox(QStringLiteral("stay on top"), this);
+    onTopBox->setChecked(true);
+    clearButton = new QPushButton(QStringLiteral("Clear"), this);
+    closeButton = new QPushButton(QStringLiteral("Close"), this);
 
     borders = new QGroupBox(QStringLiteral("Custom borders"), this);
     auto* startLabel = new QLabel(QStringLiteral("Start:"), borders);
-    von = new QLineEdit(borders);
-    startLabel->setBuddy(von);
+    startBorderEdit = new QLineEdit(borders);
+    startLabel->setBuddy(startBorderEdit);
     auto* stopLabel = new QLabel(QStringLiteral("Stop:"), borders);
-    bis = new QLineEdit(borders);
-    stopLabel->setBuddy(bis);
-    for (QLineEdit* edit : {von, bis})
+    stopBorderEdit = new QLineEdit(borders);
+    stopLabel->setBuddy(stopBorderEdit);
+    for (QLineEdit* edit : {startBorderEdit, stopBorderEdit})
         edit->setFixedWidth(fm.horizontalAdvance(QLatin1Char('0')) * 8);
     note = new QLabel(QStringLiteral("You can specify the first/last location for "
                                      "reading/writing.\n"
@@ -74,20 +74,20 @@ Tdebug::Tdebug(QWidget* parent)
 
     auto* fields = new QHBoxLayout;
     fields->addWidget(startLabel);
-    fields->addWidget(von);
+    fields->addWidget(startBorderEdit);
     fields->addSpacing(12);
     fields->addWidget(stopLabel);
-    fields->addWidget(bis);
+    fields->addWidget(stopBorderEdit);
     fields->addStretch();
     auto* bordersLayout = new QVBoxLayout(borders);
     bordersLayout->addLayout(fields);
     bordersLayout->addWidget(note);
 
     auto* buttons = new QGridLayout;
-    buttons->addWidget(paus, 0, 0);
-    buttons->addWidget(clrlog, 0, 1);
-    buttons->addWidget(ontop, 1, 0);
-    buttons->addWidget(cls, 1, 1);
+    buttons->addWidget(pauseButton, 0, 0);
+    buttons->addWidget(clearButton, 0, 1);
+    buttons->addWidget(onTopBox, 1, 0);
+    buttons->addWidget(closeButton, 1, 1);
     buttons->setRowStretch(2, 1);
 
     auto* bottom = new QHBoxLayout;
@@ -102,21 +102,21 @@ Tdebug::Tdebug(QWidget* parent)
 
     batch_.setSingleShot(true);
     batch_.setInterval(BatchMs);
-    connect(&batch_, &QTimer::timeout, this, &Tdebug::flush);
+    connect(&batch_, &QTimer::timeout, this, &TraceWindow::flush);
 
-    connect(paus, &QPushButton::clicked, this, &Tdebug::pauseClicked);
-    connect(clrlog, &QPushButton::clicked, this, &Tdebug::clearLog);
-    connect(cls, &QPushButton::clicked, this, &QWidget::close);
-    connect(ontop, &QCheckBox::toggled, this, &Tdebug::setOnTop);
+    connect(pauseButton, &QPushButton::clicked, this, &TraceWindow::pauseClicked);
+    connect(clearButton, &QPushButton::clicked, this, &TraceWindow::clearLog);
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(onTopBox, &QCheckBox::toggled, this, &TraceWindow::setOnTop);
 }
 
-void Tdebug::appendRecord(const QByteArray& entry) {
+void TraceWindow::appendRecord(const QByteArray& entry) {
     pending_ += entry;
     if (!batch_.isActive())
         batch_.start();
 }
 
-void Tdebug::flush() {
+void TraceWindow::flush() {
     batch_.stop();
     if (pending_.isEmpty())
         return;
@@ -134,38 +134,38 @@ void Tdebug::flush() {
         bar->setValue(bar->maximum());
 }
 
-QString Tdebug::logText() {
+QString TraceWindow::logText() {
     flush();
     return log->toPlainText();
 }
 
-void Tdebug::clearLog() {
+void TraceWindow::clearLog() {
     batch_.stop();
     pending_.clear();
     log->clear();
 }
 
-void Tdebug::setPaused(bool paused) {
-    paus->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+void TraceWindow::setPaused(bool paused) {
+    pauseButton->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
 }
 
-QString Tdebug::vonText() const {
-    return von->text();
+QString TraceWindow::startBorderText() const {
+    return startBorderEdit->text();
 }
 
-void Tdebug::setVonText(const QString& text) {
-    von->setText(text);
+void TraceWindow::setStartBorderText(const QString& text) {
+    startBorderEdit->setText(text);
 }
 
-QString Tdebug::bisText() const {
-    return bis->text();
+QString TraceWindow::stopBorderText() const {
+    return stopBorderEdit->text();
 }
 
-void Tdebug::setBisText(const QString& text) {
-    bis->setText(text);
+void TraceWindow::setStopBorderText(const QString& text) {
+    stopBorderEdit->setText(text);
 }
 
-QPoint Tdebug::placement(const QRect& owner, const QSize& size, const QRect& screen) {
+QPoint TraceWindow::placement(const QRect& owner, const QSize& size, const QRect& screen) {
     constexpr int RightGap = 10;
     constexpr int BottomGap = 30;
     // Halves are truncated toward zero, also when the window is the taller one.
@@ -176,7 +176,7 @@ QPoint Tdebug::placement(const QRect& owner, const QSize& size, const QRect& scr
     return {std::max(left, screen.left()), std::max(top, screen.top())};
 }
 
-void Tdebug::setOnTop(bool on) {
+void TraceWindow::setOnTop(bool on) {
     // Changing the flag hides the window; show it again where it stood.
     const bool visible = isVisible();
     setWindowFlag(Qt::WindowStaysOnTopHint, on);
@@ -187,14 +187,14 @@ void Tdebug::setOnTop(bool on) {
     }
 }
 
-void Tdebug::showEvent(QShowEvent* event) {
+void TraceWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     flush();
     if (!event->spontaneous() && !keepPlace_)
         placeOnOwner(this, placement);
 }
 
-void Tdebug::closeEvent(QCloseEvent* event) {
+void TraceWindow::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
     Q_EMIT closed();
 }

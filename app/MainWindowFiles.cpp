@@ -1,9 +1,9 @@
 // Phonebook files and the imports.
 #include "app/BookTree.h"
+#include "app/CsvImportDialog.h"
 #include "app/FileDialogs.h"
+#include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
-#include "app/TMain.h"
-#include "app/Tcsvimport.h"
 #include "files/BookFile.h"
 #include "files/Import9110.h"
 
@@ -15,7 +15,7 @@ namespace quorix {
 namespace {
 
 // Asks before an existing file is replaced; true when it may be.
-bool mayReplace(TMain& w, const QString& target) {
+bool mayReplace(MainWindow& w, const QString& target) {
     if (!QFileInfo::exists(target))
         return true;
     return MessageBoxes::ask(&w, QStringLiteral("Confirm"),
@@ -27,21 +27,21 @@ bool mayReplace(TMain& w, const QString& target) {
 
 // Writes the book; the caption and the book's file name change only when the
 // file was really written.
-bool writeBook(TMain& w, const QString& path) {
-    const files::SaveResult r = whileBusy([&] { return files::savebookfile(*w.bookmodel, path); });
+bool writeBook(MainWindow& w, const QString& path) {
+    const files::SaveResult r = whileBusy([&] { return files::saveBookFile(*w.bookModel, path); });
     if (!r.ok) {
         FileDialogs::error(&w, r);
         return false;
     }
     w.updateCaption();
     w.setPanel(0, r.status);
-    w.book->setFocus();
+    w.tree->setFocus();
     return true;
 }
 
-bool saveAs(TMain& w) {
+bool saveAs(MainWindow& w) {
     QString directory, fileName;
-    if (const QString& current = w.phonebook().bookfilename; !current.isEmpty()) {
+    if (const QString& current = w.phonebook().bookFileName; !current.isEmpty()) {
         const QFileInfo info(current);
         directory = info.absolutePath();
         fileName = info.fileName();
@@ -60,8 +60,8 @@ bool saveAs(TMain& w) {
 
 } // namespace
 
-void TMain::openClick() {
-    if (phonebook().transferactive || !FormCloseQuery())
+void MainWindow::openFile() {
+    if (phonebook().transferActive || !confirmClose())
         return;
     const QString path = FileDialogs::open(this, QStringLiteral("Open Phonebook"),
                                            QStringLiteral("Phonebook-Files|*.pbf"));
@@ -69,30 +69,30 @@ void TMain::openClick() {
         return;
     // The file is read into a book of its own, so a file that is not a
     // phonebook, or cannot be read, leaves the book as it was.
-    files::BookResult r = whileBusy([&] { return files::loadbookfile(path); });
+    files::BookResult r = whileBusy([&] { return files::loadBookFile(path); });
     if (!r.ok) {
         FileDialogs::error(this, r);
         return;
     }
-    files::adoptLoadedBook(*bookmodel, r);
+    files::adoptLoadedBook(*bookModel, r);
     updateCaption();
     setPanel(0, r.status);
-    book->setFocus();
+    tree->setFocus();
 }
 
-void TMain::saveClick() {
+void MainWindow::saveFile() {
     saveBook();
 }
 
-void TMain::saveasClick() {
-    if (!phonebook().transferactive)
+void MainWindow::saveFileAs() {
+    if (!phonebook().transferActive)
         saveAs(*this);
 }
 
-bool TMain::saveBook() {
-    if (phonebook().transferactive)
+bool MainWindow::saveBook() {
+    if (phonebook().transferActive)
         return false;
-    const QString current = phonebook().bookfilename;
+    const QString current = phonebook().bookFileName;
     if (current.isEmpty())
         return saveAs(*this);
     // A book opened from a file without ".pbf" in its name is written beside
@@ -103,13 +103,13 @@ bool TMain::saveBook() {
     return writeBook(*this, current);
 }
 
-void TMain::csvimportClick() {
-    if (!phonebook().transferactive && csvimport)
-        csvimport->showDialog();
+void MainWindow::importCsvFile() {
+    if (!phonebook().transferActive && csvImportDialog)
+        csvImportDialog->showDialog();
 }
 
-void TMain::import9110Click() {
-    if (phonebook().transferactive || !FormCloseQuery())
+void MainWindow::import9110File() {
+    if (phonebook().transferActive || !confirmClose())
         return;
     const QString path = FileDialogs::open(this, QStringLiteral("Import Nokia 9110 - file"),
                                            QStringLiteral("Textfiles|*.txt|All files|*.*"));
@@ -126,9 +126,9 @@ void TMain::import9110Click() {
     }
     // The names come collapsed under the open root; the book keeps its file
     // name and counts as changed.
-    files::adoptImportedBook(*bookmodel, r);
+    files::adoptImportedBook(*bookModel, r);
     setPanel(0, r.status);
-    book->setFocus();
+    tree->setFocus();
 }
 
 } // namespace quorix

@@ -1,0 +1,287 @@
+#include "app/CsvImportDialog.h"
+
+#include "app/BookTree.h"
+#include "app/FileDialogs.h"
+#include "app/MainWindow.h"
+#include "app/Placement.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QWindow>
+
+namespace quorix {
+
+namespace {
+
+constexpr int DesignWidth = 355;
+constexpr int DesignHeight = 274;
+constexpr char NotAvailable[] = "Not available!";
+
+QSpinBox* makeCounter(QWidget* parent) {
+    auto* s = new QSpinBox(parent);
+    s->setRange(Config::CsvMin, Config::CsvMax);
+    s->setAlignment(Qt::AlignRight);
+    return s;
+}
+
+QPlainTextEdit* makeMemo(QWidget* parent) {
+    auto* m = new QPlainTextEdit(parent);
+    m->setReadOnly(true);
+    m->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    m->setTabChangesFocus(true);
+    return m;
+}
+
+} // namespace
+
+CsvImportDialog::CsvImportDialog(MainWindow& main)
+    : QDialog(&main, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                         Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+      main_(main) {
+    setWindowTitle(QStringLiteral("CSV - Import"));
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
+
+    const auto label = [](QWidget* parent, const char* text) {
+        return new QLabel(QString::fromLatin1(text), parent);
+    };
+
+    columnGroup = new QGroupBox(QStringLiteral("Column of"), this);
+    QLabel* nameLabel = label(columnGroup, "Name:");
+    nameColumnBox = makeCounter(columnGroup);
+    QLabel* firstColumnLabel = label(columnGroup, "First entry:");
+    firstColumnBox = makeCounter(columnGroup);
+    QLabel* lastColumnLabel = label(columnGroup, "Last entry:");
+    lastColumnBox = makeCounter(columnGroup);
+
+    settingsGroup = new QGroupBox(QStringLiteral("Settings"), this);
+    QLabel* sepLabel = label(settingsGroup, "Separator:");
+    QFont bold = small;
+    bold.setBold(true);
+    sepLabel->setFont(bold);
+    separatorEdit = new QLineEdit(settingsGroup);
+    separatorEdit->setAlignment(Qt::AlignCenter);
+    QLabel* firstLineLabel = label(settingsGroup, "First Line:");
+    firstLineBox = makeCounter(settingsGroup);
+    quotesBox = new QCheckBox(QStringLiteral("Data in Quotes (\")"), settingsGroup);
+
+    importButton = new QPushButton(QStringLiteral("Load file"), this);
+    importButton->setDefault(true);
+    cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+
+    QLabel* expected = label(this, "Data expected:");
+    sample = makeMemo(this);
+    QLabel* inFile = label(this, "Data in file:");
+    probe = makeMemo(this);
+    expected->setBuddy(sample);
+    inFile->setBuddy(probe);
+
+    // Column and line counters, the separator and the quotes change the sample
+    // at once; the name column and the first line also pick the probe line.
+    const auto reprobe = [this] {
+        if (csvLoaded_ && !readProbe(csvFile_))
+            dropFile();
+        toConfig();
+        refreshSample();
+    };
+    const auto changed = [this] {
+        toConfig();
+        refreshSample();
+    };
+    connect(nameColumnBox, &QSpinBox::valueChanged, this, reprobe);
+    connect(firstLineBox, &QSpinBox::valueChanged, this, reprobe);
+    connect(firstColumnBox, &QSpinBox::valueChanged, this, changed);
+    connect(lastColumnBox, &QSpinBox::valueChanged, this, changed);
+    connect(quotesBox, &QCheckBox::toggled, this, changed);
+    // While the separator is being retyped it may be empty for a moment; it
+    // falls back to ";" only when the user leaves it so.
+    connect(separatorEdit, &QLineEdit::textEdited, this, [this, changed](const QString& text) {
+        if (!text.isEmpty())
+            changed();
+    });
+    connect(separatorEdit, &QLineEdit::editingFinished, this, changed);
+    connect(importButton, &QPushButton::clicked, this, &CsvImportDialog::startImport);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+
+    setTabOrder(nameColumnBox, firstColumnBox);
+    setTabOrder(firstColumnBox, lastColumnBox);
+    setTabOrder(lastColumnBox, separatorEdit);
+    setTabOrder(separatorEdit, firstLineBox);
+    setTabOrder(firstLineBox, quotesBox);
+    setTabOrder(quotesBox, importButton);
+    setTabOrder(importButton, cancelButton);
+    setTabOrder(cancelButton, sample);
+    setTabOrder(sample, probe);
+
+    places_ = {
+        {columnGroup, {8, 6, 121, 99}},     {nameLabel, {10, 24, 60, 17}},
+        {nameColumnBox, {71, 22, 42, 21}},  {firstColumnLabel, {10, 48, 60, 17}},
+        {firstColumnBox, {71, 46, 42, 21}}, {lastColumnLabel, {10, 72, 60, 17}},
+        {lastColumnBox, {71, 70, 42, 21}},  {settingsGroup, {136, 6, 135, 99}},
+        {sepLabel, {10, 24, 66, 17}},       {separatorEdit, {82, 22, 45, 21}},
+        {firstLineLabel, {10, 48, 66, 17}}, {firstLineBox, {82, 46, 45, 21}},
+        {quotesBox, {10, 74, 121, 17}},     {importButton, {278, 12, 69, 25}},
+        {cancelButton, {278, 44, 69, 25}},  {expected, {8, 110, 120, 15}},
+        {sample, {8, 126, 339, 62}},        {inFile, {8, 192, 120, 15}},
+        {probe, {8, 208, 339, 58}},
+    };
+    scale_ = main_.scale();
+    layoutControls();
+    fromConfig();
+    dropFile();
+    refreshSample();
+}
+
+void CsvImportDialog::layoutControls() {
+    const auto s = [this](int v) { return v * scale_ / 100; };
+    setFixedSize(s(DesignWidth), s(DesignHeight));
+    for (const Place& p : places_)
+        p.widget->setGeometry(s(p.box.x()), s(p.box.y()), s(p.box.width()), s(p.box.height()));
+}
+
+files::CsvSettings CsvImportDialog::settings() const {
+    files::CsvSettings s;
+    s.nameColumn = nameColumnBox->value();
+    s.firstColumn = firstColumnBox->value();
+    s.lastColumn = lastColumnBox->value();
+    s.firstLine = firstLineBox->value();
+    // A character the file's code page does not have becomes "?".
+    const QByteArray typed = separatorEdit->text().toLatin1();
+    s.separator = typed.isEmpty() ? ';' : typed.front();
+    s.quotes = quotesBox->isChecked();
+    return s;
+}
+
+void CsvImportDialog::fromConfig() {
+    const Config& c = main_.config;
+    const QList<std::pair<QSpinBox*, int>> counters = {{nameColumnBox, c.csvName},
+                                                       {firstColumnBox, c.csvStart},
+                                                       {lastColumnBox, c.csvStop},
+                                                       {firstLineBox, c.csvLine}};
+    for (const auto& [counter, value] : counters) {
+        const QSignalBlocker quiet(counter);
+        counter->setValue(value);
+    }
+    const QSignalBlocker quietQuote(quotesBox);
+    quotesBox->setChecked(c.csvQuotes);
+    separatorEdit->setText(QString::fromLatin1(c.csvSep));
+}
+
+void CsvImportDialog::toConfig() {
+    Config& c = main_.config;
+    c.csvName = nameColumnBox->value();
+    c.csvStart = firstColumnBox->value();
+    c.csvStop = lastColumnBox->value();
+    c.csvLine = firstLineBox->value();
+    c.csvQuotes = quotesBox->isChecked();
+    c.csvSep = separatorEdit->text().toLatin1();
+}
+
+void CsvImportDialog::refreshSample() {
+    importButton->setText(csvLoaded_ ? QStringLiteral("Import") : QStringLiteral("Load file"));
+    if (!csvLoaded_)
+        probeLine_ = NotAvailable;
+    if (separatorEdit->text().isEmpty()) {
+        separatorEdit->setText(QStringLiteral(";"));
+        toConfig();
+    }
+    sample->setPlainText(QString::fromLatin1(files::csvSample(settings())));
+    probe->setPlainText(QString::fromLatin1(probeLine_));
+}
+
+void CsvImportDialog::showDialog() {
+    setWindowModality(Qt::ApplicationModal);
+    show();
+    raise();
+    activateWindow();
+    chooseFile();
+}
+
+void CsvImportDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (scale_ != main_.scale()) {
+        scale_ = main_.scale();
+        layoutControls();
+    }
+    // The settings are the configuration's, read at start-up.
+    fromConfig();
+    QScreen* screen = main_.screen();
+    if (screen) {
+        QSize frame = size();
+        if (windowHandle())
+            frame = frame.grownBy(windowHandle()->frameMargins());
+        move(centreOn(main_.frameGeometry(), frame, screen->geometry()));
+    }
+}
+
+void CsvImportDialog::chooseFile() {
+    dropFile();
+    refreshSample();
+    // Cancel leaves the dialog up without a file: "Load file" asks again.
+    if (main_.confirmClose()) {
+        const QString path =
+            FileDialogs::open(this, QStringLiteral("Import *.csv - file"),
+                              QStringLiteral("Comma Separated Values (*.csv)|*.csv|All files|*.*"));
+        if (!path.isEmpty() && readProbe(path)) {
+            csvFile_ = files::fullPath(path);
+            csvLoaded_ = true;
+        }
+    }
+    refreshSample();
+}
+
+bool CsvImportDialog::readProbe(const QString& path) {
+    // The probe shows the first line the import would take.
+    const files::LineResult r = files::csvProbe(path, firstLineBox->value());
+    if (!r.ok) {
+        FileDialogs::error(this, r);
+        return false;
+    }
+    probeLine_ = r.line;
+    return true;
+}
+
+void CsvImportDialog::dropFile() {
+    csvLoaded_ = false;
+    csvFile_.clear();
+}
+
+void CsvImportDialog::startImport() {
+    if (!csvLoaded_) {
+        chooseFile();
+        return;
+    }
+    files::BookResult r = whileBusy([&] { return files::importCsv(csvFile_, settings()); });
+    if (!r.ok) {
+        // The book stays as it was; the file is asked for again.
+        FileDialogs::error(this, r);
+        dropFile();
+        refreshSample();
+        return;
+    }
+    files::adoptImportedBook(*main_.bookModel, r);
+    // The import ends, as every fill of the book does, with the flip's "OK.".
+    main_.setPanel(0, QStringLiteral("OK."));
+    accept();
+}
+
+void CsvImportDialog::done(int result) {
+    const bool loaded = csvLoaded_;
+    dropFile();
+    refreshSample();
+    toConfig();
+    QDialog::done(result);
+    if (loaded) {
+        main_.tree->expand(main_.bookModel->rootIndex());
+        main_.tree->setFocus();
+    }
+}
+
+} // namespace quorix

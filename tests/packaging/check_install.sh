@@ -56,6 +56,13 @@ if [[ $gui == ON ]]; then
     icon=$(sed -n 's/^Icon=//p' "$desktop")
     exec_program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
     [[ -x $bin/$exec_program ]] || fail "the desktop entry starts '$exec_program', which is not installed"
+    # Files are handed to the program, and file types claimed, only when it takes
+    # a file on its command line (its --help then lists the argument).
+    if grep -Eq '^Exec=.*%[fFuU]|^MimeType=' "$desktop"; then
+        grep -Eq '^Exec=.*%[fFuU]' "$desktop" || fail "the desktop entry claims file types but passes no file"
+        "$bin/quorix" --help | grep -q '^Arguments:' ||
+            fail "the desktop entry passes files to quorix, whose --help lists no file argument"
+    fi
     [[ -f $share/icons/hicolor/scalable/apps/$icon.svg ]] ||
         fail "the desktop entry's icon '$icon' has no scalable drawing"
     for size in 16 32 48 64 128 256; do

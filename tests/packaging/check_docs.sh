@@ -9,7 +9,7 @@ set -euo pipefail
 # shellcheck source=tests/packaging/common.sh
 . "$(dirname "$0")/common.sh"
 
-mandir=$1 completion=$2 cli=$3 phonesim=$4 quorix=${5:-}
+mandir=$1 completion=$(realpath "$2") cli=$3 phonesim=$4 quorix=${5:-}
 need man man-db
 
 work=$(mktemp -d)

@@ -27,8 +27,11 @@ packages=(
 )
 if [ "$mode" = test ]; then
     # The Windows serial backend is compile-checked with the cross compiler;
-    # real mouse drags in the tree are tested on a virtual X server.
-    packages+=(g++-mingw-w64-x86-64 xvfb xauth)
+    # real mouse drags in the tree are tested on a virtual X server; the
+    # packaging tests validate the desktop files, render the manual pages and
+    # build the .deb (dpkg-shlibdeps finds its Depends).
+    packages+=(g++-mingw-w64-x86-64 xvfb xauth
+        desktop-file-utils appstream shared-mime-info man-db dpkg-dev)
 fi
 
 missing=()

@@ -47,6 +47,21 @@ QByteArray Transfer::closingText(int outcome) {
     }
 }
 
+QString Transfer::joinNote(const QString& note, const QStringList& details) {
+    QString out = note;
+    for (const QString& d : details)
+        if (!d.isEmpty())
+            out += QStringLiteral(", ") + d;
+    return out;
+}
+
+QString Transfer::replacedDetail(int count) {
+    if (count <= 0)
+        return {};
+    return count == 1 ? QStringLiteral("1 character replaced")
+                      : QStringLiteral("%1 characters replaced").arg(count);
+}
+
 std::optional<int> Transfer::border(const QByteArray& text) {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok, 10);
@@ -407,7 +422,9 @@ void Transfer::writeNext() {
                 model_.setEntryNote(*written,
                                     "Error while writing to loc. " + num(currentLocation_));
         } else if (written) {
-            model_.setEntryNote(*written, "Written to location " + num(currentLocation_));
+            model_.setEntryNote(
+                *written, joinNote(QStringLiteral("Written to location %1").arg(currentLocation_),
+                                   {replacedDetail(writeReplaced_)}));
         }
     }
     if (stopRequested_)
@@ -451,7 +468,8 @@ Name* Transfer::nextName() {
 void Transfer::sendName(Name& name, int location) {
     model_.sortByClass(name);
     model_.setEntryNote(name, "Tried to write to loc. " + num(location));
-    chunks_ = splitPayload(writeRequest(name, location));
+    writeReplaced_ = 0;
+    chunks_ = splitPayload(writeRequest(name, location, &writeReplaced_));
     awaitingWrite_ = false;
     if (chunks_.isEmpty()) {
         // Too many frames for the fragment byte to count: the phone could not take

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QObject>
 #include <QPersistentModelIndex>
+#include <QStringList>
 #include <QTimer>
 
 #include <optional>
@@ -122,6 +123,11 @@ public:
 
     // The closing text of an outcome; empty for any other value.
     static QByteArray closingText(int outcome);
+    // An entry note with its details: "Written to location 3" and
+    // {"1 character replaced"} give "Written to location 3, 1 character replaced".
+    static QString joinNote(const QString& note, const QStringList& details);
+    // "1 character replaced", "N characters replaced"; empty for none.
+    static QString replacedDetail(int count);
     // A Custom border as the transfer reads it: a positive decimal number (at
     // most MaxLocation); anything else is not given.
     static std::optional<int> border(const QByteArray& text);
@@ -195,6 +201,7 @@ private:
     // writeName, rewriteName; a writeName that was deleted leaves its successor.
     bool writeNameSet_ = false;
     QPersistentModelIndex writeName_;
+    int writeReplaced_ = 0; // characters of the name in flight written as "?"
     QPersistentModelIndex writeNameFollower_;
     bool rewriteNameSet_ = false;
     QPersistentModelIndex rewriteName_;

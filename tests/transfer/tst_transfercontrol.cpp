@@ -556,6 +556,39 @@ private Q_SLOTS:
         QCOMPARE(r.result(), int(Transfer::ResultReady));
     }
 
+    void writeNamesTheCharactersItReplaced() {
+        Rig r;
+        r.phone.memory = PhoneMemory(10);
+        r.model.addSubentry(r.model.insertName(0, QStringLiteral("Zoë 😀")),
+                            QStringLiteral("🎉 Party 🎉"), KindNote);
+        r.model.insertName(1, QStringLiteral("Łódź €"));
+        r.model.insertName(2, QStringLiteral("😀"));
+        r.run(&Transfer::startWrite);
+        QCOMPARE(r.notes(), QByteArray("Written to location 1, 3 characters replaced|"
+                                       "Written to location 2|"
+                                       "Written to location 3, 1 character replaced"));
+        QCOMPARE(r.phone.memory.at(1)->name, QStringLiteral("Zoë ?"));
+        QCOMPARE(r.phone.memory.at(1)->fields.at(0).text, QStringLiteral("? Party ?"));
+        QCOMPARE(r.phone.memory.at(2)->name, QStringLiteral("Łódź €"));
+        // The book keeps its characters; only the phone has the "?".
+        QCOMPARE(r.book().name(0).text, QStringLiteral("Zoë 😀"));
+
+        // A rewrite finds the location in front of the details.
+        r.ui.typedStart.clear();
+        r.ui.typedStop.clear();
+        r.phone.requests.clear();
+        QVERIFY(r.transfer.rewriteEntry(r.model.indexOf(r.book().name(2))));
+        QCOMPARE(r.ui.typedStart, QByteArray("3"));
+        r.phone.finishStart();
+        r.phone.settle();
+        QCOMPARE(r.phone.writeLocations(), QList<int>{3});
+        QCOMPARE(Transfer::joinNote(QStringLiteral("Written to location 1"),
+                                    {QStringLiteral("Note cut to 60 characters"),
+                                     Transfer::replacedDetail(1)}),
+                 QStringLiteral("Written to location 1, Note cut to 60 characters, "
+                                "1 character replaced"));
+    }
+
     void rewriteEntry() {
         Rig r;
         r.fillBook(10);

@@ -53,6 +53,8 @@ Config Config::read(const ProfileFile& f) {
     if (sep && *sep >= 1 && *sep <= 0xFFFF && !QChar(char16_t(*sep)).isSurrogate())
         c.csvSep = QChar(char16_t(*sep));
     c.device = f.value(Section, "DEVICE").value_or(QByteArray());
+    if (const auto encoding = f.value(Section, "CSV_ENCODING"))
+        c.csvEncoding = files::encodingFromName(QString::fromUtf8(*encoding));
     return c;
 }
 
@@ -67,6 +69,7 @@ void Config::write(ProfileFile& f) const {
     const int sepCode = csvSep.isEmpty() ? ';' : csvSep.front().unicode();
     f.setValue(Section, "CSV_SEP", QByteArray::number(sepCode));
     f.setValue(Section, "CSV_QUOTES", csvQuotes ? "YES" : "NO");
+    f.setValue(Section, "CSV_ENCODING", files::encodingName(csvEncoding).toUtf8());
     if (!device.isEmpty() || f.value(Section, "DEVICE"))
         f.setValue(Section, "DEVICE", device);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ProfileFile.h"
+#include "files/Codepage.h"
 
 #include <QByteArray>
 #include <QString>
@@ -26,6 +27,7 @@ struct Config {
     int csvStop = 7;
     int csvLine = 1;
     bool csvQuotes = false;
+    files::TextEncoding csvEncoding = files::TextEncoding::Automatic; // of CSV files
     QString csvSep = QStringLiteral(";"); // the separator field; its first character counts
     // A serial device path the connection dialog uses instead of the COM choice
     // (a USB adapter, a pseudo-terminal); empty for the COM choice.
@@ -35,7 +37,8 @@ struct Config {
     // that is not a number or out of range, give the default.
     static Config read(const ProfileFile& file);
     // Sets the eight keys in the file's order of writing: PORT, CABLE, CSV_NAME,
-    // CSV_START, CSV_STOP, CSV_LINE, CSV_SEP, CSV_QUOTES; then DEVICE, but only
+    // CSV_START, CSV_STOP, CSV_LINE, CSV_SEP, CSV_QUOTES; then the ninth,
+    // CSV_ENCODING ("auto", "utf-8", "windows-1252"); then DEVICE, but only
     // when there is a device or the file had one to clear, so that a file of
     // someone who never chose a device keeps just the eight keys.
     void write(ProfileFile& file) const;

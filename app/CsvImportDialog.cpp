@@ -6,6 +6,7 @@
 #include "app/Placement.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -71,6 +72,12 @@ CsvImportDialog::CsvImportDialog(MainWindow& main)
     QLabel* firstLineLabel = label(settingsGroup, "First Line:");
     firstLineBox = makeCounter(settingsGroup);
     quotesBox = new QCheckBox(QStringLiteral("Data in Quotes (\")"), settingsGroup);
+    QLabel* encodingLabel = label(this, "Encoding:");
+    encodingBox = new QComboBox(this);
+    // In the order of files::TextEncoding.
+    encodingBox->addItems({QStringLiteral("Automatic"), QStringLiteral("UTF-8"),
+                           QStringLiteral("Windows-1252")});
+    encodingLabel->setBuddy(encodingBox);
 
     importButton = new QPushButton(QStringLiteral("Load file"), this);
     importButton->setDefault(true);
@@ -100,6 +107,8 @@ CsvImportDialog::CsvImportDialog(MainWindow& main)
     connect(firstColumnBox, &QSpinBox::valueChanged, this, changed);
     connect(lastColumnBox, &QSpinBox::valueChanged, this, changed);
     connect(quotesBox, &QCheckBox::toggled, this, changed);
+    // The probe is read again in the new encoding.
+    connect(encodingBox, &QComboBox::currentIndexChanged, this, reprobe);
     // While the separator is being retyped it may be empty for a moment; it
     // falls back to ";" only when the user leaves it so.
     connect(separatorEdit, &QLineEdit::textEdited, this, [this, changed](const QString& text) {
@@ -115,7 +124,8 @@ CsvImportDialog::CsvImportDialog(MainWindow& main)
     setTabOrder(lastColumnBox, separatorEdit);
     setTabOrder(separatorEdit, firstLineBox);
     setTabOrder(firstLineBox, quotesBox);
-    setTabOrder(quotesBox, importButton);
+    setTabOrder(quotesBox, encodingBox);
+    setTabOrder(encodingBox, importButton);
     setTabOrder(importButton, cancelButton);
     setTabOrder(cancelButton, sample);
     setTabOrder(sample, probe);
@@ -128,7 +138,8 @@ CsvImportDialog::CsvImportDialog(MainWindow& main)
         {sepLabel, {10, 24, 66, 17}},       {separatorEdit, {82, 22, 45, 21}},
         {firstLineLabel, {10, 48, 66, 17}}, {firstLineBox, {82, 46, 45, 21}},
         {quotesBox, {10, 74, 121, 17}},     {importButton, {278, 12, 69, 25}},
-        {cancelButton, {278, 44, 69, 25}},  {expected, {8, 110, 120, 15}},
+        {cancelButton, {278, 44, 69, 25}},  {encodingLabel, {278, 72, 69, 13}},
+        {encodingBox, {278, 85, 69, 20}},   {expected, {8, 110, 120, 15}},
         {sample, {8, 126, 339, 62}},        {inFile, {8, 192, 120, 15}},
         {probe, {8, 208, 339, 58}},
     };
@@ -155,6 +166,7 @@ files::CsvSettings CsvImportDialog::settings() const {
     const QString typed = separatorEdit->text();
     s.separator = typed.isEmpty() ? QChar(u';') : typed.front();
     s.quotes = quotesBox->isChecked();
+    s.encoding = files::TextEncoding(encodingBox->currentIndex());
     return s;
 }
 
@@ -170,6 +182,8 @@ void CsvImportDialog::fromConfig() {
     }
     const QSignalBlocker quietQuote(quotesBox);
     quotesBox->setChecked(c.csvQuotes);
+    const QSignalBlocker quietEncoding(encodingBox);
+    encodingBox->setCurrentIndex(int(c.csvEncoding));
     separatorEdit->setText(c.csvSep);
 }
 
@@ -181,6 +195,7 @@ void CsvImportDialog::toConfig() {
     c.csvLine = firstLineBox->value();
     c.csvQuotes = quotesBox->isChecked();
     c.csvSep = separatorEdit->text();
+    c.csvEncoding = files::TextEncoding(encodingBox->currentIndex());
 }
 
 void CsvImportDialog::refreshSample() {
@@ -195,12 +210,12 @@ void CsvImportDialog::refreshSample() {
     probe->setPlainText(probeLine_);
 }
 
-void CsvImportDialog::showDialog() {
+void CsvImportDialog::showDialog(const QString& path) {
     setWindowModality(Qt::ApplicationModal);
     show();
     raise();
     activateWindow();
-    chooseFile();
+    chooseFile(path);
 }
 
 void CsvImportDialog::showEvent(QShowEvent* event) {
@@ -220,14 +235,17 @@ void CsvImportDialog::showEvent(QShowEvent* event) {
     }
 }
 
-void CsvImportDialog::chooseFile() {
+void CsvImportDialog::chooseFile(const QString& given) {
     dropFile();
     refreshSample();
     // Cancel leaves the dialog up without a file: "Load file" asks again.
     if (main_.confirmClose()) {
         const QString path =
-            FileDialogs::open(this, QStringLiteral("Import *.csv - file"),
-                              QStringLiteral("Comma Separated Values (*.csv)|*.csv|All files|*.*"));
+            !given.isEmpty()
+                ? given
+                : FileDialogs::open(
+                      this, QStringLiteral("Import *.csv - file"),
+                      QStringLiteral("Comma Separated Values (*.csv)|*.csv|All files|*.*"));
         if (!path.isEmpty() && readProbe(path)) {
             csvFile_ = files::fullPath(path);
             csvLoaded_ = true;
@@ -238,7 +256,8 @@ void CsvImportDialog::chooseFile() {
 
 bool CsvImportDialog::readProbe(const QString& path) {
     // The probe shows the first line the import would take.
-    const files::LineResult r = files::csvProbe(path, firstLineBox->value());
+    const files::LineResult r =
+        files::csvProbe(path, firstLineBox->value(), files::TextEncoding(encodingBox->currentIndex()));
     if (!r.ok) {
         FileDialogs::error(this, r);
         return false;

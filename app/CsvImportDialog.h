@@ -6,6 +6,7 @@
 #include <vector>
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -29,7 +30,9 @@ public:
 
     // Shows the dialog, modal for the application, and asks for a file (after
     // the question about unsaved changes). Returns while the dialog stays up.
-    void showDialog();
+    // Shows the dialog and asks for a file; with a path (a file dropped on the
+    // window), takes that one instead, after the unsaved-changes question.
+    void showDialog(const QString& path = {});
 
     bool csvLoaded() const { return csvLoaded_; }
     // Full path of the chosen file; empty while none is loaded.
@@ -45,6 +48,7 @@ public:
     QSpinBox* firstLineBox;
     QLineEdit* separatorEdit;
     QCheckBox* quotesBox;
+    QComboBox* encodingBox; // Automatic, UTF-8, Windows-1252
     QPushButton* importButton;
     QPushButton* cancelButton;
     QPlainTextEdit* sample;
@@ -63,7 +67,7 @@ protected:
 private:
     void layoutControls();
     // The start of a showing: no file, the close question, the file dialog.
-    void chooseFile();
+    void chooseFile(const QString& given = {});
     // Reads the probe line of the file; false (and said why) when it cannot.
     bool readProbe(const QString& path);
     void dropFile();

@@ -121,6 +121,8 @@ MainWindow::MainWindow(QWidget* parent)
     scale_ = std::max(1, logicalDpiY() * 100 / 96);
     buildControls();
     buildMenus();
+    // Files dropped on the window are opened or imported.
+    setAcceptDrops(true);
     buildPopup();
     connectEditing();
     updateCaption();
@@ -234,6 +236,10 @@ void MainWindow::buildMenus() {
     QMenu* import = file->addMenu(QStringLiteral("Import"));
     importCsvAction = import->addAction(QStringLiteral("Comma Separated Values (*.csv)"));
     import9110Action = import->addAction(QStringLiteral("Nokia Communicator 9110 file"));
+    importVCardAction = import->addAction(QStringLiteral("vCard file..."));
+    QMenu* exportMenu = file->addMenu(QStringLiteral("Export"));
+    exportVCardAction = exportMenu->addAction(QStringLiteral("vCard file..."));
+    exportCsvAction = exportMenu->addAction(QStringLiteral("CSV file..."));
     file->addSeparator();
     exitAction = file->addAction(QStringLiteral("Exit"));
 
@@ -263,6 +269,9 @@ void MainWindow::buildMenus() {
     connect(saveAsAction, &QAction::triggered, this, &MainWindow::saveFileAs);
     connect(importCsvAction, &QAction::triggered, this, &MainWindow::importCsvFile);
     connect(import9110Action, &QAction::triggered, this, &MainWindow::import9110File);
+    connect(importVCardAction, &QAction::triggered, this, [this] { importVCardFile(); });
+    connect(exportVCardAction, &QAction::triggered, this, &MainWindow::exportVCardFile);
+    connect(exportCsvAction, &QAction::triggered, this, &MainWindow::exportCsvFile);
     connect(exitAction, &QAction::triggered, this, &QWidget::close);
     connect(setupAction, &QAction::triggered, this, &MainWindow::setupConnection);
     connect(readAction, &QAction::triggered, this, &MainWindow::startRead);

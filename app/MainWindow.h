@@ -141,6 +141,9 @@ public:
     QAction* saveAsAction;
     QAction* importCsvAction;
     QAction* import9110Action;
+    QAction* importVCardAction;
+    QAction* exportVCardAction;
+    QAction* exportCsvAction;
     QAction* exitAction;
     QAction* setupAction;
     QAction* readAction;
@@ -197,6 +200,10 @@ public Q_SLOTS:
     void saveFileAs();
     void importCsvFile();
     void import9110File();
+    // A vCard file in place of the book; path empty asks for one.
+    void importVCardFile(const QString& path = {});
+    void exportVCardFile();
+    void exportCsvFile();
 
     // MainWindowLink.cpp
     void setupConnection();
@@ -218,10 +225,15 @@ public:
     // MainWindowFiles.cpp: saves the book to its file, or asks for a file name when
     // it has none; true only when the book was saved. Tests override it.
     virtual bool saveBook();
+    // MainWindowFiles.cpp: a file dropped on the window: a .pbf is opened, a
+    // .vcf or .csv imported; false for a file of no kind we know.
+    bool openDroppedFile(const QString& path);
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:

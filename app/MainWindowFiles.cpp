@@ -5,10 +5,16 @@
 #include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
 #include "files/BookFile.h"
+#include "files/BookFormats.h"
+#include "files/CsvExport.h"
 #include "files/Import9110.h"
+#include "files/VCard.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMimeData>
 
 namespace quorix {
 
@@ -25,9 +31,60 @@ bool mayReplace(MainWindow& w, const QString& target) {
                              QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
+// Writes the book as a vCard or CSV file, asking for its name; the book keeps
+// its own file name. True when the file was written.
+bool exportBook(MainWindow& w, files::BookFormat format) {
+    const bool vcard = format == files::BookFormat::VCard;
+    const QString suffix = vcard ? QStringLiteral(".vcf") : QStringLiteral(".csv");
+    QString directory, fileName;
+    if (const QString& current = w.phonebook().bookFileName; !current.isEmpty()) {
+        const QFileInfo info(current);
+        directory = info.absolutePath();
+        fileName = info.completeBaseName() + suffix;
+    }
+    QString chosen = FileDialogs::save(
+        &w, vcard ? QStringLiteral("Export vCard") : QStringLiteral("Export CSV"),
+        vcard ? QStringLiteral("vCard Files|*.vcf") : QStringLiteral("CSV Files|*.csv"), directory,
+        fileName);
+    if (chosen.isEmpty())
+        return false;
+    if (files::formatOf(chosen) != format)
+        chosen += suffix;
+    if (!mayReplace(w, chosen))
+        return false;
+    const files::FileResult r = whileBusy([&] {
+        return vcard ? files::saveVCard(w.phonebook(), chosen)
+                     : files::saveCsv(w.phonebook(), chosen);
+    });
+    if (!r.ok) {
+        FileDialogs::error(&w, r);
+        return false;
+    }
+    w.setPanel(0, r.status);
+    w.tree->setFocus();
+    return true;
+}
+
 // Writes the book; the caption and the book's file name change only when the
-// file was really written.
+// file was really written. Characters the file cannot hold are never dropped
+// silently: the user saves anyway, saves a vCard instead, or cancels.
 bool writeBook(MainWindow& w, const QString& path) {
+    if (const files::PbfLoss loss = files::pbfLoss(w.phonebook()); !loss.isEmpty()) {
+        const auto answer = MessageBoxes::ask(
+            &w, QStringLiteral("Confirm"), loss.warning(), QMessageBox::Warning,
+            QMessageBox::Save | QMessageBox::SaveAll | QMessageBox::Cancel,
+            {{QMessageBox::Save, QStringLiteral("Save anyway")},
+             {QMessageBox::SaveAll, QStringLiteral("Save as vCard...")}});
+        if (answer == QMessageBox::SaveAll) {
+            if (!exportBook(w, files::BookFormat::VCard))
+                return false;
+            // Everything is in the vCard file: nothing is left unsaved.
+            w.phonebook().bookChanged = false;
+            return true;
+        }
+        if (answer != QMessageBox::Save)
+            return false;
+    }
     const files::SaveResult r = whileBusy([&] { return files::saveBookFile(*w.bookModel, path); });
     if (!r.ok) {
         FileDialogs::error(&w, r);
@@ -101,6 +158,95 @@ bool MainWindow::saveBook() {
     if (target != current && !mayReplace(*this, target))
         return false;
     return writeBook(*this, current);
+}
+
+void MainWindow::exportVCardFile() {
+    if (!phonebook().transferActive)
+        exportBook(*this, files::BookFormat::VCard);
+}
+
+void MainWindow::exportCsvFile() {
+    if (!phonebook().transferActive)
+        exportBook(*this, files::BookFormat::Csv);
+}
+
+void MainWindow::importVCardFile(const QString& given) {
+    if (phonebook().transferActive || !confirmClose())
+        return;
+    const QString path =
+        !given.isEmpty() ? given
+                         : FileDialogs::open(this, QStringLiteral("Import vCard - file"),
+                                             QStringLiteral("vCard Files|*.vcf|All files|*.*"));
+    if (path.isEmpty())
+        return;
+    files::VCardResult r = whileBusy([&] { return files::importVCard(path); });
+    if (!r.ok) {
+        FileDialogs::error(this, r);
+        return;
+    }
+    files::adoptImportedBook(*bookModel, r);
+    // "12 contacts, 3 photos and 5 birthdays skipped"
+    setPanel(0, r.report());
+    tree->setFocus();
+}
+
+bool MainWindow::openDroppedFile(const QString& path) {
+    if (phonebook().transferActive)
+        return false;
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("vcf") || suffix == QLatin1String("vcard")) {
+        importVCardFile(path);
+    } else if (suffix == QLatin1String("csv")) {
+        if (csvImportDialog)
+            csvImportDialog->showDialog(path);
+    } else if (suffix == QLatin1String("pbf")) {
+        if (!confirmClose())
+            return true;
+        files::BookResult r = whileBusy([&] { return files::loadBookFile(path); });
+        if (!r.ok) {
+            FileDialogs::error(this, r);
+            return true;
+        }
+        files::adoptLoadedBook(*bookModel, r);
+        updateCaption();
+        setPanel(0, r.status);
+        tree->setFocus();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+namespace {
+// The one local file of a drop whose kind the window takes, or an empty text.
+QString droppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile())
+        return {};
+    const QString path = data->urls().front().toLocalFile();
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    for (const char* known : {"pbf", "vcf", "vcard", "csv"})
+        if (suffix == QLatin1String(known))
+            return path;
+    return {};
+}
+} // namespace
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!phonebook().transferActive && !droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        QMainWindow::dragEnterEvent(event);
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty()) {
+        QMainWindow::dropEvent(event);
+        return;
+    }
+    event->acceptProposedAction();
+    // Not inside the drop: the questions and dialogs it may bring are modal.
+    QMetaObject::invokeMethod(this, [this, path] { openDroppedFile(path); }, Qt::QueuedConnection);
 }
 
 void MainWindow::importCsvFile() {

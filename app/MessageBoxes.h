@@ -22,9 +22,12 @@ public:
 
     // Shows a modal message box and gives the button that closed it. The text is
     // shown as plain text (names like "<no name yet>" are not markup).
+    // Labels name buttons whose standard text would not say what they do.
+    using Labels = QList<QPair<QMessageBox::StandardButton, QString>>;
     static QMessageBox::StandardButton ask(QWidget* parent, const QString& caption,
                                            const QString& text, QMessageBox::Icon icon,
-                                           QMessageBox::StandardButtons buttons);
+                                           QMessageBox::StandardButtons buttons,
+                                           const Labels& labels = {});
     // A refusal or failure: caption "Error", error icon, OK.
     static void error(QWidget* parent, const QString& text);
 

@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "files/BookFile.h"
+#include "files/BookFormats.h"
 #include "files/CsvImport.h"
 #include "files/Import9110.h"
 
@@ -14,10 +15,12 @@ namespace {
 using files::BookResult;
 
 const QCommandLineOption OutputOption({QStringLiteral("o"), QStringLiteral("output")},
-                                      QStringLiteral("The phonebook file to write. \".pbf\" is "
-                                                     "appended unless the path holds \".pbf\"; "
-                                                     "an existing file is replaced only once "
-                                                     "the new one is written whole."),
+                                      QStringLiteral("The file to write: a vCard file (.vcf), a "
+                                                     "CSV file (.csv) or else a phonebook file "
+                                                     "(\".pbf\" is appended unless the path "
+                                                     "holds \".pbf\"). An existing file is "
+                                                     "replaced only once the new one is written "
+                                                     "whole."),
                                       QStringLiteral("OUTPUT"));
 
 // Wrong usage: the reason and where to look, with exit status 2.
@@ -26,6 +29,18 @@ int usageError(const QStringList& args, const QString& message) {
     QTextStream(stderr) << "Try '" << args.first() << " --help'." << Qt::endl;
     return 2;
 }
+
+const QCommandLineOption StrictOption(
+    QStringLiteral("strict"),
+    QStringLiteral("Write no phonebook file that would lose characters (a .pbf holds "
+                   "Windows-1252 only); exit with 1 instead of warning."));
+
+const QCommandLineOption EncodingOption(
+    QStringLiteral("encoding"),
+    QStringLiteral("The file's character set: auto (UTF-8 when the file has a UTF-8 "
+                   "byte-order mark or is valid UTF-8, else Windows-1252), utf-8 or "
+                   "windows-1252 (default auto)."),
+    QStringLiteral("auto|utf-8|windows-1252"), QStringLiteral("auto"));
 
 enum class Output { None, Required };
 
@@ -38,7 +53,7 @@ int parse(QCommandLineParser& parser, const QStringList& args, const QString& de
                                   QStringLiteral("Shows this help."));
     parser.addOption(help);
     if (output == Output::Required)
-        parser.addOption(OutputOption);
+        parser.addOptions({OutputOption, StrictOption});
     if (!parser.parse(args))
         return usageError(args, parser.errorText());
     if (parser.isSet(help)) {
@@ -66,16 +81,29 @@ int fileFailure(const QString& path, const QString& reason) {
     return fail(QStringLiteral("%1: %2").arg(path, reason));
 }
 
-// Writes a book read or imported from input to the -o file.
-int writeBook(BookResult& read, const QString& input, const QString& output) {
+// Writes a book read or imported from input to the -o file, in the format its
+// name says. Characters a .pbf cannot hold are named in a warning (or, with
+// --strict, keep the file from being written).
+int writeBook(BookResult& read, const QString& input, const QCommandLineParser& parser) {
+    const QString output = parser.value(OutputOption);
     if (!read.ok)
         return fileFailure(input, read.error);
-    const files::SaveResult saved = files::saveBookFile(read.book, output);
+    if (!read.status.isEmpty() && files::formatOf(input) == files::BookFormat::VCard)
+        QTextStream(stderr) << "quorix-cli: " << input << ": " << read.status << Qt::endl;
+    const bool pbf = files::formatOf(output) == files::BookFormat::Pbf;
+    if (const files::PbfLoss loss = files::pbfLoss(read.book); pbf && !loss.isEmpty()) {
+        if (parser.isSet(StrictOption))
+            return fileFailure(files::pbfPath(output),
+                               loss.warning() + QStringLiteral(" Nothing was written (--strict)."));
+        QTextStream(stderr) << "quorix-cli: warning: " << files::pbfPath(output) << ": "
+                            << loss.warning() << Qt::endl;
+    }
+    const files::SaveResult saved = files::saveBook(read.book, output);
     if (!saved.ok)
-        return fileFailure(files::pbfPath(output), saved.error);
-    if (saved.adjusted > 0)
+        return fileFailure(pbf ? files::pbfPath(output) : files::fullPath(output), saved.error);
+    if (saved.adjusted > saved.replaced)
         QTextStream(stderr) << "quorix-cli: " << files::pbfPath(output)
-                            << ": note: " << saved.adjusted
+                            << ": note: " << saved.adjusted - saved.replaced
                             << " text(s) or kind(s) adjusted to fit the file (CR, Ctrl+Z and a "
                                "name's leading control byte became blanks, kinds the file "
                                "cannot hold became unknown)"
@@ -87,7 +115,7 @@ int writeBook(BookResult& read, const QString& input, const QString& output) {
 int runShow(const QStringList& args) {
     QCommandLineParser parser;
     parser.addPositionalArgument(QStringLiteral("BOOK"),
-                                 QStringLiteral("The phonebook file (.pbf)."));
+                                 QStringLiteral("The phonebook file (.pbf) or vCard file (.vcf)."));
     if (const int status = parse(parser, args,
                                  QStringLiteral("Prints a phonebook file: each name, then its "
                                                 "numbers, texts and caller group, indented with "
@@ -96,31 +124,41 @@ int runShow(const QStringList& args) {
         status >= 0)
         return status;
     const QString input = parser.positionalArguments().first();
-    const BookResult read = files::loadBookFile(input);
+    const BookResult read = files::openBook(input);
     if (!read.ok)
         return fileFailure(input, read.error);
     QTextStream(stdout) << describeBook(read.book);
     return 0;
 }
 
-// A command that reads one file and writes the book as a phonebook file.
-int readAndWrite(const QStringList& args, const QString& description, const QString& inputHelp,
-                 BookResult (*read)(const QString&)) {
-    QCommandLineParser parser;
-    parser.addPositionalArgument(QStringLiteral("INPUT"), inputHelp);
-    if (const int status =
-            parse(parser, args, description, {QStringLiteral("INPUT")}, Output::Required);
-        status >= 0)
-        return status;
-    const QString input = parser.positionalArguments().first();
-    BookResult book = read(input);
-    return writeBook(book, input, parser.value(OutputOption));
+// The --encoding option's choice, or false with the complaint in error.
+bool encodingOption(const QCommandLineParser& parser, files::TextEncoding& encoding,
+                    QString& error) {
+    bool ok = false;
+    encoding = files::encodingFromName(parser.value(EncodingOption), &ok);
+    if (!ok)
+        error = QStringLiteral("--encoding takes auto, utf-8 or windows-1252, not '%1'")
+                    .arg(parser.value(EncodingOption));
+    return ok;
 }
 
 int runConvert(const QStringList& args) {
-    return readAndWrite(
-        args, QStringLiteral("Reads a phonebook file and writes it again, with CR LF line ends."),
-        QStringLiteral("The phonebook file to read."), files::loadBookFile);
+    QCommandLineParser parser;
+    parser.addPositionalArgument(QStringLiteral("INPUT"),
+                                 QStringLiteral("The phonebook (.pbf) or vCard (.vcf) file to "
+                                                "read."));
+    if (const int status =
+            parse(parser, args,
+                  QStringLiteral("Reads a phonebook or vCard file and writes the book as a "
+                                 "phonebook, vCard (3.0, UTF-8) or CSV (UTF-8) file, as the "
+                                 "output's name says. vCard keeps every character; a phonebook "
+                                 "file holds Windows-1252 only and is warned about."),
+                  {QStringLiteral("INPUT")}, Output::Required);
+        status >= 0)
+        return status;
+    const QString input = parser.positionalArguments().first();
+    BookResult book = files::openBook(input);
+    return writeBook(book, input, parser);
 }
 
 // A whole number of at least 1 from an option, or -1 after reporting it.
@@ -159,6 +197,7 @@ int runImportCsv(const QStringList& args) {
                                         QStringLiteral("The field separator: one character, or "
                                                        "'tab' (default ';')."),
                                         QStringLiteral("C")));
+    parser.addOption(EncodingOption);
     parser.addOption(QCommandLineOption(QStringLiteral("quotes"),
                                         QStringLiteral("Fields are in double quotes: a separator "
                                                        "inside quotes belongs to the field, and "
@@ -187,27 +226,41 @@ int runImportCsv(const QStringList& args) {
     if (parser.isSet(QStringLiteral("separator"))) {
         const QString sep = parser.value(QStringLiteral("separator"));
         if (sep == QLatin1String("tab"))
-            settings.separator = '\t';
-        else if (sep.size() == 1 && sep.at(0).unicode() <= 0xff)
-            settings.separator = char(sep.at(0).unicode());
+            settings.separator = u'\t';
+        else if (sep.size() == 1)
+            settings.separator = sep.at(0);
         else
-            error = QStringLiteral("--separator takes one Latin-1 character or 'tab', not '%1'")
-                        .arg(sep);
+            error = QStringLiteral("--separator takes one character or 'tab', not '%1'").arg(sep);
     }
     settings.quotes = parser.isSet(QStringLiteral("quotes"));
+    if (error.isEmpty())
+        encodingOption(parser, settings.encoding, error);
     if (!error.isEmpty())
         return usageError(args, error);
 
     const QString input = parser.positionalArguments().first();
     BookResult read = files::importCsv(input, settings);
-    return writeBook(read, input, parser.value(OutputOption));
+    return writeBook(read, input, parser);
 }
 
 int runImport9110(const QStringList& args) {
-    return readAndWrite(args,
-                        QStringLiteral("Imports a Nokia Communicator 9110 export and writes it "
-                                       "as a phonebook file."),
-                        QStringLiteral("The Communicator 9110 export (.txt)."), files::import9110);
+    QCommandLineParser parser;
+    parser.addPositionalArgument(QStringLiteral("INPUT"),
+                                 QStringLiteral("The Communicator 9110 export (.txt)."));
+    parser.addOption(EncodingOption);
+    if (const int status =
+            parse(parser, args,
+                  QStringLiteral("Imports a Nokia Communicator 9110 export and writes it "
+                                 "as a phonebook file."),
+                  {QStringLiteral("INPUT")}, Output::Required);
+        status >= 0)
+        return status;
+    files::TextEncoding encoding{};
+    if (QString error; !encodingOption(parser, encoding, error))
+        return usageError(args, error);
+    const QString input = parser.positionalArguments().first();
+    BookResult read = files::import9110(input, encoding);
+    return writeBook(read, input, parser);
 }
 
 } // namespace

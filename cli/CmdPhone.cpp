@@ -2,6 +2,7 @@
 #include "Commands.h"
 
 #include "files/BookFile.h"
+#include "files/BookFormats.h"
 #include "link/FbusLink.h"
 #include "link/SerialPort.h"
 #include "model/BookModel.h"
@@ -222,6 +223,27 @@ QString resultLine(const QString& name, const QString& note) {
     return terminalText(name + QStringLiteral(": ") + note);
 }
 
+// Saves the book read in the format the file name says; a .pbf that would lose
+// characters is warned about, or with strict not written.
+files::SaveResult saveRead(BookModel& model, const QString& path, bool strict) {
+    const bool pbf = files::formatOf(path) == files::BookFormat::Pbf;
+    if (const files::PbfLoss loss = files::pbfLoss(model.book()); pbf && !loss.isEmpty()) {
+        if (strict) {
+            files::SaveResult refused;
+            refused.path = files::pbfPath(path);
+            refused.error = loss.warning() + QStringLiteral(" Nothing was written (--strict).");
+            return refused;
+        }
+        errStream() << "quorix-cli: warning: " << files::pbfPath(path) << ": " << loss.warning()
+                    << Qt::endl;
+    }
+    if (pbf)
+        return files::saveBookFile(model, path);
+    files::SaveResult saved;
+    static_cast<files::FileResult&>(saved) = files::saveBook(model.book(), path);
+    return saved;
+}
+
 int readPhone(const QStringList& args) {
     QCommandLineParser p;
     p.setApplicationDescription(
@@ -236,8 +258,12 @@ int readPhone(const QStringList& args) {
     const QCommandLineOption keep(QStringLiteral("keep-partial"),
                                   QStringLiteral("Save the names read so far also when the read "
                                                  "was broken off."));
+    const QCommandLineOption strict(
+        QStringLiteral("strict"),
+        QStringLiteral("Save no phonebook file that would lose characters (a .pbf holds "
+                       "Windows-1252 only); exit with 1 instead of warning."));
     opts.addTo(p);
-    p.addOptions({out, keep});
+    p.addOptions({out, keep, strict});
     p.process(args);
     if (!p.positionalArguments().isEmpty())
         return fail(
@@ -258,7 +284,7 @@ int readPhone(const QStringList& args) {
         return fail(QStringLiteral("the read was broken off after %1 names; nothing was saved "
                                    "(--keep-partial saves them)")
                         .arg(s.transfer.readCount()));
-    const files::SaveResult saved = files::saveBookFile(s.model, p.value(out));
+    const files::SaveResult saved = saveRead(s.model, p.value(out), p.isSet(strict));
     if (!saved.ok)
         return fail(QStringLiteral("cannot save %1: %2").arg(saved.path, saved.error));
     QTextStream(stdout) << "Read " << names << (names == 1 ? " name" : " names") << " into "
@@ -276,14 +302,15 @@ int writePhone(const QStringList& args) {
                        "from the first location (or --start), and prints what became of each. "
                        "Exits with 1 when a location could not be written."));
     p.addHelpOption();
-    p.addPositionalArgument(QStringLiteral("BOOK"), QStringLiteral("The phonebook file (.pbf)."));
+    p.addPositionalArgument(QStringLiteral("BOOK"),
+                            QStringLiteral("The phonebook file (.pbf) or vCard file (.vcf)."));
     const TransferOptions opts;
     opts.addTo(p);
     p.process(args);
     if (p.positionalArguments().size() != 1)
         return fail(QStringLiteral("one phonebook file to write is required"));
 
-    files::BookResult loaded = files::loadBookFile(p.positionalArguments().first());
+    files::BookResult loaded = files::openBook(p.positionalArguments().first());
     if (!loaded.ok)
         return fail(QStringLiteral("%1: %2").arg(loaded.path, loaded.error));
     Session s;

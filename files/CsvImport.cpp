@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <utility>
 
 namespace quorix::files {
 
@@ -75,14 +76,15 @@ QString csvSample(const CsvSettings& s) {
     return sample;
 }
 
-LineResult csvProbe(const QString& path, int lineNumber) {
+LineResult csvProbe(const QString& path, int lineNumber, TextEncoding encoding) {
     LineResult r;
     QFile file;
     if (!openForReading(file, path, r))
         return r;
+    r.encoding = resolveEncoding(encoding, file);
     LineReader in(file);
     skipTo(in, lineNumber);
-    r.line = decodeCp1252(in.readLine());
+    r.line = decodeLine(in.readLine(), r.encoding, lineNumber <= 1);
     if (in.failed()) {
         r.error = in.errorString();
         r.line.clear();
@@ -97,11 +99,14 @@ BookResult importCsv(const QString& path, const CsvSettings& s) {
     QFile file;
     if (!openForReading(file, path, r))
         return r;
+    const TextEncoding encoding = resolveEncoding(s.encoding, file);
     LineReader in(file);
     skipTo(in, s.firstLine);
+    bool first = s.firstLine <= 1;
     Filling fill(r.book);
     while (!in.atEnd()) {
-        const QStringList fields = csvFields(decodeCp1252(in.readLine()), s.separator, s.quotes);
+        const QString line = decodeLine(in.readLine(), encoding, std::exchange(first, false));
+        const QStringList fields = csvFields(line, s.separator, s.quotes);
         fill.startName(fieldAt(fields, s.nameColumn));
         // Columns beyond the line's last field are empty and add nothing.
         const int last = std::min(s.lastColumn, static_cast<int>(fields.size()));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Codepage.h"
 #include "FileResult.h"
 
 #include <QStringList>
@@ -16,6 +17,7 @@ struct CsvSettings {
     int firstLine = 1;    // the lines before it are skipped (a header, say)
     QChar separator = u';'; // one character
     bool quotes = false;  // double quotes group a field and are dropped
+    TextEncoding encoding = TextEncoding::Automatic; // of the file's bytes
 };
 
 // Field number column (1-based) of a line: the text after the (column-1)-th
@@ -36,11 +38,13 @@ QString csvSample(const CsvSettings& settings);
 
 struct LineResult : FileResult {
     QString line;
+    TextEncoding encoding = TextEncoding::Windows1252; // what the file was read as
 };
 
 // Line number lineNumber (1-based) of a file by the shared line rules, to show
 // beside the sample; an empty text when the file has fewer lines.
-LineResult csvProbe(const QString& path, int lineNumber = 1);
+LineResult csvProbe(const QString& path, int lineNumber = 1,
+                    TextEncoding encoding = TextEncoding::Automatic);
 
 // Reads a CSV file into a fresh book: from settings.firstLine on, one name per
 // line (an empty name becomes "<No Name>"), with one subentry per non-empty

@@ -6,6 +6,8 @@
 
 #include <QFile>
 
+#include <utility>
+
 namespace quorix::files {
 
 namespace {
@@ -13,14 +15,20 @@ namespace {
 // Walks an export line by line; the line last read is the current line.
 class Walker {
 public:
-    explicit Walker(QIODevice& device) : in_(device) {}
+    Walker(QIODevice& device, TextEncoding encoding) : in_(device), encoding_(encoding) {}
 
     bool atEnd() { return in_.atEnd(); }
     // Reads the next line; at the end of the file the line becomes empty.
     const QByteArray& read() {
         gotLine_ = !in_.atEnd();
-        return line_ = in_.readLine();
+        line_ = in_.readLine();
+        // The tags are ASCII; a byte-order mark would hide the first one.
+        if (std::exchange(first_, false) && encoding_ == TextEncoding::Utf8 &&
+            line_.startsWith("\xef\xbb\xbf"))
+            line_.remove(0, 3);
+        return line_;
     }
+    QString text() const { return decodeLine(line_, encoding_); }
     const QByteArray& line() const { return line_; }
     // False when the last read met the end of the file instead of a line.
     bool gotLine() const { return gotLine_; }
@@ -34,6 +42,8 @@ public:
 
 private:
     LineReader in_;
+    TextEncoding encoding_;
+    bool first_ = true;
     QByteArray line_;
     bool gotLine_ = false;
 };
@@ -60,7 +70,7 @@ void readRecord(Walker& w, Filling& fill) {
         return; // a record that does not start with its name is skipped
     w.skipTo("[FIELD-DATA]");
     w.read();
-    fill.startName(w.is("[FIELD-END]") ? QString() : decodeCp1252(w.line()));
+    fill.startName(w.is("[FIELD-END]") ? QString() : w.text());
     while (!w.is("[RECORD-END]") && !w.atEnd()) {
         if (w.read() != "[FIELD]")
             continue;
@@ -77,7 +87,7 @@ void readRecord(Walker& w, Filling& fill) {
         // A file that ends before the data line adds nothing, not an empty text.
         if (w.read() == "[FIELD-END]" || !w.gotLine())
             continue;
-        const QString data = decodeCp1252(w.line());
+        const QString data = w.text();
         fill.add(isNumberKind(kind) ? cleanNumber(data) : data, kind);
     }
     fill.finishName();
@@ -85,12 +95,12 @@ void readRecord(Walker& w, Filling& fill) {
 
 } // namespace
 
-BookResult import9110(const QString& path) {
+BookResult import9110(const QString& path, TextEncoding encoding) {
     BookResult r;
     QFile file;
     if (!openForReading(file, path, r))
         return r;
-    Walker w(file);
+    Walker w(file, resolveEncoding(encoding, file));
     const bool valid = w.read() == "[RECORD]";
     if (readFailed(w.reader(), r))
         return r;

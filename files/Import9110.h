@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Codepage.h"
 #include "FileResult.h"
 
 namespace quorix::files {
@@ -12,6 +13,8 @@ namespace quorix::files {
 // Fails with "Invalid format!" when the first line is not "[RECORD]", or with
 // the system's text when the file cannot be opened or read. On success status
 // is "Import finished."; hand the result to adoptImportedBook.
-BookResult import9110(const QString& path);
+// Texts are read in the given encoding (see TextEncoding; a UTF-8 file's
+// byte-order mark is not part of the first line).
+BookResult import9110(const QString& path, TextEncoding encoding = TextEncoding::Automatic);
 
 } // namespace quorix::files

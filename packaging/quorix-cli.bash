@@ -44,14 +44,14 @@ _quorix_cli() {
     local link="--port --cable --trace"
     local transfer="--demo --start --stop --retries --quiet"
     case $command in
-    show) options="--help" book='!*.[pP][bB][fF]' ;;
-    convert) options="--output --help" book='!*.[pP][bB][fF]' ;;
-    import-csv) options="--output --name-column --first-column --last-column --first-line
-                         --separator --quotes --help" ;;
-    import-9110) options="--output --help" ;;
+    show) options="--help" book='!*.[pPvV][bBcC][fF]' ;;
+    convert) options="--output --strict --help" book='!*.[pPvV][bBcC][fF]' ;;
+    import-csv) options="--output --strict --encoding --name-column --first-column
+                         --last-column --first-line --separator --quotes --help" ;;
+    import-9110) options="--output --strict --encoding --help" ;;
     status) options="$link --timeout --help --help-all" ;;
-    read) options="$link $transfer --output --keep-partial --help --help-all" ;;
-    write) options="$link $transfer --help --help-all" book='!*.[pP][bB][fF]' ;;
+    read) options="$link $transfer --output --strict --keep-partial --help --help-all" ;;
+    write) options="$link $transfer --help --help-all" book='!*.[pPvV][bBcC][fF]' ;;
     demo) options="--trace --help --help-all" ;;
     *) return ;;
     esac
@@ -72,6 +72,10 @@ _quorix_cli() {
         ;;
     --separator)
         COMPREPLY=($(compgen -W "tab , :" -- "$cur"))
+        return
+        ;;
+    --encoding)
+        COMPREPLY=($(compgen -W "auto utf-8 windows-1252" -- "$cur"))
         return
         ;;
     --timeout | --start | --stop | --retries | --name-column | --first-column | --last-column | --first-line)

@@ -1,11 +1,12 @@
 #include "BookFile.h"
 
 #include "files/BookFile.h"
+#include "files/BookFormats.h"
 
 namespace quorix::phonesim {
 
 bool readBookFile(const QString& path, Book& book, QString* error) {
-    files::BookResult loaded = files::loadBookFile(path);
+    files::BookResult loaded = files::openBook(path);
     if (!loaded.ok) {
         if (error)
             *error = loaded.error;
@@ -22,7 +23,7 @@ bool writeBookFile(const QString& path, const Book& book, QString* error) {
         Name& n = copy.insertName(copy.entryCount(), name->text);
         n.subs = name->subs;
     }
-    const files::SaveResult saved = files::saveBookFile(copy, path);
+    const files::SaveResult saved = files::saveBook(copy, path);
     if (!saved.ok && error)
         *error = saved.error;
     return saved.ok;

@@ -4,8 +4,9 @@
 
 #include <QString>
 
-// The simulator's memory to and from .pbf files, through the program's own reader
-// and writer.
+// The simulator's memory to and from .pbf and .vcf files (told apart by the
+// name's ending), through the program's own readers and writers. A .vcf keeps
+// every character the phone holds; a .pbf holds Windows-1252 only.
 namespace quorix::phonesim {
 
 // Reads a .pbf into book (names in file order). False with a message on an

@@ -235,6 +235,9 @@ private Q_SLOTS:
             "File|-",
             "File|Import|Comma Separated Values (*.csv)|",
             "File|Import|Nokia Communicator 9110 file|",
+            "File|Import|vCard file...|",
+            "File|Export|vCard file...|",
+            "File|Export|CSV file...|",
             "File|-",
             "File|Exit|",
             "Connection|Setup|F10",
@@ -457,7 +460,7 @@ private Q_SLOTS:
         QVERIFY(w->close());
         QCOMPARE(dir.read(QStringLiteral("quorix7.ini")),
                  QByteArray("[CONFIG]\nPORT=1\nCABLE=1\nCSV_NAME=1\nCSV_START=2\nCSV_STOP=7\n"
-                            "CSV_LINE=1\nCSV_SEP=59\nCSV_QUOTES=NO\n"));
+                            "CSV_LINE=1\nCSV_SEP=59\nCSV_QUOTES=NO\nCSV_ENCODING=auto\n"));
     }
 
     void settingsRoundTrip_data() {
@@ -474,35 +477,37 @@ private Q_SLOTS:
             << QByteArray("[CONFIG]\nPORT=4\nCABLE=0\n") << 3 << 0 << defaults << false
             << QByteArray(";")
             << QByteArray("[CONFIG]\nPORT=4\nCABLE=0\nCSV_NAME=1\nCSV_START=2\nCSV_STOP=7\n"
-                          "CSV_LINE=1\nCSV_SEP=59\nCSV_QUOTES=NO\n");
+                          "CSV_LINE=1\nCSV_SEP=59\nCSV_QUOTES=NO\nCSV_ENCODING=auto\n");
         QTest::newRow("quotes only for upper-case YES, tab separator")
             << QByteArray("[config]\ncsv_quotes=yes\nCSV_SEP=9\n") << 0 << 1 << defaults << false
             << QByteArray("\t")
             << QByteArray("[config]\nCSV_QUOTES=NO\nCSV_SEP=9\nPORT=1\nCABLE=1\nCSV_NAME=1\n"
-                          "CSV_START=2\nCSV_STOP=7\nCSV_LINE=1\n");
+                          "CSV_START=2\nCSV_STOP=7\nCSV_LINE=1\nCSV_ENCODING=auto\n");
         QTest::newRow("all keys set, CRLF kept")
             << QByteArray("[CONFIG]\r\nPORT=2\r\nCABLE=1\r\nCSV_NAME=3\r\nCSV_START=4\r\n"
-                          "CSV_STOP=9\r\nCSV_LINE=2\r\nCSV_SEP=44\r\nCSV_QUOTES=YES\r\n")
+                          "CSV_STOP=9\r\nCSV_LINE=2\r\nCSV_SEP=44\r\nCSV_QUOTES=YES\r\n"
+                          "CSV_ENCODING=utf-8\r\n")
             << 1 << 1 << QList<int>{3, 4, 9, 2} << true << QByteArray(",")
             << QByteArray("[CONFIG]\r\nPORT=2\r\nCABLE=1\r\nCSV_NAME=3\r\nCSV_START=4\r\n"
-                          "CSV_STOP=9\r\nCSV_LINE=2\r\nCSV_SEP=44\r\nCSV_QUOTES=YES\r\n");
+                          "CSV_STOP=9\r\nCSV_LINE=2\r\nCSV_SEP=44\r\nCSV_QUOTES=YES\r\n"
+                          "CSV_ENCODING=utf-8\r\n");
         QTest::newRow("not numbers and out of range give defaults")
             << QByteArray("[CONFIG]\nPORT=COM3\nCABLE=7\nCSV_NAME=\nCSV_START=x2\nCSV_STOP=500\n"
                           "CSV_LINE=0\nCSV_SEP=70000\n")
             << 0 << 1 << QList<int>{1, 2, 100, 1} << false << QByteArray(";")
             << QByteArray("[CONFIG]\nPORT=1\nCABLE=1\nCSV_NAME=1\nCSV_START=2\nCSV_STOP=100\n"
-                          "CSV_LINE=1\nCSV_SEP=59\nCSV_QUOTES=NO\n");
+                          "CSV_LINE=1\nCSV_SEP=59\nCSV_QUOTES=NO\nCSV_ENCODING=auto\n");
         QTest::newRow("other sections, comments and keys survive")
             << QByteArray("; written by hand\n[WINDOW]\nLEFT=5\n\n[CONFIG]\nEXTRA=keep me\n"
                           "PORT = 3\n\n[LAST]\nX=1\n")
             << 2 << 1 << defaults << false << QByteArray(";")
             << QByteArray("; written by hand\n[WINDOW]\nLEFT=5\n\n[CONFIG]\nEXTRA=keep me\n"
                           "PORT=3\nCABLE=1\nCSV_NAME=1\nCSV_START=2\nCSV_STOP=7\nCSV_LINE=1\n"
-                          "CSV_SEP=59\nCSV_QUOTES=NO\n\n[LAST]\nX=1\n");
+                          "CSV_SEP=59\nCSV_QUOTES=NO\nCSV_ENCODING=auto\n\n[LAST]\nX=1\n");
         QTest::newRow("section missing")
             << QByteArray("[OTHER]\nPORT=4\n") << 0 << 1 << defaults << false << QByteArray(";")
             << QByteArray("[OTHER]\nPORT=4\n[CONFIG]\nPORT=1\nCABLE=1\nCSV_NAME=1\nCSV_START=2\n"
-                          "CSV_STOP=7\nCSV_LINE=1\nCSV_SEP=59\nCSV_QUOTES=NO\n");
+                          "CSV_STOP=7\nCSV_LINE=1\nCSV_SEP=59\nCSV_QUOTES=NO\nCSV_ENCODING=auto\n");
     }
 
     void settingsRoundTrip() {

@@ -35,7 +35,8 @@ namespace {
 
 // The keys after PORT and CABLE as a first run writes them.
 const QByteArray CsvDefaults =
-    "CSV_NAME=1\nCSV_START=2\nCSV_STOP=7\nCSV_LINE=1\nCSV_SEP=59\nCSV_QUOTES=NO\n";
+    "CSV_NAME=1\nCSV_START=2\nCSV_STOP=7\nCSV_LINE=1\nCSV_SEP=59\nCSV_QUOTES=NO\n"
+    "CSV_ENCODING=auto\n";
 
 const QByteArray LinkOpeningFrame = QByteArray::fromHex("1E002A0400060001000101413543");
 const QByteArray StatusRequestData = QByteArray::fromHex("00010001");

@@ -620,7 +620,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("leading blank line") << QByteArray("\r\n" + Example9110);
-        QTest::newRow("byte-order mark") << QByteArray("\xef\xbb\xbf" + Example9110);
         QTest::newRow("blank after the tag") << QByteArray("[RECORD] \r\n");
         QTest::newRow("bare LF") << QByteArray(Example9110).replace("\r\n", "\n");
     }

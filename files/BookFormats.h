@@ -1,0 +1,20 @@
+#pragma once
+
+#include "BookFile.h"
+
+namespace quorix::files {
+
+// The files a whole book can be read from and written to, told apart by the
+// file name's ending: ".vcf" or ".vcard" is vCard, ".csv" CSV (written only),
+// anything else a phonebook file.
+enum class BookFormat { Pbf, VCard, Csv };
+BookFormat formatOf(const QString& path);
+
+// Reads a phonebook file or a vCard file (status: the vCard import's report).
+BookResult openBook(const QString& path);
+
+// Writes the book in the format its path names. A phonebook file may lose
+// characters (see pbfLoss); ask first.
+SaveResult saveBook(Book& book, const QString& path);
+
+} // namespace quorix::files

@@ -8,6 +8,11 @@
 #include "tests/files/FileTestData.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -427,6 +432,100 @@ private Q_SLOTS:
         for (const char* key : {"CSV_NAME=2\n", "CSV_START=2\n", "CSV_STOP=3\n", "CSV_LINE=7\n",
                                 "CSV_SEP=59\n", "CSV_QUOTES=NO\n"})
             QVERIFY2(ini.contains(key), key);
+    }
+
+    // --- Characters a .pbf cannot hold, vCard, drops ------------------------------
+
+    void saveAsksBeforeCharactersAreLost_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QByteArray>("pbf");
+        QTest::addColumn<QByteArray>("vcf");
+        QTest::addColumn<QString>("state");
+        QTest::newRow("save anyway")
+            << int(QMessageBox::Save) << crlf({"[QUORIX7-File]", "?ukasz ?", "\x02" "110"})
+            << QByteArray() << QStringLiteral("Quorix - b.pbf | b.pbf | saved | Wrote file b.pbf");
+        QTest::newRow("save as vCard")
+            << int(QMessageBox::SaveAll) << QByteArray("older") << QByteArray("FN:Łukasz 😀")
+            << QStringLiteral("Quorix - b.pbf | b.pbf | saved | Wrote file b.vcf");
+        QTest::newRow("cancel") << int(QMessageBox::Cancel) << QByteArray("older") << QByteArray()
+                                << QStringLiteral("Quorix - b.pbf | b.pbf | changed | before");
+    }
+    void saveAsksBeforeCharactersAreLost() {
+        QFETCH(int, answer);
+        QFETCH(QByteArray, pbf);
+        QFETCH(QByteArray, vcf);
+        QFETCH(QString, state);
+        Session s({QMessageBox::StandardButton(answer)}, {"b"});
+        s.dir.write(QStringLiteral("b.pbf"), "older");
+        s.workOn(QStringLiteral("b.pbf"), {"Łukasz 😀"});
+        s.w->saveAction->trigger();
+        QCOMPARE(s.questions(), QStringList{QStringLiteral(
+                                    "Confirm: 2 characters in 1 name cannot be stored in a .pbf "
+                                    "file and will be saved as \"?\".")});
+        QCOMPARE(s.answers.asked[0].buttons,
+                 QMessageBox::Save | QMessageBox::SaveAll | QMessageBox::Cancel);
+        QVERIFY(s.dir.read(QStringLiteral("b.pbf")).startsWith(pbf));
+        if (!vcf.isEmpty())
+            QVERIFY(s.dir.read(QStringLiteral("b.vcf")).contains(vcf));
+        QCOMPARE(s.state(), state);
+    }
+
+    void vCardImportAndExport() {
+        Session s({QMessageBox::No}, {"in.vcf", "out"});
+        s.dir.write(QStringLiteral("in.vcf"),
+                    "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:"
+                    "Gro=C3=9F;J=C3=BCrgen;;;\r\nTEL;CELL:0170 1\r\nBDAY:1970-01-01\r\n"
+                    "END:VCARD\r\n");
+        s.workOn(QStringLiteral("cur.pbf"));
+        s.w->importVCardAction->trigger();
+        QCOMPARE(s.book(), QByteArray("J\xfcrgen Gro\xdf\n 3:01701\n"));
+        QCOMPARE(s.state(), QStringLiteral("Quorix - cur.pbf | cur.pbf | changed | "
+                                           "1 contact, 1 birthday skipped"));
+        s.w->exportVCardAction->trigger();
+        QVERIFY(s.dir.read(QStringLiteral("out.vcf")).contains("FN:Jürgen Groß\r\n"));
+        QCOMPARE(s.state(), QStringLiteral("Quorix - cur.pbf | cur.pbf | changed | "
+                                           "Wrote file out.vcf"));
+    }
+
+    void droppedFilesAreOpenedOrImported() {
+        Session s({QMessageBox::No, QMessageBox::No});
+        s.dir.write(QStringLiteral("a.pbf"), pbf({"Anna"}));
+        s.dir.write(QStringLiteral("z.vcf"), "BEGIN:VCARD\r\nFN:Zo\xc3\xab\r\nEND:VCARD\r\n");
+        s.workOn(QStringLiteral("cur.pbf"));
+
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(s.dir.file(QStringLiteral("a.pbf")))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(s.w.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(s.w.get(), &drop);
+        QTRY_COMPARE(s.book(), QByteArray("Anna\n 2:110\n"));
+        QCOMPARE(s.state(), QStringLiteral("Quorix - a.pbf | a.pbf | saved | Opened file a.pbf"));
+
+        QVERIFY(s.w->openDroppedFile(s.dir.file(QStringLiteral("z.vcf"))));
+        QCOMPARE(s.w->phonebook().name(0).text, QStringLiteral("Zoë"));
+        QVERIFY(!s.w->openDroppedFile(s.dir.file(QStringLiteral("notes.txt"))));
+
+        data.setUrls({QUrl::fromLocalFile(s.dir.file(QStringLiteral("notes.txt")))});
+        QDragEnterEvent other(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(s.w.get(), &other);
+        QVERIFY(!other.isAccepted());
+    }
+
+    void csvDialogReadsTheChosenEncoding() {
+        Session s({QMessageBox::No}, {"u.csv"}, "[CONFIG]\nCSV_ENCODING=windows-1252\n");
+        s.dir.write(QStringLiteral("u.csv"), "M\xc3\xbcller;+491\r\n");
+        s.w->importCsvFile();
+        CsvImportDialog& d = *s.w->csvImportDialog;
+        QCOMPARE(d.encodingBox->currentText(), QStringLiteral("Windows-1252"));
+        QCOMPARE(d.probe->toPlainText(), QStringLiteral("MÃ¼ller;+491"));
+        d.encodingBox->setCurrentIndex(0); // Automatic
+        QCOMPARE(d.probe->toPlainText(), QStringLiteral("Müller;+491"));
+        d.importButton->click();
+        QCOMPARE(s.w->phonebook().name(0).text, QStringLiteral("Müller"));
+        QVERIFY(s.w->close());
+        QVERIFY(s.dir.read(QStringLiteral("quorix7.ini")).contains("\nCSV_ENCODING=auto\n"));
     }
 
     void csvImportReplacesTheBook() {

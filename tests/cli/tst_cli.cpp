@@ -227,6 +227,45 @@ private Q_SLOTS:
                                                  "1"}));
     }
 
+    void convertSpeaksVCardAndCsvAndWarnsAboutPbf() {
+        QVERIFY(writeAll(path("uni.vcf"), "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:\xc5\x81\xc3\xb3"
+                                          "d\xc5\xba \xf0\x9f\x98\x80\r\nTEL;TYPE=CELL:+48 1"
+                                          "\r\nPHOTO:x\r\nEND:VCARD\r\n"));
+        Run r = cli({"convert", "uni.vcf", "-o", "uni.pbf"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.err, QByteArray("quorix-cli: uni.vcf: 1 contact, 1 photo skipped\n"
+                                   "quorix-cli: warning: uni.pbf: 3 characters in 1 name cannot be stored in a .pbf file and will "
+                                   "be saved as \"?\".\n"));
+        QCOMPARE(readAll(path("uni.pbf")), crlf({"[QUORIX7-File]", "?\xf3""d? ?", "\x03+481"}));
+
+        QVERIFY(QFile::remove(path("uni.pbf")));
+        r = cli({"convert", "uni.vcf", "-o", "uni.pbf", "--strict"});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(r.err.contains("Nothing was written (--strict)."));
+        QVERIFY(!QFile::exists(path("uni.pbf")));
+
+        // vCard and CSV keep every character.
+        QCOMPARE(cli({"convert", "uni.vcf", "-o", "back.vcf", "--strict"}).exitCode, 0);
+        QCOMPARE(cli({"show", "back.vcf"}).out,
+                 QByteArray("\xc5\x81\xc3\xb3""d\xc5\xba \xf0\x9f\x98\x80\n  Mobile: +481\n"));
+        QCOMPARE(cli({"convert", "back.vcf", "-o", "book.csv"}).exitCode, 0);
+        QVERIFY(readAll(path("book.csv")).startsWith("Name,General,Mobile,"));
+        QVERIFY(readAll(path("book.csv")).contains("\xc5\x81\xc3\xb3""d\xc5\xba \xf0\x9f\x98\x80,,+481,"));
+    }
+
+    void importsTakeAnEncoding() {
+        QVERIFY(writeAll(path("utf8.csv"), "M\xc3\xbcller;+491\r\n"));
+        Run r = cli({"import-csv", "utf8.csv", "-o", "auto.pbf"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(readAll(path("auto.pbf")), crlf({"[QUORIX7-File]", "M\xfcller", "\x02+491"}));
+        r = cli({"import-csv", "utf8.csv", "-o", "raw.pbf", "--encoding", "windows-1252"});
+        QCOMPARE(readAll(path("raw.pbf")), crlf({"[QUORIX7-File]", "M\xc3\xbcller", "\x02+491"}));
+        r = cli({"import-9110", "utf8.csv", "-o", "x.pbf", "--encoding", "latin-9"});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(r.err.startsWith("quorix-cli: --encoding takes auto, utf-8 or windows-1252, not "
+                                 "'latin-9'\n"));
+    }
+
     void import9110WritesTheExample() {
         QVERIFY(writeAll(
             path("chris.txt"),

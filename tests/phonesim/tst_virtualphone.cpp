@@ -461,6 +461,18 @@ private Q_SLOTS:
             QCOMPARE(book.entryCount(), 3); // untouched
         }
         QVERIFY(!readBookFile(dir.filePath(QStringLiteral("none.pbf")), book, &error));
+
+        // The 16-bit texts the phone keeps go to and come from .vcf whole.
+        PhoneMemory memory(5);
+        Book unicode;
+        Book::addSubentry(unicode.insertName(0, QStringLiteral("Łódź € Σ")),
+                          QStringLiteral("Grüße"), KindNote);
+        QVERIFY(memory.load(unicode, false, &error));
+        const QString vcf = dir.filePath(QStringLiteral("m.vcf"));
+        QVERIFY(writeBookFile(vcf, memory.toBook(), &error));
+        Book back;
+        QVERIFY2(readBookFile(vcf, back, &error), qPrintable(error));
+        QCOMPARE(describe(back), QByteArray("Łódź € Σ\n  Note: Grüße\n"));
     }
 
     void generatedBooks() {

@@ -163,6 +163,8 @@ QString unescape(const QString& text) {
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r')
+            continue; // a stray CR is no part of a text (line breaks are "\n")
         if (text[i] != u'\\' || i + 1 == text.size()) {
             out += text[i];
             continue;

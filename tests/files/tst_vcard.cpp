@@ -140,6 +140,46 @@ private Q_SLOTS:
         QCOMPARE(described(r.book), QByteArray("Dr. Jane Q. Doe\n  Fax: 12\n"));
     }
 
+    void readerSurvivesMutatedCards() {
+        // Mutations of real cards: the reader never crashes or hangs, refuses
+        // with a reason, and what it takes goes out and comes back unchanged.
+        QRandomGenerator rng(2026);
+        QByteArray seed;
+        for (const char* f : {"android-2.1.vcf", "ios-3.0.vcf", "v4.0.vcf"})
+            seed += readAll(data(f));
+        int accepted = 0;
+        for (int round = 0; round < 2000; ++round) {
+            QByteArray input = seed;
+            for (int k = 0, edits = 1 + rng.bounded(8); k < edits; ++k) {
+                const int at = rng.bounded(int(input.size()) + 1);
+                switch (rng.bounded(3)) {
+                case 0:
+                    input.insert(at, char(rng.bounded(256)));
+                    break;
+                case 1:
+                    input.remove(at, 1 + rng.bounded(16));
+                    break;
+                default:
+                    input.insert(at, QByteArrayView("\r\n =;:,\\\"").sliced(rng.bounded(9), 1));
+                }
+            }
+            const VCardResult r = readBytes(input);
+            if (!r.ok) {
+                QVERIFY2(!r.error.isEmpty(), input.toPercentEncoding().constData());
+                continue;
+            }
+            ++accepted;
+            const VCardResult back = readBytes(vCardText(r.book));
+            QVERIFY2(back.ok, qPrintable(back.error));
+            const QByteArrayList got = described(back.book).split('\n');
+            const QByteArrayList want = described(r.book).split('\n');
+            for (qsizetype i = 0; i < std::min(got.size(), want.size()); ++i)
+                QCOMPARE(got[i], want[i]);
+            QCOMPARE(got.size(), want.size());
+        }
+        QVERIFY(accepted > 1000);
+    }
+
     void writerFoldsUtf8At75Octets() {
         Book book;
         Name& n = book.insertName(0, QStringLiteral("Zoë"));

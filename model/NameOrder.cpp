@@ -16,15 +16,15 @@ QLocale wordSortLocale(const QLocale& locale) {
     return locale;
 }
 
-bool hasWeakCharacters(const QByteArray& text) {
-    return text.contains('-') || text.contains('\'');
+bool hasWeakCharacters(const QString& text) {
+    return text.contains(u'-') || text.contains(u'\'');
 }
 
 // The text the first comparison sees: without hyphens and apostrophes.
-QString primaryText(const QByteArray& text) {
-    QByteArray stripped = text;
-    stripped.removeIf([](char c) { return c == '-' || c == '\''; });
-    return QString::fromLatin1(stripped);
+QString primaryText(const QString& text) {
+    QString stripped = text;
+    stripped.removeIf([](QChar c) { return c == u'-' || c == u'\''; });
+    return stripped;
 }
 
 } // namespace
@@ -37,11 +37,11 @@ NameOrder::NameOrder(const QLocale& locale) : collator_(wordSortLocale(locale)) 
     collator_.setIgnorePunctuation(false);
 }
 
-int NameOrder::compare(const QByteArray& a, const QByteArray& b) const {
+int NameOrder::compare(const QString& a, const QString& b) const {
     const int primary = collator_.compare(primaryText(a), primaryText(b));
     if (primary != 0 || (!hasWeakCharacters(a) && !hasWeakCharacters(b)))
         return primary;
-    return collator_.compare(QString::fromLatin1(a), QString::fromLatin1(b));
+    return collator_.compare(a, b);
 }
 
 std::vector<int> NameOrder::sortedRows(const Book& book) const {
@@ -69,9 +69,8 @@ std::vector<int> NameOrder::sortedRows(const Book& book) const {
             std::any_of(order.begin() + qsizetype(first), order.begin() + qsizetype(end), weak)) {
             std::vector<std::pair<QCollatorSortKey, int>> run;
             for (size_t i = first; i < end; ++i) {
-                const QByteArray& text = book.name(order[i]).text;
-                run.emplace_back(weak(order[i]) ? collator_.sortKey(QString::fromLatin1(text))
-                                                : key(order[i]),
+                const QString& text = book.name(order[i]).text;
+                run.emplace_back(weak(order[i]) ? collator_.sortKey(text) : key(order[i]),
                                  order[i]);
             }
             std::stable_sort(run.begin(), run.end(), [](const auto& a, const auto& b) {

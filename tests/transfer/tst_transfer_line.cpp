@@ -158,11 +158,14 @@ private Q_SLOTS:
         qInfo("%lld pauses at the phone: min %.1f ms, median %.1f ms, max %.1f ms", gaps.size(),
               gaps.first() * 1000, gaps[gaps.size() / 2] * 1000, gaps.last() * 1000);
         // The phone stamps a frame when its process gets to read it, rounded to a
-        // tenth of a millisecond; on a busy machine that can come a few
+        // tenth of a millisecond. On a loaded machine that stamp can come a few
         // milliseconds late, and a late first frame shortens the gap seen after
-        // it. A pause timed from queueing, or by a coarse timer, falls short by
-        // far more (frames held in the queue, timers 5 % early).
-        QVERIFY2(gaps.first() >= 0.097, qPrintable(QString::number(gaps.first() * 1000)));
+        // it, so single gaps get a little room; pauses that are really short
+        // (timed from queueing, or by a coarse timer firing early) pull the
+        // median under 100 ms as well.
+        QVERIFY2(gaps.first() >= 0.095, qPrintable(QString::number(gaps.first() * 1000)));
+        QVERIFY2(gaps[gaps.size() / 2] >= 0.100,
+                 qPrintable(QString::number(gaps[gaps.size() / 2] * 1000)));
     }
 };
 

@@ -50,11 +50,8 @@ public:
         link_.startLink(settings, this);
         loop_.exec();
         link_.stopLink();
-        if (!started_) {
-            const QByteArray reason = link_.serial().errorString();
-            return fail(messageText(error_) +
-                        (reason.isEmpty() ? QString() : QLatin1Char('\n') + messageText(reason)));
-        }
+        if (!started_) // the message names the device and the system's reason
+            return fail(messageText(error_));
         if (answer_.isEmpty())
             return fail(QStringLiteral("No valid answer was received from phone."));
         QTextStream(stdout) << "Phone status: " << messageText(answer_) << Qt::endl;

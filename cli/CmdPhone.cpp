@@ -97,8 +97,10 @@ struct Session {
     // system's reason when there is one.
     QString linkError() const {
         const QString port = QFile::decodeName(settings.portDevice());
-        QString line = port + QStringLiteral(": ") +
-                       QString::fromLatin1(ui.error).replace(QLatin1Char('\r'), QLatin1Char(' '));
+        // The reason goes in brackets at the end, not in the middle of the text.
+        QByteArrayList lines = ui.error.split('\r');
+        lines.removeAll(serial.errorString());
+        QString line = port + QStringLiteral(": ") + QString::fromLatin1(lines.join(' '));
         QString reason = QString::fromLocal8Bit(serial.errorString());
         if (reason.startsWith(port + QStringLiteral(": ")))
             reason.remove(0, port.size() + 2);

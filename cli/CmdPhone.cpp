@@ -244,7 +244,7 @@ int readPhone(const QStringList& args) {
                                                  "was broken off."));
     opts.addTo(p);
     p.addOptions({out, keep});
-    p.process(args);
+    processCommand(p, args);
     if (!p.positionalArguments().isEmpty())
         return fail(
             QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first()));
@@ -285,7 +285,7 @@ int writePhone(const QStringList& args) {
     p.addPositionalArgument(QStringLiteral("BOOK"), QStringLiteral("The phonebook file (.pbf)."));
     const TransferOptions opts;
     opts.addTo(p);
-    p.process(args);
+    processCommand(p, args);
     if (p.positionalArguments().size() != 1)
         return fail(QStringLiteral("one phonebook file to write is required"));
 
@@ -333,7 +333,7 @@ int demo(const QStringList& args) {
     p.addHelpOption();
     const LinkOptions link;
     p.addOption(link.trace);
-    p.process(args);
+    processCommand(p, args);
 
     QTextStream out(stdout);
     out << "Starting the virtual Nokia 7110 (quorix-phonesim) with the sample book..." << Qt::endl;

@@ -196,12 +196,13 @@ void CsvImportDialog::refreshSample() {
     probe->setPlainText(QString::fromLatin1(probeLine_));
 }
 
-void CsvImportDialog::showDialog() {
+bool CsvImportDialog::showDialog(const QString& path) {
     setWindowModality(Qt::ApplicationModal);
     show();
     raise();
     activateWindow();
-    chooseFile();
+    chooseFile(path);
+    return csvLoaded_;
 }
 
 void CsvImportDialog::showEvent(QShowEvent* event) {
@@ -221,14 +222,17 @@ void CsvImportDialog::showEvent(QShowEvent* event) {
     }
 }
 
-void CsvImportDialog::chooseFile() {
+void CsvImportDialog::chooseFile(const QString& given) {
     dropFile();
     refreshSample();
     // Cancel leaves the dialog up without a file: "Load file" asks again.
     if (main_.confirmClose()) {
         const QString path =
-            FileDialogs::open(this, QStringLiteral("Import *.csv - file"),
-                              QStringLiteral("Comma Separated Values (*.csv)|*.csv|All files|*.*"));
+            !given.isEmpty()
+                ? given
+                : FileDialogs::open(
+                      this, QStringLiteral("Import *.csv - file"),
+                      QStringLiteral("Comma Separated Values (*.csv)|*.csv|All files|*.*"));
         if (!path.isEmpty() && readProbe(path)) {
             csvFile_ = files::fullPath(path);
             csvLoaded_ = true;

@@ -29,7 +29,9 @@ public:
 
     // Shows the dialog, modal for the application, and asks for a file (after
     // the question about unsaved changes). Returns while the dialog stays up.
-    void showDialog();
+    // With a path (from the command line, Open recent) that file is taken
+    // instead of asking; true when a file is loaded.
+    bool showDialog(const QString& path = {});
 
     bool csvLoaded() const { return csvLoaded_; }
     // Full path of the chosen file; empty while none is loaded.
@@ -63,7 +65,7 @@ protected:
 private:
     void layoutControls();
     // The start of a showing: no file, the close question, the file dialog.
-    void chooseFile();
+    void chooseFile(const QString& given = {});
     // Reads the probe line of the file; false (and said why) when it cannot.
     bool readProbe(const QString& path);
     void dropFile();

@@ -1,5 +1,7 @@
 #include "app/MessageBoxes.h"
 
+#include <QAbstractButton>
+
 namespace quorix {
 
 namespace {
@@ -23,11 +25,19 @@ QString MessageBoxes::displayText(const QString& text) {
 QMessageBox::StandardButton MessageBoxes::ask(QWidget* parent, const QString& caption,
                                               const QString& text, QMessageBox::Icon icon,
                                               QMessageBox::StandardButtons buttons) {
-    if (hook())
-        return hook()(Question{caption, text, icon, buttons});
+    return ask(parent, Question{caption, text, icon, buttons});
+}
 
-    QMessageBox box(icon, caption, displayText(text), buttons, parent);
+QMessageBox::StandardButton MessageBoxes::ask(QWidget* parent, const Question& q) {
+    if (hook())
+        return hook()(q);
+
+    const QMessageBox::StandardButtons buttons = q.buttons;
+    QMessageBox box(q.icon, q.caption, displayText(q.text), buttons, parent);
     box.setTextFormat(Qt::PlainText);
+    for (const auto& [button, label] : q.labels)
+        if (QAbstractButton* b = box.button(button))
+            b->setText(label);
     // As on the system the program comes from, the first button is the default.
     for (const auto b : {QMessageBox::Yes, QMessageBox::Ok, QMessageBox::No, QMessageBox::Cancel}) {
         if (buttons.testFlag(b)) {

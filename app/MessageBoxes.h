@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QMessageBox>
+#include <QPair>
 #include <QString>
 #include <functional>
 
@@ -12,6 +14,8 @@ struct Question {
     QString text; // as given: a line break is a single "\r"
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    // Buttons that say what they do instead of their standard text.
+    QList<QPair<QMessageBox::StandardButton, QString>> labels = {};
 };
 
 // Every message box of the program goes through here, so that tests can answer
@@ -25,6 +29,7 @@ public:
     static QMessageBox::StandardButton ask(QWidget* parent, const QString& caption,
                                            const QString& text, QMessageBox::Icon icon,
                                            QMessageBox::StandardButtons buttons);
+    static QMessageBox::StandardButton ask(QWidget* parent, const Question& question);
     // A refusal or failure: caption "Error", error icon, OK.
     static void error(QWidget* parent, const QString& text);
 

@@ -2,6 +2,7 @@
 // mouse and drags, with the message boxes answered by the test hook.
 #include "AppTestSupport.h"
 #include "app/BookTree.h"
+#include "app/StatusPanel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -475,10 +476,16 @@ private Q_SLOTS:
         QCOMPARE(book(*w), QByteArray("Anna\n  General: 1\n  Caller group: Colleagues\n"));
     }
 
+    void deleteAsksFirst_data() {
+        QTest::addColumn<QKeySequence>("del");
+        QTest::newRow("Shift+Del") << QKeySequence(Qt::SHIFT | Qt::Key_Delete);
+        QTest::newRow("Delete") << QKeySequence(Qt::Key_Delete);
+    }
+
     void deleteAsksFirst() {
+        QFETCH(QKeySequence, del);
         WorkDir dir;
         auto w = startTree({"Anna|2:1", "Bob|2:2|2:3"});
-        const QKeySequence del(Qt::SHIFT | Qt::Key_Delete);
         {
             // The last subentry: its name closes and shows the closed image.
             Answers answers({QMessageBox::Yes});
@@ -512,6 +519,20 @@ private Q_SLOTS:
             w->tree->selectionModel()->clearSelection();
             press(*w, del);
             QVERIFY(answers.asked.isEmpty());
+        }
+        {
+            // In the label editor the key edits the text; the name stays.
+            Answers answers;
+            select(*w, nameAt(*w, 0));
+            w->editAction->trigger();
+            QLineEdit* editor = labelEditor(*w);
+            QVERIFY(editor);
+            editor->setCursorPosition(0);
+            QTest::keySequence(editor, QKeySequence(Qt::Key_Delete));
+            QCOMPARE(editor->text(), QStringLiteral("nna"));
+            QTest::keyClick(editor, Qt::Key_Escape);
+            QVERIFY(answers.asked.isEmpty());
+            QCOMPARE(book(*w), QByteArray("Anna\n"));
         }
     }
 

@@ -114,11 +114,11 @@ QVariant BookModel::data(const QModelIndex& index, int role) const {
     const int level = levelOf(index);
     if (level < 0)
         return {};
-    QByteArray text;
+    QString text;
     int kind = 0;
     const Name* name = nullptr;
     if (level == 0) {
-        text = Book::RootText;
+        text = QLatin1String(Book::RootText);
         kind = book_.rootExpanded ? KindNameExpanded : KindNameCollapsed;
     } else if (level == 1) {
         name = nameOf(index);
@@ -136,7 +136,7 @@ QVariant BookModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-        return QString::fromLatin1(text);
+        return text;
     case Qt::DecorationRole:
         return decoration_ ? decoration_(kind) : QVariant();
     case Qt::ToolTipRole:
@@ -147,7 +147,7 @@ QVariant BookModel::data(const QModelIndex& index, int role) const {
     case LevelRole:
         return level;
     case NoteRole:
-        return name ? QString::fromLatin1(book_.entryNote(*name)) : QString();
+        return name ? book_.entryNote(*name) : QString();
     default:
         return {};
     }
@@ -162,11 +162,11 @@ void BookModel::markDeleted() {
     book_.bookChanged = true;
 }
 
-Name& BookModel::addNameAtTop(const QByteArray& text) {
+Name& BookModel::addNameAtTop(const QString& text) {
     return insertName(0, text);
 }
 
-Name& BookModel::insertName(int row, const QByteArray& text) {
+Name& BookModel::insertName(int row, const QString& text) {
     row = std::clamp(row, 0, book_.entryCount());
     beginInsertRows(rootIndex(), row, row);
     Name& name = book_.insertName(row, text);
@@ -197,11 +197,11 @@ void BookModel::clearNames() {
     Q_EMIT entryCountChanged(0);
 }
 
-Subentry& BookModel::addSubentry(Name& name, const QByteArray& text, int kind) {
+Subentry& BookModel::addSubentry(Name& name, const QString& text, int kind) {
     return insertSubentry(name, static_cast<int>(name.subs.size()), text, kind);
 }
 
-Subentry& BookModel::insertSubentry(Name& name, int pos, const QByteArray& text, int kind) {
+Subentry& BookModel::insertSubentry(Name& name, int pos, const QString& text, int kind) {
     pos = std::clamp(pos, 0, static_cast<int>(name.subs.size()));
     beginInsertRows(indexOf(name), pos, pos);
     Subentry& sub = Book::insertSubentry(name, pos, text, kind);
@@ -218,12 +218,12 @@ void BookModel::removeSubentry(Name& name, int pos) {
     markDeleted();
 }
 
-void BookModel::setNameText(Name& name, const QByteArray& text) {
+void BookModel::setNameText(Name& name, const QString& text) {
     name.text = text;
     emitNodeChanged(indexOf(name));
 }
 
-void BookModel::setSubentryText(Name& name, int pos, const QByteArray& text) {
+void BookModel::setSubentryText(Name& name, int pos, const QString& text) {
     name.subs.at(static_cast<size_t>(pos)).text = text;
     emitNodeChanged(indexOf(name, pos));
 }
@@ -297,7 +297,7 @@ void BookModel::sortByClass(Name& name) {
     Q_EMIT layoutChanged({QPersistentModelIndex(parent)});
 }
 
-void BookModel::setEntryNote(Name& name, const QByteArray& note) {
+void BookModel::setEntryNote(Name& name, const QString& note) {
     book_.setEntryNote(name, note);
     emitNodeChanged(indexOf(name));
 }
@@ -429,8 +429,7 @@ bool BookModel::setData(const QModelIndex& index, const QVariant& value, int rol
     if (role != Qt::EditRole || value.userType() != QMetaType::QString || !commit_ ||
         index.model() != this || !isLabelEditable(index))
         return false;
-    // Texts are Latin-1; a character outside it becomes "?".
-    commit_(index, value.toString().toLatin1());
+    commit_(index, value.toString());
     return true;
 }
 

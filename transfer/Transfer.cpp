@@ -94,10 +94,12 @@ bool Transfer::rewriteEntry(const QModelIndex& selected) {
         return false;
     savedStart_ = ui_.startBorder();
     savedStop_ = ui_.stopBorder();
-    const QByteArray note = model_.book().entryNote(*name);
+    const QString note = model_.book().entryNote(*name);
     if (!note.isEmpty()) {
+        // The location ends the note's first part; details may follow after a comma.
+        const QString head = note.section(u',', 0, 0);
         bool ok = false;
-        int location = note.mid(note.lastIndexOf(' ') + 1).toInt(&ok, 10);
+        int location = head.mid(head.lastIndexOf(u' ') + 1).toInt(&ok, 10);
         if (!ok)
             location = -1;
         if (!border(savedStart_) || !border(savedStop_))

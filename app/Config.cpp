@@ -1,5 +1,9 @@
 #include "app/Config.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QtGlobal>
 #include <algorithm>
 #include <optional>
@@ -39,6 +43,17 @@ QByteArray counterText(int v) {
 
 } // namespace
 
+QString Config::locate(const QString& startDir) {
+    const QString name = QString::fromLatin1(FileName);
+    const QString local = QDir(startDir).absoluteFilePath(name);
+    if (QFileInfo::exists(local))
+        return local;
+    // The generic location with our own folder: the application's name is
+    // "Quorix", and the folder is named like the program, in lower case.
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .absoluteFilePath(QStringLiteral("quorix/") + name);
+}
+
 Config Config::read(const ProfileFile& f) {
     Config c;
     c.port = readIndex(f, "PORT", 1, PortCount, c.port);
@@ -72,6 +87,38 @@ void Config::write(ProfileFile& f) const {
     f.setValue(Section, "CSV_ENCODING", files::encodingName(csvEncoding).toUtf8());
     if (!device.isEmpty() || f.value(Section, "DEVICE"))
         f.setValue(Section, "DEVICE", device);
+}
+
+QStringList RecentFiles::read(const ProfileFile& f) {
+    QStringList out;
+    for (int i = 1; i <= Count; ++i) {
+        const QString path =
+            QFile::decodeName(f.value(Section, "FILE" + QByteArray::number(i)).value_or(""));
+        if (!path.isEmpty() && !out.contains(path))
+            out << path;
+    }
+    return out;
+}
+
+void RecentFiles::write(ProfileFile& f, const QStringList& paths) {
+    for (int i = 1; i <= Count; ++i) {
+        const QByteArray key = "FILE" + QByteArray::number(i);
+        if (i <= paths.size())
+            f.setValue(Section, key, QFile::encodeName(paths[i - 1]));
+        else if (f.value(Section, key))
+            f.setValue(Section, key, {});
+    }
+}
+
+QStringList RecentFiles::added(QStringList paths, const QString& path) {
+    // A line break would end the key's line in the file.
+    if (path.isEmpty() || path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r')))
+        return paths;
+    paths.removeAll(path);
+    paths.prepend(path);
+    while (paths.size() > Count)
+        paths.removeLast();
+    return paths;
 }
 
 } // namespace quorix

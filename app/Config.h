@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace quorix {
 
@@ -36,6 +37,11 @@ struct Config {
     // The settings a file holds; a missing file, section or key, and a value
     // that is not a number or out of range, give the default.
     static Config read(const ProfileFile& file);
+
+    // Where the settings file is: "quorix7.ini" in startDir when one is there
+    // (portable use, and the files of earlier versions), else in the user's
+    // configuration folder, ~/.config/quorix/ on Linux.
+    static QString locate(const QString& startDir);
     // Sets the eight keys in the file's order of writing: PORT, CABLE, CSV_NAME,
     // CSV_START, CSV_STOP, CSV_LINE, CSV_SEP, CSV_QUOTES; then the ninth,
     // CSV_ENCODING ("auto", "utf-8", "windows-1252"); then DEVICE, but only
@@ -44,6 +50,21 @@ struct Config {
     void write(ProfileFile& file) const;
 
     friend bool operator==(const Config&, const Config&) = default;
+};
+
+// File > Open recent, kept in the settings file's own section "RECENT" as
+// FILE1 (the newest) .. FILE8, so CONFIG keeps its keys.
+struct RecentFiles {
+    static constexpr const char* Section = "RECENT";
+    static constexpr int Count = 8;
+
+    // The paths in the file, newest first, without empty or repeated ones.
+    static QStringList read(const ProfileFile& file);
+    // Writes the first Count paths; keys of older entries that are no longer
+    // there are emptied.
+    static void write(ProfileFile& file, const QStringList& paths);
+    // The list with path put first (once), cut to Count.
+    static QStringList added(QStringList paths, const QString& path);
 };
 
 } // namespace quorix

@@ -4,6 +4,7 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -58,9 +59,13 @@ ConnectionDialog::ConnectionDialog(QWidget* parent)
                                          "as a USB adapter; leave it empty for the COM port."));
     deviceLabel->setBuddy(deviceBox);
 
-    okButton = new QPushButton(QStringLiteral("OK"), this);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    okButton = buttons->button(QDialogButtonBox::Ok);
+    cancelButton = buttons->button(QDialogButtonBox::Cancel);
     okButton->setDefault(true);
-    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(deviceBox, &QComboBox::editTextChanged, this, &ConnectionDialog::updatePortGroup);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(portGroup, 0, 0);
@@ -69,11 +74,7 @@ ConnectionDialog::ConnectionDialog(QWidget* parent)
     deviceRow->addWidget(deviceLabel);
     deviceRow->addWidget(deviceBox, 1);
     layout->addLayout(deviceRow, 1, 0, 1, 2);
-    auto* buttonRow = new QHBoxLayout;
-    buttonRow->addStretch();
-    buttonRow->addWidget(okButton);
-    buttonRow->addStretch();
-    layout->addLayout(buttonRow, 2, 0, 1, 2);
+    layout->addWidget(buttons, 2, 0, 1, 2);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     setSelection(0, 1, {});
@@ -100,6 +101,14 @@ void ConnectionDialog::setSelection(int port, int cable, const QByteArray& devic
 
 void ConnectionDialog::setDevice(const QByteArray& device) {
     deviceBox->setCurrentText(QFile::decodeName(device));
+    updatePortGroup();
+}
+
+void ConnectionDialog::updatePortGroup() {
+    const bool device = !deviceBox->currentText().trimmed().isEmpty();
+    portGroup->setEnabled(!device);
+    portGroup->setToolTip(device ? QStringLiteral("Not used while a device is given below.")
+                                 : QString());
 }
 
 void ConnectionDialog::setDevices(const QByteArrayList& devices) {

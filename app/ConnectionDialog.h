@@ -16,8 +16,8 @@ namespace quorix {
 
 // The connection dialog: the port ("COM 1".."COM 4"), the cable, and a device
 // path that stands in for the COM choice when it is set (a USB adapter, the
-// virtual phone's pseudo-terminal). There is no Cancel: whatever is selected
-// when the dialog closes is the connection.
+// virtual phone's pseudo-terminal). OK takes the selection; Cancel, Escape
+// and the close box leave the connection as it was.
 class ConnectionDialog : public QDialog {
     Q_OBJECT
 public:
@@ -42,11 +42,15 @@ public:
     std::array<QRadioButton*, 2> cableItems{};
     QComboBox* deviceBox;
     QPushButton* okButton;
+    QPushButton* cancelButton;
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The COM choice counts only while no device is given.
+    void updatePortGroup();
+
     QButtonGroup* ports_;
     QButtonGroup* cables_;
 };

@@ -210,12 +210,13 @@ void CsvImportDialog::refreshSample() {
     probe->setPlainText(probeLine_);
 }
 
-void CsvImportDialog::showDialog(const QString& path) {
+bool CsvImportDialog::showDialog(const QString& path) {
     setWindowModality(Qt::ApplicationModal);
     show();
     raise();
     activateWindow();
     chooseFile(path);
+    return csvLoaded_;
 }
 
 void CsvImportDialog::showEvent(QShowEvent* event) {

@@ -31,8 +31,9 @@ public:
     // Shows the dialog, modal for the application, and asks for a file (after
     // the question about unsaved changes). Returns while the dialog stays up.
     // Shows the dialog and asks for a file; with a path (a file dropped on the
-    // window), takes that one instead, after the unsaved-changes question.
-    void showDialog(const QString& path = {});
+    // window, given on the command line or chosen in Open recent) that file is
+    // taken instead. True when a file is loaded.
+    bool showDialog(const QString& path = {});
 
     bool csvLoaded() const { return csvLoaded_; }
     // Full path of the chosen file; empty while none is loaded.

@@ -4,11 +4,18 @@
 #include <QRectF>
 
 class QPainter;
+class QPalette;
 
 namespace quorix::icons {
 
 // The icon of a node kind (0..11); any other value shows as the unknown kind.
+// On a dark palette (dark Base colour) the picture stands on a light plate, so
+// that its dark parts (the telephones, the mobile) stay visible.
+QIcon kind(int kind, const QPalette& palette);
+// The same for the application's palette.
 QIcon kind(int kind);
+// Whether a palette shows text light on dark.
+bool isDark(const QPalette& palette);
 
 // The pictures of the main window's buttons.
 enum class Glyph { Save, Load, Sort, Clear, Read, Write, Stop, Exit };

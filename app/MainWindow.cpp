@@ -7,12 +7,13 @@
 #include "app/MessageBoxes.h"
 #include "app/Placement.h"
 #include "app/ProfileFile.h"
+#include "app/ReleaseNotesWindow.h"
+#include "app/StatusPanel.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -20,11 +21,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
-#include <QUrl>
 #include <QWindow>
 
 namespace quorix {
@@ -106,13 +107,16 @@ MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint) {
-    // The settings file belongs to the directory the program was started in.
-    configPath_ = QDir::current().absoluteFilePath(QString::fromLatin1(Config::FileName));
-    startDir = QFileInfo(configPath_).absolutePath();
+    // The settings file lives in the user's configuration folder, unless the
+    // folder the program was started in has one of its own.
+    startDir = QDir::currentPath();
+    configPath_ = Config::locate(startDir);
 
     createLink();
     bookModel = new BookModel(this);
-    bookModel->setDecorationProvider([](int kind) { return QVariant(icons::kind(kind)); });
+    // The kind icons follow the window's palette, light or dark.
+    bookModel->setDecorationProvider(
+        [this](int kind) { return QVariant(icons::kind(kind, palette())); });
     phonebook().bookFileName.clear();
     phonebook().bookChanged = false;
     phonebook().transferActive = false;
@@ -205,11 +209,27 @@ void MainWindow::buildControls() {
     });
 
     // Status bar: progress, entry count, the note of the name under the pointer.
+    // The design's 8 pt, as the rest of the window.
+    QFont statusFont = font();
+    statusFont.setPointSize(8);
+    statusBar()->setFont(statusFont);
+    // During Read and Write the progress bar stands beside the first panel, in
+    // the place of the third.
     for (size_t i = 0; i < panels_.size(); ++i) {
-        panels_[i] = new QLabel(this);
+        panels_[i] = new StatusPanel(this);
         panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panels_[i]->setObjectName(QStringLiteral("panel%1").arg(i + 1));
-        statusBar()->addWidget(panels_[i]);
+        // The first panel takes whatever room the others leave, so that the
+        // transfer's texts are read whole.
+        statusBar()->addWidget(panels_[i], i == 0 ? 1 : 0);
+        if (i == 0) {
+            progressBar = new QProgressBar(this);
+            progressBar->setObjectName(QStringLiteral("progress"));
+            progressBar->setTextVisible(true);
+            progressBar->setFormat(QStringLiteral("%v / %m"));
+            progressBar->hide();
+            statusBar()->addWidget(progressBar);
+        }
     }
 
     setTabOrder(exitButton, tree);
@@ -224,45 +244,52 @@ void MainWindow::buildControls() {
 }
 
 void MainWindow::buildMenus() {
+    // Every menu and item has an Alt+letter access key; the shortcuts are the
+    // old ones, with the keys of today's desktops beside them (Ctrl+Shift+S for
+    // Save as, Ctrl+Q to quit).
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    newAction = file->addAction(QStringLiteral("New"));
-    openAction = file->addAction(QStringLiteral("Open"));
+    newAction = file->addAction(QStringLiteral("&New"));
+    openAction = file->addAction(QStringLiteral("&Open"));
     openAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    saveAction = file->addAction(QStringLiteral("Save"));
+    recentMenu = file->addMenu(QStringLiteral("Open &recent"));
+    saveAction = file->addAction(QStringLiteral("&Save"));
     saveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    saveAsAction = file->addAction(QStringLiteral("Save as"));
-    saveAsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    saveAsAction = file->addAction(QStringLiteral("Save &as"));
+    saveAsAction->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_A), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)});
     file->addSeparator();
-    QMenu* import = file->addMenu(QStringLiteral("Import"));
-    importCsvAction = import->addAction(QStringLiteral("Comma Separated Values (*.csv)"));
-    import9110Action = import->addAction(QStringLiteral("Nokia Communicator 9110 file"));
-    importVCardAction = import->addAction(QStringLiteral("vCard file..."));
-    QMenu* exportMenu = file->addMenu(QStringLiteral("Export"));
-    exportVCardAction = exportMenu->addAction(QStringLiteral("vCard file..."));
-    exportCsvAction = exportMenu->addAction(QStringLiteral("CSV file..."));
+    QMenu* import = file->addMenu(QStringLiteral("&Import"));
+    importCsvAction = import->addAction(QStringLiteral("&Comma Separated Values (*.csv)"));
+    import9110Action = import->addAction(QStringLiteral("Nokia Communicator &9110 file"));
+    importVCardAction = import->addAction(QStringLiteral("&vCard file..."));
+    QMenu* exportMenu = file->addMenu(QStringLiteral("E&xport"));
+    exportVCardAction = exportMenu->addAction(QStringLiteral("&vCard file..."));
+    exportCsvAction = exportMenu->addAction(QStringLiteral("&CSV file..."));
     file->addSeparator();
-    exitAction = file->addAction(QStringLiteral("Exit"));
+    exitAction = file->addAction(QStringLiteral("E&xit"));
+    exitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     QMenu* connection = menuBar()->addMenu(QStringLiteral("&Connection"));
-    setupAction = connection->addAction(QStringLiteral("Setup"));
+    setupAction = connection->addAction(QStringLiteral("&Setup"));
     setupAction->setShortcut(QKeySequence(Qt::Key_F10));
 
     QMenu* transfer = menuBar()->addMenu(QStringLiteral("&Transfer"));
-    readAction = transfer->addAction(QStringLiteral("Read from phone"));
+    readAction = transfer->addAction(QStringLiteral("&Read from phone"));
     readAction->setShortcut(QKeySequence(Qt::Key_F5));
-    writeAction = transfer->addAction(QStringLiteral("Write to phone"));
+    writeAction = transfer->addAction(QStringLiteral("&Write to phone"));
     writeAction->setShortcut(QKeySequence(Qt::Key_F6));
 
     QMenu* extras = menuBar()->addMenu(QStringLiteral("&Extras"));
-    sortAction = extras->addAction(QStringLiteral("Sort book"));
+    sortAction = extras->addAction(QStringLiteral("&Sort book"));
     sortAction->setShortcut(QKeySequence(Qt::Key_F4));
-    flipAction = extras->addAction(QStringLiteral("Flip book"));
+    flipAction = extras->addAction(QStringLiteral("&Flip book"));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    releaseNotesAction = help->addAction(QStringLiteral("Release Notes"));
+    releaseNotesAction = help->addAction(QStringLiteral("&Release Notes"));
     releaseNotesAction->setShortcut(QKeySequence(Qt::Key_F1));
-    aboutAction = help->addAction(QStringLiteral("About"));
+    aboutAction = help->addAction(QStringLiteral("&About"));
 
+    fillRecentMenu();
     connect(newAction, &QAction::triggered, this, &MainWindow::newBook);
     connect(openAction, &QAction::triggered, this, &MainWindow::openFile);
     connect(saveAction, &QAction::triggered, this, &MainWindow::saveFile);
@@ -291,9 +318,9 @@ void MainWindow::buildPopup() {
         return a;
     };
 
-    QMenu* type = popup->addMenu(QStringLiteral("Change type"));
-    static const char* const typeNames[] = {"General", "Mobile", "Home",           "Office",
-                                            "Fax",     "E-Mail", "Postal Address", "Note"};
+    QMenu* type = popup->addMenu(QStringLiteral("Change &type"));
+    static const char* const typeNames[] = {"&General", "&Mobile", "&Home",           "&Office",
+                                            "&Fax",     "&E-Mail", "&Postal Address", "&Note"};
     for (int i = 0; i < static_cast<int>(changeTypeActions.size()); ++i) {
         const int kind = KindGeneral + i;
         if (kind == KindEMail)
@@ -306,10 +333,12 @@ void MainWindow::buildPopup() {
         changeTypeActions[static_cast<size_t>(i)] = a;
     }
 
-    QMenu* group = popup->addMenu(QStringLiteral("Add to group"));
+    QMenu* group = popup->addMenu(QStringLiteral("Add to &group"));
+    static const char* const groupItems[] = {"",         "&Family",     "&VIP",
+                                             "F&riends", "&Colleagues", "&Other"};
     group->setIcon(icons::kind(KindCallerGroup));
     for (int n = 1; n <= static_cast<int>(groupActions.size()); ++n) {
-        QAction* a = onTree(makeAction(group, groupNames[size_t(n)],
+        QAction* a = onTree(makeAction(group, QString::fromLatin1(groupItems[n]),
                                        QKeySequence(Qt::CTRL | (Qt::Key_F1 + n - 1))));
         a->setIcon(icons::kind(KindCallerGroup));
         group->addAction(a);
@@ -318,33 +347,35 @@ void MainWindow::buildPopup() {
     }
     popup->addSeparator();
 
-    editAction = onTree(makeAction(popup, QStringLiteral("Edit")));
+    editAction = onTree(makeAction(popup, QStringLiteral("&Edit")));
     // Either Enter key; the menu names the first, as "Shift+Enter".
     editAction->setShortcuts(
         {QKeySequence(Qt::SHIFT | Qt::Key_Enter), QKeySequence(Qt::SHIFT | Qt::Key_Return)});
     newEntryAction =
-        onTree(makeAction(popup, QStringLiteral("New entry"), QKeySequence(Qt::CTRL | Qt::Key_N)));
+        onTree(makeAction(popup, QStringLiteral("&New entry"), QKeySequence(Qt::CTRL | Qt::Key_N)));
     newEntryAction->setIcon(icons::kind(KindGeneral));
     newTextEntryAction = onTree(
-        makeAction(popup, QStringLiteral("New text entry"), QKeySequence(Qt::CTRL | Qt::Key_M)));
+        makeAction(popup, QStringLiteral("New te&xt entry"), QKeySequence(Qt::CTRL | Qt::Key_M)));
     newTextEntryAction->setIcon(icons::kind(KindNote));
     newNameAction =
-        onTree(makeAction(popup, QStringLiteral("New name"), QKeySequence(Qt::CTRL | Qt::Key_B)));
+        onTree(makeAction(popup, QStringLiteral("New n&ame"), QKeySequence(Qt::CTRL | Qt::Key_B)));
     newNameAction->setIcon(icons::kind(KindNameCollapsed));
-    deleteAction = onTree(
-        makeAction(popup, QStringLiteral("Delete"), QKeySequence(Qt::SHIFT | Qt::Key_Delete)));
+    // Delete as well as the old Shift+Del.
+    deleteAction = onTree(makeAction(popup, QStringLiteral("&Delete")));
+    deleteAction->setShortcuts(
+        {QKeySequence(Qt::SHIFT | Qt::Key_Delete), QKeySequence(Qt::Key_Delete)});
     popup->addActions(
         {editAction, newEntryAction, newTextEntryAction, newNameAction, deleteAction});
     popup->addSeparator();
     rewriteAction = onTree(
-        makeAction(popup, QStringLiteral("Rewrite entry"), QKeySequence(Qt::CTRL | Qt::Key_R)));
+        makeAction(popup, QStringLiteral("&Rewrite entry"), QKeySequence(Qt::CTRL | Qt::Key_R)));
     popup->addAction(rewriteAction);
     popup->addSeparator();
     expandAllAction =
-        onTree(makeAction(popup, QStringLiteral("Expand all"), QKeySequence(Qt::Key_F2)));
+        onTree(makeAction(popup, QStringLiteral("Ex&pand all"), QKeySequence(Qt::Key_F2)));
     expandAllAction->setIcon(icons::kind(KindNameExpanded));
     collapseAllAction =
-        onTree(makeAction(popup, QStringLiteral("Collapse all"), QKeySequence(Qt::Key_F3)));
+        onTree(makeAction(popup, QStringLiteral("&Collapse all"), QKeySequence(Qt::Key_F3)));
     collapseAllAction->setIcon(icons::kind(KindNameCollapsed));
     popup->addActions({expandAllAction, collapseAllAction});
 
@@ -383,9 +414,10 @@ void MainWindow::layoutControls() {
     debugBox->resize(std::max(debugBox->width(), debugBox->sizeHint().width()), debugBox->height());
     button(exitButton, 96, 262);
     tree->setGeometry(box(TreeBox.x(), TreeBox.y(), TreeBox.width(), TreeBox.height()));
-    panels_[0]->setFixedWidth(scaled(200));
+    panels_[0]->setMinimumWidth(scaled(200));
     panels_[1]->setFixedWidth(scaled(100));
     panels_[2]->setFixedWidth(scaled(100));
+    progressBar->setFixedWidth(scaled(100));
     statusBar()->setFixedHeight(scaled(20));
     fitTreeToHeight();
 }
@@ -473,6 +505,12 @@ void MainWindow::readConfig() {
     ProfileFile file(configPath_);
     file.load();
     config = Config::read(file);
+    // Files opened before the settings were read stay on top.
+    QStringList recent = RecentFiles::read(file);
+    for (auto it = recentFiles_.crbegin(); it != recentFiles_.crend(); ++it)
+        recent = RecentFiles::added(recent, *it);
+    recentFiles_ = recent;
+    fillRecentMenu();
     configLoaded_ = true;
 }
 
@@ -480,15 +518,57 @@ bool MainWindow::writeConfig() {
     // Other sections and keys of the file stay as they are on disk now.
     ProfileFile file(configPath_);
     QString error;
-    bool ok = file.load(&error);
+    // The configuration folder is made on first use.
+    const QString folder = QFileInfo(configPath_).absolutePath();
+    bool ok = QDir().mkpath(folder);
+    if (!ok)
+        error = QStringLiteral("The folder \"%1\" cannot be created.")
+                    .arg(QDir::toNativeSeparators(folder));
+    if (ok)
+        ok = file.load(&error);
     if (ok) {
         config.write(file);
+        RecentFiles::write(file, recentFiles_);
         ok = file.save(&error);
     }
     if (!ok)
         MessageBoxes::error(this, QStringLiteral("Unable to write to \"%1\":\r%2")
                                       .arg(QDir::toNativeSeparators(configPath_), error));
     return ok;
+}
+
+void MainWindow::addRecentFile(const QString& path) {
+    recentFiles_ = RecentFiles::added(recentFiles_, QFileInfo(path).absoluteFilePath());
+    fillRecentMenu();
+}
+
+void MainWindow::fillRecentMenu() {
+    // Deleted later: this may run inside one of these actions' own signal.
+    for (QAction* old : recentMenu->actions()) {
+        recentMenu->removeAction(old);
+        old->deleteLater();
+    }
+    for (int i = 0; i < recentFiles_.size(); ++i) {
+        const QString path = recentFiles_[i];
+        // "&1 book.pbf" .. "&8 ...": the number is the access key; the folder
+        // is in the tool tip and the status tip.
+        QString label = QFileInfo(path).fileName();
+        label.replace(QLatin1Char('&'), QLatin1String("&&"));
+        QAction* a = recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(label));
+        a->setToolTip(QDir::toNativeSeparators(path));
+        a->setStatusTip(QDir::toNativeSeparators(path));
+        connect(a, &QAction::triggered, this, [this, path] { openPath(path); });
+    }
+    recentMenu->setToolTipsVisible(true);
+    if (!recentFiles_.isEmpty()) {
+        recentMenu->addSeparator();
+        QAction* clear = recentMenu->addAction(QStringLiteral("&Clear list"));
+        connect(clear, &QAction::triggered, this, [this] {
+            recentFiles_.clear();
+            fillRecentMenu();
+        });
+    }
+    recentMenu->menuAction()->setEnabled(!recentFiles_.isEmpty());
 }
 
 bool MainWindow::confirmClose() {
@@ -501,10 +581,15 @@ bool MainWindow::confirmClose() {
         b.bookFileName.isEmpty()
             ? QStringLiteral("<no name yet>")
             : QLatin1Char('"') + QFileInfo(b.bookFileName).fileName() + QLatin1Char('"');
+    // Yes/No/Cancel underneath; the buttons say what they do.
     const auto answer = MessageBoxes::ask(
-        this, QStringLiteral("Book changed!"),
-        QStringLiteral("Save changes to ") + name + QLatin1Char('?'), QMessageBox::Question,
-        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        this, Question{QStringLiteral("Book changed!"),
+                       QStringLiteral("Save changes to ") + name + QLatin1Char('?'),
+                       QMessageBox::Question,
+                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                       {{QMessageBox::Yes, QStringLiteral("&Save")},
+                        {QMessageBox::No, QStringLiteral("Do&n't Save")},
+                        {QMessageBox::Cancel, QStringLiteral("Cancel")}}});
     switch (answer) {
     case QMessageBox::Yes:
         // A save that was cancelled or failed must not lose the book.
@@ -530,14 +615,25 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::setPanel(int panel, const QString& text) {
-    // A text longer than its panel can still be read whole as the tool tip.
-    QLabel* label = panels_.at(static_cast<size_t>(panel));
-    label->setText(text);
-    label->setToolTip(text);
+    panels_.at(static_cast<size_t>(panel))->setFullText(text);
 }
 
 QString MainWindow::panelText(int panel) const {
-    return panels_.at(static_cast<size_t>(panel))->text();
+    return panels_.at(static_cast<size_t>(panel))->fullText();
+}
+
+void MainWindow::showProgress(int done, int total) {
+    progressBar->setRange(0, std::max(total, 1));
+    progressBar->setValue(std::clamp(done, 0, progressBar->maximum()));
+    progressBar->setToolTip(
+        QStringLiteral("Entry %1 of %2").arg(progressBar->value()).arg(progressBar->maximum()));
+    panels_[2]->hide();
+    progressBar->show();
+}
+
+void MainWindow::hideProgress() {
+    progressBar->hide();
+    panels_[2]->show();
 }
 
 void MainWindow::updateEntryCount() {
@@ -560,20 +656,26 @@ void MainWindow::showAbout() {
 void MainWindow::showReleaseNotes() {
     if (phonebook().transferActive)
         return;
-    const QString name = QStringLiteral("Release_Notes.txt");
-    const QStringList places = {startDir, QCoreApplication::applicationDirPath()};
-    for (const QString& dir : places) {
-        const QString path = QDir(dir).absoluteFilePath(name);
-        if (!QFileInfo(path).isFile())
-            continue;
-        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-            MessageBoxes::error(this, QStringLiteral("Could not open \"%1\" in a text editor.")
-                                          .arg(QDir::toNativeSeparators(path)));
+    const QString path = ReleaseNotesWindow::find(startDir);
+    if (path.isEmpty()) {
+        QStringList places;
+        for (const QString& dir : ReleaseNotesWindow::places(startDir))
+            places << QDir::toNativeSeparators(dir);
+        MessageBoxes::error(this, QStringLiteral("\"%1\" was not found in:\r%2")
+                                      .arg(QString::fromLatin1(ReleaseNotesWindow::FileName),
+                                           places.join(QLatin1Char('\r'))));
         return;
     }
-    MessageBoxes::error(this, QStringLiteral("\"%1\" was not found in\r%2\rnor in\r%3")
-                                  .arg(name, QDir::toNativeSeparators(places[0]),
-                                       QDir::toNativeSeparators(places[1])));
+    if (!releaseNotesWindow)
+        releaseNotesWindow = new ReleaseNotesWindow(this);
+    QString error;
+    if (!releaseNotesWindow->load(path, &error)) {
+        MessageBoxes::error(this, QDir::toNativeSeparators(path) + QLatin1Char('\r') + error);
+        return;
+    }
+    releaseNotesWindow->show();
+    releaseNotesWindow->raise();
+    releaseNotesWindow->activateWindow();
 }
 
 } // namespace quorix

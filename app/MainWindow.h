@@ -8,6 +8,7 @@
 
 #include <QMainWindow>
 #include <QPoint>
+#include <QStringList>
 #include <array>
 #include <memory>
 
@@ -16,6 +17,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QMenu;
+class QProgressBar;
 class QToolButton;
 
 namespace quorix {
@@ -26,6 +28,7 @@ class PhoneSimProcess;
 
 class BookTree;
 class MainSurface;
+class StatusPanel;
 class CsvImportDialog;
 class ConnectionDialog;
 class TraceWindow;
@@ -35,6 +38,7 @@ namespace transfer {
 class Transfer;
 }
 class InfoWindow;
+class ReleaseNotesWindow;
 
 // The main window: the phonebook tree with its popup menu, the "Book" and
 // "Actions" buttons, the main menu, the status bar and the settings file.
@@ -67,9 +71,10 @@ public:
     // The settings the connection and CSV dialogs use; read from the settings
     // file at the first show and written back when the window closes.
     Config config;
-    // Full path of "quorix7.ini", fixed at start-up from the working directory.
+    // Full path of "quorix7.ini", fixed at start-up: the one in the working
+    // directory when there is one, else the one in the user's configuration folder.
     const QString& configPath() const { return configPath_; }
-    // Directory of the settings file.
+    // The working directory the program was started in.
     QString startDir;
     bool configLoaded() const { return configLoaded_; }
 
@@ -86,7 +91,12 @@ public:
     // of the name under the pointer.
     void setPanel(int panel, const QString& text);
     QString panelText(int panel) const;
-    QLabel* panelLabel(int panel) const { return panels_[static_cast<size_t>(panel)]; }
+    StatusPanel* panelLabel(int panel) const { return panels_[static_cast<size_t>(panel)]; }
+    // Beside the first panel during Read and Write: entry x of y, in the
+    // place of the third panel.
+    QProgressBar* progressBar = nullptr;
+    void showProgress(int done, int total);
+    void hideProgress();
 
     // "Quorix", or "Quorix - " and the file name of the book.
     void updateCaption();
@@ -98,6 +108,7 @@ public:
     CsvImportDialog* csvImportDialog = nullptr;
     TraceWindow* traceWindow = nullptr;
     ConnectionDialog* connectionDialog = nullptr;
+    ReleaseNotesWindow* releaseNotesWindow = nullptr; // made at first use
 
     // MainWindowLink.cpp: the phone link. The serial port and the link live as long
     // as the window; a link is open between startLink() and stopLink().
@@ -152,6 +163,11 @@ public:
     QAction* flipAction;
     QAction* releaseNotesAction;
     QAction* aboutAction;
+    // File > Open recent: the last books opened or saved, newest first.
+    QMenu* recentMenu;
+    static constexpr int RecentCount = 8;
+    const QStringList& recentFiles() const { return recentFiles_; }
+    void addRecentFile(const QString& path);
 
     // The tree's popup menu.
     QMenu* popup;
@@ -196,6 +212,10 @@ public Q_SLOTS:
 
     // MainWindowFiles.cpp
     void openFile();
+    // Opens a file given on the command line, dropped or chosen from Open
+    // recent: a phonebook is loaded, a CSV file goes to the import dialog.
+    // Asks the close question first; false when nothing was opened.
+    bool openPath(const QString& path);
     void saveFile();
     void saveFileAs();
     void importCsvFile();
@@ -247,6 +267,8 @@ private:
     void finishStartup();
     void readConfig();
     bool writeConfig();
+    void fillRecentMenu();
+    bool loadBook(const QString& path);
     void updateEntryCount();
 
     // MainWindowEdit.cpp: the editing commands' wiring, what a command asks of the
@@ -269,12 +291,13 @@ private:
 
     std::unique_ptr<BookEditor> editor_;
     MainSurface* surface_;
-    std::array<QLabel*, 3> panels_{};
+    std::array<StatusPanel*, 3> panels_{};
     QString configPath_;
     int scale_ = 100;
     bool infoAtStart_ = true;
     bool shown_ = false;
     bool configLoaded_ = false;
+    QStringList recentFiles_;
 
     // Declared in this order so that the link goes before its port.
     std::unique_ptr<link::SerialPort> serial_;

@@ -5,6 +5,7 @@
 #include "app/BookTree.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
+#include "app/StatusPanel.h"
 
 #include <QLabel>
 #include <QSignalBlocker>

@@ -4,6 +4,7 @@
 #include "app/FileDialogs.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
+#include "app/StatusPanel.h"
 #include "files/BookFile.h"
 #include "files/BookFormats.h"
 #include "files/CsvExport.h"
@@ -93,6 +94,7 @@ bool writeBook(MainWindow& w, const QString& path) {
     w.updateCaption();
     w.setPanel(0, r.status);
     w.tree->setFocus();
+    w.addRecentFile(w.phonebook().bookFileName);
     return true;
 }
 
@@ -122,19 +124,42 @@ void MainWindow::openFile() {
         return;
     const QString path = FileDialogs::open(this, QStringLiteral("Open Phonebook"),
                                            QStringLiteral("Phonebook-Files|*.pbf"));
-    if (path.isEmpty())
-        return;
+    if (!path.isEmpty())
+        loadBook(path);
+}
+
+bool MainWindow::openPath(const QString& path) {
+    if (phonebook().transferActive)
+        return false;
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    // Each import a file can go to is one line here.
+    if (suffix == QLatin1String("csv"))
+        return csvImportDialog && csvImportDialog->showDialog(path);
+    if (suffix == QLatin1String("vcf") || suffix == QLatin1String("vcard")) {
+        importVCardFile(path);
+        return true;
+    }
+    // Anything else is taken for a phonebook; the file's first line decides.
+    return confirmClose() && loadBook(path);
+}
+
+bool MainWindow::loadBook(const QString& path) {
     // The file is read into a book of its own, so a file that is not a
     // phonebook, or cannot be read, leaves the book as it was.
     files::BookResult r = whileBusy([&] { return files::loadBookFile(path); });
     if (!r.ok) {
         FileDialogs::error(this, r);
-        return;
+        // A file that is gone is no longer offered under Open recent.
+        if (!QFileInfo::exists(path) && recentFiles_.removeAll(QFileInfo(path).absoluteFilePath()))
+            fillRecentMenu();
+        return false;
     }
     files::adoptLoadedBook(*bookModel, r);
     updateCaption();
     setPanel(0, r.status);
     tree->setFocus();
+    addRecentFile(phonebook().bookFileName);
+    return true;
 }
 
 void MainWindow::saveFile() {
@@ -191,30 +216,13 @@ void MainWindow::importVCardFile(const QString& given) {
 }
 
 bool MainWindow::openDroppedFile(const QString& path) {
-    if (phonebook().transferActive)
-        return false;
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("vcf") || suffix == QLatin1String("vcard")) {
-        importVCardFile(path);
-    } else if (suffix == QLatin1String("csv")) {
-        if (csvImportDialog)
-            csvImportDialog->showDialog(path);
-    } else if (suffix == QLatin1String("pbf")) {
-        if (!confirmClose())
-            return true;
-        files::BookResult r = whileBusy([&] { return files::loadBookFile(path); });
-        if (!r.ok) {
-            FileDialogs::error(this, r);
+    for (const char* known : {"pbf", "vcf", "vcard", "csv"})
+        if (suffix == QLatin1String(known)) {
+            openPath(path);
             return true;
         }
-        files::adoptLoadedBook(*bookModel, r);
-        updateCaption();
-        setPanel(0, r.status);
-        tree->setFocus();
-    } else {
-        return false;
-    }
-    return true;
+    return false;
 }
 
 namespace {

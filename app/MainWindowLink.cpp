@@ -2,6 +2,7 @@
 #include "app/ConnectionDialog.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
+#include "app/StatusPanel.h"
 #include "app/TraceWindow.h"
 #include "link/SerialPortList.h"
 #include "phonesim/PhoneSimProcess.h"
@@ -29,7 +30,8 @@ void MainWindow::createLinkWindows() {
     }
     if (!connectionDialog) {
         connectionDialog = new ConnectionDialog(this);
-        connect(connectionDialog, &QDialog::finished, this, &MainWindow::connectionClosed);
+        // Only OK changes the connection; Cancel, Escape and the close box do not.
+        connect(connectionDialog, &QDialog::accepted, this, &MainWindow::connectionClosed);
     }
 }
 
@@ -57,7 +59,7 @@ void MainWindow::setupConnection() {
 }
 
 void MainWindow::connectionClosed() {
-    // Whatever the dialog shows when it closes is the connection.
+    // What the dialog shows when OK is pressed is the connection.
     config.port = connectionDialog->port();
     config.cable = connectionDialog->cable();
     const QByteArray device = connectionDialog->device();

@@ -3,6 +3,7 @@
 #include "app/BookTree.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
+#include "app/StatusPanel.h"
 #include "app/TraceWindow.h"
 
 #include "transfer/Transfer.h"
@@ -101,7 +102,11 @@ public:
                          [&w](bool active) {
                              w.readButton->setEnabled(!active);
                              w.writeButton->setEnabled(!active);
+                             if (!active)
+                                 w.hideProgress();
                          });
+        QObject::connect(&transfer, &transfer::Transfer::progress, &w,
+                         [&w](int done, int total) { w.showProgress(done, total); });
     }
 
     WindowLink link;

@@ -26,12 +26,17 @@ QMessageBox::StandardButton MessageBoxes::ask(QWidget* parent, const QString& ca
                                               const QString& text, QMessageBox::Icon icon,
                                               QMessageBox::StandardButtons buttons,
                                               const Labels& labels) {
-    if (hook())
-        return hook()(Question{caption, text, icon, buttons});
+    return ask(parent, Question{caption, text, icon, buttons, labels});
+}
 
-    QMessageBox box(icon, caption, displayText(text), buttons, parent);
+QMessageBox::StandardButton MessageBoxes::ask(QWidget* parent, const Question& q) {
+    if (hook())
+        return hook()(q);
+
+    const QMessageBox::StandardButtons buttons = q.buttons;
+    QMessageBox box(q.icon, q.caption, displayText(q.text), buttons, parent);
     box.setTextFormat(Qt::PlainText);
-    for (const auto& [button, label] : labels)
+    for (const auto& [button, label] : q.labels)
         if (QAbstractButton* b = box.button(button))
             b->setText(label);
     // As on the system the program comes from, the first button is the default.

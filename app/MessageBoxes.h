@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QMessageBox>
+#include <QPair>
 #include <QString>
 #include <functional>
 
@@ -12,6 +14,8 @@ struct Question {
     QString text; // as given: a line break is a single "\r"
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    // Buttons that say what they do instead of their standard text.
+    QList<QPair<QMessageBox::StandardButton, QString>> labels = {};
 };
 
 // Every message box of the program goes through here, so that tests can answer
@@ -28,6 +32,7 @@ public:
                                            const QString& text, QMessageBox::Icon icon,
                                            QMessageBox::StandardButtons buttons,
                                            const Labels& labels = {});
+    static QMessageBox::StandardButton ask(QWidget* parent, const Question& question);
     // A refusal or failure: caption "Error", error icon, OK.
     static void error(QWidget* parent, const QString& text);
 

@@ -4,16 +4,20 @@
 #include "app/FileDialogs.h"
 #include "app/InfoWindow.h"
 #include "app/MainWindow.h"
+#include "app/ReleaseNotesWindow.h"
 #include "app/TraceWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QMenu>
+#include <QProgressBar>
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 
@@ -52,15 +56,29 @@ struct Options {
         QStringLiteral("Save a picture of the connection dialog and quit."),
         QStringLiteral("file")};
 
+    QCommandLineOption notesShot{
+        QStringLiteral("screenshot-notes"),
+        QStringLiteral("Save a picture of the release notes window and quit."),
+        QStringLiteral("file")};
+    QCommandLineOption readShot{
+        QStringLiteral("screenshot-read"),
+        QStringLiteral("With --demo: read the virtual phone's book, save a picture of the main "
+                       "window half-way through and quit."),
+        QStringLiteral("file")};
+
     explicit Options(QCommandLineParser& parser) {
-        for (QCommandLineOption* hidden :
-             {&screenshot, &infoShot, &csvShot, &sample, &popup, &traceShot, &connectionShot})
+        for (QCommandLineOption* hidden : {&screenshot, &infoShot, &csvShot, &sample, &popup,
+                                           &traceShot, &connectionShot, &notesShot, &readShot})
             hidden->setFlags(QCommandLineOption::HiddenFromHelp);
         parser.setApplicationDescription(QStringLiteral("Phonebook editor for the Nokia 7110."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions(
-            {demo, screenshot, infoShot, csvShot, sample, popup, traceShot, connectionShot});
+        parser.addOptions({demo, screenshot, infoShot, csvShot, sample, popup, traceShot,
+                           connectionShot, notesShot, readShot});
+        parser.addPositionalArgument(
+            QStringLiteral("file"),
+            QStringLiteral("A phonebook (.pbf) to open, or a CSV file (.csv) to import."),
+            QStringLiteral("[file]"));
     }
 };
 
@@ -70,6 +88,20 @@ bool textOnly(int argc, char** argv) {
         for (const char* opt : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
             if (std::strcmp(argv[i], opt) == 0)
                 return true;
+    return false;
+}
+
+// A window needs a display: X11 or Wayland, unless a platform was chosen
+// (offscreen, vnc, ...), in which case Qt itself says what is missing.
+bool haveDisplay() {
+    const auto set = [](const char* name) { return !qEnvironmentVariableIsEmpty(name); };
+    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+bool platformArgument(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            return true;
     return false;
 }
 
@@ -92,7 +124,9 @@ void grabWhen(QWidget* target, const QString& file, std::function<bool()> ready,
         poll->stop();
         QTimer::singleShot(settleMs, target, [target, file] {
             grab(target, file);
-            QCoreApplication::quit();
+            // Not quit(): that asks the windows to close, and the main window
+            // refuses while a transfer runs.
+            QCoreApplication::exit(0);
         });
     });
     poll->start(20);
@@ -152,6 +186,20 @@ void traceScreenshot(MainWindow& window, const QString& file) {
     QTimer::singleShot(20000, &window, [] { giveUp("no status answer from the virtual phone"); });
 }
 
+// Reads the virtual phone's book and takes the picture of the main window
+// once the progress bar stands past a third of the way.
+void readScreenshot(MainWindow& window, const QString& file) {
+    QObject::connect(&window, &MainWindow::demoReady, &window, [&window] { window.startRead(); });
+    grabWhen(
+        &window, file,
+        [&window] {
+            const QProgressBar* bar = window.progressBar;
+            return bar->isVisible() && bar->maximum() > 0 && bar->value() * 3 >= bar->maximum();
+        },
+        0);
+    QTimer::singleShot(60000, &window, [] { giveUp("the read did not get far enough"); });
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -165,7 +213,43 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
+    // Without a display Qt would abort; say what is needed instead.
+    if (!haveDisplay() && !platformArgument(argc, argv)) {
+        std::fputs("quorix: needs a graphical session (no DISPLAY or WAYLAND_DISPLAY is set); "
+                   "use quorix-cli without one.\n",
+                   stderr);
+        return 1;
+    }
+
+    // A display that is named but cannot be reached (a stale DISPLAY over ssh)
+    // makes Qt give up while the application is set up: one line then too, with
+    // the platform's own words for what failed.
+    static QtMessageHandler previous = nullptr;
+    static QStringList platformTrouble;
+    previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context,
+                                         const QString& message) {
+        const bool platform = context.category && std::strncmp(context.category, "qt.qpa", 6) == 0;
+        if (type != QtFatalMsg) {
+            if (platform)
+                platformTrouble << message;
+            else if (previous)
+                previous(type, context, message);
+            return;
+        }
+        // The platform's first word is the cause; the rest follows from it.
+        std::fprintf(stderr,
+                     "quorix: needs a graphical session (%s); use quorix-cli without "
+                     "one.\n",
+                     qPrintable(platformTrouble.isEmpty() ? QStringLiteral("no display")
+                                                          : platformTrouble.constFirst()));
+        std::_Exit(1);
+    });
     QApplication app(argc, argv);
+    qInstallMessageHandler(previous);
+    for (const QString& warning : platformTrouble) // the window came up all the same
+        std::fprintf(stderr, "%s\n", qPrintable(warning));
+    // The window belongs to the menu entry of the same name (Wayland's app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quorix.Quorix"));
     QCommandLineParser parser;
     const Options options(parser);
     parser.process(app);
@@ -181,7 +265,33 @@ int main(int argc, char* argv[]) {
     }
     if (parser.isSet(options.demo) || parser.isSet(options.traceShot))
         QObject::connect(&window, &MainWindow::startupFinished, &window, &MainWindow::startDemo);
-    if (parser.isSet(options.traceShot)) {
+    // A file named on the command line is opened once the settings are read
+    // (a CSV import uses them). One window holds one book: the first file counts.
+    const QStringList files = parser.positionalArguments();
+    if (!files.isEmpty() && !parser.isSet(options.csvShot)) {
+        if (files.size() > 1)
+            std::fprintf(stderr, "quorix: only the first file is opened: %s\n",
+                         qPrintable(files.constFirst()));
+        const QString path = QFileInfo(files.constFirst()).absoluteFilePath();
+        QObject::connect(&window, &MainWindow::startupFinished, &window,
+                         [&window, path] { window.openPath(path); });
+    }
+    if (parser.isSet(options.readShot)) {
+        window.setInfoAtStart(false);
+        QObject::connect(&window, &MainWindow::startupFinished, &window, &MainWindow::startDemo);
+        readScreenshot(window, parser.value(options.readShot));
+    } else if (parser.isSet(options.notesShot)) {
+        window.setInfoAtStart(false);
+        const QString file = parser.value(options.notesShot);
+        QObject::connect(&window, &MainWindow::startupFinished, &window, [&window, file] {
+            window.showReleaseNotes();
+            if (!window.releaseNotesWindow)
+                return giveUp("no release notes found");
+            grabWhen(
+                window.releaseNotesWindow, file,
+                [&window] { return window.releaseNotesWindow->isVisible(); }, 800);
+        });
+    } else if (parser.isSet(options.traceShot)) {
         window.setInfoAtStart(false);
         traceScreenshot(window, parser.value(options.traceShot));
     } else if (parser.isSet(options.connectionShot)) {

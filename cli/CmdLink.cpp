@@ -6,6 +6,8 @@
 #include "link/Trace.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QRegularExpression>
@@ -13,6 +15,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace quorix::cli {
 
@@ -50,11 +53,8 @@ public:
         link_.startLink(settings, this);
         loop_.exec();
         link_.stopLink();
-        if (!started_) {
-            const QByteArray reason = link_.serial().errorString();
-            return fail(messageText(error_) +
-                        (reason.isEmpty() ? QString() : QLatin1Char('\n') + messageText(reason)));
-        }
+        if (!started_) // the message names the device and the system's reason
+            return fail(messageText(error_));
         if (answer_.isEmpty())
             return fail(QStringLiteral("No valid answer was received from phone."));
         QTextStream(stdout) << "Phone status: " << messageText(answer_) << Qt::endl;
@@ -83,7 +83,7 @@ int status(const QStringList& args) {
         QStringLiteral("SECONDS"), QStringLiteral("5"));
     linkOpts.addTo(p);
     p.addOption(timeoutOpt);
-    p.process(args);
+    processCommand(p, args);
     if (!p.positionalArguments().isEmpty())
         return fail(
             QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first()));
@@ -105,6 +105,20 @@ int status(const QStringList& args) {
 }
 
 } // namespace
+
+void processCommand(QCommandLineParser& parser, const QStringList& args) {
+    if (parser.parse(args) && parser.isSet(QStringLiteral("help"))) {
+        QString text = parser.helpText();
+        const QString qtUsage =
+            QStringLiteral("Usage: ") +
+            QDir::toNativeSeparators(QCoreApplication::arguments().constFirst());
+        if (text.startsWith(qtUsage))
+            text.replace(0, qtUsage.size(), QStringLiteral("Usage: ") + args.constFirst());
+        QTextStream(stdout) << text;
+        std::exit(0);
+    }
+    parser.process(args); // errors and --version as Qt reports them
+}
 
 QString messageText(const QByteArray& text) {
     return QString::fromLatin1(text).replace(QLatin1Char('\r'), QLatin1Char('\n'));

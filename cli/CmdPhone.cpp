@@ -98,8 +98,10 @@ struct Session {
     // system's reason when there is one.
     QString linkError() const {
         const QString port = QFile::decodeName(settings.portDevice());
-        QString line = port + QStringLiteral(": ") +
-                       QString::fromLatin1(ui.error).replace(QLatin1Char('\r'), QLatin1Char(' '));
+        // The reason goes in brackets at the end, not in the middle of the text.
+        QByteArrayList lines = ui.error.split('\r');
+        lines.removeAll(serial.errorString());
+        QString line = port + QStringLiteral(": ") + QString::fromLatin1(lines.join(' '));
         QString reason = QString::fromLocal8Bit(serial.errorString());
         if (reason.startsWith(port + QStringLiteral(": ")))
             reason.remove(0, port.size() + 2);
@@ -264,7 +266,7 @@ int readPhone(const QStringList& args) {
                        "Windows-1252 only); exit with 1 instead of warning."));
     opts.addTo(p);
     p.addOptions({out, keep, strict});
-    p.process(args);
+    processCommand(p, args);
     if (!p.positionalArguments().isEmpty())
         return fail(
             QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first()));
@@ -306,7 +308,7 @@ int writePhone(const QStringList& args) {
                             QStringLiteral("The phonebook file (.pbf) or vCard file (.vcf)."));
     const TransferOptions opts;
     opts.addTo(p);
-    p.process(args);
+    processCommand(p, args);
     if (p.positionalArguments().size() != 1)
         return fail(QStringLiteral("one phonebook file to write is required"));
 
@@ -354,7 +356,7 @@ int demo(const QStringList& args) {
     p.addHelpOption();
     const LinkOptions link;
     p.addOption(link.trace);
-    p.process(args);
+    processCommand(p, args);
 
     QTextStream out(stdout);
     out << "Starting the virtual Nokia 7110 (quorix-phonesim) with the sample book..." << Qt::endl;

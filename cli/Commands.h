@@ -46,6 +46,11 @@ struct LinkOptions {
     void setUpTrace(const QCommandLineParser& parser, link::FbusLink& link) const;
 };
 
+// QCommandLineParser::process for a command's arguments (args[0] is
+// "quorix-cli <command>"), except that --help names the command in its usage
+// line, where Qt would name the executable alone.
+void processCommand(QCommandLineParser& parser, const QStringList& args);
+
 // Message texts use single CRs as line breaks; a terminal wants newlines.
 QString messageText(const QByteArray& text);
 // A text for the terminal, control characters shown as "?" (describeBook already

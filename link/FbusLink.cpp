@@ -32,6 +32,17 @@ FbusLink::~FbusLink() {
     serial_.receiveHandler = nullptr;
 }
 
+QByteArray FbusLink::openFailureText(const SerialPort& port) {
+    // The first line stays as it always was; the device with the system's
+    // reason follows, and a hint where the cure is known.
+    QByteArray text = "Could not open serial port!\r";
+    if (const QByteArray reason = port.errorString(); !reason.isEmpty())
+        text += reason + '\r';
+    if (port.accessDenied())
+        text += "Your user must be in the group \"dialout\".\r";
+    return text + "Please check configuration!";
+}
+
 void FbusLink::startLink(const LinkSettings& settings, LinkListener* listener) {
     startTimer_.stop();
     listener_ = listener;
@@ -61,8 +72,7 @@ void FbusLink::finishStart() {
     txSeq_ = 1;
     if (!serial_.isOpen()) {
         if (listener) {
-            listener->showError("Error",
-                                "Could not open serial port!\rPlease check configuration!");
+            listener->showError("Error", openFailureText(serial_));
             listener->showStatus("Error opening serial port!");
             listener->linkStarted(false);
         }

@@ -64,6 +64,10 @@ public:
     // linkStarted(). The wait after opening the port is a timer, so events go on
     // meanwhile. A start already under way is abandoned.
     void startLink(const LinkSettings& settings, LinkListener* listener);
+    // The "Error" text for a port that did not open: "Could not open serial
+    // port!", the device with the system's reason, the "dialout" hint when the
+    // system denied access, "Please check configuration!".
+    static QByteArray openFailureText(const SerialPort& port);
     bool starting() const;
 
     // Ends the link: abandons a start, ends the transmit thread and closes the port.

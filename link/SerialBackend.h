@@ -67,8 +67,11 @@ public:
     virtual unsigned modemStatus() = 0;
 };
 
-// Opens a device for this program alone. Null with error set when it cannot.
-std::unique_ptr<Port> openPort(const std::string& device, std::string& error);
+// Opens a device for this program alone. Null with error set when it cannot;
+// denied, when given, tells whether the system refused the user access to the
+// device (a serial port of a group the user is not in).
+std::unique_ptr<Port> openPort(const std::string& device, std::string& error,
+                               bool* denied = nullptr);
 
 // The system's own text for an error code (errno, GetLastError).
 std::string errorText(long code);

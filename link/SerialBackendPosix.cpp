@@ -152,8 +152,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<Port> openPort(const std::string& device, std::string& error) {
+std::unique_ptr<Port> openPort(const std::string& device, std::string& error, bool* denied) {
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (denied)
+        *denied = fd < 0 && errno == EACCES;
     if (fd < 0) {
         error = device + ": " + errorText(errno);
         return nullptr;

@@ -152,7 +152,11 @@ private:
 
 } // namespace
 
-std::unique_ptr<Port> openPort(const std::string& device, std::string& error) {
+std::unique_ptr<Port> openPort(const std::string& device, std::string& error, bool* denied) {
+    // Windows answers "access denied" for a port another program holds, which
+    // is not a matter of the user's rights.
+    if (denied)
+        *denied = false;
     const HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE) {

@@ -50,7 +50,8 @@ bool SerialPort::open() {
     if (isOpen())
         return true;
     std::string error;
-    std::shared_ptr<serial::Port> port = serial::openPort(portName_.toStdString(), error);
+    std::shared_ptr<serial::Port> port =
+        serial::openPort(portName_.toStdString(), error, &accessDenied_);
     if (!port) {
         error_ = QByteArray::fromStdString(error);
         return false;

@@ -105,6 +105,8 @@ public:
 
     // Why the last Connect or ApplySettings failed, in the system's words.
     QByteArray errorString() const { return error_; }
+    // Whether the last open failed because the user may not use the device.
+    bool accessDenied() const { return accessDenied_; }
 
     // Properties. Port, PortName and the buffer sizes cannot change while open;
     // line settings changed while open take effect at once.
@@ -172,6 +174,7 @@ private:
     bool wakePosted_ = false;
     std::vector<char> rxBuffer_;
     QByteArray error_;
+    bool accessDenied_ = false;
 
     PortNumber port_ = PortCom2;
     QByteArray portName_;

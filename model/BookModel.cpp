@@ -139,6 +139,9 @@ QVariant BookModel::data(const QModelIndex& index, int role) const {
         return text;
     case Qt::DecorationRole:
         return decoration_ ? decoration_(kind) : QVariant();
+    case Qt::ToolTipRole:
+        // The kind is otherwise told only by the icon.
+        return level == 2 ? QVariant(QString::fromLatin1(kindName(kind))) : QVariant();
     case KindRole:
         return kind;
     case LevelRole:

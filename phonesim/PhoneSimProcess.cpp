@@ -5,6 +5,12 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+#endif
+
 namespace quorix::phonesim {
 
 namespace {
@@ -71,6 +77,16 @@ bool PhoneSimProcess::start(const QStringList& arguments) {
     output_.clear();
     errors_.clear();
     failed_ = false;
+#ifdef Q_OS_LINUX
+    // However this program ends - closed, killed, crashed - the virtual phone
+    // ends with it instead of holding its pseudo-terminal forever.
+    const pid_t parent = ::getpid();
+    process_.setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent) // gone already, before the line above
+            ::_exit(1);
+    });
+#endif
     process_.start(program_, arguments);
     return true;
 }

@@ -357,6 +357,7 @@ void Transfer::decodeEntry(const QByteArray& payload) {
         model_.setEntryNote(name, "Read from location " + num(location));
         status("Read entry " + num(readCount_) + " / " + num(memoryUsed_) + " from loc. " +
                num(location) + ".");
+        Q_EMIT progress(readCount_, memoryUsed_);
     } else if (isEmptyLocation(payload)) {
         status("Empty location " + num(currentLocation_) + "...");
         answeredLocation_ = currentLocation_;
@@ -403,6 +404,7 @@ void Transfer::readNext() {
             b.entryNotes.clear();
             readCount_ = 0;
             answeredLocation_ = currentLocation_;
+            Q_EMIT progress(0, memoryUsed_);
         }
         if (answeredLocation_ == currentLocation_) {
             ++currentLocation_;
@@ -454,6 +456,7 @@ void Transfer::writeNext() {
                           : lastLocation_ - firstLocation_ + 1;
     status("Writing entry " + num(currentLocation_ - firstLocation_ + 1) + " / " + num(total) +
            " to location " + num(currentLocation_) + ".");
+    Q_EMIT progress(currentLocation_ - firstLocation_ + 1, total);
     sendName(*next, currentLocation_);
 }
 

@@ -140,6 +140,9 @@ Q_SIGNALS:
     void transferActiveChanged(bool active);
     // The transfer is over (Result).
     void finished(int result);
+    // How far Read and Write are, as their status texts count: entries read of
+    // those the phone holds, names written of those to write.
+    void progress(int done, int total);
 
 private:
     enum class Phase { Idle, Starting, WaitingInfo, Running };

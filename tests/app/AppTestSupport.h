@@ -16,13 +16,30 @@
 
 namespace quorix::test {
 
-// Runs a test in a fresh working directory, where the window keeps its
-// settings file.
+// Runs a test in a fresh working directory, with a configuration folder of its
+// own inside it (never the real home's).
 class WorkDir {
 public:
-    WorkDir() : old_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
-    ~WorkDir() { QDir::setCurrent(old_); }
+    WorkDir() : old_(QDir::currentPath()), oldConfig_(qgetenv("XDG_CONFIG_HOME")) {
+        QDir::setCurrent(dir_.path());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.filePath(QStringLiteral("config"))));
+    }
+    ~WorkDir() {
+        QDir::setCurrent(old_);
+        if (oldConfig_.isNull())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", oldConfig_);
+    }
     QString path() const { return dir_.path(); }
+    // Where the settings file goes when the working directory has none.
+    QString userConfig() const { return file(QStringLiteral("config/quorix/quorix7.ini")); }
+    // The settings file the window uses: the working directory's when it has one.
+    QByteArray readConfig() const {
+        return QFile::exists(file(QStringLiteral("quorix7.ini")))
+                   ? read(QStringLiteral("quorix7.ini"))
+                   : read(QStringLiteral("config/quorix/quorix7.ini"));
+    }
     QString file(const QString& name) const { return dir_.filePath(name); }
     void write(const QString& name, const QByteArray& text) const {
         QFile f(file(name));
@@ -37,6 +54,7 @@ public:
 private:
     QTemporaryDir dir_;
     QString old_;
+    QByteArray oldConfig_;
 };
 
 // Answers the program's message boxes from a list and notes what was asked.

@@ -9,12 +9,12 @@
 #include "app/MessageBoxes.h"
 #include "app/Placement.h"
 #include "app/ProfileFile.h"
+#include "app/StatusPanel.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -24,10 +24,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSet>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QWindow>
 #include <memory>
@@ -99,15 +101,6 @@ QRect visualRow(MainWindow& w, const QModelIndex& index) {
 
 } // namespace
 
-// Stands in for the desktop's file opener.
-class UrlRecorder : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public Q_SLOTS:
-    void open(const QUrl& url) { urls.append(url); }
-};
-
 class TestApp : public QObject {
     Q_OBJECT
 
@@ -146,7 +139,8 @@ private Q_SLOTS:
         QVERIFY(!w->tree->model()->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
 
         // Status bar panels.
-        QCOMPARE(w->panelLabel(0)->width(), s * 200 / 100);
+        // The first panel at least as designed, and wider where the others leave room.
+        QVERIFY(w->panelLabel(0)->width() >= s * 200 / 100);
         QCOMPARE(w->panelLabel(1)->width(), s * 100 / 100);
         QCOMPARE(w->panelLabel(2)->width(), s * 100 / 100);
         QCOMPARE(w->panelText(1), QStringLiteral("0 entries."));
@@ -227,59 +221,90 @@ private Q_SLOTS:
     void menus() {
         WorkDir dir;
         auto w = startWindow();
+        // Every item has an access key; the shortcuts of old stay, with today's
+        // keys beside them.
         const QStringList expected = {
-            "File|New|",
-            "File|Open|Ctrl+O",
-            "File|Save|Ctrl+S",
-            "File|Save as|Ctrl+A",
+            "File|&New|",
+            "File|&Open|Ctrl+O",
+            "File|&Save|Ctrl+S",
+            "File|Save &as|Ctrl+A,Ctrl+Shift+S",
             "File|-",
-            "File|Import|Comma Separated Values (*.csv)|",
-            "File|Import|Nokia Communicator 9110 file|",
-            "File|Import|vCard file...|",
-            "File|Export|vCard file...|",
-            "File|Export|CSV file...|",
+            "File|&Import|&Comma Separated Values (*.csv)|",
+            "File|&Import|Nokia Communicator &9110 file|",
+            "File|&Import|&vCard file...|",
+            "File|E&xport|&vCard file...|",
+            "File|E&xport|&CSV file...|",
             "File|-",
-            "File|Exit|",
-            "Connection|Setup|F10",
-            "Transfer|Read from phone|F5",
-            "Transfer|Write to phone|F6",
-            "Extras|Sort book|F4",
-            "Extras|Flip book|",
-            "Help|Release Notes|F1",
-            "Help|About|",
+            "File|E&xit|Ctrl+Q",
+            "Connection|&Setup|F10",
+            "Transfer|&Read from phone|F5",
+            "Transfer|&Write to phone|F6",
+            "Extras|&Sort book|F4",
+            "Extras|&Flip book|",
+            "Help|&Release Notes|F1",
+            "Help|&About|",
         };
         QCOMPARE(menuLines(*w), expected);
+        // Open recent is there, off while it has nothing to offer.
+        QCOMPARE(w->recentMenu->title(), QStringLiteral("Open &recent"));
+        QVERIFY(!w->recentMenu->menuAction()->isEnabled());
 
         QStringList popup;
         dumpMenu(w->popup, QStringLiteral("Popup"), popup);
         const QStringList expectedPopup = {
-            "Popup|Change type|General|Shift+F1",
-            "Popup|Change type|Mobile|Shift+F2",
-            "Popup|Change type|Home|Shift+F3",
-            "Popup|Change type|Office|Shift+F4",
-            "Popup|Change type|Fax|Shift+F5",
-            "Popup|Change type|-",
-            "Popup|Change type|E-Mail|Shift+F6",
-            "Popup|Change type|Postal Address|Shift+F7",
-            "Popup|Change type|Note|Shift+F8",
-            "Popup|Add to group|Family|Ctrl+F1",
-            "Popup|Add to group|VIP|Ctrl+F2",
-            "Popup|Add to group|Friends|Ctrl+F3",
-            "Popup|Add to group|Colleagues|Ctrl+F4",
-            "Popup|Add to group|Other|Ctrl+F5",
+            "Popup|Change &type|&General|Shift+F1",
+            "Popup|Change &type|&Mobile|Shift+F2",
+            "Popup|Change &type|&Home|Shift+F3",
+            "Popup|Change &type|&Office|Shift+F4",
+            "Popup|Change &type|&Fax|Shift+F5",
+            "Popup|Change &type|-",
+            "Popup|Change &type|&E-Mail|Shift+F6",
+            "Popup|Change &type|&Postal Address|Shift+F7",
+            "Popup|Change &type|&Note|Shift+F8",
+            "Popup|Add to &group|&Family|Ctrl+F1",
+            "Popup|Add to &group|&VIP|Ctrl+F2",
+            "Popup|Add to &group|F&riends|Ctrl+F3",
+            "Popup|Add to &group|&Colleagues|Ctrl+F4",
+            "Popup|Add to &group|&Other|Ctrl+F5",
             "Popup|-",
-            "Popup|Edit|Shift+Enter,Shift+Return",
-            "Popup|New entry|Ctrl+N",
-            "Popup|New text entry|Ctrl+M",
-            "Popup|New name|Ctrl+B",
-            "Popup|Delete|Shift+Del",
+            "Popup|&Edit|Shift+Enter,Shift+Return",
+            "Popup|&New entry|Ctrl+N",
+            "Popup|New te&xt entry|Ctrl+M",
+            "Popup|New n&ame|Ctrl+B",
+            "Popup|&Delete|Shift+Del,Del",
             "Popup|-",
-            "Popup|Rewrite entry|Ctrl+R",
+            "Popup|&Rewrite entry|Ctrl+R",
             "Popup|-",
-            "Popup|Expand all|F2",
-            "Popup|Collapse all|F3",
+            "Popup|Ex&pand all|F2",
+            "Popup|&Collapse all|F3",
         };
         QCOMPARE(popup, expectedPopup);
+        // Within each menu no two items share an access key.
+        QList<const QMenu*> menus = {w->popup};
+        for (const QAction* a : w->menuBar()->actions())
+            menus << a->menu();
+        for (int i = 0; i < menus.size(); ++i) {
+            QSet<QChar> keys;
+            for (const QAction* a : menus[i]->actions()) {
+                if (a->menu())
+                    menus << a->menu();
+                if (a->isSeparator())
+                    continue;
+                const QString text = a->text();
+                const qsizetype amp = text.indexOf(QLatin1Char('&'));
+                QVERIFY2(amp >= 0 && amp + 1 < text.size(), qPrintable(text));
+                const QChar key = text.at(amp + 1).toLower();
+                QVERIFY2(!keys.contains(key), qPrintable(menus[i]->title() + ": " + text));
+                keys.insert(key);
+            }
+        }
+        QSet<QChar> bar;
+        for (const QAction* a : w->menuBar()->actions()) {
+            const QString text = a->text();
+            QVERIFY2(text.startsWith(QLatin1Char('&')) && !bar.contains(text.at(1)),
+                     qPrintable(text));
+            bar.insert(text.at(1));
+        }
         // The kind items show their kind's icon.
         for (size_t i = 0; i < w->changeTypeActions.size(); ++i)
             QCOMPARE(w->changeTypeActions[i]->icon().cacheKey(),
@@ -303,6 +328,7 @@ private Q_SLOTS:
             {w->openAction, QKeySequence(Qt::CTRL | Qt::Key_O)},
             {w->saveAction, QKeySequence(Qt::CTRL | Qt::Key_S)},
             {w->saveAsAction, QKeySequence(Qt::CTRL | Qt::Key_A)},
+            {w->saveAsAction, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
             {w->setupAction, QKeySequence(Qt::Key_F10)},
             {w->readAction, QKeySequence(Qt::Key_F5)},
             {w->writeAction, QKeySequence(Qt::Key_F6)},
@@ -451,16 +477,39 @@ private Q_SLOTS:
     void settingsFirstRun() {
         WorkDir dir;
         auto w = startWindow();
-        QCOMPARE(w->configPath(), dir.file(QStringLiteral("quorix7.ini")));
+        // With none in the working directory, the file goes to the user's
+        // configuration folder, made on the way, and the working directory stays clean.
+        QCOMPARE(w->configPath(), dir.userConfig());
         QCOMPARE(w->startDir, QDir(dir.path()).absolutePath());
         QCOMPARE(w->config, Config{});
         QCOMPARE(w->config.port, 0);  // COM1
         QCOMPARE(w->config.cable, 1); // DLR-3
         QCOMPARE(w->config.csvSep, QByteArray(";"));
         QVERIFY(w->close());
-        QCOMPARE(dir.read(QStringLiteral("quorix7.ini")),
+        QCOMPARE(dir.read(QStringLiteral("config/quorix/quorix7.ini")),
                  QByteArray("[CONFIG]\nPORT=1\nCABLE=1\nCSV_NAME=1\nCSV_START=2\nCSV_STOP=7\n"
                             "CSV_LINE=1\nCSV_SEP=59\nCSV_QUOTES=NO\nCSV_ENCODING=auto\n"));
+        QVERIFY(!QFile::exists(dir.file(QStringLiteral("quorix7.ini"))));
+        // The next run reads it from there.
+        auto again = startWindow();
+        QCOMPARE(again->configPath(), dir.userConfig());
+    }
+
+    void settingsInTheStartFolderWin() {
+        // A file in the folder the program starts from is used and written, the
+        // user's own is left alone.
+        WorkDir dir;
+        QDir(dir.path()).mkpath(QStringLiteral("config/quorix"));
+        dir.write(QStringLiteral("config/quorix/quorix7.ini"), "[CONFIG]\nPORT=2\n");
+        dir.write(QStringLiteral("quorix7.ini"), "[CONFIG]\nPORT=3\n");
+        auto w = startWindow();
+        QCOMPARE(w->configPath(), dir.file(QStringLiteral("quorix7.ini")));
+        QCOMPARE(w->config.port, 2);
+        w->config.cable = 0;
+        QVERIFY(w->close());
+        QVERIFY(dir.read(QStringLiteral("quorix7.ini")).startsWith("[CONFIG]\nPORT=3\nCABLE=0\n"));
+        QCOMPARE(dir.read(QStringLiteral("config/quorix/quorix7.ini")),
+                 QByteArray("[CONFIG]\nPORT=2\n"));
     }
 
     void settingsRoundTrip_data() {
@@ -530,7 +579,7 @@ private Q_SLOTS:
         QCOMPARE(w->config.csvQuotes, quotes);
         QCOMPARE(w->config.csvSep, sep);
         QVERIFY(w->close());
-        QCOMPARE(dir.read(QStringLiteral("quorix7.ini")), written);
+        QCOMPARE(dir.readConfig(), written);
     }
 
     void settingsChangedByDialogsAreWritten() {
@@ -542,7 +591,7 @@ private Q_SLOTS:
         w->config.csvQuotes = true;
         w->config.csvSep = "|";
         QVERIFY(w->close());
-        ProfileFile file(dir.file(QStringLiteral("quorix7.ini")));
+        ProfileFile file(w->configPath());
         QVERIFY(file.load());
         const Config back = Config::read(file);
         QCOMPARE(back, w->config);
@@ -560,23 +609,37 @@ private Q_SLOTS:
         Window w;
         w.createWindows();
         QVERIFY(w.close());
-        QCOMPARE(dir.read(QStringLiteral("quorix7.ini")), QByteArray("[CONFIG]\nPORT=4\n"));
+        QCOMPARE(dir.readConfig(), QByteArray("[CONFIG]\nPORT=4\n"));
     }
 
     void settingsWriteFailure() {
-        auto dir = std::make_unique<WorkDir>();
+        // The configuration folder cannot be made (a file stands in its way): one
+        // error at the end names the folder, and the window closes all the same.
+        WorkDir dir;
+        dir.write(QStringLiteral("blocker"), "");
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.file(QStringLiteral("blocker"))));
         auto w = startWindow();
-        const QString path = w->configPath();
-        // The directory goes away: the file cannot be written.
-        QDir(dir->path()).removeRecursively();
+        QCOMPARE(w->configPath(), dir.file(QStringLiteral("blocker/quorix/quorix7.ini")));
         Answers answers;
-        QVERIFY(w->close()); // the window closes all the same
+        QVERIFY(w->close());
         QCOMPARE(answers.asked.size(), 1);
         QCOMPARE(answers.asked[0].caption, QStringLiteral("Error"));
         QCOMPARE(answers.asked[0].icon, QMessageBox::Critical);
-        QVERIFY2(answers.asked[0].text.contains(path), qPrintable(answers.asked[0].text));
-        w.reset();
-        dir.reset();
+        const QString text = answers.asked[0].text;
+        QVERIFY2(text.contains(w->configPath()) && text.contains(QDir::toNativeSeparators(
+                                                       dir.file(QStringLiteral("blocker/quorix")))),
+                 qPrintable(text));
+
+        // A file that is there but cannot be replaced is reported with the system's text.
+        WorkDir other;
+        QDir(other.path()).mkdir(QStringLiteral("quorix7.ini"));
+        auto again = startWindow();
+        Answers more;
+        QVERIFY(again->close());
+        QCOMPARE(more.asked.size(), 1);
+        QVERIFY2(more.asked[0].text.startsWith(QStringLiteral("Unable to write to \"%1\":\r")
+                                                   .arg(other.file(QStringLiteral("quorix7.ini")))),
+                 qPrintable(more.asked[0].text));
     }
 
     void profileFile() {
@@ -672,6 +735,12 @@ private Q_SLOTS:
         QCOMPARE(q.text, text);
         QCOMPARE(q.icon, QMessageBox::Question);
         QCOMPARE(q.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        // The buttons say what they do.
+        const QList<QPair<QMessageBox::StandardButton, QString>> labels = {
+            {QMessageBox::Yes, QStringLiteral("&Save")},
+            {QMessageBox::No, QStringLiteral("Do&n't Save")},
+            {QMessageBox::Cancel, QStringLiteral("Cancel")}};
+        QCOMPARE(q.labels, labels);
         QCOMPARE(w->saves, saves);
         QCOMPARE(w->isVisible(), !closes);
         if (!closes) {
@@ -679,10 +748,49 @@ private Q_SLOTS:
             QCOMPARE(describeBook(w->phonebook()),
                      QByteArray("Anna\n  General: 1\nBob\n  General: 2\n"));
             QVERIFY(w->phonebook().bookChanged);
-            QVERIFY(!QFile::exists(dir.file(QStringLiteral("quorix7.ini"))));
+            QVERIFY(!QFile::exists(dir.userConfig()));
         } else {
-            QVERIFY(QFile::exists(dir.file(QStringLiteral("quorix7.ini"))));
+            QVERIFY(QFile::exists(dir.userConfig()));
         }
+    }
+
+    void quitKeyAsksTheCloseQuestion() {
+        WorkDir dir;
+        auto w = startWindow();
+        QApplication::setActiveWindow(w.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w->phonebook().bookChanged = true;
+        {
+            Answers answers({QMessageBox::Cancel});
+            QTest::keySequence(w->tree, QKeySequence(Qt::CTRL | Qt::Key_Q));
+            QCOMPARE(answers.asked.size(), 1);
+            QCOMPARE(answers.asked[0].caption, QStringLiteral("Book changed!"));
+            QVERIFY(w->isVisible());
+        }
+        Answers answers({QMessageBox::No});
+        QTest::keySequence(w->tree, QKeySequence(Qt::CTRL | Qt::Key_Q));
+        QCOMPARE(answers.asked.size(), 1);
+        QVERIFY(!w->isVisible());
+    }
+
+    void closeQuestionButtonsOnScreen() {
+        // The real box, with the labels on its buttons and Escape as Cancel.
+        WorkDir dir;
+        auto w = startWindow();
+        w->phonebook().bookChanged = true;
+        QStringList seen;
+        QTimer::singleShot(100, w.get(), [&seen] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            for (QAbstractButton* b : box->buttons())
+                seen << b->text();
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        QVERIFY(!w->confirmClose());
+        seen.sort();
+        QCOMPARE(seen, (QStringList{"&Save", "Cancel", "Do&n't Save"}));
+        w->phonebook().bookChanged = false;
     }
 
     // --- Info window -----------------------------------------------------
@@ -741,42 +849,6 @@ private Q_SLOTS:
         w.aboutAction->trigger();
         QVERIFY(!info->isVisible());
         w.phonebook().transferActive = false;
-    }
-
-    // --- Help ------------------------------------------------------------
-
-    void releaseNotes() {
-        WorkDir dir;
-        auto w = startWindow();
-        UrlRecorder opened;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
-
-        // Not in the start directory (nor beside the test program): an error
-        // that says which file is missing and where it was looked for.
-        {
-            Answers answers;
-            w->releaseNotesAction->trigger();
-            QCOMPARE(opened.urls.size(), 0);
-            QCOMPARE(answers.asked.size(), 1);
-            QCOMPARE(answers.asked[0].caption, QStringLiteral("Error"));
-            QVERIFY(answers.asked[0].text.contains(QStringLiteral("\"Release_Notes.txt\"")));
-            QVERIFY(answers.asked[0].text.contains(QDir::toNativeSeparators(w->startDir)));
-        }
-        // In the start directory: opened from there.
-        dir.write(QStringLiteral("Release_Notes.txt"), "notes\r\n");
-        {
-            Answers answers;
-            w->releaseNotesAction->trigger();
-            QCOMPARE(answers.asked.size(), 0);
-            QCOMPARE(opened.urls, QList<QUrl>{QUrl::fromLocalFile(
-                                      dir.file(QStringLiteral("Release_Notes.txt")))});
-        }
-        // Not while a transfer runs.
-        w->phonebook().transferActive = true;
-        w->releaseNotesAction->trigger();
-        QCOMPARE(opened.urls.size(), 1);
-        w->phonebook().transferActive = false;
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     }
 
     // --- Message boxes ---------------------------------------------------

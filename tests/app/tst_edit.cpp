@@ -3,6 +3,7 @@
 #include "AppTestSupport.h"
 #include "app/BookTree.h"
 #include "model/NameOrder.h"
+#include "app/StatusPanel.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -497,10 +498,16 @@ private Q_SLOTS:
         QCOMPARE(book(*w), QByteArray("Anna\n  General: 1\n  Caller group: Colleagues\n"));
     }
 
+    void deleteAsksFirst_data() {
+        QTest::addColumn<QKeySequence>("del");
+        QTest::newRow("Shift+Del") << QKeySequence(Qt::SHIFT | Qt::Key_Delete);
+        QTest::newRow("Delete") << QKeySequence(Qt::Key_Delete);
+    }
+
     void deleteAsksFirst() {
+        QFETCH(QKeySequence, del);
         WorkDir dir;
         auto w = startTree({"Anna|2:1", "Bob|2:2|2:3"});
-        const QKeySequence del(Qt::SHIFT | Qt::Key_Delete);
         {
             // The last subentry: its name closes and shows the closed image.
             Answers answers({QMessageBox::Yes});
@@ -534,6 +541,20 @@ private Q_SLOTS:
             w->tree->selectionModel()->clearSelection();
             press(*w, del);
             QVERIFY(answers.asked.isEmpty());
+        }
+        {
+            // In the label editor the key edits the text; the name stays.
+            Answers answers;
+            select(*w, nameAt(*w, 0));
+            w->editAction->trigger();
+            QLineEdit* editor = labelEditor(*w);
+            QVERIFY(editor);
+            editor->setCursorPosition(0);
+            QTest::keySequence(editor, QKeySequence(Qt::Key_Delete));
+            QCOMPARE(editor->text(), QStringLiteral("nna"));
+            QTest::keyClick(editor, Qt::Key_Escape);
+            QVERIFY(answers.asked.isEmpty());
+            QCOMPARE(book(*w), QByteArray("Anna\n"));
         }
     }
 

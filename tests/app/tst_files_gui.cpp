@@ -428,7 +428,7 @@ private Q_SLOTS:
 
         // The settings are the configuration's, written back with it.
         QVERIFY(s.w->close());
-        const QByteArray ini = s.dir.read(QStringLiteral("quorix7.ini"));
+        const QByteArray ini = s.dir.readConfig();
         for (const char* key : {"CSV_NAME=2\n", "CSV_START=2\n", "CSV_STOP=3\n", "CSV_LINE=7\n",
                                 "CSV_SEP=59\n", "CSV_QUOTES=NO\n"})
             QVERIFY2(ini.contains(key), key);

@@ -6,6 +6,7 @@
 #include "app/ConnectionDialog.h"
 #include "app/Placement.h"
 #include "app/ProfileFile.h"
+#include "app/StatusPanel.h"
 #include "app/TraceWindow.h"
 #include "link/Clock.h"
 #include "link/Frame.h"
@@ -27,6 +28,7 @@
 #include <QScrollBar>
 #include <QTextDocument>
 #include <QWindow>
+#include <functional>
 
 using namespace quorix;
 using namespace quorix::test;
@@ -62,6 +64,14 @@ const QString FromPhone = QStringLiteral("target/source  : PHONE > TE    (2A > 0
 // Frame size as the window system places it.
 QSize frameSize(QWidget* w) {
     return w->size().grownBy(w->windowHandle() ? w->windowHandle()->frameMargins() : QMargins());
+}
+
+// Types a device into the dialog's field, as the user does.
+void chooseDeviceText(ConnectionDialog& c, const QString& device) {
+    c.deviceBox->lineEdit()->selectAll();
+    QTest::keyClicks(c.deviceBox->lineEdit(), device);
+    if (device.isEmpty())
+        QTest::keyClick(c.deviceBox->lineEdit(), Qt::Key_Delete);
 }
 
 // The device path of the dialog set by typing, then OK: the way a user does it.
@@ -115,10 +125,12 @@ private Q_SLOTS:
         for (QRadioButton* b : c->cableItems)
             items << b->text();
         QCOMPARE(items, QStringList({"COM 1", "COM 2", "COM 3", "COM 4", "DAU-9P", "DLR-3"}));
-        // One button, OK; there is no Cancel.
+        // OK and Cancel.
         const auto buttons = c->findChildren<QPushButton*>();
-        QCOMPARE(buttons.size(), 1);
-        QCOMPARE(c->okButton->text(), QStringLiteral("OK"));
+        QCOMPARE(buttons.size(), 2);
+        QCOMPARE(c->okButton->text().remove(QLatin1Char('&')), QStringLiteral("OK"));
+        QCOMPARE(c->cancelButton->text().remove(QLatin1Char('&')), QStringLiteral("Cancel"));
+        QVERIFY(c->okButton->isDefault());
         // First run: COM 1 and DLR-3, no device.
         QVERIFY(c->portItems[0]->isChecked());
         QVERIFY(c->cableItems[1]->isChecked());
@@ -147,20 +159,59 @@ private Q_SLOTS:
         QCOMPARE(w->linkSettings().port, 3);
         QCOMPARE(w->linkSettings().cable, int(link::CableDAU9P));
 
-        // Whatever is selected when the dialog closes is kept, OK or close box.
+        // OK keeps the selection.
         w->setupConnection();
         c->portItems[2]->click();
         c->okButton->click();
         QCOMPARE(w->linkSettings().port, 2);
+        // Cancel, Escape and the close box leave the connection as it was, and
+        // the dialog shows it so the next time.
+        const std::function<void()> dismissals[] = {
+            [c] { c->cancelButton->click(); },
+            [c] { QTest::keyClick(c, Qt::Key_Escape); },
+            [c] { QVERIFY(c->close()); },
+        };
+        for (const auto& dismiss : dismissals) {
+            w->setupConnection();
+            c->cableItems[1]->click();
+            c->portItems[0]->click();
+            chooseDeviceText(*c, QStringLiteral("/dev/ttyUSB9"));
+            dismiss();
+            QVERIFY(!c->isVisible());
+            QCOMPARE(w->linkSettings().cable, int(link::CableDAU9P));
+            QCOMPARE(w->linkSettings().portDevice(), QByteArray("/dev/ttyS2"));
+            w->setupConnection();
+            QVERIFY(c->cableItems[0]->isChecked());
+            QVERIFY(c->portItems[2]->isChecked());
+            QCOMPARE(c->device(), QByteArray());
+            c->cancelButton->click();
+        }
         w->setupConnection();
         c->cableItems[1]->click();
-        QVERIFY(c->close());
+        c->okButton->click();
         QCOMPARE(w->linkSettings().cable, int(link::CableDLR3));
-        QCOMPARE(w->linkSettings().portDevice(), QByteArray("/dev/ttyS2"));
 
         QVERIFY(w->close());
-        QCOMPARE(dir.read(QStringLiteral("quorix7.ini")),
-                 "[CONFIG]\nPORT=3\nCABLE=1\n" + CsvDefaults);
+        QCOMPARE(dir.readConfig(), "[CONFIG]\nPORT=3\nCABLE=1\n" + CsvDefaults);
+    }
+
+    void portChoiceOffWhileADeviceIsGiven() {
+        WorkDir dir;
+        auto w = startWindow();
+        ConnectionDialog* c = w->connectionDialog;
+        w->setupConnection();
+        QVERIFY(c->portGroup->isEnabled());
+        chooseDeviceText(*c, QStringLiteral("/dev/ttyUSB0"));
+        QVERIFY(!c->portGroup->isEnabled());
+        QVERIFY(c->cableGroup->isEnabled());
+        chooseDeviceText(*c, QStringLiteral("  "));
+        QVERIFY(c->portGroup->isEnabled());
+        c->okButton->click();
+        // A device from the settings file shows the choice off when the dialog opens.
+        w->config.device = "/dev/ttyACM0";
+        w->setupConnection();
+        QVERIFY(!c->portGroup->isEnabled());
+        c->cancelButton->click();
     }
 
     void devicePathRoundTrip() {
@@ -174,7 +225,7 @@ private Q_SLOTS:
         QCOMPARE(w->linkSettings().device, QByteArray("/dev/serial/by-id/usb-Nokia_DLR-3 cable"));
         QVERIFY(w->close());
         // A key the file has is updated where it stands.
-        QCOMPARE(dir.read(QStringLiteral("quorix7.ini")),
+        QCOMPARE(dir.readConfig(),
                  "[CONFIG]\nPORT=2\nDEVICE=/dev/serial/by-id/usb-Nokia_DLR-3 cable\nCABLE=1\n" +
                      CsvDefaults);
 
@@ -362,8 +413,7 @@ private Q_SLOTS:
         QCOMPARE(t->stopBorderEdit->text(), QString());
         // They live for the run only, not in the settings file.
         QVERIFY(w->close());
-        QCOMPARE(dir.read(QStringLiteral("quorix7.ini")),
-                 "[CONFIG]\nPORT=1\nCABLE=1\n" + CsvDefaults);
+        QCOMPARE(dir.readConfig(), "[CONFIG]\nPORT=1\nCABLE=1\n" + CsvDefaults);
     }
 
     void manyRecordsInBatches() {
@@ -402,7 +452,8 @@ private Q_SLOTS:
         QCOMPARE(answers.asked.size(), 1);
         QCOMPARE(answers.asked[0].caption, QStringLiteral("Error"));
         QCOMPARE(answers.asked[0].text,
-                 QStringLiteral("Could not open serial port!\rPlease check configuration!"));
+                 QStringLiteral("Could not open serial port!\r/nonexistent/ttyQuorix: No such "
+                                "file or directory\rPlease check configuration!"));
         QCOMPARE(answers.asked[0].icon, QMessageBox::Critical);
         QCOMPARE(answers.asked[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QCOMPARE(w->panelText(0), QStringLiteral("Error opening serial port!"));
@@ -493,7 +544,7 @@ private Q_SLOTS:
         QVERIFY(phone.isRunning());
         QVERIFY(w->close());
         QVERIFY(answers.asked.isEmpty());
-        const QByteArray ini = dir.read(QStringLiteral("quorix7.ini"));
+        const QByteArray ini = dir.readConfig();
         QVERIFY2(!ini.contains("DEVICE") && ini.contains("PORT=2\n"), ini.constData());
         // The virtual phone is stopped with the window.
         QTRY_VERIFY_WITH_TIMEOUT(!phone.isRunning(), 5000);
@@ -510,7 +561,7 @@ private Q_SLOTS:
         QVERIFY(!w->demoActive());
         QCOMPARE(w->linkSettings().device, QByteArray("/dev/ttyUSB3"));
         QVERIFY(w->close());
-        QVERIFY(dir.read(QStringLiteral("quorix7.ini")).endsWith("DEVICE=/dev/ttyUSB3\n"));
+        QVERIFY(dir.readConfig().endsWith("DEVICE=/dev/ttyUSB3\n"));
     }
 
     void demoFailures() {

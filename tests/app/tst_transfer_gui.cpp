@@ -2,6 +2,7 @@
 #include "AppTestSupport.h"
 
 #include "app/BookTree.h"
+#include "app/StatusPanel.h"
 #include "app/TraceWindow.h"
 #include "files/BookFile.h"
 #include "phonesim/PhoneSimProcess.h"
@@ -9,6 +10,7 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QProgressBar>
 #include <QToolButton>
 
 using namespace quorix;
@@ -111,6 +113,41 @@ private Q_SLOTS:
         phone.stop();
         QCOMPARE(described(dir.file("phone.pbf")), describeBook(w->phonebook()));
         QVERIFY(described(dir.file("phone.pbf")).contains("\n  Office: +4989000000\n"));
+    }
+
+    void progressBarDuringReadAndWrite() {
+        WorkDir dir;
+        Phone phone({"--book", Sample, "--memory", "60"});
+        auto w = startWindow();
+        w->config.device = QFile::encodeName(phone.sim.devicePath());
+        QProgressBar* bar = w->progressBar;
+        QVERIFY(bar->isHidden());
+        // What the status bar shows at each step: "value/maximum" of a visible
+        // bar standing in the third panel's place.
+        QStringList seen;
+        connect(&w->phoneTransfer(), &transfer::Transfer::progress, w.get(), [&](int, int) {
+            seen << QStringLiteral("%1/%2%3")
+                        .arg(bar->value())
+                        .arg(bar->maximum())
+                        .arg(bar->isVisible() && w->panelLabel(2)->isHidden() ? "" : " hidden");
+        });
+        QVERIFY(transferDone(*w, [&] { w->readButton->click(); }));
+        const int names = w->phonebook().entryCount();
+        QVERIFY(names > 10);
+        // From none to all the names the phone holds, one step per name read.
+        QCOMPARE(seen.size(), names + 1);
+        for (int i = 0; i < seen.size(); ++i)
+            QCOMPARE(seen[i], QStringLiteral("%1/%2").arg(i).arg(names));
+        QVERIFY(bar->isHidden());
+        QVERIFY(w->panelLabel(2)->isVisible());
+
+        // A write counts the names it writes.
+        seen.clear();
+        QVERIFY(transferDone(*w, [&] { w->writeButton->click(); }));
+        QCOMPARE(seen.size(), names);
+        QCOMPARE(seen.first(), QStringLiteral("1/%1").arg(names));
+        QCOMPARE(seen.last(), QStringLiteral("%1/%1").arg(names));
+        QVERIFY(bar->isHidden());
     }
 
     void readFromTheDemoPhone() {

@@ -136,7 +136,9 @@ private Q_SLOTS:
     }
 
     void helpDescribesEachCommand() {
-        for (const char* command : {"show", "convert", "import-csv", "import-9110"}) {
+        // Each usage line names its command, not the executable alone.
+        for (const char* command :
+             {"show", "convert", "import-csv", "import-9110", "status", "read", "write", "demo"}) {
             const Run r = cli({command, "--help"});
             QCOMPARE(r.exitCode, 0);
             QVERIFY2(r.out.startsWith("Usage: quorix-cli " + QByteArray(command) + ' '),
@@ -146,6 +148,19 @@ private Q_SLOTS:
         for (const char* option : {"--name-column", "--first-column", "--last-column",
                                    "--first-line", "--separator", "--quotes", "\".pbf\""})
             QVERIFY2(csv.out.contains(option), option);
+    }
+
+    void readmeCsvExampleWithQuotedCommas() {
+        // The README's import-csv command on the README's file.
+        QVERIFY(writeAll(path("contacts.csv"),
+                         "Name,Phone,Address\r\n"
+                         "\"Berg, Anna\",+4930123456,\"Main Street 1, Berlin\"\r\n"));
+        const Run r = cli({"import-csv", "contacts.csv", "-o", "book.pbf", "--separator", ",",
+                           "--quotes", "--first-line", "2"});
+        QCOMPARE(r.exitCode, 0);
+        const Run shown = cli({"show", "book.pbf"});
+        QCOMPARE(shown.out, QByteArray("Berg, Anna\n  General: +4930123456\n"
+                                       "  Note: Main Street 1, Berlin\n"));
     }
 
     void convertNormalisesLineEnds() {

@@ -74,8 +74,8 @@ private Q_SLOTS:
         QVERIFY(run.finish());
         QVERIFY(run.proc.exitCode() != 0);
         QCOMPARE(run.err(), QByteArray("quorix-cli: Could not open serial port!\n"
-                                       "Please check configuration!\n"
-                                       "/nonexistent/ttyQ3: No such file or directory\n"));
+                                       "/nonexistent/ttyQ3: No such file or directory\n"
+                                       "Please check configuration!\n"));
     }
 
     void wrongArguments_data() {

@@ -12,11 +12,17 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <memory>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <termios.h>
+#include <unistd.h>
 
 using namespace quorix::link;
 
@@ -322,11 +328,69 @@ private Q_SLOTS:
         QVERIFY(link.starting());
         QTRY_COMPARE(listener.started, 0);
         QVERIFY(t.elapsed() >= FbusLink::StartDelayMs);
+        // The device and the system's reason, between the two lines of old.
         QCOMPARE(listener.errors,
-                 QByteArrayList{"Error|Could not open serial port!\rPlease check configuration!"});
+                 QByteArrayList{"Error|Could not open serial port!\r/nonexistent/ttyQ7: No such "
+                                "file or directory\rPlease check configuration!"});
+        QVERIFY(!serial.accessDenied());
         QCOMPARE(listener.statuses,
                  (QByteArrayList{"Opening serial port...", "Error opening serial port!"}));
         QVERIFY(!link.transmitter());
+    }
+
+    void aPortTheUserMayNotUse() {
+        // A device the user has no rights to, as /dev/ttyS0 is to someone outside
+        // the group "dialout". Root may open anything, so as root the port is
+        // opened by a child that has become "nobody".
+        QTemporaryDir dir;
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                      QFile::ExeOwner | QFile::ReadOther |
+                                                      QFile::ExeOther));
+        const QByteArray device = QFile::encodeName(dir.filePath(QStringLiteral("ttyDenied")));
+        QFile f(QFile::decodeName(device));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        QVERIFY(QFile::setPermissions(f.fileName(), QFileDevice::Permissions()));
+
+        const auto attempt = [&device] {
+            SerialPort serial;
+            serial.setPortName(device);
+            const bool opened = serial.open();
+            return QByteArray(opened                  ? "opened"
+                              : serial.accessDenied() ? "denied"
+                                                      : "failed") +
+                   '|' + FbusLink::openFailureText(serial);
+        };
+        QByteArray result;
+        if (::geteuid() != 0) {
+            result = attempt();
+        } else {
+            int pipeEnds[2];
+            QVERIFY(::pipe(pipeEnds) == 0);
+            const pid_t child = ::fork();
+            QVERIFY(child >= 0);
+            if (child == 0) {
+                ::close(pipeEnds[0]);
+                if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(2);
+                const QByteArray r = attempt();
+                const bool written =
+                    ::write(pipeEnds[1], r.constData(), size_t(r.size())) == r.size();
+                ::_exit(written ? 0 : 3);
+            }
+            ::close(pipeEnds[1]);
+            char buffer[512];
+            ssize_t n;
+            while ((n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0)
+                result.append(buffer, n);
+            ::close(pipeEnds[0]);
+            int status = 0;
+            QCOMPARE(::waitpid(child, &status, 0), child);
+            QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, "the child failed");
+        }
+        QCOMPARE(result, "denied|Could not open serial port!\r" + device +
+                             ": Permission denied\rYour user must be in the group \"dialout\".\r"
+                             "Please check configuration!");
     }
 
     void closingDuringTheStartAbandonsIt() {

@@ -56,12 +56,15 @@ if [[ $gui == ON ]]; then
     icon=$(sed -n 's/^Icon=//p' "$desktop")
     exec_program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
     [[ -x $bin/$exec_program ]] || fail "the desktop entry starts '$exec_program', which is not installed"
-    # Files are handed to the program, and file types claimed, only when it takes
-    # a file on its command line (its --help then lists the argument).
-    if grep -Eq '^Exec=.*%[fFuU]|^MimeType=' "$desktop"; then
-        grep -Eq '^Exec=.*%[fFuU]' "$desktop" || fail "the desktop entry claims file types but passes no file"
-        "$bin/quorix" --help | grep -q '^Arguments:' ||
-            fail "the desktop entry passes files to quorix, whose --help lists no file argument"
+    # quorix opens the file on its command line (its --help lists the argument),
+    # so the entry hands it the file and claims the phonebook type; an entry that
+    # passes files to a quorix taking none would open an empty book instead.
+    if "$bin/quorix" --help | grep -q '^Arguments:'; then
+        grep -Eq '^Exec=.*%[fF]' "$desktop" || fail "the desktop entry passes no file to quorix"
+        grep -q '^MimeType=.*application/x-quorix-phonebook;' "$desktop" ||
+            fail "the desktop entry does not claim .pbf files"
+    elif grep -Eq '^Exec=.*%[fFuU]|^MimeType=' "$desktop"; then
+        fail "the desktop entry passes files to quorix, whose --help lists no file argument"
     fi
     [[ -f $share/icons/hicolor/scalable/apps/$icon.svg ]] ||
         fail "the desktop entry's icon '$icon' has no scalable drawing"

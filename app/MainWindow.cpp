@@ -262,7 +262,7 @@ void MainWindow::buildMenus() {
     importCsvAction = import->addAction(QStringLiteral("&Comma Separated Values (*.csv)"));
     import9110Action = import->addAction(QStringLiteral("Nokia Communicator &9110 file"));
     importVCardAction = import->addAction(QStringLiteral("&vCard file..."));
-    QMenu* exportMenu = file->addMenu(QStringLiteral("E&xport"));
+    QMenu* exportMenu = file->addMenu(QStringLiteral("&Export"));
     exportVCardAction = exportMenu->addAction(QStringLiteral("&vCard file..."));
     exportCsvAction = exportMenu->addAction(QStringLiteral("&CSV file..."));
     file->addSeparator();

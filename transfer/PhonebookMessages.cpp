@@ -136,6 +136,21 @@ quint8 textBlockId(int kind) {
     }
 }
 
+QList<QByteArray> cutRemarks(const Name& name) {
+    QList<QByteArray> remarks;
+    for (const TextCut& cut : textCuts(name))
+        remarks.append(cut.what.toLatin1() + " cut to " + QByteArray::number(cut.limit) +
+                       " characters");
+    return remarks;
+}
+
+QByteArray joinNoteParts(const QByteArray& head, const QList<QByteArray>& remarks) {
+    QByteArray note = head;
+    for (const QByteArray& remark : remarks)
+        note += ", " + remark;
+    return note;
+}
+
 QByteArray writeRequest(const Name& name, int location) {
     std::vector<Subentry> subs = name.subs;
     std::stable_sort(subs.begin(), subs.end(), [](const Subentry& a, const Subentry& b) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Book.h"
+#include "model/PhoneLimits.h"
 
 #include <QByteArray>
 #include <QList>
@@ -42,10 +43,10 @@ inline constexpr int MinEntryAnswerSize = 24;
 
 // Length limits of the blocks as the program writes them.
 inline constexpr int MinBlockSize = 34;
-inline constexpr int MaxNumberChars = 43;
-inline constexpr int MaxTextChars = 60;
+inline constexpr int MaxNumberChars = PhoneNumberChars;
+inline constexpr int MaxTextChars = PhoneTextChars;
 // A longer name would not fit the block's one-byte length; it is cut to this.
-inline constexpr int MaxNameChars = 123;
+inline constexpr int MaxNameChars = PhoneNameChars;
 // Byte 17 of a write request never says more than this.
 inline constexpr int MaxBlockCount = 9;
 
@@ -90,6 +91,13 @@ quint8 textBlockId(int kind);
 // order of the subentries sorted by class. Subentries of kinds outside 2..11 are
 // left out. The name itself is not changed; the caller sorts the book's copy.
 QByteArray writeRequest(const Name& name, int location);
+
+// What a write of the name leaves out: "Note cut to 60 characters" for each
+// text longer than the phone stores, in the order of cutWarning().
+QList<QByteArray> cutRemarks(const Name& name);
+// An entry note with its remarks after it, each after ", ":
+// "Written to location 1, Note cut to 60 characters".
+QByteArray joinNoteParts(const QByteArray& head, const QList<QByteArray>& remarks);
 
 // One frame's worth of a message: its data, fragment byte and follow-on flag.
 struct Chunk {

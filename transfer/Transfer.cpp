@@ -47,6 +47,15 @@ QByteArray Transfer::closingText(int outcome) {
     }
 }
 
+QByteArray Transfer::leftoverText(int used, int last) {
+    // At most last of the used locations lie up to last; the rest follow it.
+    const int left = used - last;
+    if (last < 1 || left < 1)
+        return {};
+    return "The phone still holds " + num(left) + (left == 1 ? " entry" : " entries") +
+           " after location " + num(last) + ".";
+}
+
 std::optional<int> Transfer::border(const QByteArray& text) {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok, 10);
@@ -77,6 +86,8 @@ bool Transfer::startWrite() {
     stopRequested_ = false;
     transferMode_ = WriteMode;
     writeResult_ = -1;
+    lastSent_ = 0;
+    leftoverText_.clear();
     currentLocation_ = -2;
     writeNameSet_ = false;
     writeName_ = QPersistentModelIndex();
@@ -179,8 +190,15 @@ void Transfer::closeConnection(bool restore) {
     awaitingWrite_ = false;
     ++generation_;
     link_.stopLink();
-    if (const QByteArray text = closingText(outcome_); !text.isEmpty())
+    // A write that leaves older entries behind it says so, lest it be taken
+    // for a full replace of the phone's book.
+    if (restore && transferMode_ == WriteMode && !rewriteNameSet_)
+        leftoverText_ = leftoverText(memoryUsed_, lastSent_);
+    if (QByteArray text = closingText(outcome_); !text.isEmpty()) {
+        if (restore && !leftoverText_.isEmpty())
+            text += ' ' + leftoverText_;
         status(text);
+    }
     if (!restore) {
         // Set up again within the same transfer: it stays active, and the borders
         // and the name a rewrite starts with stay for the resumed transfer.
@@ -378,9 +396,12 @@ void Transfer::readNext() {
             model_.clearNames();
             Book& b = model_.book();
             b.bookChanged = true;
+            // The phone's book, not the file's: Save must ask where it goes.
+            b.bookFileName.clear();
             b.entryNotes.clear();
             readCount_ = 0;
             answeredLocation_ = currentLocation_;
+            Q_EMIT bookReplaced();
         }
         if (answeredLocation_ == currentLocation_) {
             ++currentLocation_;
@@ -405,7 +426,9 @@ void Transfer::writeNext() {
                 model_.setEntryNote(*written,
                                     "Error while writing to loc. " + num(currentLocation_));
         } else if (written) {
-            model_.setEntryNote(*written, "Written to location " + num(currentLocation_));
+            model_.setEntryNote(*written,
+                                joinNoteParts("Written to location " + num(currentLocation_),
+                                              cutRemarks(*written)));
         }
     }
     if (stopRequested_)
@@ -447,6 +470,7 @@ Name* Transfer::nextName() {
 }
 
 void Transfer::sendName(Name& name, int location) {
+    lastSent_ = location;
     model_.sortByClass(name);
     model_.setEntryNote(name, "Tried to write to loc. " + num(location));
     chunks_ = splitPayload(writeRequest(name, location));

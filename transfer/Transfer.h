@@ -120,6 +120,13 @@ public:
     bool stopRequested() const { return stopRequested_; }
     int fragmentState() const { return fragmentState_; }
 
+    // After a write: "The phone still holds N entries after location M." when
+    // the phone had more used locations than the write filled, else empty.
+    const QByteArray& leftoverText() const { return leftoverText_; }
+    // That text for a phone with used locations before a write that ended at
+    // location last; entries beyond it are at least used - last.
+    static QByteArray leftoverText(int used, int last);
+
     // The closing text of an outcome; empty for any other value.
     static QByteArray closingText(int outcome);
     // A Custom border as the transfer reads it: a positive decimal number (at
@@ -134,6 +141,9 @@ Q_SIGNALS:
     void transferActiveChanged(bool active);
     // The transfer is over (Result).
     void finished(int result);
+    // A read emptied the book to fill it from the phone: it is no file's book
+    // any more, and changes before it cannot be taken back.
+    void bookReplaced();
 
 private:
     enum class Phase { Idle, Starting, WaitingInfo, Running };
@@ -185,6 +195,8 @@ private:
     int readCount_ = 0;
     int memorySize_ = -1;
     int memoryUsed_ = -1;
+    int lastSent_ = 0; // the last location a write sent a name to
+    QByteArray leftoverText_;
     int writeResult_ = -1;
     int outcome_ = Ready;
     bool stopRequested_ = false;

@@ -123,6 +123,7 @@ MainWindow::MainWindow(QWidget* parent)
     buildMenus();
     buildPopup();
     connectEditing();
+    buildFindBar();
     updateCaption();
     updateEntryCount();
     layoutControls();
@@ -236,6 +237,7 @@ void MainWindow::buildMenus() {
     import9110Action = import->addAction(QStringLiteral("Nokia Communicator 9110 file"));
     file->addSeparator();
     exitAction = file->addAction(QStringLiteral("Exit"));
+    buildEditMenu();
 
     QMenu* connection = menuBar()->addMenu(QStringLiteral("&Connection"));
     setupAction = connection->addAction(QStringLiteral("Setup"));
@@ -374,11 +376,12 @@ void MainWindow::layoutControls() {
     debugBox->resize(std::max(debugBox->width(), debugBox->sizeHint().width()), debugBox->height());
     button(exitButton, 96, 262);
     tree->setGeometry(box(TreeBox.x(), TreeBox.y(), TreeBox.width(), TreeBox.height()));
+    treeTop_ = tree->y();
     panels_[0]->setFixedWidth(scaled(200));
     panels_[1]->setFixedWidth(scaled(100));
     panels_[2]->setFixedWidth(scaled(100));
     statusBar()->setFixedHeight(scaled(20));
-    fitTreeToHeight();
+    placeFindBar();
 }
 
 QRect MainWindow::phonePictureRect() const {

@@ -1,5 +1,6 @@
 // Phonebook files and the imports.
 #include "app/BookTree.h"
+#include "app/BookUndo.h"
 #include "app/CsvImportDialog.h"
 #include "app/FileDialogs.h"
 #include "app/MainWindow.h"
@@ -33,6 +34,7 @@ bool writeBook(MainWindow& w, const QString& path) {
         FileDialogs::error(&w, r);
         return false;
     }
+    w.bookUndo->setSaved();
     w.updateCaption();
     w.setPanel(0, r.status);
     w.tree->setFocus();
@@ -75,6 +77,7 @@ void MainWindow::openFile() {
         return;
     }
     files::adoptLoadedBook(*bookModel, r);
+    bookUndo->clear();
     updateCaption();
     setPanel(0, r.status);
     tree->setFocus();
@@ -124,9 +127,9 @@ void MainWindow::import9110File() {
         FileDialogs::error(this, r);
         return;
     }
-    // The names come collapsed under the open root; the book keeps its file
-    // name and counts as changed.
-    files::adoptImportedBook(*bookModel, r);
+    // The names come collapsed under the open root; the book counts as
+    // changed and has no file name.
+    adoptImport(r, QStringLiteral("Import 9110 file"));
     setPanel(0, r.status);
     tree->setFocus();
 }

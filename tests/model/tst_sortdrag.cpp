@@ -305,3 +305,27 @@ void TestModel::treeViewDragGoesThroughModelApi() {
     QCOMPARE(describeBook(f.book()),
              QByteArray("Anna\n  Caller group: VIP\nBob\n  General: 1\n  Mobile: 2\n"));
 }
+
+void TestModel::dropRespectsLimits() {
+    EditorFixture f;
+    fill(f.book(), {"Full|2:1|2:2|3:3|3:4|4:5|9:t1|7:t2", "Bob|5:6|8:t3|6:7"});
+    const QByteArray before = describeBook(f.book());
+    const QModelIndex full = f.nameIndex(0);
+    // A sixth number or a third text is refused, on the name and on its subentries.
+    for (const int pos : {0, 1}) {
+        const QModelIndex dragged = f.subIndex(1, pos);
+        QVERIFY(!f.model.bookDragOver(dragged, full));
+        QVERIFY(!f.model.bookDragOver(dragged, f.subIndex(0, 2)));
+        QVERIFY(!f.model.bookEndDrag(dragged, full).isValid());
+    }
+    QCOMPARE(describeBook(f.book()), before);
+    QVERIFY(!f.book().bookChanged);
+    // Within the full name the order may still change; other names still take it.
+    QVERIFY(f.model.bookDragOver(f.subIndex(0, 4), f.subIndex(0, 0)));
+    QVERIFY(f.model.bookEndDrag(f.subIndex(0, 4), f.subIndex(0, 0)).isValid());
+    QCOMPARE(f.book().name(0).subs.front().text, QByteArray("5"));
+    QVERIFY(f.model.bookEndDrag(f.subIndex(0, 0), f.nameIndex(1)).isValid());
+    QCOMPARE(Book::subentryCount(f.book().name(0), ClassNumber), 4);
+    // Now it has room for one number again.
+    QVERIFY(f.model.bookDragOver(f.subIndex(1, 1), full));
+}

@@ -254,6 +254,9 @@ int main(int argc, char* argv[]) {
                 }
                 QTimer::singleShot(800, &window, [&window, file, menu] {
                     grab(&window, file, menu);
+                    // A picture run saves nothing: the close question gets No.
+                    menu->hide();
+                    MessageBoxes::setHook([](const Question&) { return QMessageBox::No; });
                     QCoreApplication::quit();
                 });
             });

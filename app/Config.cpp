@@ -49,8 +49,9 @@ Config Config::read(const ProfileFile& f) {
     c.csvLine = readCounter(f, "CSV_LINE", c.csvLine);
     c.csvQuotes = f.value(Section, "CSV_QUOTES") == QByteArray("YES");
     const auto sep = toInt(f.value(Section, "CSV_SEP"));
-    if (sep && *sep >= 1 && *sep <= 255)
-        c.csvSep = QByteArray(1, static_cast<char>(*sep));
+    // The character's code; a surrogate is half a character and no separator.
+    if (sep && *sep >= 1 && *sep <= 0xFFFF && !QChar(char16_t(*sep)).isSurrogate())
+        c.csvSep = QChar(char16_t(*sep));
     c.device = f.value(Section, "DEVICE").value_or(QByteArray());
     return c;
 }
@@ -63,7 +64,7 @@ void Config::write(ProfileFile& f) const {
     f.setValue(Section, "CSV_STOP", counterText(csvStop));
     f.setValue(Section, "CSV_LINE", counterText(csvLine));
     // An emptied separator field keeps the usual ";".
-    const int sepCode = csvSep.isEmpty() ? ';' : static_cast<unsigned char>(csvSep.front());
+    const int sepCode = csvSep.isEmpty() ? ';' : csvSep.front().unicode();
     f.setValue(Section, "CSV_SEP", QByteArray::number(sepCode));
     f.setValue(Section, "CSV_QUOTES", csvQuotes ? "YES" : "NO");
     if (!device.isEmpty() || f.value(Section, "DEVICE"))

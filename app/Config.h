@@ -3,6 +3,7 @@
 #include "app/ProfileFile.h"
 
 #include <QByteArray>
+#include <QString>
 
 namespace quorix {
 
@@ -25,7 +26,7 @@ struct Config {
     int csvStop = 7;
     int csvLine = 1;
     bool csvQuotes = false;
-    QByteArray csvSep = ";"; // the separator field; its first character is what counts
+    QString csvSep = QStringLiteral(";"); // the separator field; its first character counts
     // A serial device path the connection dialog uses instead of the COM choice
     // (a USB adapter, a pseudo-terminal); empty for the COM choice.
     QByteArray device;

@@ -152,9 +152,8 @@ files::CsvSettings CsvImportDialog::settings() const {
     s.firstColumn = firstColumnBox->value();
     s.lastColumn = lastColumnBox->value();
     s.firstLine = firstLineBox->value();
-    // A character the file's code page does not have becomes "?".
-    const QByteArray typed = separatorEdit->text().toLatin1();
-    s.separator = typed.isEmpty() ? ';' : typed.front();
+    const QString typed = separatorEdit->text();
+    s.separator = typed.isEmpty() ? QChar(u';') : typed.front();
     s.quotes = quotesBox->isChecked();
     return s;
 }
@@ -171,7 +170,7 @@ void CsvImportDialog::fromConfig() {
     }
     const QSignalBlocker quietQuote(quotesBox);
     quotesBox->setChecked(c.csvQuotes);
-    separatorEdit->setText(QString::fromLatin1(c.csvSep));
+    separatorEdit->setText(c.csvSep);
 }
 
 void CsvImportDialog::toConfig() {
@@ -181,19 +180,19 @@ void CsvImportDialog::toConfig() {
     c.csvStop = lastColumnBox->value();
     c.csvLine = firstLineBox->value();
     c.csvQuotes = quotesBox->isChecked();
-    c.csvSep = separatorEdit->text().toLatin1();
+    c.csvSep = separatorEdit->text();
 }
 
 void CsvImportDialog::refreshSample() {
     importButton->setText(csvLoaded_ ? QStringLiteral("Import") : QStringLiteral("Load file"));
     if (!csvLoaded_)
-        probeLine_ = NotAvailable;
+        probeLine_ = QLatin1String(NotAvailable);
     if (separatorEdit->text().isEmpty()) {
         separatorEdit->setText(QStringLiteral(";"));
         toConfig();
     }
-    sample->setPlainText(QString::fromLatin1(files::csvSample(settings())));
-    probe->setPlainText(QString::fromLatin1(probeLine_));
+    sample->setPlainText(files::csvSample(settings()));
+    probe->setPlainText(probeLine_);
 }
 
 void CsvImportDialog::showDialog() {

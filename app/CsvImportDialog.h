@@ -82,7 +82,7 @@ private:
     std::vector<Place> places_;
     QString csvFile_;
     bool csvLoaded_ = false;
-    QByteArray probeLine_;
+    QString probeLine_;
 };
 
 } // namespace quorix

@@ -302,7 +302,7 @@ void MainWindow::buildPopup() {
     QMenu* group = popup->addMenu(QStringLiteral("Add to group"));
     group->setIcon(icons::kind(KindCallerGroup));
     for (int n = 1; n <= static_cast<int>(groupActions.size()); ++n) {
-        QAction* a = onTree(makeAction(group, QString::fromLatin1(groupNames[n]),
+        QAction* a = onTree(makeAction(group, groupNames[size_t(n)],
                                        QKeySequence(Qt::CTRL | (Qt::Key_F1 + n - 1))));
         a->setIcon(icons::kind(KindCallerGroup));
         group->addAction(a);

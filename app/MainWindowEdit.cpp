@@ -16,8 +16,8 @@ namespace {
 // An error gets the error icon and OK; a question the question icon and
 // Yes/No, and counts as Yes only when Yes was pressed.
 bool showMessage(QWidget* parent, const UserMessage& message) {
-    const QString caption = QString::fromLatin1(message.caption);
-    const QString text = QString::fromLatin1(message.text);
+    const QString& caption = message.caption;
+    const QString& text = message.text;
     if (message.type == UserMessage::Type::Error) {
         MessageBoxes::ask(parent, caption, text, QMessageBox::Critical, QMessageBox::Ok);
         return true;

@@ -46,9 +46,9 @@ int main(int argc, char** argv) {
     w.bookModel->rebuild([count](Book& b) {
         quint32 seed = 7;
         for (int i = 0; i < count; ++i) {
-            Name& n = b.insertName(b.entryCount(), makeName(seed));
-            Book::addSubentry(n, "+49170" + QByteArray::number(1000000 + i), KindMobile);
-            Book::addSubentry(n, "someone" + QByteArray::number(i) + "@example.org", KindEMail);
+            Name& n = b.insertName(b.entryCount(), QString::fromLatin1(makeName(seed)));
+            Book::addSubentry(n, QStringLiteral("+49170%1").arg(1000000 + i), KindMobile);
+            Book::addSubentry(n, QStringLiteral("someone%1@example.org").arg(i), KindEMail);
         }
         b.rootExpanded = true;
     });

@@ -99,7 +99,7 @@ int runShow(const QStringList& args) {
     const BookResult read = files::loadBookFile(input);
     if (!read.ok)
         return fileFailure(input, read.error);
-    QTextStream(stdout) << terminalText(describeBook(read.book));
+    QTextStream(stdout) << describeBook(read.book);
     return 0;
 }
 
@@ -212,12 +212,14 @@ int runImport9110(const QStringList& args) {
 
 } // namespace
 
-// C1 control codes would drive the terminal, so they show as "?" too.
-QString terminalText(const QByteArray& latin1) {
-    QString text = QString::fromLatin1(latin1);
-    for (QChar& c : text)
-        if (c.unicode() >= 0x80 && c.unicode() < 0xa0)
-            c = QLatin1Char('?');
+// Control characters (C0, DEL, C1, line and paragraph separators) would drive
+// or break the terminal, so they show as "?".
+QString terminalText(QString text) {
+    for (QChar& c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029)
+            c = u'?';
+    }
     return text;
 }
 

@@ -217,13 +217,9 @@ struct TransferOptions {
     }
 };
 
-// One name and its note as a line for the terminal; control bytes show as "?".
-QString resultLine(const QByteArray& name, const QByteArray& note) {
-    QByteArray line = name + ": " + note;
-    for (char& c : line)
-        if (uchar(c) < 0x20 || c == 0x7f)
-            c = '?';
-    return terminalText(line);
+// One name and its note as a line for the terminal.
+QString resultLine(const QString& name, const QString& note) {
+    return terminalText(name + QStringLiteral(": ") + note);
 }
 
 int readPhone(const QStringList& args) {
@@ -303,7 +299,7 @@ int writePhone(const QStringList& args) {
     const Book& book = s.model.book();
     int tried = 0;
     for (const auto& name : book) {
-        const QByteArray note = book.entryNote(*name);
+        const QString note = book.entryNote(*name);
         if (note.isEmpty())
             continue;
         ++tried;
@@ -353,7 +349,7 @@ int demo(const QStringList& args) {
         return fail(s.linkError());
 
     const Book& book = s.model.book();
-    out << '\n' << terminalText(describeBook(book)) << '\n';
+    out << '\n' << describeBook(book) << '\n';
     out << "Read " << book.entryCount() << " names (the phone has " << s.transfer.memorySize()
         << " locations, " << s.transfer.memoryUsed() << " of them used) in "
         << QString::number(double(clock.elapsed()) / 1000.0, 'f', 1)

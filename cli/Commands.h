@@ -48,8 +48,8 @@ struct LinkOptions {
 
 // Message texts use single CRs as line breaks; a terminal wants newlines.
 QString messageText(const QByteArray& text);
-// A book's Latin-1 text for the terminal, C1 control codes shown as "?" (describeBook
-// already shows the others so).
-QString terminalText(const QByteArray& latin1);
+// A text for the terminal, control characters shown as "?" (describeBook already
+// shows them so).
+QString terminalText(QString text);
 
 } // namespace quorix::cli

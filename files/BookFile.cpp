@@ -1,5 +1,6 @@
 #include "BookFile.h"
 
+#include "Codepage.h"
 #include "LineReader.h"
 #include "model/BookModel.h"
 
@@ -18,25 +19,42 @@ constexpr char LineEnd[] = "\r\n";
 constexpr qsizetype WriteChunk = 256 * 1024;
 constexpr int KindByteLimit = 16; // a line starting with a byte below this is a subentry
 
-// True when the byte would end a line or the file on reading.
-bool breaksLine(char c) {
-    return c == '\r' || c == '\x1a';
+// True when the character would end a line or the file on reading.
+bool breaksLine(QChar c) {
+    return c == u'\r' || c == u'\x1a';
 }
 
-// The text as a line of the file can hold it: bytes that would end the line or
-// the file become blanks, and so does a name's first byte below 16, which would
-// make the line a subentry.
-QByteArray storable(const QByteArray& text, bool isName) {
-    const bool badStart = isName && !text.isEmpty() && uchar(text.at(0)) < KindByteLimit;
+// The text as a line of the file can hold it: characters that would end the
+// line or the file become blanks, and so does a name's first character below
+// 16, which would make the line a subentry. Characters the code page lacks are
+// left for the encoder, which counts them.
+QString storable(const QString& text, bool isName) {
+    const bool badStart = isName && !text.isEmpty() && text.at(0).unicode() < KindByteLimit;
     if (!badStart && std::none_of(text.begin(), text.end(), breaksLine))
         return text;
-    QByteArray out = text;
-    for (char& c : out)
+    QString out = text;
+    for (QChar& c : out)
         if (breaksLine(c))
-            c = ' ';
+            c = u' ';
     if (badStart)
-        out[0] = ' ';
+        out[0] = u' ';
     return out;
+}
+
+// The bytes of a line's text, and the text as it will read back.
+struct Encoded {
+    QByteArray bytes;
+    QString text;
+    int replaced = 0;
+};
+
+Encoded encode(const QString& text, bool isName) {
+    Encoded e;
+    e.text = storable(text, isName);
+    e.bytes = encodeCp1252(e.text, &e.replaced);
+    if (e.replaced > 0)
+        e.text = decodeCp1252(e.bytes);
+    return e;
 }
 
 int storableKind(int kind) {
@@ -47,7 +65,7 @@ int storableKind(int kind) {
 struct Adjustment {
     int row;
     int sub; // -1 for the name itself
-    QByteArray text;
+    QString text;
     int kind;
 };
 
@@ -64,7 +82,8 @@ bool writeFully(QSaveFile& file, const QByteArray& bytes) {
 }
 
 // Writes the book to an open file; collects what had to be adjusted.
-bool writeBook(const Book& book, QSaveFile& file, std::vector<Adjustment>& adjusted) {
+bool writeBook(const Book& book, QSaveFile& file, std::vector<Adjustment>& adjusted,
+               int& replaced) {
     QByteArray chunk;
     chunk.reserve(WriteChunk + 1024);
     const auto flush = [&] {
@@ -76,22 +95,24 @@ bool writeBook(const Book& book, QSaveFile& file, std::vector<Adjustment>& adjus
     chunk += LineEnd;
     int row = 0;
     for (const auto& name : book) {
-        const QByteArray text = storable(name->text, true);
-        chunk += text;
+        const Encoded text = encode(name->text, true);
+        chunk += text.bytes;
         chunk += LineEnd;
-        if (text.isEmpty())
-            adjusted.push_back({row, -1, NoName, 0});
-        else if (text != name->text)
-            adjusted.push_back({row, -1, text, 0});
+        replaced += text.replaced;
+        if (text.text.isEmpty())
+            adjusted.push_back({row, -1, QLatin1String(NoName), 0});
+        else if (text.text != name->text)
+            adjusted.push_back({row, -1, text.text, 0});
         int sub = 0;
         for (const Subentry& s : name->subs) {
             const int kind = storableKind(s.kind);
-            const QByteArray subText = storable(s.text, false);
+            const Encoded subText = encode(s.text, false);
             chunk += char(kind);
-            chunk += subText;
+            chunk += subText.bytes;
             chunk += LineEnd;
-            if (kind != s.kind || subText != s.text)
-                adjusted.push_back({row, sub, subText, kind});
+            replaced += subText.replaced;
+            if (kind != s.kind || subText.text != s.text)
+                adjusted.push_back({row, sub, subText.text, kind});
             ++sub;
         }
         if (chunk.size() >= WriteChunk && !flush())
@@ -110,10 +131,11 @@ template <typename Apply> SaveResult save(const Book& book, const QString& path,
     // stays atomic.
     file.setDirectWriteFallback(true);
     std::vector<Adjustment> adjusted;
+    int replaced = 0;
     // Unbuffered, so a failing write reports the system's reason at once; the
     // text is taken before the file object drops its temporary file.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        !writeBook(book, file, adjusted) || !file.commit()) {
+        !writeBook(book, file, adjusted, replaced) || !file.commit()) {
         r.error = file.errorString();
         return r;
     }
@@ -121,11 +143,32 @@ template <typename Apply> SaveResult save(const Book& book, const QString& path,
         apply(a);
     r.ok = true;
     r.adjusted = static_cast<int>(adjusted.size());
+    r.replaced = replaced;
     r.status = QStringLiteral("Wrote file ") + QFileInfo(r.path).fileName();
     return r;
 }
 
 } // namespace
+
+PbfLoss pbfLoss(const Book& book) {
+    PbfLoss loss;
+    for (const auto& name : book) {
+        int here = unmappableCp1252(name->text);
+        for (const Subentry& s : name->subs)
+            here += unmappableCp1252(s.text);
+        loss.characters += here;
+        loss.names += here > 0;
+    }
+    return loss;
+}
+
+QString PbfLoss::warning() const {
+    const QString chars = characters == 1 ? QStringLiteral("1 character")
+                                          : QStringLiteral("%1 characters").arg(characters);
+    const QString in = names == 1 ? QStringLiteral("1 name") : QStringLiteral("%1 names").arg(names);
+    return QStringLiteral("%1 in %2 cannot be stored in a .pbf file and will be saved as \"?\".")
+        .arg(chars, in);
+}
 
 QString pbfPath(const QString& path) {
     return path.contains(QLatin1String(".pbf")) ? path : path + QLatin1String(".pbf");
@@ -169,7 +212,7 @@ BookResult loadBookFile(const QString& path) {
     if (!openForReading(file, path, r))
         return r;
     LineReader in(file);
-    const bool valid = in.readLine() == PbfHeader;
+    const bool valid = in.readLine() == QByteArrayView(PbfHeader);
     if (readFailed(in, r))
         return r;
     if (!valid) {
@@ -182,10 +225,12 @@ BookResult loadBookFile(const QString& path) {
         QByteArray line = in.readLine();
         if (!line.isEmpty() && uchar(line.at(0)) < KindByteLimit) {
             if (current)
-                Book::addSubentry(*current, line.mid(1), uchar(line.at(0)));
+                Book::addSubentry(*current, decodeCp1252(QByteArrayView(line).sliced(1)),
+                                  uchar(line.at(0)));
         } else {
             // Every name goes on top; the flip below restores the file's order.
-            current = &book.addAtTop(line.isEmpty() ? QByteArray(NoName) : std::move(line));
+            current = &book.addAtTop(line.isEmpty() ? QString(QLatin1String(NoName))
+                                                    : decodeCp1252(line));
         }
     }
     if (readFailed(in, r))

@@ -21,16 +21,31 @@ struct SaveResult : FileResult {
     // How many texts or kinds the file could not hold as they were and that were
     // stored adjusted (see saveBookFile); the book now holds them adjusted too.
     int adjusted = 0;
+    // How many of the characters were stored as "?" (see pbfLoss).
+    int replaced = 0;
 };
+
+// What a .pbf file would lose of a book: the characters its code page has no
+// byte for (they are stored as "?"), and in how many names they stand.
+struct PbfLoss {
+    int characters = 0;
+    int names = 0;
+    bool isEmpty() const { return characters == 0; }
+    // "N characters in M names cannot be stored in a .pbf file and will be saved as "?"."
+    QString warning() const;
+};
+PbfLoss pbfLoss(const Book& book);
 
 // Writes the whole book to pbfPath(path), atomically: the file appears whole or
 // not at all, and a failure leaves an earlier file of that name untouched.
 // On success: bookFileName := the full path, bookChanged cleared, status
 // "Wrote file NAME". On failure the book and its state are not changed.
 //
-// The format has no escapes, so bytes that would not read back are adjusted:
-// a CR or Ctrl+Z inside a text becomes a blank, a name's first byte below 16
-// becomes a blank, an empty name is stored as the empty line that reads back as
+// Texts are stored in the 8-bit code page (see Codepage.h); a character it has
+// no byte for is stored as "?" (ask pbfLoss first: saving is never silent about
+// that). The format has no escapes, so characters that would not read back are
+// adjusted: a CR or Ctrl+Z inside a text becomes a blank, a name's first
+// character below 16 becomes a blank, an empty name is stored as the empty line that reads back as
 // "<No Name>", and a kind the kind byte cannot carry (13, which is a CR, or any
 // value outside 0..15) is stored as 11, unknown. After a successful save the book
 // holds those adjusted values too, so it always equals what the file reads back.

@@ -1,5 +1,6 @@
 #include "CsvImport.h"
 
+#include "Codepage.h"
 #include "Filling.h"
 #include "LineReader.h"
 
@@ -11,7 +12,7 @@ namespace quorix::files {
 
 namespace {
 
-constexpr char Quote = '"';
+constexpr QChar Quote = u'"';
 
 // Skips the lines of a file before line number line (1-based).
 void skipTo(LineReader& in, int line) {
@@ -19,57 +20,57 @@ void skipTo(LineReader& in, int line) {
         in.readLine();
 }
 
-QByteArray fieldAt(const QByteArrayList& fields, int column) {
-    return column >= 1 && column <= fields.size() ? fields.at(column - 1) : QByteArray();
+QString fieldAt(const QStringList& fields, int column) {
+    return column >= 1 && column <= fields.size() ? fields.at(column - 1) : QString();
 }
 
 } // namespace
 
-QByteArrayList csvFields(const QByteArray& line, char separator, bool quotes) {
+QStringList csvFields(const QString& line, QChar separator, bool quotes) {
     // Fields are copied run by run, between the separators and quotes that
     // are not part of them, rather than byte by byte.
-    QByteArrayList fields;
+    QStringList fields;
     fields.reserve(line.count(separator) + 1);
-    QByteArray field;
+    QString field;
     bool inQuotes = false;
     qsizetype run = 0;
     for (qsizetype i = 0; i < line.size(); ++i) {
-        const char c = line.at(i);
+        const QChar c = line.at(i);
         const bool ends = !inQuotes && c == separator;
         if (!ends && !(quotes && c == Quote))
             continue;
-        field.append(QByteArrayView(line).sliced(run, i - run));
+        field.append(QStringView(line).sliced(run, i - run));
         run = i + 1;
         if (ends) {
             fields.append(std::move(field));
-            field = QByteArray();
+            field = QString();
         } else {
             inQuotes = !inQuotes;
         }
     }
-    field.append(QByteArrayView(line).sliced(run));
+    field.append(QStringView(line).sliced(run));
     fields.append(std::move(field));
     return fields;
 }
 
-QByteArray csvField(const QByteArray& line, int column, char separator, bool quotes) {
+QString csvField(const QString& line, int column, QChar separator, bool quotes) {
     return fieldAt(csvFields(line, separator, quotes), column);
 }
 
-QByteArray csvSample(const CsvSettings& s) {
-    const QByteArray quote = s.quotes ? QByteArray(1, Quote) : QByteArray();
+QString csvSample(const CsvSettings& s) {
+    const QString quote = s.quotes ? QString(Quote) : QString();
     const int count =
         std::min(std::max({10, s.nameColumn, s.firstColumn, s.lastColumn}), CsvSettingMax);
-    QByteArray sample;
+    QString sample;
     for (int i = 1; i <= count; ++i) {
         sample += quote;
         if (i == s.nameColumn)
-            sample += "Alex Example";
+            sample += QLatin1String("Alex Example");
         else if (i >= s.firstColumn && i <= s.lastColumn)
-            sample += "+491230";
+            sample += QLatin1String("+491230");
         sample += quote;
         sample += s.separator;
-        sample += ' ';
+        sample += u' ';
     }
     return sample;
 }
@@ -81,7 +82,7 @@ LineResult csvProbe(const QString& path, int lineNumber) {
         return r;
     LineReader in(file);
     skipTo(in, lineNumber);
-    r.line = in.readLine();
+    r.line = decodeCp1252(in.readLine());
     if (in.failed()) {
         r.error = in.errorString();
         r.line.clear();
@@ -100,12 +101,12 @@ BookResult importCsv(const QString& path, const CsvSettings& s) {
     skipTo(in, s.firstLine);
     Filling fill(r.book);
     while (!in.atEnd()) {
-        const QByteArrayList fields = csvFields(in.readLine(), s.separator, s.quotes);
+        const QStringList fields = csvFields(decodeCp1252(in.readLine()), s.separator, s.quotes);
         fill.startName(fieldAt(fields, s.nameColumn));
         // Columns beyond the line's last field are empty and add nothing.
         const int last = std::min(s.lastColumn, static_cast<int>(fields.size()));
         for (int column = std::max(s.firstColumn, 1); column <= last; ++column) {
-            const QByteArray& text = fields.at(column - 1);
+            const QString& text = fields.at(column - 1);
             if (text.isEmpty())
                 continue;
             const int kind = cleanNumber(text) == text ? KindGeneral : KindNote;

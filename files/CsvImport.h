@@ -2,7 +2,7 @@
 
 #include "FileResult.h"
 
-#include <QByteArrayList>
+#include <QStringList>
 
 namespace quorix::files {
 
@@ -14,7 +14,7 @@ struct CsvSettings {
     int firstColumn = 2;  // first entry column
     int lastColumn = 7;   // last entry column; below firstColumn imports names only
     int firstLine = 1;    // the lines before it are skipped (a header, say)
-    char separator = ';'; // one byte, any of 0..255
+    QChar separator = u';'; // one character
     bool quotes = false;  // double quotes group a field and are dropped
 };
 
@@ -23,19 +23,19 @@ struct CsvSettings {
 // switches a quoted part on or off and never reaches a field, and a separator
 // inside a quoted part belongs to the field. Nothing is trimmed; a column beyond
 // the last field gives an empty text.
-QByteArray csvField(const QByteArray& line, int column, char separator, bool quotes);
+QString csvField(const QString& line, int column, QChar separator, bool quotes);
 
 // Every field of a line by the same rules, in one pass.
-QByteArrayList csvFields(const QByteArray& line, char separator, bool quotes);
+QStringList csvFields(const QString& line, QChar separator, bool quotes);
 
 // The made-up line that shows which layout the settings expect: at least ten
 // fields, "Alex Example" in the name column, "+491230" in each entry column,
 // each field quoted when quotes are on and followed by the separator and a blank.
 // It never shows more than CsvSettingMax fields.
-QByteArray csvSample(const CsvSettings& settings);
+QString csvSample(const CsvSettings& settings);
 
 struct LineResult : FileResult {
-    QByteArray line;
+    QString line;
 };
 
 // Line number lineNumber (1-based) of a file by the shared line rules, to show

@@ -4,8 +4,8 @@
 
 namespace quorix::files {
 
-void Filling::startName(const QByteArray& text) {
-    base_ = text.isEmpty() ? QByteArray(NoName) : text;
+void Filling::startName(const QString& text) {
+    base_ = text.isEmpty() ? QString(QLatin1String(NoName)) : text;
     current_ = &book_.addAtTop(base_);
     counter_ = 1;
 }
@@ -16,10 +16,10 @@ void Filling::makeRoom(int kind) {
         return;
     Book::sortByClass(*current_);
     ++counter_;
-    current_ = &book_.addAtTop(base_ + " (" + QByteArray::number(counter_) + ')');
+    current_ = &book_.addAtTop(base_ + QStringLiteral(" (") + QString::number(counter_) + u')');
 }
 
-void Filling::add(QByteArray text, int kind) {
+void Filling::add(QString text, int kind) {
     Book::addSubentry(*current_, std::move(text), kind);
 }
 

@@ -12,12 +12,12 @@ public:
     explicit Filling(Book& book) : book_(book) {}
 
     // Starts a name from one record or line; an empty text becomes "<No Name>".
-    void startName(const QByteArray& text);
+    void startName(const QString& text);
     // Makes room for one more subentry of the kind: when the current name holds
     // its class's limit already, it is sorted and a continuation name follows.
     void makeRoom(int kind);
     // Appends a subentry to the current name (after makeRoom).
-    void add(QByteArray text, int kind);
+    void add(QString text, int kind);
     // Sorts the current name's subentries by class.
     void finishName();
     // Restores the order of the source.
@@ -26,7 +26,7 @@ public:
 private:
     Book& book_;
     Name* current_ = nullptr;
-    QByteArray base_;
+    QString base_;
     int counter_ = 1;
 };
 

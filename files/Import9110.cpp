@@ -1,5 +1,6 @@
 #include "Import9110.h"
 
+#include "Codepage.h"
 #include "Filling.h"
 #include "LineReader.h"
 
@@ -23,7 +24,7 @@ public:
     const QByteArray& line() const { return line_; }
     // False when the last read met the end of the file instead of a line.
     bool gotLine() const { return gotLine_; }
-    bool is(const char* tag) const { return line_ == tag; }
+    bool is(const char* tag) const { return line_ == QByteArrayView(tag); }
     // Reads on until the current line is the tag or the file ends.
     void skipTo(const char* tag) {
         while (!is(tag) && !atEnd())
@@ -59,7 +60,7 @@ void readRecord(Walker& w, Filling& fill) {
         return; // a record that does not start with its name is skipped
     w.skipTo("[FIELD-DATA]");
     w.read();
-    fill.startName(w.is("[FIELD-END]") ? QByteArray() : w.line());
+    fill.startName(w.is("[FIELD-END]") ? QString() : decodeCp1252(w.line()));
     while (!w.is("[RECORD-END]") && !w.atEnd()) {
         if (w.read() != "[FIELD]")
             continue;
@@ -76,7 +77,8 @@ void readRecord(Walker& w, Filling& fill) {
         // A file that ends before the data line adds nothing, not an empty text.
         if (w.read() == "[FIELD-END]" || !w.gotLine())
             continue;
-        fill.add(isNumberKind(kind) ? cleanNumber(w.line()) : w.line(), kind);
+        const QString data = decodeCp1252(w.line());
+        fill.add(isNumberKind(kind) ? cleanNumber(data) : data, kind);
     }
     fill.finishName();
 }

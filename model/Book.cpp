@@ -24,11 +24,11 @@ void Book::renumber() const {
     rowsDirty_ = false;
 }
 
-Name& Book::addAtTop(QByteArray text) {
+Name& Book::addAtTop(QString text) {
     return insertName(0, std::move(text));
 }
 
-Name& Book::insertName(int row, QByteArray text) {
+Name& Book::insertName(int row, QString text) {
     return insertName(row, std::make_unique<Name>(std::move(text)));
 }
 
@@ -91,27 +91,27 @@ void Book::permuteNames(const std::vector<int>& order) {
     rowsDirty_ = true;
 }
 
-int Book::findName(const QByteArray& text, int skip) const {
+int Book::findName(const QString& text, int skip) const {
     for (int row = 0; row < entryCount(); ++row)
         if (row != skip && names_[static_cast<size_t>(row)]->text == text)
             return row;
     return -1;
 }
 
-QByteArray Book::newEntryName() const {
+QString Book::newEntryName() const {
     // One pass collects the taken numbers; the search is then linear too.
-    static const QByteArray prefix("New Entry ");
+    static const QString prefix = QStringLiteral("New Entry ");
     std::vector<bool> taken(static_cast<size_t>(entryCount()) + 2, false);
     for (const auto& n : names_) {
-        const QByteArray& t = n->text;
-        if (!t.startsWith(prefix) || t.size() == prefix.size() || t.at(prefix.size()) == '0')
+        const QString& t = n->text;
+        if (!t.startsWith(prefix) || t.size() == prefix.size() || t.at(prefix.size()) == u'0')
             continue;
         bool ok = true;
         qsizetype value = 0;
         for (qsizetype i = prefix.size(); i < t.size() && ok; ++i) {
-            const char c = t.at(i);
-            ok = c >= '0' && c <= '9';
-            value = value * 10 + (c - '0');
+            const char16_t c = t.at(i).unicode();
+            ok = c >= u'0' && c <= u'9';
+            value = value * 10 + (c - u'0');
             if (value >= static_cast<qsizetype>(taken.size()))
                 ok = false; // too big to matter: the answer is never above count + 1
         }
@@ -121,7 +121,7 @@ QByteArray Book::newEntryName() const {
     size_t n = 1;
     while (taken[n])
         ++n;
-    return prefix + QByteArray::number(static_cast<qulonglong>(n));
+    return prefix + QString::number(static_cast<qulonglong>(n));
 }
 
 int Book::subentryCount(const Name& name, int sortClass) {
@@ -130,11 +130,11 @@ int Book::subentryCount(const Name& name, int sortClass) {
                       [&](const Subentry& s) { return sortClassOf(s.kind) == sortClass; }));
 }
 
-Subentry& Book::addSubentry(Name& name, QByteArray text, int kind) {
+Subentry& Book::addSubentry(Name& name, QString text, int kind) {
     return name.subs.emplace_back(Subentry{std::move(text), kind});
 }
 
-Subentry& Book::insertSubentry(Name& name, int pos, QByteArray text, int kind) {
+Subentry& Book::insertSubentry(Name& name, int pos, QString text, int kind) {
     pos = std::clamp(pos, 0, static_cast<int>(name.subs.size()));
     return *name.subs.insert(name.subs.begin() + pos, Subentry{std::move(text), kind});
 }
@@ -144,7 +144,7 @@ void Book::sortByClass(Name& name) {
                      [](const Subentry& a, const Subentry& b) { return compareClass(a, b) < 0; });
 }
 
-void Book::setEntryNote(Name& name, const QByteArray& note) {
+void Book::setEntryNote(Name& name, const QString& note) {
     if (name.data > 0 && name.data <= entryNotes.size()) {
         entryNotes[name.data - 1] = note;
         return;
@@ -153,49 +153,54 @@ void Book::setEntryNote(Name& name, const QByteArray& note) {
     name.data = static_cast<int>(entryNotes.size());
 }
 
-QByteArray Book::entryNote(const Name& name) const {
+QString Book::entryNote(const Name& name) const {
     if (name.data > 0 && name.data <= entryNotes.size())
         return entryNotes.at(name.data - 1);
     return {};
 }
 
-QByteArray cleanNumber(const QByteArray& text) {
-    QByteArray result;
+QString cleanNumber(const QString& text) {
+    QString result;
     result.reserve(text.size());
-    for (const char c : text) {
-        if ((c >= '0' && c <= '9') || c == '#' || c == '*' || c == '+' || c == 'p' || c == 'w')
-            result.append(c);
+    for (const QChar qc : text) {
+        const char16_t c = qc.unicode();
+        if ((c >= u'0' && c <= u'9') || c == u'#' || c == u'*' || c == u'+' || c == u'p' ||
+            c == u'w')
+            result.append(qc);
     }
     if (result.isEmpty())
-        result = "+49";
+        result = QStringLiteral("+49");
     return result;
 }
 
 namespace {
 
-// Control bytes would break the layout or drive a terminal; a person sees "?".
-void appendPrintable(QByteArray& out, const QByteArray& text) {
-    for (const char c : text)
-        out += (uchar(c) < 0x20 || c == 0x7f) ? '?' : c;
+// Control characters would break the layout or drive a terminal; a person
+// sees "?". That includes the C1 controls 0x80-0x9F, which a terminal obeys.
+void appendPrintable(QString& out, const QString& text) {
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        out += (u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029) ? QChar(u'?') : c;
+    }
 }
 
 } // namespace
 
-QByteArray describeBook(const Book& book) {
-    QByteArray out;
+QString describeBook(const Book& book) {
+    QString out;
     for (const auto& n : book) {
         appendPrintable(out, n->text);
-        out += '\n';
+        out += u'\n';
         for (const Subentry& s : n->subs) {
             out += "  ";
             // Files may hold subentry kinds of no type (0, 1, 12..15): show the number.
             if (s.kind >= KindGeneral && s.kind <= KindUnknown)
-                out += kindName(s.kind);
+                out += QLatin1String(kindName(s.kind));
             else
-                out += "Unknown (" + QByteArray::number(s.kind) + ')';
+                out += QStringLiteral("Unknown (") + QString::number(s.kind) + u')';
             out += ": ";
             appendPrintable(out, s.text);
-            out += '\n';
+            out += u'\n';
         }
     }
     return out;

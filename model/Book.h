@@ -2,7 +2,6 @@
 
 #include "Kinds.h"
 
-#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <algorithm>
@@ -15,7 +14,7 @@ namespace quorix {
 // A subentry of a name: a number, a text or the caller group. The kind is the
 // icon index (see Kinds.h); files may hold any value below 16, so it is an int.
 struct Subentry {
-    QByteArray text;
+    QString text;
     int kind = KindGeneral;
 
     friend bool operator==(const Subentry&, const Subentry&) = default;
@@ -24,9 +23,9 @@ struct Subentry {
 // A name (the program's messages say "entry") with its subentries.
 class Name {
 public:
-    explicit Name(QByteArray t = {}) : text(std::move(t)) {}
+    explicit Name(QString t = {}) : text(std::move(t)) {}
 
-    QByteArray text;
+    QString text;
     // 0, or the 1-based position of this name's transfer note in Book::entryNotes.
     int data = 0;
     // The icon follows the expansion: 1 while expanded, 0 while collapsed.
@@ -69,9 +68,9 @@ public:
     int rowOf(const Name* n) const;
 
     // A new name in first position (image 0).
-    Name& addAtTop(QByteArray text);
+    Name& addAtTop(QString text);
     // A new name in front of the name at row; row == entryCount() appends.
-    Name& insertName(int row, QByteArray text);
+    Name& insertName(int row, QString text);
     // A whole name, moved in at row (used by undo-free moves and merges).
     Name& insertName(int row, std::unique_ptr<Name> name);
     std::unique_ptr<Name> takeName(int row);
@@ -98,11 +97,11 @@ public:
         rowsDirty_ = true;
     }
 
-    // First name (row) whose text equals text byte for byte, passing over the
+    // First name (row) whose text equals text character for character, passing over the
     // name at row skip (-1 passes over nothing); -1 when there is none.
-    int findName(const QByteArray& text, int skip = -1) const;
+    int findName(const QString& text, int skip = -1) const;
     // The first of "New Entry 1", "New Entry 2", ... that no name has.
-    QByteArray newEntryName() const;
+    QString newEntryName() const;
 
     // Number of subentries of a name whose sort class is sortClass.
     static int subentryCount(const Name& name, int sortClass);
@@ -111,18 +110,18 @@ public:
         return sortClassOf(a.kind) - sortClassOf(b.kind);
     }
     // A new last subentry.
-    static Subentry& addSubentry(Name& name, QByteArray text, int kind);
+    static Subentry& addSubentry(Name& name, QString text, int kind);
     // A new subentry in front of the one at position pos (pos == count appends).
-    static Subentry& insertSubentry(Name& name, int pos, QByteArray text, int kind);
+    static Subentry& insertSubentry(Name& name, int pos, QString text, int kind);
     // Orders the subentries numbers, texts, group, others; stable within a class.
     static void sortByClass(Name& name);
 
     // Per-name transfer notes: a name's data is 0 or a 1-based slot here.
-    QList<QByteArray> entryNotes;
+    QList<QString> entryNotes;
     // Sets the name's note, making a new slot when it has none.
-    void setEntryNote(Name& name, const QByteArray& note);
+    void setEntryNote(Name& name, const QString& note);
     // The name's note, or an empty text when it has none.
-    QByteArray entryNote(const Name& name) const;
+    QString entryNote(const Name& name) const;
 
     // Book state.
     bool bookChanged = false;    // changes not yet saved
@@ -141,13 +140,14 @@ private:
     mutable bool rowsDirty_ = false;
 };
 
-// Cleans a typed number: keeps "#", "*", "+", digits, "p" and "w"; an empty
-// result becomes "+49".
-QByteArray cleanNumber(const QByteArray& text);
+// Cleans a typed number: keeps "#", "*", "+", the digits 0-9, "p" and "w"; an
+// empty result becomes "+49". Other characters, digits of other scripts
+// included, are dropped: the phone dials only these.
+QString cleanNumber(const QString& text);
 
 // The book as indented text for a person: each name, then its subentries
 // ("  Mobile: +491230"), one per line. A subentry kind of no type shows its
-// number ("  Unknown (12): x"); control bytes in texts show as "?".
-QByteArray describeBook(const Book& book);
+// number ("  Unknown (12): x"); control characters in texts show as "?".
+QString describeBook(const Book& book);
 
 } // namespace quorix

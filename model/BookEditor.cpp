@@ -8,41 +8,41 @@
 namespace quorix {
 
 namespace {
-const QByteArray TooManyNumbers("Too many numbers!");
-const QByteArray TooManyTexts("Too many text-entries!");
-const QByteArray
-    MergeQuestion("Name already exists! Merge entries?\rNote: Caller groups will not be merged!");
-const QByteArray
-    MergeImpossible("Merging not possible!\rNot enough space for all entries.\rMerging aborted.");
+const QString TooManyNumbers = QStringLiteral("Too many numbers!");
+const QString TooManyTexts = QStringLiteral("Too many text-entries!");
+const QString MergeQuestion =
+    QStringLiteral("Name already exists! Merge entries?\rNote: Caller groups will not be merged!");
+const QString MergeImpossible =
+    QStringLiteral("Merging not possible!\rNot enough space for all entries.\rMerging aborted.");
 
-QByteArray limitMessage(int sortClass) {
+QString limitMessage(int sortClass) {
     return sortClass == ClassNumber ? TooManyNumbers : TooManyTexts;
 }
 } // namespace
 
 QString UserMessage::displayText() const {
-    QString s = QString::fromLatin1(text);
-    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QString s = text;
+    s.replace(u'\r', u'\n');
     return s;
 }
 
 BookEditor::BookEditor(BookModel& model) : model_(model) {
     model_.setCommitHandler(
-        [this](const QModelIndex& index, const QByteArray& text) { commitLabel(index, text); });
+        [this](const QModelIndex& index, const QString& text) { commitLabel(index, text); });
 }
 
 BookEditor::~BookEditor() {
     model_.setCommitHandler({});
 }
 
-bool BookEditor::ask(const QByteArray& caption, const QByteArray& text) {
+bool BookEditor::ask(const QString& caption, const QString& text) {
     if (!messages_)
         return false;
     return messages_({UserMessage::Type::Question, caption, text});
 }
 
-void BookEditor::showError(const QByteArray& text) {
-    const UserMessage message{UserMessage::Type::Error, "Error", text};
+void BookEditor::showError(const QString& text) {
+    const UserMessage message{UserMessage::Type::Error, QStringLiteral("Error"), text};
     if (messages_)
         messages_(message);
     else
@@ -65,7 +65,7 @@ EditOutcome BookEditor::startNewName(int row, bool expandRoot) {
     return {index, index, ViewExpansion::Unchanged, false};
 }
 
-QModelIndex BookEditor::addSubentryAt(const QModelIndex& node, Name& name, const QByteArray& text,
+QModelIndex BookEditor::addSubentryAt(const QModelIndex& node, Name& name, const QString& text,
                                       int kind) {
     const int closeButton = sortClassOf(kind);
     if (Book::subentryCount(name, closeButton) >= classLimit(closeButton)) {
@@ -139,9 +139,9 @@ bool BookEditor::deleteNode(const QModelIndex& selected) {
     const Subentry* sub = model_.subentryOf(selected);
     if (level == 2 && !sub)
         return false;
-    const auto& text = sub ? sub->text : name->text;
+    const QString& text = sub ? sub->text : name->text;
     const QString stepText = QStringLiteral("Delete ") + quotedForStep(text);
-    QByteArray question = "Really delete entry \"" + text + "\"?";
+    QString question = QStringLiteral("Really delete entry \"") + text + u'"' + u'?';
     if (level == 1 && !name->subs.empty())
         question += "\rNote: Deleting the parent entry will remove\rall its subentries as well!";
     const QPersistentModelIndex node(selected);
@@ -239,7 +239,7 @@ bool BookEditor::setGroup(const QModelIndex& selected, int group) {
     return true;
 }
 
-void BookEditor::commitLabel(const QModelIndex& index, QByteArray text) {
+void BookEditor::commitLabel(const QModelIndex& index, QString text) {
     if (index.model() != &model_ || !BookModel::isLabelEditable(index))
         return;
     Book& book = model_.book();
@@ -267,7 +267,7 @@ void BookEditor::commitLabel(const QModelIndex& index, QByteArray text) {
         // both names are held by persistent indexes, not by rows.
         const QPersistentModelIndex node(index);
         const QPersistentModelIndex other(model_.indexOf(book.name(otherRow)));
-        const QByteArray oldText = name->text;
+        const QString oldText = name->text;
         model_.setNameText(*name, text);
         const bool merged = ask("Double entry", MergeQuestion) && node.isValid() &&
                             other.isValid() && merge(*model_.nameOf(node), *model_.nameOf(other));

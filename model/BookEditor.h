@@ -9,14 +9,14 @@
 namespace quorix {
 
 // A message box the editor needs shown: an error (error icon, OK) or a
-// question (question icon, Yes/No). Texts are Latin-1; a line break is "\r".
+// question (question icon, Yes/No). A line break in the text is "\r".
 struct UserMessage {
     enum class Type { Error, Question };
     Type type = Type::Error;
-    QByteArray caption;
-    QByteArray text;
+    QString caption;
+    QString text;
 
-    // The text for a widget: decoded, with "\r" turned into "\n".
+    // The text for a widget, with "\r" turned into "\n".
     QString displayText() const;
 };
 
@@ -92,7 +92,7 @@ public:
     // A committed label edit with the text S the editor holds: marks the book,
     // cleans numbers, sorts the name's subentries by class, and for a name
     // whose new text another name has, offers to merge the two.
-    void commitLabel(const QModelIndex& node, QByteArray text);
+    void commitLabel(const QModelIndex& node, QString text);
 
     // Sort: names by NameOrder(locale), every name's subentries by class.
     // Refused while a transfer runs; marks the book even when nothing moved.
@@ -102,14 +102,14 @@ public:
     bool flipBook();
 
 private:
-    bool ask(const QByteArray& caption, const QByteArray& text);
-    void showError(const QByteArray& text);
+    bool ask(const QString& caption, const QString& text);
+    void showError(const QString& text);
     // The selected node, or the root when nothing (of this model) is selected.
     QModelIndex orRoot(const QModelIndex& selected) const;
     EditOutcome startNewName(int row, bool expandRoot);
     // A new subentry for New entry / New text entry, within the name's limit
     // for its class; the new node's index, or invalid when refused.
-    QModelIndex addSubentryAt(const QModelIndex& node, Name& name, const QByteArray& text,
+    QModelIndex addSubentryAt(const QModelIndex& node, Name& name, const QString& text,
                               int kind);
     // The merge walk; false when it stopped for want of space.
     bool merge(Name& node, Name& other);

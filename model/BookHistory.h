@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 #include <memory>
 #include <vector>
@@ -12,9 +11,6 @@ class BookModel;
 // A node's text as an undo step names it: in double quotes.
 inline QString quotedForStep(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
-}
-inline QString quotedForStep(const QByteArray& text) {
-    return quotedForStep(QString::fromLatin1(text));
 }
 
 // One change the model made to the book, kept so that it can be taken back and

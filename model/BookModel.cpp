@@ -153,11 +153,11 @@ QVariant BookModel::data(const QModelIndex& index, int role) const {
     const int level = levelOf(index);
     if (level < 0)
         return {};
-    QByteArray text;
+    QString text;
     int kind = 0;
     const Name* name = nullptr;
     if (level == 0) {
-        text = Book::RootText;
+        text = QLatin1String(Book::RootText);
         kind = book_.rootExpanded ? KindNameExpanded : KindNameCollapsed;
     } else if (level == 1) {
         name = nameOf(index);
@@ -175,7 +175,7 @@ QVariant BookModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-        return QString::fromLatin1(text);
+        return text;
     case Qt::DecorationRole:
         return decoration_ ? decoration_(kind) : QVariant();
     case KindRole:
@@ -183,7 +183,7 @@ QVariant BookModel::data(const QModelIndex& index, int role) const {
     case LevelRole:
         return level;
     case NoteRole:
-        return name ? QString::fromLatin1(book_.entryNote(*name)) : QString();
+        return name ? book_.entryNote(*name) : QString();
     case Qt::ToolTipRole:
     case CutWarningRole:
         // Texts longer than the phone stores stay in the book; the name says so.
@@ -207,11 +207,11 @@ void BookModel::markDeleted() {
     book_.bookChanged = true;
 }
 
-Name& BookModel::addNameAtTop(const QByteArray& text) {
+Name& BookModel::addNameAtTop(const QString& text) {
     return insertName(0, text);
 }
 
-Name& BookModel::insertName(int row, const QByteArray& text) {
+Name& BookModel::insertName(int row, const QString& text) {
     row = std::clamp(row, 0, book_.entryCount());
     beginInsertRows(rootIndex(), row, row);
     Name& name = book_.insertName(row, text);
@@ -281,11 +281,11 @@ void BookModel::clearNames() {
     Q_EMIT entryCountChanged(0);
 }
 
-Subentry& BookModel::addSubentry(Name& name, const QByteArray& text, int kind) {
+Subentry& BookModel::addSubentry(Name& name, const QString& text, int kind) {
     return insertSubentry(name, static_cast<int>(name.subs.size()), text, kind);
 }
 
-Subentry& BookModel::insertSubentry(Name& name, int pos, const QByteArray& text, int kind) {
+Subentry& BookModel::insertSubentry(Name& name, int pos, const QString& text, int kind) {
     pos = std::clamp(pos, 0, static_cast<int>(name.subs.size()));
     beginInsertRows(indexOf(name), pos, pos);
     Subentry& sub = Book::insertSubentry(name, pos, text, kind);
@@ -307,14 +307,14 @@ void BookModel::removeSubentry(Name& name, int pos) {
         record(subOut(book_.rowOf(&name), pos, std::move(taken)));
 }
 
-void BookModel::setNameText(Name& name, const QByteArray& text) {
+void BookModel::setNameText(Name& name, const QString& text) {
     if (recording() && name.text != text)
         record(nameText(book_.rowOf(&name), name.text, text));
     name.text = text;
     emitNodeChanged(indexOf(name));
 }
 
-void BookModel::setSubentryText(Name& name, int pos, const QByteArray& text) {
+void BookModel::setSubentryText(Name& name, int pos, const QString& text) {
     Subentry& sub = name.subs.at(static_cast<size_t>(pos));
     if (recording() && sub.text != text)
         record(subSet(book_.rowOf(&name), pos, sub, Subentry{text, sub.kind}));
@@ -406,7 +406,7 @@ void BookModel::permuteSubentries(Name& name, const std::vector<int>& order) {
     Q_EMIT layoutChanged({QPersistentModelIndex(parent)});
 }
 
-void BookModel::setEntryNote(Name& name, const QByteArray& note) {
+void BookModel::setEntryNote(Name& name, const QString& note) {
     book_.setEntryNote(name, note);
     emitNodeChanged(indexOf(name));
 }
@@ -557,8 +557,7 @@ bool BookModel::setData(const QModelIndex& index, const QVariant& value, int rol
     if (role != Qt::EditRole || value.userType() != QMetaType::QString || !commit_ ||
         index.model() != this || !isLabelEditable(index))
         return false;
-    // Texts are Latin-1; a character outside it becomes "?".
-    commit_(index, value.toString().toLatin1());
+    commit_(index, value.toString());
     return true;
 }
 

@@ -112,23 +112,23 @@ public:
     // the root and caller groups (which only setGroup names) no.
     static bool isLabelEditable(const QModelIndex& index);
     // Where an edit commit goes; see the class comment.
-    using CommitHandler = std::function<void(const QModelIndex&, const QByteArray&)>;
+    using CommitHandler = std::function<void(const QModelIndex&, const QString&)>;
     void setCommitHandler(CommitHandler handler) { commit_ = std::move(handler); }
 
     // "N entries." for the entry count panel.
     QByteArray entryCountText() const;
 
     // Changes with exact signals.
-    Name& addNameAtTop(const QByteArray& text);
-    Name& insertName(int row, const QByteArray& text);
+    Name& addNameAtTop(const QString& text);
+    Name& insertName(int row, const QString& text);
     void removeName(int row);
     // Deletes every name and empties the entry notes; the root stays.
     void clearNames();
-    Subentry& addSubentry(Name& name, const QByteArray& text, int kind);
-    Subentry& insertSubentry(Name& name, int pos, const QByteArray& text, int kind);
+    Subentry& addSubentry(Name& name, const QString& text, int kind);
+    Subentry& insertSubentry(Name& name, int pos, const QString& text, int kind);
     void removeSubentry(Name& name, int pos);
-    void setNameText(Name& name, const QByteArray& text);
-    void setSubentryText(Name& name, int pos, const QByteArray& text);
+    void setNameText(Name& name, const QString& text);
+    void setSubentryText(Name& name, int pos, const QString& text);
     void setSubentryKind(Name& name, int pos, int kind);
     void setExpanded(Name& name, bool expanded);
     void setRootExpanded(bool expanded);
@@ -139,7 +139,7 @@ public:
     // expandedChanged, since the view expands or collapses everything at once.
     void setAllExpanded(bool expanded);
     void sortByClass(Name& name);
-    void setEntryNote(Name& name, const QByteArray& note);
+    void setEntryNote(Name& name, const QString& note);
     // Moves a subentry to position toPos of another (or the same) name; toPos
     // counts in the target's list before the move.
     void moveSubentry(Name& from, int fromPos, Name& to, int toPos);

@@ -46,14 +46,6 @@ void foldInto(std::u16string& out, const QString& text) {
         out[i] = f(in[i]);
 }
 
-// 8-bit texts are shown as Latin-1, so they are searched as Latin-1.
-void foldInto(std::u16string& out, const QByteArray& text) {
-    const FoldTable& f = foldTable();
-    out.resize(static_cast<size_t>(text.size()));
-    for (size_t i = 0; i < out.size(); ++i)
-        out[i] = f(static_cast<unsigned char>(text[static_cast<qsizetype>(i)]));
-}
-
 } // namespace
 
 QString BookSearch::fold(const QString& text) {

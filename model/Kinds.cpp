@@ -2,9 +2,9 @@
 
 namespace quorix {
 
-const std::array<QByteArray, GroupCount> groupNames = {
-    QByteArray("none"),    QByteArray("Family"),     QByteArray("VIP"),
-    QByteArray("Friends"), QByteArray("Colleagues"), QByteArray("Other"),
+const std::array<QString, GroupCount> groupNames = {
+    QStringLiteral("none"),    QStringLiteral("Family"),     QStringLiteral("VIP"),
+    QStringLiteral("Friends"), QStringLiteral("Colleagues"), QStringLiteral("Other"),
 };
 
 const char* kindName(int kind) {
@@ -35,7 +35,7 @@ const char* kindName(int kind) {
     }
 }
 
-int groupIndex(const QByteArray& name) {
+int groupIndex(const QString& name) {
     for (int i = 1; i < GroupCount; ++i)
         if (groupNames[i] == name)
             return i;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QByteArray>
+#include <QString>
 #include <array>
 
 namespace quorix {
@@ -58,9 +58,9 @@ const char* kindName(int kind);
 
 // Caller groups by the phone's group number 0..5.
 inline constexpr int GroupCount = 6;
-extern const std::array<QByteArray, GroupCount> groupNames;
+extern const std::array<QString, GroupCount> groupNames;
 
 // Group number of a group name, or -1 when the text is none of groupNames 1..5.
-int groupIndex(const QByteArray& name);
+int groupIndex(const QString& name);
 
 } // namespace quorix

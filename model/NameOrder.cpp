@@ -17,15 +17,15 @@ QLocale wordSortLocale(const QLocale& locale) {
     return locale;
 }
 
-bool hasWeakCharacters(const QByteArray& text) {
-    return text.contains('-') || text.contains('\'');
+bool hasWeakCharacters(const QString& text) {
+    return text.contains(u'-') || text.contains(u'\'');
 }
 
 // The text the first comparison sees: without hyphens and apostrophes.
-QString primaryText(const QByteArray& text) {
-    QByteArray stripped = text;
-    stripped.removeIf([](char c) { return c == '-' || c == '\''; });
-    return QString::fromLatin1(stripped);
+QString primaryText(const QString& text) {
+    QString stripped = text;
+    stripped.removeIf([](QChar c) { return c == u'-' || c == u'\''; });
+    return stripped;
 }
 
 } // namespace
@@ -38,11 +38,11 @@ NameOrder::NameOrder(const QLocale& locale) : collator_(wordSortLocale(locale)) 
     collator_.setIgnorePunctuation(false);
 }
 
-int NameOrder::compare(const QByteArray& a, const QByteArray& b) const {
+int NameOrder::compare(const QString& a, const QString& b) const {
     const int primary = collator_.compare(primaryText(a), primaryText(b));
     if (primary != 0 || (!hasWeakCharacters(a) && !hasWeakCharacters(b)))
         return primary;
-    return collator_.compare(QString::fromLatin1(a), QString::fromLatin1(b));
+    return collator_.compare(a, b);
 }
 
 std::vector<int> NameOrder::sortedRows(const Book& book) const {
@@ -53,10 +53,10 @@ std::vector<int> NameOrder::sortedRows(const Book& book) const {
     std::vector<std::optional<QCollatorSortKey>> full(static_cast<size_t>(count));
     primary.reserve(static_cast<size_t>(count));
     for (int row = 0; row < count; ++row) {
-        const QByteArray& text = book.name(row).text;
+        const QString& text = book.name(row).text;
         primary.push_back(collator_.sortKey(primaryText(text)));
         if (hasWeakCharacters(text))
-            full[static_cast<size_t>(row)] = collator_.sortKey(QString::fromLatin1(text));
+            full[static_cast<size_t>(row)] = collator_.sortKey(text);
     }
     std::vector<int> order(static_cast<size_t>(count));
     std::iota(order.begin(), order.end(), 0);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QByteArray>
+#include <QString>
 #include <QCollator>
 #include <QLocale>
 #include <vector>
@@ -23,7 +23,7 @@ public:
     explicit NameOrder(const QLocale& locale = QLocale());
 
     // Negative when a sorts before b, 0 when the order sees them as equal.
-    int compare(const QByteArray& a, const QByteArray& b) const;
+    int compare(const QString& a, const QString& b) const;
 
     // The rows of the book's names in sorted order (result[newRow] = old row);
     // names that compare equal keep their order. Each name is keyed once, so a

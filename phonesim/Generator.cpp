@@ -1,5 +1,7 @@
 #include "phonesim/Generator.h"
 
+#include "files/Codepage.h"
+
 #include <QSet>
 
 #include <algorithm>
@@ -10,7 +12,7 @@ namespace quorix::phonesim {
 
 namespace {
 
-// Texts are Latin-1, as the phone's character set.
+// Texts are Latin-1 bytes here, made characters by text() below.
 const char* const FirstNames[] = {
     "Anna",
     "Lukas",
@@ -170,6 +172,7 @@ public:
     // Deterministic on every platform, unlike the standard distributions.
     int below(int n) { return n <= 1 ? 0 : int(rng_() % quint32(n)); }
     bool chance(int percent) { return below(100) < percent; }
+    static QString text(const QByteArray& bytes) { return files::decodeCp1252(bytes); }
     template <typename T, int N> const T& pick(const T (&list)[N]) { return list[below(N)]; }
 
     QByteArray digits(int n) {
@@ -212,7 +215,7 @@ public:
 
     void person(Name& n) {
         const QByteArray first = pick(FirstNames), last = pick(LastNames);
-        n.text = chance(15) ? last + ", " + first : first + ' ' + last;
+        n.text = text(chance(15) ? last + ", " + first : first + ' ' + last);
         // Most people have one or two numbers, few have five.
         static const int weights[] = {45, 30, 15, 6, 4};
         int numbers = 1;
@@ -225,41 +228,42 @@ public:
         static const int kinds[] = {KindMobile, KindHome, KindOffice, KindGeneral, KindFax};
         for (int i = 0; i < numbers; ++i) {
             const int kind = i == 0 && chance(70) ? KindMobile : kinds[below(5)];
-            Book::addSubentry(n, number(kind == KindMobile, chance(20)), kind);
+            Book::addSubentry(n, text(number(kind == KindMobile, chance(20))), kind);
         }
         int texts = 0;
         if (chance(45) && texts < MaxTexts) {
             const QByteArray user = chance(50) ? ascii(first) + '.' + ascii(last) : ascii(first);
-            Book::addSubentry(n, user + '@' + pick(Domains), KindEMail);
+            Book::addSubentry(n, text(user + '@' + pick(Domains)), KindEMail);
             ++texts;
         }
         if (chance(20) && texts < MaxTexts) {
-            Book::addSubentry(n, address(), KindPostalAddress);
+            Book::addSubentry(n, text(address()), KindPostalAddress);
             ++texts;
         }
         if (chance(20) && texts < MaxTexts)
-            Book::addSubentry(n, pick(Notes), KindNote);
+            Book::addSubentry(n, text(pick(Notes)), KindNote);
         if (chance(40))
             Book::addSubentry(n, groupNames[size_t(1 + below(5))], KindCallerGroup);
     }
 
     void business(Name& n) {
         const QByteArray name = pick(Businesses);
-        n.text = name;
-        Book::addSubentry(n, number(false, chance(40)), chance(50) ? KindOffice : KindGeneral);
+        n.text = text(name);
+        Book::addSubentry(n, text(number(false, chance(40))),
+                          chance(50) ? KindOffice : KindGeneral);
         if (chance(30))
-            Book::addSubentry(n, number(false, false), KindFax);
+            Book::addSubentry(n, text(number(false, false)), KindFax);
         if (chance(20))
-            Book::addSubentry(n, number(true, false), KindMobile);
+            Book::addSubentry(n, text(number(true, false)), KindMobile);
         if (chance(40))
-            Book::addSubentry(n, "info@" + ascii(name.split(' ').last()) + '.' + pick(Domains),
-                              KindEMail);
+            Book::addSubentry(
+                n, text("info@" + ascii(name.split(' ').last()) + '.' + pick(Domains)), KindEMail);
         if (chance(50))
-            Book::addSubentry(n, address(), KindPostalAddress);
+            Book::addSubentry(n, text(address()), KindPostalAddress);
         else if (chance(30))
-            Book::addSubentry(n, pick(Notes), KindNote);
+            Book::addSubentry(n, text(pick(Notes)), KindNote);
         if (chance(10))
-            Book::addSubentry(n, "Other", KindCallerGroup);
+            Book::addSubentry(n, QStringLiteral("Other"), KindCallerGroup);
     }
 
 private:
@@ -271,17 +275,17 @@ private:
 Book generateBook(int count, quint32 seed) {
     Maker make(seed);
     Book book;
-    QSet<QByteArray> taken;
+    QSet<QString> taken;
     for (int i = 0; i < count; ++i) {
-        Name& n = book.insertName(book.entryCount(), QByteArray());
+        Name& n = book.insertName(book.entryCount(), QString());
         if (make.chance(20))
             make.business(n);
         else
             make.person(n);
         // Phones hold the same name twice, but a made-up book reads better without.
-        const QByteArray base = n.text;
+        const QString base = n.text;
         for (int k = 2; taken.contains(n.text); ++k)
-            n.text = base + ' ' + QByteArray::number(k);
+            n.text = base + u' ' + QString::number(k);
         taken.insert(n.text);
     }
     return book;

@@ -17,10 +17,10 @@ struct PhoneEntry {
     struct Field {
         quint8 id = 0;   // block id: 0x0B number, 0x08/0x09/0x0A text, others kept as text
         quint8 kind = 0; // number kind byte (numbers only)
-        QByteArray text;
+        QString text;
         friend bool operator==(const Field&, const Field&) = default;
     };
-    QByteArray name;
+    QString name;
     std::vector<Field> fields;
     int group = 0; // caller group 1..5 as written; 0 none (the last group block wins)
 

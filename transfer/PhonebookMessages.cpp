@@ -3,6 +3,7 @@
 #include "link/Frame.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace quorix::transfer {
 
@@ -20,11 +21,34 @@ QByteArray bytes(std::initializer_list<quint8> list) {
     return out;
 }
 
-// Characters as 00 c, then the terminating 00 00.
-void appendText(QByteArray& out, const QByteArray& text) {
-    for (char c : text)
-        out.append('\0').append(c);
+// Characters as 16-bit big-endian code units, then the terminating 00 00.
+void appendText(QByteArray& out, QStringView text) {
+    for (const QChar c : text)
+        out.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
     out.append("\0\0", 2);
+}
+
+// The text as a block holds it: phone characters, at most limit of them. The
+// characters replaced within those are added to *replaced: one cut off with
+// the end of a long text is not written, so not replaced either.
+QString phoneTextCut(QStringView text, int limit, int* replaced) {
+    QString out;
+    out.reserve(std::min<qsizetype>(text.size(), limit));
+    int count = 0;
+    for (qsizetype i = 0; i < text.size() && out.size() < limit; ++i) {
+        const QChar c = text[i];
+        if (!c.isSurrogate()) {
+            out.append(c);
+            continue;
+        }
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        out.append(u'?');
+        ++count;
+    }
+    if (replaced)
+        *replaced += count;
+    return out;
 }
 
 // Pads a block to the smallest block size and puts its final length in byte 3.
@@ -63,23 +87,29 @@ QByteArray readRequest(int location) {
     return out;
 }
 
-QByteArray nameBlock(const QByteArray& name) {
-    const QByteArray text = name.left(MaxNameChars);
+QString phoneText(QStringView text, int* replaced) {
+    if (replaced)
+        *replaced = 0;
+    return phoneTextCut(text, int(std::min<qsizetype>(text.size(), INT_MAX)), replaced);
+}
+
+QByteArray nameBlock(const QString& name, int* replaced) {
+    const QString text = phoneTextCut(name, MaxNameChars, replaced);
     QByteArray block = bytes({BlockName, 0x00, 0x00, 0x00, 0x00});
     block.append(char((2 * text.size() + 2) & 0xFF));
     appendText(block, text);
     return finishBlock(block);
 }
 
-QByteArray numberBlock(quint8 kind, const QByteArray& number) {
+QByteArray numberBlock(quint8 kind, const QString& number, int* replaced) {
     QByteArray block = bytes({BlockNumber, 0x00, 0x00, 0x00, 0x00, kind, 0x00, 0x00, 0x00, 0x58});
-    appendText(block, number.left(MaxNumberChars));
+    appendText(block, phoneTextCut(number, MaxNumberChars, replaced));
     return finishBlock(block);
 }
 
-QByteArray textBlock(quint8 id, const QByteArray& text) {
+QByteArray textBlock(quint8 id, const QString& text, int* replaced) {
     QByteArray block = bytes({id, 0x00, 0x00, 0x00, 0x00, 0x78});
-    appendText(block, text.left(MaxTextChars));
+    appendText(block, phoneTextCut(text, MaxTextChars, replaced));
     return finishBlock(block);
 }
 
@@ -136,22 +166,29 @@ quint8 textBlockId(int kind) {
     }
 }
 
-QList<QByteArray> cutRemarks(const Name& name) {
-    QList<QByteArray> remarks;
+QStringList cutRemarks(const Name& name) {
+    QStringList remarks;
     for (const TextCut& cut : textCuts(name))
-        remarks.append(cut.what.toLatin1() + " cut to " + QByteArray::number(cut.limit) +
-                       " characters");
+        remarks.append(QStringLiteral("%1 cut to %2 characters").arg(cut.what).arg(cut.limit));
     return remarks;
 }
 
-QByteArray joinNoteParts(const QByteArray& head, const QList<QByteArray>& remarks) {
-    QByteArray note = head;
-    for (const QByteArray& remark : remarks)
-        note += ", " + remark;
+QString replacedRemark(int replaced) {
+    if (replaced <= 0)
+        return {};
+    return replaced == 1 ? QStringLiteral("1 character replaced")
+                         : QStringLiteral("%1 characters replaced").arg(replaced);
+}
+
+QString joinNoteParts(const QString& head, const QStringList& remarks) {
+    QString note = head;
+    for (const QString& remark : remarks)
+        if (!remark.isEmpty())
+            note += QStringLiteral(", ") + remark;
     return note;
 }
 
-QByteArray writeRequest(const Name& name, int location) {
+QByteArray writeRequest(const Name& name, int location, int* replaced) {
     std::vector<Subentry> subs = name.subs;
     std::stable_sort(subs.begin(), subs.end(), [](const Subentry& a, const Subentry& b) {
         return Book::compareClass(a, b) < 0;
@@ -161,23 +198,26 @@ QByteArray writeRequest(const Name& name, int location) {
     request.append(entryHeaderTail());
     appendWord(request, location);
     request.append(bytes({0x00, 0x00, 0x00, 0x04}));
-    request.append(nameBlock(name.text));
+    int missing = 0;
+    request.append(nameBlock(name.text, &missing));
 
     QByteArray rest;
     int count = 1;
     for (const Subentry& s : subs) {
         if (isNumberKind(s.kind))
-            rest.append(numberBlock(numberKindByte(s.kind), s.text));
+            rest.append(numberBlock(numberKindByte(s.kind), s.text, &missing));
         else if (s.kind == KindCallerGroup)
             request.append(groupBlock(std::max(0, groupIndex(s.text))));
         else if (const quint8 id = textBlockId(s.kind))
-            rest.append(textBlock(id, s.text));
+            rest.append(textBlock(id, s.text, &missing));
         else
             continue;
         ++count;
     }
     request.append(rest);
     request[EntryBlockCountOffset] = char(std::min(count, MaxBlockCount));
+    if (replaced)
+        *replaced = missing;
     return request;
 }
 
@@ -279,13 +319,22 @@ Request recogniseRequest(const QByteArray& payload) {
     return r;
 }
 
-QByteArray decodeText(const QByteArray& bytes) {
-    QByteArray text;
+QString decodeText(const QByteArray& bytes) {
+    QString text;
+    text.reserve(bytes.size() / 2);
     for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
-        const auto c = quint8(bytes[i + 1]);
+        const auto c = char16_t((quint8(bytes[i]) << 8) | quint8(bytes[i + 1]));
         if (c == 0)
             break;
-        text.append(c <= 30 ? ' ' : char(c));
+        text.append(c <= 30 ? QChar(u' ') : QChar(c));
+    }
+    // Only whole pairs are kept as surrogates.
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            text[i] = QChar::ReplacementCharacter;
     }
     return text;
 }

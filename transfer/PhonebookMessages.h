@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 
 #include <optional>
 
@@ -14,7 +15,8 @@
 // the virtual phone builds its side from the same pieces.
 //
 // Payload conventions: requests begin 00 01 00, answers 01 1B 00, byte 3 names the
-// operation; numbers are 16-bit big-endian; a text character c travels as 00 c.
+// operation; numbers are 16-bit big-endian; a text travels as 16-bit characters,
+// high byte first.
 namespace quorix::transfer {
 
 // Operation bytes (payload byte 3).
@@ -69,11 +71,18 @@ QByteArray memoryInfoRequest();
 // 00 01 00 07 01 01 00 01 01 05, the location, 00 00 01
 QByteArray readRequest(int location);
 
+// A text as the phone can store it: one 16-bit code unit per character. A
+// character outside the Basic Multilingual Plane (an emoji, say), which would
+// need two, becomes "?", and so does a lone surrogate; *replaced counts them.
+QString phoneText(QStringView text, int* replaced = nullptr);
+
 // The blocks exactly as the program writes them (padded with 00 to 34 bytes,
-// byte 3 the block's length).
-QByteArray nameBlock(const QByteArray& name);
-QByteArray numberBlock(quint8 kind, const QByteArray& number);
-QByteArray textBlock(quint8 id, const QByteArray& text);
+// byte 3 the block's length); texts go through phoneText first and are then
+// cut to the block's limit.
+// The characters replaced are added to *replaced.
+QByteArray nameBlock(const QString& name, int* replaced = nullptr);
+QByteArray numberBlock(quint8 kind, const QString& number, int* replaced = nullptr);
+QByteArray textBlock(quint8 id, const QString& text, int* replaced = nullptr);
 QByteArray groupBlock(int group);
 
 // Number kind byte written for a number subentry of the given kind (image index):
@@ -90,14 +99,17 @@ quint8 textBlockId(int kind);
 // the name block, every caller group block, then the number and text blocks in the
 // order of the subentries sorted by class. Subentries of kinds outside 2..11 are
 // left out. The name itself is not changed; the caller sorts the book's copy.
-QByteArray writeRequest(const Name& name, int location);
+// *replaced counts the characters written as "?" (see phoneText).
+QByteArray writeRequest(const Name& name, int location, int* replaced = nullptr);
 
 // What a write of the name leaves out: "Note cut to 60 characters" for each
 // text longer than the phone stores, in the order of cutWarning().
-QList<QByteArray> cutRemarks(const Name& name);
-// An entry note with its remarks after it, each after ", ":
-// "Written to location 1, Note cut to 60 characters".
-QByteArray joinNoteParts(const QByteArray& head, const QList<QByteArray>& remarks);
+QStringList cutRemarks(const Name& name);
+// "1 character replaced", "3 characters replaced"; empty for none.
+QString replacedRemark(int replaced);
+// An entry note with its remarks after it, each after ", ", empty ones left
+// out: "Written to location 1, Note cut to 60 characters, 1 character replaced".
+QString joinNoteParts(const QString& head, const QStringList& remarks);
 
 // One frame's worth of a message: its data, fragment byte and follow-on flag.
 struct Chunk {
@@ -153,9 +165,10 @@ Request recogniseRequest(const QByteArray& payload);
 
 // ---- decoding ----
 
-// A text field: only the second byte of each pair counts; 0 ends the text, bytes up
-// to 30 become a blank; an odd last byte is ignored.
-QByteArray decodeText(const QByteArray& bytes);
+// A text field: 16-bit characters, high byte first; 0 ends the text, characters
+// up to 30 become a blank; an odd last byte is ignored. A surrogate that is not
+// half of a pair becomes U+FFFD, so the text is always valid.
+QString decodeText(const QByteArray& bytes);
 
 // One block of an entry as found in a payload.
 struct Block {

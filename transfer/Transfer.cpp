@@ -105,10 +105,12 @@ bool Transfer::rewriteEntry(const QModelIndex& selected) {
         return false;
     savedStart_ = ui_.startBorder();
     savedStop_ = ui_.stopBorder();
-    const QByteArray note = model_.book().entryNote(*name);
+    const QString note = model_.book().entryNote(*name);
     if (!note.isEmpty()) {
+        // The location ends the note's first part; details may follow after a comma.
+        const QString head = note.section(u',', 0, 0);
         bool ok = false;
-        int location = note.mid(note.lastIndexOf(' ') + 1).toInt(&ok, 10);
+        int location = head.mid(head.lastIndexOf(u' ') + 1).toInt(&ok, 10);
         if (!ok)
             location = -1;
         if (!border(savedStart_) || !border(savedStop_))
@@ -426,9 +428,10 @@ void Transfer::writeNext() {
                 model_.setEntryNote(*written,
                                     "Error while writing to loc. " + num(currentLocation_));
         } else if (written) {
-            model_.setEntryNote(*written,
-                                joinNoteParts("Written to location " + num(currentLocation_),
-                                              cutRemarks(*written)));
+            model_.setEntryNote(
+                *written,
+                joinNoteParts(QStringLiteral("Written to location %1").arg(currentLocation_),
+                              cutRemarks(*written) << replacedRemark(replacedChars_)));
         }
     }
     if (stopRequested_)
@@ -473,7 +476,8 @@ void Transfer::sendName(Name& name, int location) {
     lastSent_ = location;
     model_.sortByClass(name);
     model_.setEntryNote(name, "Tried to write to loc. " + num(location));
-    chunks_ = splitPayload(writeRequest(name, location));
+    replacedChars_ = 0;
+    chunks_ = splitPayload(writeRequest(name, location, &replacedChars_));
     awaitingWrite_ = false;
     if (chunks_.isEmpty()) {
         // Too many frames for the fragment byte to count: the phone could not take

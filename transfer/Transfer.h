@@ -195,7 +195,8 @@ private:
     int readCount_ = 0;
     int memorySize_ = -1;
     int memoryUsed_ = -1;
-    int lastSent_ = 0; // the last location a write sent a name to
+    int lastSent_ = 0;      // the last location a write sent a name to
+    int replacedChars_ = 0; // characters of the name being written sent as "?"
     QByteArray leftoverText_;
     int writeResult_ = -1;
     int outcome_ = Ready;

@@ -492,7 +492,7 @@ private Q_SLOTS:
                           "CSV_STOP=9\r\nCSV_LINE=2\r\nCSV_SEP=44\r\nCSV_QUOTES=YES\r\n");
         QTest::newRow("not numbers and out of range give defaults")
             << QByteArray("[CONFIG]\nPORT=COM3\nCABLE=7\nCSV_NAME=\nCSV_START=x2\nCSV_STOP=500\n"
-                          "CSV_LINE=0\nCSV_SEP=300\n")
+                          "CSV_LINE=0\nCSV_SEP=70000\n")
             << 0 << 1 << QList<int>{1, 2, 100, 1} << false << QByteArray(";")
             << QByteArray("[CONFIG]\nPORT=1\nCABLE=1\nCSV_NAME=1\nCSV_START=2\nCSV_STOP=100\n"
                           "CSV_LINE=1\nCSV_SEP=59\nCSV_QUOTES=NO\n");

@@ -60,7 +60,7 @@ int kindOf(const QModelIndex& index) {
 }
 
 QByteArray book(MainWindow& w) {
-    return describeBook(w.phonebook());
+    return describeBook(w.phonebook()).toUtf8();
 }
 
 void select(MainWindow& w, const QModelIndex& index) {
@@ -331,9 +331,9 @@ private Q_SLOTS:
         editLabel(*w, subAt(*w, 0, 0), QString());
         QCOMPARE(book(*w), QByteArray("Anna\n  General: +49\n  Note: note\n"));
 
-        // Texts are Latin-1: what it cannot hold becomes "?".
-        editLabel(*w, nameAt(*w, 0), QStringLiteral("Zo\u00eb \u20ac"));
-        QCOMPARE(w->phonebook().name(0).text, QByteArray("Zo\xeb ?"));
+        // Texts are Unicode: every character typed is kept.
+        editLabel(*w, nameAt(*w, 0), QStringLiteral("Zo\u00eb \u20ac \u0141\u00f3d\u017a"));
+        QCOMPARE(w->phonebook().name(0).text, QStringLiteral("Zoë € Łódź"));
 
         // Neither the root nor a caller group opens an editor.
         w->setGroup(1);
@@ -814,7 +814,7 @@ private Q_SLOTS:
 
     void findBar() {
         WorkDir dir;
-        auto w = startTree({"Anna|2:1", "M\xfcller|9:call anna", "Bob", "Hanna|3:2"});
+        auto w = startTree({"Anna|2:1", "Müller|9:call anna", "Bob", "Hanna|3:2"});
         w->collapseAll();
         QVERIFY(!w->findBar->isVisible());
         press(*w, QKeySequence(Qt::CTRL | Qt::Key_F));

@@ -22,7 +22,7 @@ const QString Sample = QFileInfo(Phonesim).absoluteDir().filePath(QStringLiteral
 
 QByteArray described(const QString& pbf) {
     const files::BookResult r = files::loadBookFile(pbf);
-    return r.ok ? describeBook(r.book) : QByteArray("cannot read ") + pbf.toLocal8Bit();
+    return r.ok ? describeBook(r.book).toUtf8() : QByteArray("cannot read ") + pbf.toLocal8Bit();
 }
 
 // quorix-phonesim started for one test; stop() lets it save.

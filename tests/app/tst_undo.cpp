@@ -16,23 +16,22 @@ namespace {
 
 // Everything a step may change: texts, kinds, order, expansion, notes, as the
 // book holds them and as the item model shows them.
-QByteArray state(const BookModel& model) {
+QString state(const BookModel& model) {
     const Book& b = model.book();
-    QByteArray out = "root " + QByteArray(b.rootExpanded ? "open" : "closed") + '\n';
+    QString out = QStringLiteral("root %1\n").arg(b.rootExpanded ? "open" : "closed");
     for (const auto& n : b) {
-        out +=
-            n->text + (n->expanded ? " +" : " -") + " note " + QByteArray::number(n->data) + '\n';
+        out += QStringLiteral("%1 %2 note %3\n").arg(n->text, n->expanded ? "+" : "-").arg(n->data);
         for (const Subentry& s : n->subs)
-            out += "  " + QByteArray::number(s.kind) + ':' + s.text + '\n';
+            out += QStringLiteral("  %1:%2\n").arg(s.kind).arg(s.text);
     }
     for (const auto& note : b.entryNotes)
-        out += "note " + note + '\n';
+        out += QStringLiteral("note ") + note + u'\n';
     const std::function<void(const QModelIndex&, int)> walk = [&](const QModelIndex& parent,
                                                                   int depth) {
         for (int row = 0; row < model.rowCount(parent); ++row) {
             const QModelIndex i = model.index(row, 0, parent);
-            out += QByteArray(depth, '.') + i.data().toString().toLatin1() + ' ' +
-                   QByteArray::number(i.data(BookModel::KindRole).toInt()) + '\n';
+            out += QString(depth, u'.') + i.data().toString() + u' ' +
+                   QString::number(i.data(BookModel::KindRole).toInt()) + u'\n';
             walk(i, depth + 1);
         }
     };
@@ -40,18 +39,19 @@ QByteArray state(const BookModel& model) {
     return out;
 }
 
-QByteArray randomText(QRandomGenerator& rng, bool number) {
-    static const QList<QByteArray> names = {"Anna", "Bob", "Carl", "Dora", "Eve"};
+QString randomText(QRandomGenerator& rng, bool number) {
+    static const QStringList names = {QStringLiteral("Anna"), QStringLiteral("Bob"),
+                                      QStringLiteral("Carl"), QStringLiteral("Dörte"),
+                                      QStringLiteral("Eve")};
     if (number)
-        return QByteArray::number(rng.bounded(1000, 99999));
+        return QString::number(rng.bounded(1000, 99999));
     return names[rng.bounded(static_cast<int>(names.size()))] +
-           (rng.bounded(3) == 0 ? QByteArray::number(rng.bounded(3)) : QByteArray());
+           (rng.bounded(3) == 0 ? QString::number(rng.bounded(3)) : QString());
 }
 
 void randomBook(Book& book, QRandomGenerator& rng, int names) {
     for (int i = 0; i < names; ++i) {
-        Name& n =
-            book.insertName(book.entryCount(), randomText(rng, false) + QByteArray::number(i));
+        Name& n = book.insertName(book.entryCount(), randomText(rng, false) + QString::number(i));
         const int subs = rng.bounded(5);
         for (int j = 0; j < subs; ++j) {
             const int kind = rng.bounded(KindGeneral, KindNote + 1);
@@ -62,7 +62,7 @@ void randomBook(Book& book, QRandomGenerator& rng, int names) {
         Book::sortByClass(n);
         n.expanded = !n.subs.empty() && rng.bounded(2) == 0;
         if (rng.bounded(4) == 0)
-            book.setEntryNote(n, "Read from location " + QByteArray::number(i + 1));
+            book.setEntryNote(n, QStringLiteral("Read from location %1").arg(i + 1));
     }
     book.rootExpanded = true;
 }
@@ -119,8 +119,7 @@ struct Session {
             // Through the model, as the label editor commits; names often
             // meet another name's text, which offers a merge.
             const Subentry* sub = model.subentryOf(node);
-            model.setData(node, QString::fromLatin1(randomText(
-                                    rng, sub && isNumberKind(sub->kind) && rng.bounded(2))));
+            model.setData(node, randomText(rng, sub && isNumberKind(sub->kind) && rng.bounded(2)));
             break;
         }
         case 9:
@@ -169,7 +168,7 @@ void TestUndo::randomSessionsUndoAndRedoExactly() {
         Session s(seed);
         QUndoStack& stack = *s.undo.stack();
         // states[i]: the state with i steps done.
-        QList<QByteArray> states{state(s.model)};
+        QStringList states{state(s.model)};
         QString failure;
         const auto same = [&](const char* what) {
             if (state(s.model) == states[stack.index()])
@@ -178,8 +177,7 @@ void TestUndo::randomSessionsUndoAndRedoExactly() {
                           .arg(seed)
                           .arg(QLatin1String(what))
                           .arg(stack.index())
-                          .arg(QString::fromLatin1(state(s.model)),
-                               QString::fromLatin1(states[stack.index()]));
+                          .arg(state(s.model), states[stack.index()]);
             return false;
         };
 #define CHECK_STATE(what) QVERIFY2(same(what), qPrintable(failure))
@@ -225,8 +223,8 @@ void TestUndo::changedFlagFollowsSavedState() {
     editor.setMessageHandler([](const UserMessage&) { return true; });
     BookUndo undo(model);
     Book& b = model.book();
-    b.insertName(0, "Anna");
-    b.insertName(1, "Bob");
+    b.insertName(0, QStringLiteral("Anna"));
+    b.insertName(1, QStringLiteral("Bob"));
     const QModelIndex anna = model.indexOf(b.name(0));
 
     editor.newEntry(anna); // step 1
@@ -267,14 +265,14 @@ void TestUndo::stepsAreNamedAndBounded() {
     BookEditor editor(model);
     editor.setMessageHandler([](const UserMessage&) { return true; });
     BookUndo undo(model);
-    model.book().insertName(0, "Anna");
-    model.book().insertName(1, "Bob");
+    model.book().insertName(0, QStringLiteral("Anna"));
+    model.book().insertName(1, QStringLiteral("Bob"));
     QCOMPARE(undo.undoAction()->text(), QStringLiteral("Undo"));
     QVERIFY(!undo.undoAction()->isEnabled());
     editor.deleteNode(model.indexOf(model.book().name(0)));
     QCOMPARE(undo.undoAction()->text(), QStringLiteral("Undo Delete \"Anna\""));
     undo.undoAction()->trigger();
-    QCOMPARE(model.book().name(0).text, QByteArray("Anna"));
+    QCOMPARE(model.book().name(0).text, QStringLiteral("Anna"));
     QCOMPARE(undo.redoAction()->text(), QStringLiteral("Redo Delete \"Anna\""));
 
     // A merge is one step, named as one.
@@ -282,7 +280,7 @@ void TestUndo::stepsAreNamedAndBounded() {
     QCOMPARE(model.book().entryCount(), 1);
     QCOMPARE(undo.undoAction()->text(), QStringLiteral("Undo Merge \"Bob\""));
     undo.undo();
-    QCOMPARE(describeBook(model.book()), QByteArray("Anna\nBob\n"));
+    QCOMPARE(describeBook(model.book()), QStringLiteral("Anna\nBob\n"));
 
     // The history keeps the latest steps only.
     for (int i = 0; i < BookUndo::Limit + 50; ++i)

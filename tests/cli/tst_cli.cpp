@@ -74,14 +74,15 @@ private Q_SLOTS:
                                                 "\x09"
                                                 "a\x1b[2Jb",
                                                 "\x07"
-                                                "c\x85"
+                                                "c\x85\x81"
                                                 "d"})));
         const Run r = cli({"show", "odd.pbf"});
         QCOMPARE(r.exitCode, 0);
-        // Latin-1 comes out as UTF-8; control codes, which would drive the
-        // terminal, come out as "?".
+        // Windows-1252 comes out as UTF-8 (0x85 is an ellipsis); control codes,
+        // which would drive the terminal, come out as "?" (0x81 is the C1 control
+        // U+0081).
         QCOMPARE(r.out, QByteArray("Zo\xc3\xab\n  Unknown (0): zero\n  Unknown (12): twelve\n"
-                                   "  Unknown: ?\n  Note: a?[2Jb\n  E-Mail: c?d\n"));
+                                   "  Unknown: ?\n  Note: a?[2Jb\n  E-Mail: c\u2026?d\n"));
     }
 
     void failuresNameTheFileAndTheReason_data() {

@@ -2,6 +2,7 @@
 
 // Files and books the tests of files/ and of quorix-cli share.
 
+#include "files/Codepage.h"
 #include "model/Book.h"
 
 #include <QByteArrayList>
@@ -27,13 +28,15 @@ inline QByteArray crlf(const QByteArrayList& lines) {
     return out;
 }
 
-// The whole structure of a book, bytes unchanged: "name" then " kind:text" lines.
+// The whole structure of a book: "name" then " kind:text" lines, each text as
+// the bytes a .pbf file holds for it (so 8-bit file tests compare byte for byte).
 inline QByteArray structure(const Book& book) {
+    using files::encodeCp1252;
     QByteArray out;
     for (const auto& n : book) {
-        out += n->text + '\n';
+        out += encodeCp1252(n->text) + '\n';
         for (const Subentry& s : n->subs)
-            out += ' ' + QByteArray::number(s.kind) + ':' + s.text + '\n';
+            out += ' ' + QByteArray::number(s.kind) + ':' + encodeCp1252(s.text) + '\n';
     }
     return out;
 }

@@ -131,7 +131,7 @@ QString unsound(const Book& book, std::initializer_list<int> kinds) {
             return QStringLiteral("an empty name");
         if (Book::subentryCount(*n, ClassNumber) > MaxNumbers ||
             Book::subentryCount(*n, ClassText) > MaxTexts)
-            return QStringLiteral("an overfull name: ") + QString::fromLatin1(n->text);
+            return QStringLiteral("an overfull name: ") + n->text;
         for (size_t i = 0; i < n->subs.size(); ++i) {
             if (std::find(kinds.begin(), kinds.end(), n->subs[i].kind) == kinds.end())
                 return QStringLiteral("kind %1").arg(n->subs[i].kind);

@@ -11,19 +11,20 @@ namespace quorix::test {
 inline void fill(Book& book, const QList<QByteArray>& rows) {
     for (const QByteArray& row : rows) {
         const QList<QByteArray> parts = row.split('|');
-        Name& n = book.insertName(book.entryCount(), parts.first());
+        Name& n = book.insertName(book.entryCount(), QString::fromUtf8(parts.first()));
         for (qsizetype i = 1; i < parts.size(); ++i) {
             const qsizetype colon = parts[i].indexOf(':');
-            Book::addSubentry(n, parts[i].mid(colon + 1), parts[i].left(colon).toInt());
+            Book::addSubentry(n, QString::fromUtf8(parts[i].mid(colon + 1)),
+                              parts[i].left(colon).toInt());
         }
     }
 }
 
-// The names of the book, comma-separated.
+// The names of the book, comma-separated, in UTF-8.
 inline QByteArray names(const Book& book) {
     QByteArrayList out;
     for (const auto& n : book)
-        out << n->text;
+        out << n->text.toUtf8();
     return out.join(',');
 }
 
@@ -45,7 +46,7 @@ struct Messages {
     QByteArray log() const {
         QByteArrayList out;
         for (const UserMessage& m : shown)
-            out << m.caption + ": " + m.text;
+            out << (m.caption + QStringLiteral(": ") + m.text).toUtf8();
         return out.join('\n');
     }
 };

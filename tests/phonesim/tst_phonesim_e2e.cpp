@@ -127,8 +127,7 @@ private Q_SLOTS:
         PtyClient client;
         QVERIFY(client.open(sim.devicePath()));
         client.request(readRequest(2));
-        QCOMPARE(decodeEntry(client.answer())->name.text, QByteArray("B\xe4"
-                                                                     "ckerei Kraus"));
+        QCOMPARE(decodeEntry(client.answer())->name.text, QStringLiteral("Bäckerei Kraus"));
 
         sim.stop();
         QVERIFY(stopped.wait(5000));

@@ -113,7 +113,7 @@ struct Line {
 };
 
 QByteArray describe(const Book& book) {
-    return describeBook(book);
+    return describeBook(book).toUtf8();
 }
 
 } // namespace
@@ -468,7 +468,7 @@ private Q_SLOTS:
         QCOMPARE(a.entryCount(), 300);
         QCOMPARE(describe(a), describe(b));
         QVERIFY(describe(a) != describe(c));
-        QSet<QByteArray> names;
+        QSet<QString> names;
         int texts = 0, groups = 0;
         for (const auto& n : a) {
             names.insert(n->text);

@@ -14,7 +14,7 @@ QByteArray hex(const char* text) {
     return QByteArray::fromHex(text);
 }
 
-Name makeName(const QByteArray& text, std::initializer_list<Subentry> subs) {
+Name makeName(const QString& text, std::initializer_list<Subentry> subs) {
     Name n(text);
     for (const Subentry& s : subs)
         n.subs.push_back(s);
@@ -33,7 +33,7 @@ QByteArray layout(const QByteArray& payload) {
 QByteArray subs(const Name& n) {
     QByteArrayList parts;
     for (const Subentry& s : n.subs)
-        parts << QByteArray::number(s.kind) + ':' + s.text;
+        parts << QByteArray::number(s.kind) + ':' + s.text.toUtf8();
     return parts.join('|');
 }
 
@@ -226,30 +226,66 @@ private Q_SLOTS:
 
     void decodetextEdges_data() {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QByteArray>("text");
-        QTest::newRow("plain") << hex("004100620000") << QByteArray("Ab");
-        QTest::newRow("line break and tab") << hex("0041000a00090042") << QByteArray("A  B");
-        QTest::newRow("control 30 and 31") << hex("001e001f") << QByteArray(" \x1f");
-        QTest::newRow("high byte ignored") << hex("20ac0041")
-                                           << QByteArray("\xac"
-                                                         "A");
-        QTest::newRow("no terminator") << hex("00410042") << QByteArray("AB");
-        QTest::newRow("stops at 00 00") << hex("004100000042") << QByteArray("A");
-        QTest::newRow("second byte 0 ends whatever the first") << hex("ff00 0041") << QByteArray();
-        QTest::newRow("odd last byte") << hex("004100") << QByteArray("A");
-        QTest::newRow("empty") << QByteArray() << QByteArray();
-        QTest::newRow("latin-1 kept") << hex("00fc00e9") << QByteArray("\xfc\xe9");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("plain") << hex("004100620000") << QStringLiteral("Ab");
+        QTest::newRow("line break and tab") << hex("0041000a00090042") << QStringLiteral("A  B");
+        QTest::newRow("control 30 and 31") << hex("001e001f") << QStringLiteral(" \x1f");
+        QTest::newRow("16-bit character") << hex("20ac0041") << QStringLiteral("€A");
+        QTest::newRow("no terminator") << hex("00410042") << QStringLiteral("AB");
+        QTest::newRow("stops at 00 00") << hex("004100000042") << QStringLiteral("A");
+        QTest::newRow("second byte 0 is no end") << hex("0141 0100 0041")
+                                                 << QStringLiteral("ŁĀA");
+        QTest::newRow("odd last byte") << hex("004100") << QStringLiteral("A");
+        QTest::newRow("empty") << QByteArray() << QString();
+        QTest::newRow("latin-1") << hex("00fc00e9") << QStringLiteral("üé");
+        QTest::newRow("polish") << hex("0141 00f3 0064 017a") << QStringLiteral("Łódź");
+        QTest::newRow("surrogate pair") << hex("d83d de00") << QStringLiteral("😀");
+        QTest::newRow("lone surrogates") << hex("d83d 0041 de00")
+                                         << QStringLiteral("\uFFFDA\uFFFD");
     }
     void decodetextEdges() {
         QFETCH(QByteArray, bytes);
-        QFETCH(QByteArray, text);
+        QFETCH(QString, text);
         QCOMPARE(decodeText(bytes), text);
+    }
+
+    void textsTravelAsSixteenBitCodeUnits() {
+        int replaced = -1;
+        const Name n = makeName(QStringLiteral("Łódź €"),
+                                {{QStringLiteral("Grüße 😀!"), KindNote},
+                                 {QStringLiteral("+48 ٣"), KindMobile}});
+        const QByteArray r = writeRequest(n, 3, &replaced);
+        // The name block: 6 characters, each one code unit, high byte first.
+        QCOMPARE(r.mid(EntryHeaderSize, 20),
+                 hex("07 0000 22 00 0e 0141 00f3 0064 017a 0020 20ac 0000"));
+        // The emoji, which would take two code units, goes as one "?".
+        const QByteArray numberBlock = r.mid(EntryHeaderSize + 34, 34);
+        QCOMPARE(numberBlock.mid(10, 12), hex("002b 0034 0038 0020 0663 0000"));
+        const QByteArray note = r.mid(EntryHeaderSize + 68, 34);
+        QCOMPARE(note.mid(6, 20), hex("0047 0072 00fc 00df 0065 0020 003f 0021 0000 0000"));
+        QCOMPARE(replaced, 1);
+        // Read back, everything in the Basic Multilingual Plane is there.
+        const auto entry = decodeEntry(entryAnswer(3, r.mid(EntryHeaderSize), r[17]));
+        QVERIFY(entry);
+        QCOMPARE(entry->name.text, QStringLiteral("Łódź €"));
+        QCOMPARE(subs(entry->name), QByteArray("3:+48 ٣|9:Grüße ?!"));
+
+        // The limits count code units after the replacement; a character cut off
+        // with the end of a long text is not counted as replaced.
+        QCOMPARE(phoneText(QStringLiteral("a😀b\xd800"), &replaced), QStringLiteral("a?b?"));
+        QCOMPARE(replaced, 2);
+        writeRequest(makeName(QStringLiteral("x"), {{QString(60, u'n') + QStringLiteral("😀"),
+                                                      KindNote}}),
+                     1, &replaced);
+        QCOMPARE(replaced, 0);
+        const QByteArray full = textBlock(BlockNote, QString(59, u'n') + QStringLiteral("😀😀"));
+        QCOMPARE(full.mid(6 + 2 * 59, 4), hex("003f 0000"));
     }
 
     void decodeWhatWasWritten() {
         // The phone echoes blocks as written: the read side gets the name back,
         // subentries sorted by class, the group named again.
-        const Name written = makeName("Hans M\xfcller", {{"Family", KindCallerGroup},
+        const Name written = makeName(QStringLiteral("Hans Müller"), {{"Family", KindCallerGroup},
                                                          {"hans@example.com", KindEMail},
                                                          {"+4930123", KindMobile},
                                                          {"089555", KindOffice}});
@@ -258,7 +294,7 @@ private Q_SLOTS:
         const auto entry = decodeEntry(answer);
         QVERIFY(entry);
         QCOMPARE(entry->location, 42);
-        QCOMPARE(entry->name.text, QByteArray("Hans M\xfcller"));
+        QCOMPARE(entry->name.text, QStringLiteral("Hans Müller"));
         QCOMPARE(subs(entry->name), QByteArray("3:+4930123|5:089555|7:hans@example.com|10:Family"));
     }
 

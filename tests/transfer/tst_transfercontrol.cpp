@@ -201,13 +201,13 @@ struct Rig {
     QByteArray names() const {
         QByteArrayList out;
         for (const auto& n : model.book())
-            out << n->text;
+            out << n->text.toUtf8();
         return out.join('|');
     }
     QByteArray notes() const {
         QByteArrayList out;
         for (const auto& n : model.book())
-            out << model.book().entryNote(*n);
+            out << model.book().entryNote(*n).toUtf8();
         return out.join('|');
     }
     // Runs the transfer up and lets the phone answer everything.

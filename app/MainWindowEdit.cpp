@@ -8,6 +8,7 @@
 #include "app/MessageBoxes.h"
 
 #include <QLabel>
+#include <QSignalBlocker>
 
 namespace quorix {
 
@@ -50,14 +51,22 @@ void MainWindow::connectEditing() {
 }
 
 void MainWindow::applyOutcome(const EditOutcome& outcome) {
+    // The book already holds the new state of every name; the view's own signal
+    // per name would only repeat it, a hundred thousand times in a big book.
     switch (outcome.expansion) {
-    case ViewExpansion::ExpandAll:
+    case ViewExpansion::ExpandAll: {
+        const QSignalBlocker quiet(tree);
         tree->expandAll();
         break;
-    case ViewExpansion::CollapseAll:
-        tree->collapseAll();
+    }
+    case ViewExpansion::CollapseAll: {
+        {
+            const QSignalBlocker quiet(tree);
+            tree->collapseAll();
+        }
         tree->expand(bookModel->rootIndex());
         break;
+    }
     case ViewExpansion::Unchanged:
         break;
     }

@@ -70,8 +70,15 @@ void FbusLink::finishStart() {
     }
     serial_.sendBytes(QByteArray(WakeBytes, 0x55));
     txWindow_ = 1;
-    if (!trx_)
-        trx_ = std::make_unique<FbusTransmitter>(serial_, clock_);
+    if (!trx_) {
+        trx_ = std::make_unique<FbusTransmitter>(
+            serial_, clock_, [this](const QByteArray& frame, quint32 at) {
+                // The link outlives its transmitter; a call still queued when the
+                // link is destroyed is dropped with it.
+                QMetaObject::invokeMethod(
+                    this, [this, frame, at] { frameWritten(frame, at); }, Qt::QueuedConnection);
+            });
+    }
     trx_->setTxWindow(txWindow_);
     sendFrame(TypeStatus, QByteArray::fromHex("00010001"), 1, false);
     if (listener)
@@ -81,6 +88,7 @@ void FbusLink::finishStart() {
 void FbusLink::stopLink() {
     startTimer_.stop();
     listener_ = nullptr;
+    written_ = nullptr;
     trx_.reset(); // waits for the thread
     serial_.close();
 }
@@ -90,9 +98,23 @@ bool FbusLink::sendFrame(quint8 type, const QByteArray& data, quint8 fragment, b
     if (f.isEmpty())
         return false;
     txSeq_ = (txSeq_ + 1) & 7;
+    lastSent_ = f;
     traceFrame(f);
     queueFrame(f);
     return true;
+}
+
+void FbusLink::whenLastFrameWritten(std::function<void(quint32)> done) {
+    awaitedWrite_ = lastSent_;
+    written_ = std::move(done);
+}
+
+void FbusLink::frameWritten(const QByteArray& frame, quint32 writtenAt) {
+    if (!written_ || frame != awaitedWrite_)
+        return;
+    const auto done = std::move(written_);
+    written_ = nullptr;
+    done(writtenAt);
 }
 
 void FbusLink::sendAck(const QByteArray& received) {

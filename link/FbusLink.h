@@ -72,6 +72,10 @@ public:
     // Builds, traces and queues one frame to the phone; false when data is too long
     // for one frame (nothing is sent then).
     bool sendFrame(quint8 type, const QByteArray& data, quint8 fragment, bool followOn);
+    // Calls done on this thread, with the tick count, once the frame sendFrame()
+    // queued last has been written to the port; a later call replaces it, and a
+    // frame the link dropped never calls it.
+    void whenLastFrameWritten(std::function<void(quint32 writtenAt)> done);
     // Queues the acknowledgement of a frame received from the phone.
     void sendAck(const QByteArray& received);
     // Hands a finished frame to the transmitter; dropped when no link is open.
@@ -105,12 +109,17 @@ public:
 private:
     void traceFrame(const QByteArray& frame);
     void finishStart();
+    void frameWritten(const QByteArray& frame, quint32 writtenAt);
 
     SerialPort& serial_;
     Clock& clock_;
     std::unique_ptr<FbusTransmitter> trx_;
     QTimer startTimer_;
     LinkListener* listener_ = nullptr;
+
+    QByteArray lastSent_; // the frame sendFrame() built last
+    QByteArray awaitedWrite_;
+    std::function<void(quint32)> written_;
 
     quint8 txSeq_ = 1;
     int txWindow_ = 1;

@@ -5,7 +5,8 @@
 
 namespace quorix::link {
 
-FbusTransmitter::FbusTransmitter(ByteWriter& port, Clock& clock) : port_(port), clock_(clock) {
+FbusTransmitter::FbusTransmitter(ByteWriter& port, Clock& clock, WrittenHandler written)
+    : port_(port), clock_(clock), written_(std::move(written)) {
     resetQueue();
     thread_ = std::thread([this] { run(); });
 }
@@ -110,6 +111,8 @@ bool FbusTransmitter::transmitNext(QByteArray& out) {
 void FbusTransmitter::write(std::unique_lock<std::mutex>& lock, const QByteArray& frame) {
     lock.unlock();
     port_.sendBytes(frame); // a frame that did not get through is not acknowledged
+    if (written_)
+        written_(frame, clock_.now());
     lock.lock();
 }
 

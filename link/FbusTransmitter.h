@@ -7,6 +7,7 @@
 #include <array>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -31,8 +32,14 @@ public:
     static constexpr quint32 PerPendingMs = 10; // pause before the next frame, per frame awaited
     static constexpr int ExitCode = 42;
 
+    // Told on the transmit thread after each frame went to the port, with the
+    // clock's time when the write ended: the pauses the phone needs between frames
+    // count from there, not from queueing.
+    using WrittenHandler = std::function<void(const QByteArray& frame, quint32 writtenAt)>;
+
     // Resets the queue and starts the thread.
-    explicit FbusTransmitter(ByteWriter& port, Clock& clock = systemClock());
+    explicit FbusTransmitter(ByteWriter& port, Clock& clock = systemClock(),
+                             WrittenHandler written = {});
     // Terminates the thread and waits for it.
     ~FbusTransmitter();
     FbusTransmitter(const FbusTransmitter&) = delete;
@@ -74,6 +81,7 @@ private:
 
     ByteWriter& port_;
     Clock& clock_;
+    const WrittenHandler written_;
 
     mutable std::mutex m_;
     std::condition_variable cv_;

@@ -49,6 +49,17 @@ public:
     virtual std::int64_t inQueue() = 0;
     virtual std::int64_t outQueue() = 0;
 
+    // Waking the receiver as soon as bytes arrive. Where the system offers a
+    // descriptor its event loop can watch (POSIX), the receiver watches it;
+    // elsewhere a thread of the receiver blocks in waitForInput until bytes are
+    // waiting, the time is up, or cancelWait() is called from another thread.
+    virtual int readNotifyDescriptor() const { return -1; }
+    virtual bool waitForInput(unsigned ms) {
+        (void)ms;
+        return false;
+    }
+    virtual void cancelWait() {}
+
     // Devices without modem lines (a pseudo-terminal) ignore these.
     virtual void setDTR(bool on) = 0;
     virtual void setRTS(bool on) = 0;

@@ -122,6 +122,8 @@ public:
         return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
     }
 
+    int readNotifyDescriptor() const override { return fd_; }
+
     std::int64_t inQueue() override { return queued(FIONREAD); }
     std::int64_t outQueue() override { return queued(TIOCOUTQ); }
 

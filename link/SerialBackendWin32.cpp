@@ -1,5 +1,8 @@
 // The serial port on Windows: the Win32 communications functions on a handle
-// opened without sharing; reads return at once with what the driver holds.
+// opened without sharing; reads return at once with what the driver holds. The
+// handle is opened for overlapped I/O so that a thread can wait for arriving
+// bytes (WaitCommEvent) while another writes; every read and write waits for its
+// own completion, so to callers they behave as before.
 #include "link/SerialBackend.h"
 
 #include <windows.h>
@@ -10,8 +13,16 @@ namespace {
 
 class Win32Port : public Port {
 public:
-    explicit Win32Port(HANDLE h) : h_(h) {}
-    ~Win32Port() override { CloseHandle(h_); }
+    explicit Win32Port(HANDLE h)
+        : h_(h), cancel_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+          waitDone_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+        SetCommMask(h_, EV_RXCHAR);
+    }
+    ~Win32Port() override {
+        CloseHandle(h_);
+        CloseHandle(cancel_);
+        CloseHandle(waitDone_);
+    }
 
     bool applySettings(const LineSettings& s, std::string& error) override {
         DCB dcb;
@@ -63,18 +74,37 @@ public:
     }
 
     std::int64_t write(const char* data, std::size_t count) override {
-        DWORD written = 0;
-        if (!WriteFile(h_, data, DWORD(count), &written, nullptr))
-            return -1;
-        return written;
+        return transfer(true, const_cast<char*>(data), count);
     }
 
     std::int64_t read(char* data, std::size_t count) override {
-        DWORD got = 0;
-        if (!ReadFile(h_, data, DWORD(count), &got, nullptr))
-            return -1;
-        return got;
+        return transfer(false, data, count);
     }
+
+    bool waitForInput(unsigned ms) override {
+        const std::int64_t waiting = inQueue();
+        if (waiting != 0)
+            return waiting > 0;
+        OVERLAPPED ov;
+        ZeroMemory(&ov, sizeof ov);
+        ov.hEvent = waitDone_;
+        ResetEvent(waitDone_);
+        DWORD mask = 0;
+        if (!WaitCommEvent(h_, &mask, &ov)) {
+            if (GetLastError() != ERROR_IO_PENDING)
+                return false;
+            const HANDLE events[] = {waitDone_, cancel_};
+            if (WaitForMultipleObjects(2, events, FALSE, ms) != WAIT_OBJECT_0) {
+                // Setting the mask again ends the pending wait.
+                SetCommMask(h_, EV_RXCHAR);
+            }
+            DWORD unused = 0;
+            GetOverlappedResult(h_, &ov, &unused, TRUE);
+        }
+        return inQueue() > 0;
+    }
+
+    void cancelWait() override { SetEvent(cancel_); }
 
     std::int64_t inQueue() override {
         COMSTAT st;
@@ -100,14 +130,31 @@ public:
     }
 
 private:
+    std::int64_t transfer(bool write, char* data, std::size_t count) {
+        OVERLAPPED ov;
+        ZeroMemory(&ov, sizeof ov);
+        ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (!ov.hEvent)
+            return -1;
+        DWORD done = 0;
+        BOOL ok = write ? WriteFile(h_, data, DWORD(count), &done, &ov)
+                        : ReadFile(h_, data, DWORD(count), &done, &ov);
+        if (!ok && GetLastError() == ERROR_IO_PENDING)
+            ok = GetOverlappedResult(h_, &ov, &done, TRUE);
+        CloseHandle(ov.hEvent);
+        return ok ? std::int64_t(done) : -1;
+    }
+
     const HANDLE h_;
+    const HANDLE cancel_;
+    const HANDLE waitDone_;
 };
 
 } // namespace
 
 std::unique_ptr<Port> openPort(const std::string& device, std::string& error) {
     const HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                 OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         error = device + ": " + errorText(long(GetLastError()));
         return nullptr;

@@ -1,5 +1,7 @@
 #include "link/SerialPort.h"
 
+#include <QSocketNotifier>
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -63,14 +65,79 @@ bool SerialPort::open() {
         return false;
     }
     error_.clear();
-    poll_.start(pollingDelay_);
+    startReceiving();
     return true;
 }
 
 void SerialPort::close() {
-    poll_.stop();
+    stopReceiving();
     std::lock_guard g(handleMutex_);
     device_.reset(); // a write still running elsewhere keeps the device until it ends
+}
+
+quint16 SerialPort::pollInterval() const {
+    if (receiveMode_ == ReceivePolled || (notifier_ && !notifier_->isEnabled()))
+        return pollingDelay_;
+    return std::max(pollingDelay_, SafetyPollMs);
+}
+
+void SerialPort::startReceiving() {
+    const auto port = handle();
+    if (port && receiveMode_ == ReceiveNotified) {
+        const int fd = port->readNotifyDescriptor();
+        if (fd >= 0) {
+            notifier_ = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
+            connect(notifier_, &QSocketNotifier::activated, this, &SerialPort::onReadable);
+        } else {
+            waiterStop_ = false;
+            wakePosted_ = false;
+            waiter_ = std::thread([this, port] {
+                std::unique_lock lock(waitMutex_);
+                while (!waiterStop_) {
+                    lock.unlock();
+                    const bool arrived = port->waitForInput(SafetyPollMs);
+                    lock.lock();
+                    if (!arrived || waiterStop_)
+                        continue;
+                    wakePosted_ = true;
+                    QMetaObject::invokeMethod(this, &SerialPort::onReadable, Qt::QueuedConnection);
+                    waitCv_.wait(lock, [this] { return !wakePosted_ || waiterStop_; });
+                }
+            });
+        }
+    }
+    poll_.start(pollInterval());
+}
+
+void SerialPort::stopReceiving() {
+    poll_.stop();
+    if (notifier_) {
+        // Closing may happen inside the notifier's own signal (a transfer that
+        // ends on an answer), so it goes once that call has returned.
+        notifier_->setEnabled(false);
+        notifier_->deleteLater();
+        notifier_ = nullptr;
+    }
+    if (waiter_.joinable()) {
+        {
+            std::lock_guard g(waitMutex_);
+            waiterStop_ = true;
+        }
+        waitCv_.notify_all();
+        if (const auto port = handle())
+            port->cancelWait();
+        waiter_.join();
+    }
+}
+
+void SerialPort::setReceiveMode(ReceiveMode mode) {
+    if (mode == receiveMode_)
+        return;
+    receiveMode_ = mode;
+    if (isOpen()) {
+        stopReceiving();
+        startReceiving();
+    }
 }
 
 bool SerialPort::applySettings() {
@@ -168,16 +235,46 @@ void SerialPort::pollReceive() {
     const auto port = handle();
     if (!port)
         return;
-    qint64 waiting = port->inQueue();
-    if (waiting == 0)
+    if (notifier_ && !notifier_->isEnabled()) {
+        // Watch the port again; see onReadable().
+        notifier_->setEnabled(true);
+        poll_.setInterval(pollInterval());
+    }
+    const qint64 waiting = port->inQueue();
+    if (waiting != 0) // when the driver cannot tell, read what fits
+        readNow(*port, waiting);
+}
+
+void SerialPort::onReadable() {
+    const auto port = handle();
+    if (!port)
         return;
-    if (waiting < 0) // the driver cannot tell: read what fits
+    if (waiter_.joinable()) {
+        {
+            std::lock_guard g(waitMutex_);
+            wakePosted_ = false;
+        }
+        waitCv_.notify_all();
+    }
+    const qint64 waiting = port->inQueue();
+    const bool read = waiting != 0 && readNow(*port, waiting) > 0;
+    if (!read && notifier_) {
+        // Readable with nothing to read: the other end hung up, and the port would
+        // wake us without end. Polling takes over until the next poll re-arms it.
+        notifier_->setEnabled(false);
+        poll_.setInterval(pollInterval());
+    }
+}
+
+qint64 SerialPort::readNow(serial::Port& port, qint64 waiting) {
+    if (waiting < 0)
         waiting = qint64(rxBuffer_.size());
     const qint64 got =
-        port->read(rxBuffer_.data(), size_t(std::min<qint64>(waiting, qint64(rxBuffer_.size()))));
-    // A failed read is left alone: the bytes come with a later poll if still there.
+        port.read(rxBuffer_.data(), size_t(std::min<qint64>(waiting, qint64(rxBuffer_.size()))));
+    // A failed read is left alone: the bytes come with a later read if still there.
     if (got > 0 && receiveHandler)
         receiveHandler(this, rxBuffer_.data(), quint32(got));
+    return got;
 }
 
 void SerialPort::setPort(PortNumber p) {
@@ -252,7 +349,7 @@ void SerialPort::setPollingDelay(quint16 ms) {
         return;
     pollingDelay_ = ms;
     if (isOpen())
-        poll_.start(pollingDelay_);
+        poll_.start(pollInterval());
 }
 
 } // namespace quorix::link

@@ -7,18 +7,25 @@
 #include <QObject>
 #include <QTimer>
 
+class QSocketNotifier;
+
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace quorix::link {
 
 // The serial port component. Opens and configures a port, writes with a time-out
-// and delivers received bytes on its owner's thread by polling a port that never
-// blocks. sendBytes/sendData may be called from the transmit thread while the
-// owner's thread polls; everything else belongs to the owner's thread.
+// and delivers received bytes on its owner's thread as soon as they arrive: the
+// event loop watches the port (POSIX), or a waiting thread of the port wakes it
+// (Windows). A poll every pollingDelay() ms stays as the way of the old driver
+// (ReceivePolled) and, slower, as a safety net under the notified receiver.
+// Reads never block. sendBytes/sendData may be called from the transmit thread
+// while the owner's thread reads; everything else belongs to the owner's thread.
 class SerialPort : public QObject, public ByteWriter {
     Q_OBJECT
 public:
@@ -71,7 +78,11 @@ public:
         LineRlsd = serial::LineRLSD
     };
 
-    // Raised on the owner's thread with the bytes of one poll; data is valid only
+    enum ReceiveMode { ReceiveNotified, ReceivePolled };
+    // How often the notified receiver still polls, unless pollingDelay is longer.
+    static constexpr quint16 SafetyPollMs = 1000;
+
+    // Raised on the owner's thread with the bytes of one read; data is valid only
     // during the call.
     using ReceiveHandler = std::function<void(SerialPort* sender, const char* data, quint32 size)>;
     ReceiveHandler receiveHandler;
@@ -129,12 +140,21 @@ public:
     void setInputTimeout(qint32 ms) { inputTimeout_ = ms; }
     bool checkLineStatus() const { return checkLineStatus_; }
     void setCheckLineStatus(bool on) { checkLineStatus_ = on; }
+    // Notified (default) or polled; a change while open takes effect at once.
+    ReceiveMode receiveMode() const { return receiveMode_; }
+    void setReceiveMode(ReceiveMode mode);
 
     // Bits per second a BaudRate choice stands for (0 for BaudCustom).
     static quint32 baudOf(BaudRateChoice b);
 
 private:
     void pollReceive();
+    void onReadable();
+    // Reads what is waiting (all that fits when count < 0) and hands it on.
+    qint64 readNow(serial::Port& port, qint64 count);
+    void startReceiving();
+    void stopReceiving();
+    quint16 pollInterval() const;
     std::shared_ptr<serial::Port> handle() const;
     quint16 freeSpace(serial::Port& port) const;
     void reapply();
@@ -142,6 +162,14 @@ private:
     mutable std::mutex handleMutex_; // guards device_ only, never held while waiting
     std::shared_ptr<serial::Port> device_;
     QTimer poll_;
+    QSocketNotifier* notifier_ = nullptr;
+    // Where there is no descriptor to watch: a thread waits for bytes and posts
+    // one wake-up at a time, the next only once the owner's thread has read.
+    std::thread waiter_;
+    std::mutex waitMutex_;
+    std::condition_variable waitCv_;
+    bool waiterStop_ = false;
+    bool wakePosted_ = false;
     std::vector<char> rxBuffer_;
     QByteArray error_;
 
@@ -161,6 +189,7 @@ private:
     std::atomic<quint16> outputTimeout_ = 500;
     qint32 inputTimeout_ = 200;
     std::atomic<bool> checkLineStatus_ = false;
+    ReceiveMode receiveMode_ = ReceiveNotified;
 };
 
 } // namespace quorix::link

@@ -365,7 +365,9 @@ void BookModel::setAllExpanded(bool expanded) {
     // A name without subentries cannot open, so it keeps its closed icon.
     for (const auto& name : book_)
         name->expanded = expanded && !name->subs.empty();
-    book_.rootExpanded = true;
+    // The root stays open with both, as far as it can: an empty book has nothing
+    // to open.
+    book_.rootExpanded = !book_.isEmpty();
     emitNodeChanged(rootIndex());
     if (!book_.isEmpty())
         Q_EMIT dataChanged(index(0, 0, rootIndex()), index(book_.entryCount() - 1, 0, rootIndex()));
@@ -540,16 +542,24 @@ bool isDraggable(const QModelIndex& index) {
 } // namespace
 
 Qt::ItemFlags BookModel::flags(const QModelIndex& index) const {
-    if (!index.isValid())
+    // Views ask this for every row they lay out, so it reads the book directly.
+    const Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    switch (levelOf(index)) {
+    case 0:
+        return f;
+    case 1:
+        return f | Qt::ItemIsDropEnabled | Qt::ItemIsEditable;
+    case 2: {
+        // A subentry never has rows under it: a tree view then neither asks for
+        // them nor looks it up among its open nodes.
+        const Subentry* sub = subentryOf(index);
+        const bool group = sub && sub->kind == KindCallerGroup;
+        return f | Qt::ItemIsDropEnabled | Qt::ItemNeverHasChildren |
+               (group ? Qt::NoItemFlags : Qt::ItemIsEditable | Qt::ItemIsDragEnabled);
+    }
+    default:
         return Qt::NoItemFlags;
-    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (levelOf(index) > 0)
-        f |= Qt::ItemIsDropEnabled;
-    if (isLabelEditable(index))
-        f |= Qt::ItemIsEditable;
-    if (isDraggable(index))
-        f |= Qt::ItemIsDragEnabled;
-    return f;
+    }
 }
 
 bool BookModel::setData(const QModelIndex& index, const QVariant& value, int role) {

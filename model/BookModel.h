@@ -135,8 +135,9 @@ public:
     // The same for an index (root or name); subentries have no expansion.
     void setExpanded(const QModelIndex& index, bool expanded);
     // Expand all: the root and every name with subentries. Collapse all: every
-    // name collapsed, the root expanded. One dataChanged for the names; no
-    // expandedChanged, since the view expands or collapses everything at once.
+    // name collapsed, the root expanded (unless the book is empty). One
+    // dataChanged for the names; no expandedChanged, since the view expands or
+    // collapses everything at once.
     void setAllExpanded(bool expanded);
     void sortByClass(Name& name);
     void setEntryNote(Name& name, const QString& note);

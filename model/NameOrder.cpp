@@ -5,7 +5,6 @@
 #include <QCollatorSortKey>
 #include <algorithm>
 #include <numeric>
-#include <optional>
 
 namespace quorix {
 
@@ -48,30 +47,40 @@ int NameOrder::compare(const QString& a, const QString& b) const {
 std::vector<int> NameOrder::sortedRows(const Book& book) const {
     const int count = book.entryCount();
     std::vector<QCollatorSortKey> primary;
-    // The full text's key, only for names whose hyphens or apostrophes may
-    // have to break a tie.
-    std::vector<std::optional<QCollatorSortKey>> full(static_cast<size_t>(count));
     primary.reserve(static_cast<size_t>(count));
-    for (int row = 0; row < count; ++row) {
-        const QString& text = book.name(row).text;
-        primary.push_back(collator_.sortKey(primaryText(text)));
-        if (hasWeakCharacters(text))
-            full[static_cast<size_t>(row)] = collator_.sortKey(text);
-    }
+    for (int row = 0; row < count; ++row)
+        primary.push_back(collator_.sortKey(primaryText(book.name(row).text)));
     std::vector<int> order(static_cast<size_t>(count));
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const auto ua = static_cast<size_t>(a);
-        const auto ub = static_cast<size_t>(b);
-        const int first = primary[ua].compare(primary[ub]);
-        if (first != 0)
-            return first < 0;
-        if (!full[ua] && !full[ub])
-            return false;
-        const QCollatorSortKey& ka = full[ua] ? *full[ua] : primary[ua];
-        const QCollatorSortKey& kb = full[ub] ? *full[ub] : primary[ub];
-        return ka.compare(kb) < 0;
-    });
+    const auto key = [&](int row) -> const QCollatorSortKey& {
+        return primary[static_cast<size_t>(row)];
+    };
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return key(a).compare(key(b)) < 0; });
+
+    // Hyphens and apostrophes only decide between names the first keys find
+    // equal, so the full text is keyed for those alone, and rarely.
+    for (size_t first = 0; first < order.size();) {
+        size_t end = first + 1;
+        while (end < order.size() && key(order[first]).compare(key(order[end])) == 0)
+            ++end;
+        const auto weak = [&](int row) { return hasWeakCharacters(book.name(row).text); };
+        if (end - first > 1 &&
+            std::any_of(order.begin() + qsizetype(first), order.begin() + qsizetype(end), weak)) {
+            std::vector<std::pair<QCollatorSortKey, int>> run;
+            for (size_t i = first; i < end; ++i) {
+                const QString& text = book.name(order[i]).text;
+                run.emplace_back(weak(order[i]) ? collator_.sortKey(text) : key(order[i]),
+                                 order[i]);
+            }
+            std::stable_sort(run.begin(), run.end(), [](const auto& a, const auto& b) {
+                return a.first.compare(b.first) < 0;
+            });
+            for (size_t i = first; i < end; ++i)
+                order[i] = run[i - first].second;
+        }
+        first = end;
+    }
     return order;
 }
 

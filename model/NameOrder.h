@@ -26,7 +26,8 @@ public:
     int compare(const QString& a, const QString& b) const;
 
     // The rows of the book's names in sorted order (result[newRow] = old row);
-    // names that compare equal keep their order. Each name is keyed once, so a
+    // names that compare equal keep their order. Each name is keyed once (a
+    // second time only to break a tie that hyphens or apostrophes decide), so a
     // large book sorts in O(n log n) key comparisons.
     std::vector<int> sortedRows(const Book& book) const;
 

@@ -2,6 +2,8 @@
 
 #include "link/Frame.h"
 
+#include <algorithm>
+
 namespace quorix::transfer {
 
 namespace {
@@ -15,6 +17,9 @@ QByteArray num(int n) {
 Transfer::Transfer(TransferLink& link, BookModel& model, TransferUi& ui, QObject* parent)
     : QObject(parent), link_(link), model_(model), ui_(ui) {
     watchdog_.setInterval(timing_.watchdogMs);
+    // Coarse timers may fire 5 % early or late; the phone's waits are minimums.
+    watchdog_.setTimerType(Qt::PreciseTimer);
+    chunkTimer_.setTimerType(Qt::PreciseTimer);
     connect(&watchdog_, &QTimer::timeout, this, &Transfer::onWatchdogTick);
     chunkTimer_.setSingleShot(true);
     connect(&chunkTimer_, &QTimer::timeout, this, &Transfer::sendNextChunk);
@@ -501,10 +506,19 @@ void Transfer::sendNextChunk() {
         return;
     const Chunk c = chunks_.takeFirst();
     link_.sendFrame(link::TypeMemory, c.data, c.fragment, c.followOn);
-    if (chunks_.isEmpty())
+    if (chunks_.isEmpty()) {
         awaitingWrite_ = true; // the phone answers after the last frame
-    else
-        chunkTimer_.start(timing_.chunkPauseMs);
+        return;
+    }
+    // The pause counts from when the frame went out, however long it waited in
+    // the transmitter's queue.
+    link_.whenLastFrameWritten([this, generation = generation_](quint32 writtenAt) {
+        if (generation != generation_ || chunks_.isEmpty())
+            return;
+        const qint64 since = qint64(quint32(link_.now() - writtenAt));
+        // Ticks are whole milliseconds; one more keeps the pause from coming out short.
+        chunkTimer_.start(int(std::max<qint64>(0, timing_.chunkPauseMs + 1 - since)));
+    });
 }
 
 // ---- names ----

@@ -22,6 +22,9 @@ public:
     // Ends the link: transmit thread and port. Safe to call from inside an answer.
     virtual void stopLink() = 0;
     virtual bool sendFrame(quint8 type, const QByteArray& data, quint8 fragment, bool followOn) = 0;
+    // Calls done with the tick count at which the frame sent last went out to the
+    // phone. A link that writes at once may call it at once, with now().
+    virtual void whenLastFrameWritten(std::function<void(quint32 writtenAt)> done) { done(now()); }
     // Tick count of the latest received bytes, and the tick count now, on one clock.
     virtual quint32 lastRxTime() const = 0;
     virtual quint32 now() const = 0;
@@ -44,6 +47,9 @@ public:
     void stopLink() override { link_.stopLink(); }
     bool sendFrame(quint8 type, const QByteArray& data, quint8 fragment, bool followOn) override {
         return link_.sendFrame(type, data, fragment, followOn);
+    }
+    void whenLastFrameWritten(std::function<void(quint32)> done) override {
+        link_.whenLastFrameWritten(std::move(done));
     }
     quint32 lastRxTime() const override { return link_.lastRxTime(); }
     quint32 now() const override { return link_.clock().now(); }

@@ -3,7 +3,9 @@
 #include "AppTestSupport.h"
 #include "app/BookTree.h"
 #include "app/FindBar.h"
+#include "model/NameOrder.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -61,6 +63,26 @@ int kindOf(const QModelIndex& index) {
 
 QByteArray book(MainWindow& w) {
     return describeBook(w.phonebook()).toUtf8();
+}
+
+// Where the tree and the book disagree about which nodes are open, or a name's
+// image does not show it: "row: view 1, book 0, image 0" per name, the root as -1.
+QByteArrayList expansionMismatches(MainWindow& w) {
+    QByteArrayList out;
+    const Book& b = w.phonebook();
+    const QModelIndex root = w.bookModel->rootIndex();
+    if (w.tree->isExpanded(root) != b.rootExpanded)
+        out << "-1";
+    for (int row = 0; row < b.entryCount(); ++row) {
+        const QModelIndex index = nameAt(w, row);
+        const bool view = w.tree->isExpanded(index) && !b.name(row).subs.empty();
+        const bool image = kindOf(index) == int(KindNameExpanded);
+        if (view != b.name(row).expanded || image != view)
+            out << QByteArray::number(row) + ": view " + QByteArray::number(view) + ", book " +
+                       QByteArray::number(b.name(row).expanded) + ", image " +
+                       QByteArray::number(image);
+    }
+    return out;
 }
 
 void select(MainWindow& w, const QModelIndex& index) {
@@ -647,6 +669,68 @@ private Q_SLOTS:
         QCOMPARE(w->panelText(0), QString());
         w->phonebook().transferActive = false;
         w->panelLabel(0)->removeEventFilter(&paintLog);
+    }
+
+    void wholeBookCommandsKeepTreeAndBookInStep() {
+        WorkDir dir;
+        const QLocale old;
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        auto w = startTree({}, false);
+        QAbstractItemModelTester tester(w->bookModel,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        // Enough names for the batch paths; every fifth without subentries, the
+        // others with a Note ahead of a number, which Sort puts behind it.
+        QList<QByteArray> rows;
+        for (int i = 0; i < 3000; ++i) {
+            const QByteArray name = "Name " + QByteArray::number((i * 7919) % 3001);
+            rows << (i % 5 == 4 ? name
+                                : name + "|9:note " + QByteArray::number(i) +
+                                      "|2:" + QByteArray::number(i));
+        }
+        fillBook(*w->bookModel, rows);
+        w->tree->collapseAll();
+        QApplication::processEvents();
+
+        w->expandAllAction->trigger();
+        QCOMPARE(expansionMismatches(*w), QByteArrayList());
+        QVERIFY(w->tree->isExpanded(nameAt(*w, 0)));
+
+        // Sort keeps the selection on its node and every open name open.
+        const QModelIndex note = subAt(*w, 17, 0);
+        const QString noteText = w->phonebook().name(17).subs[0].text;
+        select(*w, note);
+        w->sortAction->trigger();
+        QLocale::setDefault(old);
+        for (int row = 1; row < w->phonebook().entryCount(); ++row) {
+            const QString a = w->phonebook().name(row - 1).text;
+            const QString b = w->phonebook().name(row).text;
+            QVERIFY2(NameOrder(QLocale(QLocale::English, QLocale::UnitedStates)).compare(a, b) <= 0,
+                     qPrintable(a + QStringLiteral(" before ") + b));
+        }
+        QCOMPARE(w->bookModel->subentryOf(w->tree->currentIndex())->text, noteText);
+        QCOMPARE(kindOf(w->tree->currentIndex()), int(KindNote));
+        QCOMPARE(w->tree->currentIndex().row(), 1); // behind its number now
+        QCOMPARE(expansionMismatches(*w), QByteArrayList());
+
+        w->collapseAllAction->trigger();
+        QCOMPARE(expansionMismatches(*w), QByteArrayList());
+        QVERIFY(w->tree->isExpanded(w->bookModel->rootIndex()));
+        for (int row = 0; row < w->phonebook().entryCount(); ++row)
+            QVERIFY(!w->tree->isExpanded(nameAt(*w, row)));
+
+        // Flip with every name open: reversed, all folded under the open root.
+        w->expandAllAction->trigger();
+        QStringList before;
+        for (int row = 0; row < w->phonebook().entryCount(); ++row)
+            before.prepend(w->phonebook().name(row).text);
+        w->flipAction->trigger();
+        QStringList after;
+        for (int row = 0; row < w->phonebook().entryCount(); ++row)
+            after << w->phonebook().name(row).text;
+        QCOMPARE(after, before);
+        QCOMPARE(expansionMismatches(*w), QByteArrayList());
+        QVERIFY(!w->tree->isExpanded(nameAt(*w, 0)));
+        QVERIFY(w->tree->isExpanded(w->bookModel->rootIndex()));
     }
 
     // --- Keys and mouse on the tree -----------------------------------------

@@ -12,7 +12,10 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <memory>
+
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <termios.h>
 
 using namespace quorix::link;
@@ -130,6 +133,7 @@ private Q_SLOTS:
         d.receiveHandler = [&](SerialPort*, const char* data, quint32 size) {
             received.append(data, size);
         };
+        d.setReceiveMode(SerialPort::ReceivePolled);
         d.setPollingDelay(60000);
         QVERIFY(d.open());
         far.write("waiting");
@@ -150,12 +154,59 @@ private Q_SLOTS:
         d.setInBufSize(100); // becomes 128
         QList<quint32> sizes;
         d.receiveHandler = [&](SerialPort*, const char*, quint32 size) { sizes << size; };
+        d.setReceiveMode(SerialPort::ReceivePolled);
         d.setPollingDelay(60000);
         QVERIFY(d.open());
         far.write(QByteArray(300, 'z'));
         QTest::qWait(50);
         d.setPollingDelay(5);
         QTRY_COMPARE(sizes, (QList<quint32>{128, 128, 44}));
+    }
+
+    void bytesAreTakenAsTheyArriveNotAtTheNextPoll() {
+        PtyPeer far;
+        SerialPort d;
+        d.setPortName(far.device());
+        QByteArray received;
+        d.receiveHandler = [&](SerialPort*, const char* data, quint32 size) {
+            received.append(data, size);
+        };
+        d.setPollingDelay(60000); // no poll within the test
+        QVERIFY(d.open());
+        QCOMPARE(d.receiveMode(), SerialPort::ReceiveNotified);
+        far.write("answer");
+        QTRY_COMPARE(received, QByteArray("answer"));
+
+        // The old polled receiver stays behind the setting, also while open.
+        d.setReceiveMode(SerialPort::ReceivePolled);
+        far.write("held");
+        QTest::qWait(300);
+        QCOMPARE(received, QByteArray("answer"));
+        d.setReceiveMode(SerialPort::ReceiveNotified);
+        QTRY_COMPARE(received, QByteArray("answerheld"));
+    }
+
+    void aHungUpLineDoesNotKeepWakingTheReceiver() {
+        auto far = std::make_unique<PtyPeer>();
+        SerialPort d;
+        d.setPortName(far->device());
+        int calls = 0;
+        d.receiveHandler = [&](SerialPort*, const char*, quint32) { ++calls; };
+        QVERIFY(d.open());
+        far.reset(); // the far end goes: the port reads as ready from now on
+        // A receiver that kept answering that would spin through the whole wait.
+        const auto cpu = [] {
+            rusage u{};
+            ::getrusage(RUSAGE_THREAD, &u);
+            return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000 +
+                   (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
+        };
+        const auto before = cpu();
+        QTest::qWait(1000);
+        QVERIFY2(cpu() - before < 300, qPrintable(QString::number(cpu() - before)));
+        QCOMPARE(calls, 0);
+        QVERIFY(d.isOpen());
+        d.close();
     }
 
     void aPortIsOpenedByOneOnly() {

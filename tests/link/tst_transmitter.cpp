@@ -61,7 +61,17 @@ QByteArray ackOf(int seq) {
 struct Rig {
     ManualClock clock;
     Recorder port{clock};
-    FbusTransmitter trx{port, clock};
+    // What the transmitter reports as written, and when.
+    std::mutex reportMutex;
+    std::vector<Recorder::Write> reported;
+    FbusTransmitter trx{port, clock, [this](const QByteArray& f, quint32 at) {
+                            std::lock_guard g(reportMutex);
+                            reported.push_back({f, at});
+                        }};
+    std::vector<Recorder::Write> reports() {
+        std::lock_guard g(reportMutex);
+        return reported;
+    }
 
     void put(const QByteArray& f) {
         QVERIFY(trx.putFrame(f));
@@ -99,6 +109,29 @@ private Q_SLOTS:
         QCOMPARE(r.port.order(), QByteArray("1,2"));
         QCOMPARE(r.port.writes()[1].time, t0 + 10);
         QCOMPARE(r.trx.awaitingAck(), 2);
+    }
+
+    void everyWriteIsReportedWithTheTimeItWentOut() {
+        Rig r;
+        const quint32 t0 = r.clock.now();
+        r.put(frame(1));
+        r.put(frame(2));
+        r.advance(10);
+        r.put(frame(3)); // held back by the window until the first is acknowledged
+        r.advance(300);
+        r.ack(1);
+        r.advance(10);
+        r.put(ackOf(5));
+        const auto writes = r.port.writes();
+        const auto reports = r.reports();
+        QCOMPARE(r.port.order(), QByteArray("1,2,3,a5"));
+        QCOMPARE(reports.size(), writes.size());
+        for (size_t i = 0; i < writes.size(); ++i) {
+            QCOMPARE(reports[i].frame, writes[i].frame);
+            QCOMPARE(reports[i].time, writes[i].time);
+        }
+        // Queued at t0 + 10, written only when the window let it go.
+        QCOMPARE(reports[2].time, t0 + 320);
     }
 
     void windowOfOneHoldsTheThirdFrame() {

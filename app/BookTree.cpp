@@ -1,14 +1,36 @@
 #include "app/BookTree.h"
 
 #include "model/BookModel.h"
+#include "model/PhoneLimits.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QStyledItemDelegate>
 
 namespace quorix {
 
+namespace {
+
+// The label editor takes no more than the phone stores for the node. A text
+// that is already longer (from a file) is not cut by merely opening it.
+class LabelDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        QStyledItemDelegate::setEditorData(editor, index);
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        const int limit = phoneTextLimit(index.data(BookModel::KindRole).toInt());
+        if (line && limit > 0)
+            line->setMaxLength(std::max(limit, static_cast<int>(line->text().size())));
+    }
+};
+
+} // namespace
+
 BookTree::BookTree(QWidget* parent) : QTreeView(parent) {
+    setItemDelegate(new LabelDelegate(this));
     setHeaderHidden(true);
     header()->setStretchLastSection(true);
     setIndentation(35);

@@ -285,7 +285,7 @@ void CsvImportDialog::startImport() {
         refreshSample();
         return;
     }
-    files::adoptImportedBook(*main_.bookModel, r);
+    main_.adoptImport(r, QStringLiteral("Import CSV file"));
     // The import ends, as every fill of the book does, with the flip's "OK.".
     main_.setPanel(0, QStringLiteral("OK."));
     accept();

@@ -129,6 +129,7 @@ MainWindow::MainWindow(QWidget* parent)
     setAcceptDrops(true);
     buildPopup();
     connectEditing();
+    buildFindBar();
     updateCaption();
     updateEntryCount();
     layoutControls();
@@ -268,6 +269,7 @@ void MainWindow::buildMenus() {
     file->addSeparator();
     exitAction = file->addAction(QStringLiteral("E&xit"));
     exitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    buildEditMenu();
 
     QMenu* connection = menuBar()->addMenu(QStringLiteral("&Connection"));
     setupAction = connection->addAction(QStringLiteral("&Setup"));
@@ -279,7 +281,7 @@ void MainWindow::buildMenus() {
     writeAction = transfer->addAction(QStringLiteral("&Write to phone"));
     writeAction->setShortcut(QKeySequence(Qt::Key_F6));
 
-    QMenu* extras = menuBar()->addMenu(QStringLiteral("&Extras"));
+    QMenu* extras = menuBar()->addMenu(QStringLiteral("E&xtras"));
     sortAction = extras->addAction(QStringLiteral("&Sort book"));
     sortAction->setShortcut(QKeySequence(Qt::Key_F4));
     flipAction = extras->addAction(QStringLiteral("&Flip book"));
@@ -414,12 +416,13 @@ void MainWindow::layoutControls() {
     debugBox->resize(std::max(debugBox->width(), debugBox->sizeHint().width()), debugBox->height());
     button(exitButton, 96, 262);
     tree->setGeometry(box(TreeBox.x(), TreeBox.y(), TreeBox.width(), TreeBox.height()));
+    treeTop_ = tree->y();
     panels_[0]->setMinimumWidth(scaled(200));
     panels_[1]->setFixedWidth(scaled(100));
     panels_[2]->setFixedWidth(scaled(100));
     progressBar->setFixedWidth(scaled(100));
     statusBar()->setFixedHeight(scaled(20));
-    fitTreeToHeight();
+    placeFindBar();
 }
 
 QRect MainWindow::phonePictureRect() const {

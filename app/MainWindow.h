@@ -27,6 +27,8 @@ class PhoneSimProcess;
 }
 
 class BookTree;
+class BookUndo;
+class FindBar;
 class MainSurface;
 class StatusPanel;
 class CsvImportDialog;
@@ -36,6 +38,9 @@ class TransferParts;
 
 namespace transfer {
 class Transfer;
+}
+namespace files {
+struct BookResult;
 }
 class InfoWindow;
 class ReleaseNotesWindow;
@@ -169,6 +174,16 @@ public:
     const QStringList& recentFiles() const { return recentFiles_; }
     void addRecentFile(const QString& path);
 
+    // Edit menu (MainWindowEditMenu.cpp): the book's undo history and Find.
+    BookUndo* bookUndo = nullptr;
+    FindBar* findBar = nullptr;
+    QAction* undoAction = nullptr;
+    QAction* redoAction = nullptr;
+    QAction* findAction = nullptr;
+    // An imported book in place of this one, as one step that can be undone;
+    // the book has no file name afterwards.
+    void adoptImport(files::BookResult& imported, const QString& stepText);
+
     // The tree's popup menu.
     QMenu* popup;
     std::array<QAction*, 8> changeTypeActions; // "Change type": kinds 2..9
@@ -209,6 +224,12 @@ public Q_SLOTS:
     void setGroup(int group);
     void sortBook();
     void flipBook();
+
+    // MainWindowEditMenu.cpp
+    void showFindBar();
+    // The next match from the current node: direction 0 the node itself or
+    // after it (typing), 1 after it (Enter), -1 before it (Shift+Enter).
+    void find(int direction);
 
     // MainWindowFiles.cpp
     void openFile();
@@ -281,6 +302,11 @@ private:
     void onCollapsed(const QModelIndex& index);
     void onRowsInserted(const QModelIndex& parent);
     void restoreExpansion();
+    // MainWindowEditMenu.cpp
+    void buildEditMenu();
+    void buildFindBar();
+    void placeFindBar();
+    int treeTop_ = 0;
     // MainWindowLink.cpp: ends the transmit thread, if one runs, before the window
     // goes, and stops the demo's virtual phone.
     void closeLink();

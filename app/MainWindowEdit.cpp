@@ -3,6 +3,7 @@
 // themselves live in BookEditor; the window supplies the selected node, the
 // message boxes, and what the view must do afterwards.
 #include "app/BookTree.h"
+#include "app/BookUndo.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
 #include "app/StatusPanel.h"
@@ -119,8 +120,10 @@ void MainWindow::clearBook() {
 }
 
 void MainWindow::newBook() {
-    if (editor_->newBook([this] { return confirmClose(); }))
+    if (editor_->newBook([this] { return confirmClose(); })) {
+        bookUndo->clear();
         updateCaption();
+    }
 }
 
 void MainWindow::changeType(int kind) {
@@ -148,8 +151,12 @@ void MainWindow::collapseAll() {
 }
 
 void MainWindow::onPointerMoved(const QModelIndex& index) {
-    // Only names carry a note; anywhere else the panel is empty.
-    setPanel(2, index.data(BookModel::NoteRole).toString());
+    // Only names carry a note, and the texts the phone will cut; anywhere
+    // else the panel is empty.
+    const QString note = index.data(BookModel::NoteRole).toString();
+    const QString cuts = index.data(BookModel::CutWarningRole).toString();
+    setPanel(2,
+             note.isEmpty() || cuts.isEmpty() ? note + cuts : note + QStringLiteral(", ") + cuts);
 }
 
 void MainWindow::onExpanded(const QModelIndex& index) {

@@ -1,5 +1,6 @@
 // Phonebook files and the imports.
 #include "app/BookTree.h"
+#include "app/BookUndo.h"
 #include "app/CsvImportDialog.h"
 #include "app/FileDialogs.h"
 #include "app/MainWindow.h"
@@ -91,6 +92,7 @@ bool writeBook(MainWindow& w, const QString& path) {
         FileDialogs::error(&w, r);
         return false;
     }
+    w.bookUndo->setSaved();
     w.updateCaption();
     w.setPanel(0, r.status);
     w.tree->setFocus();
@@ -155,6 +157,7 @@ bool MainWindow::loadBook(const QString& path) {
         return false;
     }
     files::adoptLoadedBook(*bookModel, r);
+    bookUndo->clear();
     updateCaption();
     setPanel(0, r.status);
     tree->setFocus();
@@ -209,7 +212,7 @@ void MainWindow::importVCardFile(const QString& given) {
         FileDialogs::error(this, r);
         return;
     }
-    files::adoptImportedBook(*bookModel, r);
+    adoptImport(r, QStringLiteral("Import vCard file"));
     // "12 contacts, 3 photos and 5 birthdays skipped"
     setPanel(0, r.report());
     tree->setFocus();
@@ -278,9 +281,9 @@ void MainWindow::import9110File() {
         FileDialogs::error(this, r);
         return;
     }
-    // The names come collapsed under the open root; the book keeps its file
-    // name and counts as changed.
-    files::adoptImportedBook(*bookModel, r);
+    // The names come collapsed under the open root; the book counts as
+    // changed and has no file name.
+    adoptImport(r, QStringLiteral("Import 9110 file"));
     setPanel(0, r.status);
     tree->setFocus();
 }

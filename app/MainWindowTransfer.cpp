@@ -1,6 +1,7 @@
 // The phonebook transfer in the window: Read, Write, Stop and Rewrite entry, the
 // transfer status in the first panel, the "connection timeout" question.
 #include "app/BookTree.h"
+#include "app/BookUndo.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
 #include "app/StatusPanel.h"
@@ -104,14 +105,27 @@ public:
                              w.writeButton->setEnabled(!active);
                              if (!active)
                                  w.hideProgress();
+                             w.bookUndo->setTransferActive(active);
                          });
         QObject::connect(&transfer, &transfer::Transfer::progress, &w,
                          [&w](int done, int total) { w.showProgress(done, total); });
+        // A read replaces the book outside the undo history; edits made
+        // while it ran are forgotten with it when it ends.
+        QObject::connect(&transfer, &transfer::Transfer::bookReplaced, &w, [&w, this] {
+            replacedByRead = true;
+            w.bookUndo->clear();
+            w.updateCaption();
+        });
+        QObject::connect(&transfer, &transfer::Transfer::finished, &w, [&w, this] {
+            if (std::exchange(replacedByRead, false))
+                w.bookUndo->clear();
+        });
     }
 
     WindowLink link;
     WindowUi ui;
     transfer::Transfer transfer;
+    bool replacedByRead = false;
 };
 
 void MainWindow::TransferPartsDeleter::operator()(TransferParts* parts) const {

@@ -2,16 +2,20 @@
 #include "app/ConnectionDialog.h"
 #include "app/CsvImportDialog.h"
 #include "app/FileDialogs.h"
+#include "app/FindBar.h"
 #include "app/InfoWindow.h"
 #include "app/MainWindow.h"
 #include "app/ReleaseNotesWindow.h"
+#include "app/MessageBoxes.h"
 #include "app/TraceWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
 #include <QTimer>
@@ -51,6 +55,12 @@ struct Options {
         QStringLiteral("Open a link to the virtual phone, save a picture of the trace window "
                        "once the phone's status answer is in it, and quit."),
         QStringLiteral("file")};
+    QCommandLineOption editMenu{
+        QStringLiteral("show-edit-menu"),
+        QStringLiteral("With --screenshot: delete the second name, then open the Edit menu.")};
+    QCommandLineOption find{QStringLiteral("show-find"),
+                            QStringLiteral("With --screenshot: open the find bar on this text."),
+                            QStringLiteral("text")};
     QCommandLineOption connectionShot{
         QStringLiteral("screenshot-connection"),
         QStringLiteral("Save a picture of the connection dialog and quit."),
@@ -68,13 +78,14 @@ struct Options {
 
     explicit Options(QCommandLineParser& parser) {
         for (QCommandLineOption* hidden : {&screenshot, &infoShot, &csvShot, &sample, &popup,
-                                           &traceShot, &connectionShot, &notesShot, &readShot})
+                                           &traceShot, &connectionShot, &notesShot, &readShot,
+                                           &editMenu, &find})
             hidden->setFlags(QCommandLineOption::HiddenFromHelp);
         parser.setApplicationDescription(QStringLiteral("Phonebook editor for the Nokia 7110."));
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addOptions({demo, screenshot, infoShot, csvShot, sample, popup, traceShot,
-                           connectionShot, notesShot, readShot});
+                           connectionShot, notesShot, readShot, editMenu, find});
         parser.addPositionalArgument(
             QStringLiteral("file"),
             QStringLiteral("A phonebook (.pbf) to open, or a CSV file (.csv) to import."),
@@ -312,8 +323,31 @@ int main(int argc, char* argv[]) {
         window.setInfoAtStart(false);
         const QString file = parser.value(options.screenshot);
         const bool withPopup = parser.isSet(options.popup);
+        const bool withEditMenu = parser.isSet(options.editMenu);
+        const QString findText = parser.value(options.find);
         QObject::connect(
-            &window, &MainWindow::startupFinished, &window, [&window, file, withPopup] {
+            &window, &MainWindow::startupFinished, &window,
+            [&window, file, withPopup, withEditMenu, findText] {
+                QWidget* menu = window.popup;
+                if (withEditMenu && window.phonebook().entryCount() > 1) {
+                    // A step to undo, then the menu open under its title.
+                    MessageBoxes::setHook([](const Question&) { return QMessageBox::Yes; });
+                    window.tree->setCurrentIndex(
+                        window.bookModel->indexOf(window.phonebook().name(1)));
+                    window.deleteNode();
+                    MessageBoxes::clearHook();
+                    for (QAction* a : window.menuBar()->actions()) {
+                        if (a->menu() && a->menu()->actions().contains(window.undoAction)) {
+                            menu = a->menu();
+                            a->menu()->popup(window.menuBar()->mapToGlobal(
+                                window.menuBar()->actionGeometry(a).bottomLeft()));
+                        }
+                    }
+                }
+                if (!findText.isEmpty()) {
+                    window.showFindBar();
+                    window.findBar->field()->setText(findText);
+                }
                 if (withPopup) {
                     // As after a right click on a number of the last name, with the
                     // menu kept inside the window so the names above stay in sight.
@@ -329,8 +363,11 @@ int main(int argc, char* argv[]) {
                     window.tree->setFocus();
                     window.popup->popup(at);
                 }
-                QTimer::singleShot(800, &window, [&window, file] {
-                    grab(&window, file, window.popup);
+                QTimer::singleShot(800, &window, [&window, file, menu] {
+                    grab(&window, file, menu);
+                    // A picture run saves nothing: the close question gets No.
+                    menu->hide();
+                    MessageBoxes::setHook([](const Question&) { return QMessageBox::No; });
                     QCoreApplication::quit();
                 });
             });

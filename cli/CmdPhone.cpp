@@ -337,6 +337,8 @@ int writePhone(const QStringList& args) {
     if (tried < book.entryCount())
         out << (book.entryCount() - tried) << " of " << book.entryCount()
             << " names were not written (the range ended before them).\n";
+    if (!s.transfer.leftoverText().isEmpty())
+        out << s.transfer.leftoverText() << '\n';
     out.flush();
     switch (result) {
     case Transfer::ResultReady:

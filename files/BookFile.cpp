@@ -126,6 +126,10 @@ template <typename Apply> SaveResult save(const Book& book, const QString& path,
     SaveResult r;
     r.path = fullPath(pbfPath(path));
     QSaveFile file(r.path);
+    // A file the user may write in a folder they may not (no room for the
+    // temporary file) is written in place, as editors do; elsewhere the save
+    // stays atomic.
+    file.setDirectWriteFallback(true);
     std::vector<Adjustment> adjusted;
     int replaced = 0;
     // Unbuffered, so a failing write reports the system's reason at once; the

@@ -67,6 +67,14 @@ void Book::clear() {
     rowsDirty_ = false;
 }
 
+void Book::swapContent(Book& other) {
+    std::swap(names_, other.names_);
+    std::swap(base_, other.base_);
+    std::swap(rowsDirty_, other.rowsDirty_);
+    std::swap(entryNotes, other.entryNotes);
+    std::swap(rootExpanded, other.rootExpanded);
+}
+
 void Book::flipBook() {
     std::reverse(names_.begin(), names_.end());
     for (const auto& n : names_)

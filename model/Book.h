@@ -78,6 +78,9 @@ public:
 
     // Deletes every name and empties entryNotes; the root stays.
     void clear();
+    // Exchanges the names, the notes and the root's expansion with other's;
+    // the file name and the flags stay. Constant time.
+    void swapContent(Book& other);
 
     // Reverses the order of the names; subentries keep their order. Every name
     // ends collapsed and the root expanded, so the book shows its names only.

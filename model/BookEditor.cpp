@@ -3,6 +3,7 @@
 #include "NameOrder.h"
 
 #include <QDebug>
+#include <array>
 
 namespace quorix {
 
@@ -84,6 +85,7 @@ QModelIndex BookEditor::addSubentryAt(const QModelIndex& node, Name& name, const
 }
 
 EditOutcome BookEditor::newEntry(const QModelIndex& selected) {
+    const BookStepScope step(model_, QStringLiteral("New entry"));
     const QModelIndex node = orRoot(selected);
     const int level = BookModel::levelOf(node);
     if (level == 0)
@@ -98,6 +100,7 @@ EditOutcome BookEditor::newEntry(const QModelIndex& selected) {
 }
 
 EditOutcome BookEditor::newTextEntry(const QModelIndex& selected) {
+    const BookStepScope step(model_, QStringLiteral("New text entry"));
     const QModelIndex node = orRoot(selected);
     const int level = BookModel::levelOf(node);
     Name* name = model_.nameOf(node);
@@ -109,6 +112,7 @@ EditOutcome BookEditor::newTextEntry(const QModelIndex& selected) {
 }
 
 EditOutcome BookEditor::newName(const QModelIndex& selected) {
+    const BookStepScope step(model_, QStringLiteral("New name"));
     const QModelIndex node = orRoot(selected);
     // In front of the target name; the first name stands in for the root, and
     // an empty book takes the new name as its first.
@@ -135,14 +139,16 @@ bool BookEditor::deleteNode(const QModelIndex& selected) {
     const Subentry* sub = model_.subentryOf(selected);
     if (level == 2 && !sub)
         return false;
-    QString question =
-        QStringLiteral("Really delete entry \"") + (sub ? sub->text : name->text) + u'"' + u'?';
+    const QString& text = sub ? sub->text : name->text;
+    const QString stepText = QStringLiteral("Delete ") + quotedForStep(text);
+    QString question = QStringLiteral("Really delete entry \"") + text + u'"' + u'?';
     if (level == 1 && !name->subs.empty())
         question += "\rNote: Deleting the parent entry will remove\rall its subentries as well!";
     const QPersistentModelIndex node(selected);
     if (!ask("Confirm", question) || !node.isValid())
         return false; // answered No, or the node went while the question was up
     name = model_.nameOf(node);
+    const BookStepScope step(model_, stepText);
     // The parent of an only child is collapsed first, so its icon shows closed.
     if (level == 1) {
         if (model_.book().entryCount() == 1)
@@ -160,6 +166,7 @@ EditOutcome BookEditor::clearBook() {
     if (model_.book().transferActive)
         return {};
     if (ask("Confirm", "Really delete all entries?")) {
+        const BookStepScope step(model_, QStringLiteral("Clear"));
         model_.setRootExpanded(false);
         model_.clearNames();
     }
@@ -203,6 +210,7 @@ bool BookEditor::changeType(const QModelIndex& selected, int kind) {
         return false;
     const int pos = selected.row();
     const int newClass = sortClassOf(kind);
+    const BookStepScope step(model_, QStringLiteral("Change type of ") + quotedForStep(sub->text));
     if (newClass != sortClassOf(sub->kind) &&
         Book::subentryCount(*name, newClass) >= classLimit(newClass)) {
         showError(limitMessage(newClass));
@@ -221,6 +229,8 @@ bool BookEditor::setGroup(const QModelIndex& selected, int group) {
     Name* name = model_.nameOf(selected);
     if (!name)
         return false;
+    const BookStepScope step(model_, QStringLiteral("Add ") + quotedForStep(name->text) +
+                                         QStringLiteral(" to group"));
     for (int pos = static_cast<int>(name->subs.size()) - 1; pos >= 0; --pos)
         if (name->subs[static_cast<size_t>(pos)].kind == KindCallerGroup)
             model_.removeSubentry(*name, pos);
@@ -237,8 +247,11 @@ void BookEditor::commitLabel(const QModelIndex& index, QString text) {
     Name* name = model_.nameOf(index);
     if (!name)
         return;
+    const Subentry* edited = model_.subentryOf(index);
+    const BookStepScope step(model_, QStringLiteral("Edit ") +
+                                         quotedForStep(edited ? edited->text : name->text));
     if (BookModel::levelOf(index) == 2) {
-        const Subentry* sub = model_.subentryOf(index);
+        const Subentry* sub = edited;
         if (!sub)
             return;
         if (isNumberKind(sub->kind))
@@ -263,22 +276,35 @@ void BookEditor::commitLabel(const QModelIndex& index, QString text) {
         name = model_.nameOf(node);
         if (!merged)
             text = oldText;
+        else
+            model_.setStepText(QStringLiteral("Merge ") + quotedForStep(oldText));
     }
     model_.sortByClass(*name);
     model_.setNameText(*name, text);
 }
 
 bool BookEditor::merge(Name& node, Name& other) {
+    // All or nothing: the same walk on counts first, so a merge that cannot
+    // end leaves both names as they were.
+    std::array<int, ClassOther + 1> counts{};
+    for (int c = ClassNumber; c <= ClassOther; ++c)
+        counts[static_cast<size_t>(c)] = Book::subentryCount(node, c);
+    for (const Subentry& sub : other.subs) {
+        const int c = sortClassOf(sub.kind);
+        if (c == ClassGroup && counts[ClassGroup] > 0)
+            continue;
+        if (counts[static_cast<size_t>(c)] >= classLimit(c)) {
+            showError(MergeImpossible);
+            return false;
+        }
+        ++counts[static_cast<size_t>(c)];
+    }
     size_t pos = 0;
     while (pos < other.subs.size()) {
         const int closeButton = sortClassOf(other.subs[pos].kind);
         if (closeButton == ClassGroup && Book::subentryCount(node, ClassGroup) > 0) {
             ++pos; // the node keeps its own group; this one stays behind
             continue;
-        }
-        if (Book::subentryCount(node, closeButton) >= classLimit(closeButton)) {
-            showError(MergeImpossible);
-            return false;
         }
         const size_t before = other.subs.size();
         model_.moveSubentry(other, static_cast<int>(pos), node, static_cast<int>(node.subs.size()));
@@ -293,6 +319,7 @@ EditOutcome BookEditor::sortBook(const QLocale& locale) {
     Book& book = model_.book();
     if (book.transferActive)
         return {};
+    const BookStepScope step(model_, QStringLiteral("Sort book"));
     model_.sortBook(NameOrder(locale).sortedRows(book));
     book.bookChanged = true;
     EditOutcome outcome;
@@ -303,6 +330,7 @@ EditOutcome BookEditor::sortBook(const QLocale& locale) {
 bool BookEditor::flipBook() {
     if (model_.book().transferActive)
         return false;
+    const BookStepScope step(model_, QStringLiteral("Flip book"), true);
     model_.flipBook();
     return true;
 }

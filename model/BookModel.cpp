@@ -1,11 +1,50 @@
 #include "BookModel.h"
 
+#include "PhoneLimits.h"
+
 #include <QCoreApplication>
 #include <QMimeData>
+#include <optional>
 
 namespace quorix {
 
 namespace {
+std::unique_ptr<BookChange> nameIn(int row);
+std::unique_ptr<BookChange> nameOut(int row, std::unique_ptr<Name> name);
+std::unique_ptr<BookChange> cleared(std::vector<std::unique_ptr<Name>> names,
+                                    decltype(Book::entryNotes) notes);
+std::unique_ptr<BookChange> subIn(int row, int pos);
+std::unique_ptr<BookChange> subOut(int row, int pos, Subentry sub);
+std::unique_ptr<BookChange> nameText(int row, decltype(Name::text) before,
+                                     decltype(Name::text) after);
+std::unique_ptr<BookChange> subSet(int row, int pos, Subentry before, Subentry after);
+std::unique_ptr<BookChange> expansion(int row, bool before, bool after);
+std::unique_ptr<BookChange> subOrder(int row, std::vector<int> order);
+std::unique_ptr<BookChange> subMove(int fromRow, int fromPos, int toRow, int toPos, int endPos);
+std::unique_ptr<BookChange> flipped(std::vector<bool> expanded, bool rootExpanded);
+std::unique_ptr<BookChange> sorted(std::vector<int> order,
+                                   std::vector<std::pair<int, std::vector<Subentry>>> subs);
+std::unique_ptr<BookChange> swapped(Book book);
+
+bool isIdentity(const std::vector<int>& order) {
+    for (size_t i = 0; i < order.size(); ++i)
+        if (order[i] != static_cast<int>(i))
+            return false;
+    return true;
+}
+
+bool isPermutation(const std::vector<int>& order, size_t size) {
+    std::vector<bool> seen(size, false);
+    if (order.size() != size)
+        return false;
+    for (const int i : order) {
+        if (i < 0 || static_cast<size_t>(i) >= size || seen[static_cast<size_t>(i)])
+            return false;
+        seen[static_cast<size_t>(i)] = true;
+    }
+    return true;
+}
+
 // internalId of an index: 0 the root, 1 a name, otherwise the Name* owning a subentry.
 constexpr quintptr RootId = 0;
 constexpr quintptr NameId = 1;
@@ -139,15 +178,25 @@ QVariant BookModel::data(const QModelIndex& index, int role) const {
         return text;
     case Qt::DecorationRole:
         return decoration_ ? decoration_(kind) : QVariant();
-    case Qt::ToolTipRole:
-        // The kind is otherwise told only by the icon.
-        return level == 2 ? QVariant(QString::fromLatin1(kindName(kind))) : QVariant();
     case KindRole:
         return kind;
     case LevelRole:
         return level;
     case NoteRole:
         return name ? book_.entryNote(*name) : QString();
+    case Qt::ToolTipRole:
+        // A subentry's kind is otherwise told only by the icon.
+        if (level == 2)
+            return QString::fromLatin1(kindName(kind));
+        [[fallthrough]];
+    case CutWarningRole:
+        // Texts longer than the phone stores stay in the book; the name says so.
+        if (name) {
+            const QString warning = cutWarning(*name);
+            if (!warning.isEmpty() || role == CutWarningRole)
+                return warning;
+        }
+        return {};
     default:
         return {};
     }
@@ -172,20 +221,59 @@ Name& BookModel::insertName(int row, const QString& text) {
     Name& name = book_.insertName(row, text);
     endInsertRows();
     Q_EMIT entryCountChanged(book_.entryCount());
+    if (recording())
+        record(nameIn(row));
     return name;
 }
 
 void BookModel::removeName(int row) {
     if (row < 0 || row >= book_.entryCount())
         return;
-    beginRemoveRows(rootIndex(), row, row);
-    book_.removeName(row);
-    endRemoveRows();
+    std::unique_ptr<Name> taken = takeWholeName(row);
     markDeleted();
+    if (recording())
+        record(nameOut(row, std::move(taken)));
+}
+
+void BookModel::insertWholeName(int row, std::unique_ptr<Name> name) {
+    row = std::clamp(row, 0, book_.entryCount());
+    beginInsertRows(rootIndex(), row, row);
+    book_.insertName(row, std::move(name));
+    endInsertRows();
     Q_EMIT entryCountChanged(book_.entryCount());
 }
 
+std::unique_ptr<Name> BookModel::takeWholeName(int row) {
+    if (row < 0 || row >= book_.entryCount())
+        return {};
+    beginRemoveRows(rootIndex(), row, row);
+    std::unique_ptr<Name> taken = book_.takeName(row);
+    endRemoveRows();
+    Q_EMIT entryCountChanged(book_.entryCount());
+    return taken;
+}
+
 void BookModel::clearNames() {
+    const bool keep = recording();
+    if (keep && (!book_.isEmpty() || !book_.entryNotes.isEmpty())) {
+        // The names go into the step, not away.
+        std::vector<std::unique_ptr<Name>> taken;
+        if (!book_.isEmpty()) {
+            beginRemoveRows(rootIndex(), 0, book_.entryCount() - 1);
+            taken.reserve(static_cast<size_t>(book_.entryCount()));
+            while (!book_.isEmpty())
+                taken.push_back(book_.takeName(0));
+        }
+        auto notes = book_.entryNotes;
+        book_.clear();
+        if (!taken.empty()) {
+            endRemoveRows();
+            markDeleted();
+            Q_EMIT entryCountChanged(0);
+        }
+        record(cleared(std::move(taken), std::move(notes)));
+        return;
+    }
     if (book_.isEmpty()) {
         book_.entryNotes.clear();
         return;
@@ -206,6 +294,8 @@ Subentry& BookModel::insertSubentry(Name& name, int pos, const QString& text, in
     beginInsertRows(indexOf(name), pos, pos);
     Subentry& sub = Book::insertSubentry(name, pos, text, kind);
     endInsertRows();
+    if (recording())
+        record(subIn(book_.rowOf(&name), pos));
     return sub;
 }
 
@@ -213,29 +303,42 @@ void BookModel::removeSubentry(Name& name, int pos) {
     if (pos < 0 || pos >= static_cast<int>(name.subs.size()))
         return;
     beginRemoveRows(indexOf(name), pos, pos);
+    Subentry taken = std::move(name.subs[static_cast<size_t>(pos)]);
     name.subs.erase(name.subs.begin() + pos);
     endRemoveRows();
     markDeleted();
+    if (recording())
+        record(subOut(book_.rowOf(&name), pos, std::move(taken)));
 }
 
 void BookModel::setNameText(Name& name, const QString& text) {
+    if (recording() && name.text != text)
+        record(nameText(book_.rowOf(&name), name.text, text));
     name.text = text;
     emitNodeChanged(indexOf(name));
 }
 
 void BookModel::setSubentryText(Name& name, int pos, const QString& text) {
-    name.subs.at(static_cast<size_t>(pos)).text = text;
+    Subentry& sub = name.subs.at(static_cast<size_t>(pos));
+    if (recording() && sub.text != text)
+        record(subSet(book_.rowOf(&name), pos, sub, Subentry{text, sub.kind}));
+    sub.text = text;
     emitNodeChanged(indexOf(name, pos));
 }
 
 void BookModel::setSubentryKind(Name& name, int pos, int kind) {
-    name.subs.at(static_cast<size_t>(pos)).kind = kind;
+    Subentry& sub = name.subs.at(static_cast<size_t>(pos));
+    if (recording() && sub.kind != kind)
+        record(subSet(book_.rowOf(&name), pos, sub, Subentry{sub.text, kind}));
+    sub.kind = kind;
     emitNodeChanged(indexOf(name, pos));
 }
 
 void BookModel::setExpanded(Name& name, bool expanded) {
     if (name.expanded == expanded)
         return;
+    if (recording())
+        record(expansion(book_.rowOf(&name), name.expanded, expanded));
     name.expanded = expanded;
     const QModelIndex index = indexOf(name);
     emitNodeChanged(index);
@@ -245,6 +348,8 @@ void BookModel::setExpanded(Name& name, bool expanded) {
 void BookModel::setRootExpanded(bool expanded) {
     if (book_.rootExpanded == expanded)
         return;
+    if (recording())
+        record(expansion(-1, book_.rootExpanded, expanded));
     book_.rootExpanded = expanded;
     emitNodeChanged(rootIndex());
     Q_EMIT expandedChanged(rootIndex(), expanded);
@@ -275,9 +380,6 @@ void BookModel::setAllExpanded(bool expanded) {
 void BookModel::sortByClass(Name& name) {
     if (name.subs.size() < 2)
         return;
-    const QModelIndex parent = indexOf(name);
-    Q_EMIT layoutAboutToBeChanged({QPersistentModelIndex(parent)});
-    // Remember where each subentry goes so persistent indexes (the selection) follow it.
     std::vector<int> order(name.subs.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = static_cast<int>(i);
@@ -285,6 +387,17 @@ void BookModel::sortByClass(Name& name) {
         return Book::compareClass(name.subs[static_cast<size_t>(a)],
                                   name.subs[static_cast<size_t>(b)]) < 0;
     });
+    permuteSubentries(name, order);
+}
+
+void BookModel::permuteSubentries(Name& name, const std::vector<int>& order) {
+    if (isIdentity(order) || !isPermutation(order, name.subs.size()))
+        return;
+    if (recording())
+        record(subOrder(book_.rowOf(&name), order));
+    const QModelIndex parent = indexOf(name);
+    Q_EMIT layoutAboutToBeChanged({QPersistentModelIndex(parent)});
+    // Persistent indexes (the selection) follow their subentries.
     std::vector<Subentry> sorted;
     sorted.reserve(order.size());
     QModelIndexList from, to;
@@ -312,15 +425,25 @@ void BookModel::moveSubentry(Name& from, int fromPos, Name& to, int toPos) {
         return; // already there
     if (!beginMoveRows(indexOf(from), fromPos, fromPos, indexOf(to), toPos))
         return;
+    const int asked = toPos;
     Subentry moved = std::move(from.subs[static_cast<size_t>(fromPos)]);
     from.subs.erase(from.subs.begin() + fromPos);
     if (&from == &to && toPos > fromPos)
         --toPos;
     to.subs.insert(to.subs.begin() + toPos, std::move(moved));
     endMoveRows();
+    if (recording())
+        record(subMove(book_.rowOf(&from), fromPos, book_.rowOf(&to), asked, toPos));
 }
 
 void BookModel::flipBook() {
+    if (recording()) {
+        std::vector<bool> expanded;
+        expanded.reserve(static_cast<size_t>(book_.entryCount()));
+        for (const auto& name : book_)
+            expanded.push_back(name->expanded);
+        record(flipped(std::move(expanded), book_.rootExpanded));
+    }
     Q_EMIT statusText("Flipping book...");
     rebuild([](Book& b) { b.flipBook(); });
     // The reset collapsed everything in the views; open the root one level.
@@ -345,13 +468,22 @@ int classSortedPos(const Name& name, int pos) {
 
 void BookModel::sortBook(const std::vector<int>& order) {
     // Anything but a permutation of the rows would lose names.
-    std::vector<bool> seen(static_cast<size_t>(book_.entryCount()), false);
-    if (order.size() != seen.size())
+    if (!isPermutation(order, static_cast<size_t>(book_.entryCount())))
         return;
-    for (const int row : order) {
-        if (row < 0 || static_cast<size_t>(row) >= seen.size() || seen[static_cast<size_t>(row)])
-            return;
-        seen[static_cast<size_t>(row)] = true;
+    if (recording()) {
+        // Undo needs the old order of every name whose subentries move.
+        std::vector<int> newRow(order.size());
+        for (size_t i = 0; i < order.size(); ++i)
+            newRow[static_cast<size_t>(order[i])] = static_cast<int>(i);
+        std::vector<std::pair<int, std::vector<Subentry>>> subs;
+        for (int row = 0; row < book_.entryCount(); ++row) {
+            const auto& list = book_.name(row).subs;
+            if (!std::is_sorted(list.begin(), list.end(), [](const Subentry& a, const Subentry& b) {
+                    return Book::compareClass(a, b) < 0;
+                }))
+                subs.emplace_back(newRow[static_cast<size_t>(row)], list);
+        }
+        record(sorted(order, std::move(subs)));
     }
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     // Note each persistent index's node before anything moves: the name, and
@@ -458,7 +590,16 @@ bool BookModel::bookDragOver(const QModelIndex& dragged, const QModelIndex& targ
         !target.data(KindRole).isValid())
         return false;
     const int code = dragCode(dragged, target);
-    return code == 21 || code == 22;
+    if (code != 21 && code != 22)
+        return false;
+    // Like Change type, a drop never gives a name more than the phone holds.
+    const Name* from = nameOf(dragged);
+    const Name* to = nameOf(target);
+    const Subentry* sub = subentryOf(dragged);
+    if (!from || !to || !sub)
+        return false;
+    const int sortClass = sortClassOf(sub->kind);
+    return from == to || Book::subentryCount(*to, sortClass) < classLimit(sortClass);
 }
 
 QModelIndex BookModel::bookEndDrag(const QModelIndex& dragged, const QModelIndex& target) {
@@ -469,6 +610,8 @@ QModelIndex BookModel::bookEndDrag(const QModelIndex& dragged, const QModelIndex
     Name& to = *nameOf(target);
     const int fromPos = dragged.row();
     const QPersistentModelIndex moved(dragged);
+    BookStepScope step(*this, QStringLiteral("Move ") +
+                                  quotedForStep(from.subs[static_cast<size_t>(fromPos)].text));
     book_.bookChanged = true;
     if (code == 21) {
         // Onto a name: it becomes that name's first subentry.
@@ -530,5 +673,319 @@ bool BookModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int r
     dragSource_ = QPersistentModelIndex();
     return moved.isValid();
 }
+
+// ---- undo recording ----
+
+void BookModel::beginStep(const QString& text, bool keepsChanged) {
+    if (!stepSink_ || replaying_)
+        return;
+    if (stepDepth_++ == 0) {
+        step_ = std::make_unique<BookStep>(text);
+        step_->keepsChanged = keepsChanged;
+        stepAbandoned_ = false;
+    }
+}
+
+void BookModel::endStep() {
+    if (stepDepth_ == 0 || --stepDepth_ > 0)
+        return;
+    std::unique_ptr<BookStep> step = std::move(step_);
+    if (step && !step->isEmpty() && !stepAbandoned_ && stepSink_)
+        stepSink_(std::move(step));
+}
+
+void BookModel::setStepText(const QString& text) {
+    if (step_)
+        step_->setText(text);
+}
+
+void BookModel::abandonStep() {
+    if (step_)
+        stepAbandoned_ = true;
+}
+
+void BookModel::record(std::unique_ptr<BookChange> change) {
+    if (step_ && !stepAbandoned_)
+        step_->add(std::move(change));
+}
+
+void BookModel::replaceContent(Book& other) {
+    rebuild([&](Book& b) { b.swapContent(other); });
+    if (recording()) {
+        Book before;
+        before.swapContent(other);
+        record(swapped(std::move(before)));
+    }
+}
+
+namespace {
+
+// Replays look their nodes up by row; a row that is not there (the book was
+// changed outside the history) is passed over rather than trusted.
+Name* nameAtRow(BookModel& m, int row) {
+    return row >= 0 && row < m.book().entryCount() ? &m.book().name(row) : nullptr;
+}
+
+class NamePresence final : public BookChange {
+public:
+    NamePresence(int row, std::unique_ptr<Name> held) : row_(row), held_(std::move(held)) {}
+    // A name that the step inserted: undo takes it out.
+    void undo(BookModel& m) override { held_ ? putIn(m) : takeOut(m); }
+    void redo(BookModel& m) override { held_ ? putIn(m) : takeOut(m); }
+
+private:
+    void putIn(BookModel& m) { m.insertWholeName(row_, std::move(held_)); }
+    void takeOut(BookModel& m) { held_ = m.takeWholeName(row_); }
+    int row_;
+    std::unique_ptr<Name> held_;
+};
+
+class Cleared final : public BookChange {
+public:
+    Cleared(std::vector<std::unique_ptr<Name>> names, decltype(Book::entryNotes) notes)
+        : names_(std::move(names)), notes_(std::move(notes)) {}
+    void undo(BookModel& m) override {
+        m.rebuild([&](Book& b) {
+            for (auto& name : names_)
+                b.insertName(b.entryCount(), std::move(name));
+            names_.clear();
+            b.entryNotes = notes_;
+        });
+    }
+    void redo(BookModel& m) override {
+        m.rebuild([&](Book& b) {
+            names_.reserve(static_cast<size_t>(b.entryCount()));
+            while (!b.isEmpty())
+                names_.push_back(b.takeName(0));
+            b.clear();
+        });
+    }
+
+private:
+    std::vector<std::unique_ptr<Name>> names_;
+    decltype(Book::entryNotes) notes_;
+};
+
+class SubPresence final : public BookChange {
+public:
+    SubPresence(int row, int pos, std::optional<Subentry> held)
+        : row_(row), pos_(pos), held_(std::move(held)) {}
+    void undo(BookModel& m) override { toggle(m); }
+    void redo(BookModel& m) override { toggle(m); }
+
+private:
+    void toggle(BookModel& m) {
+        Name* name = nameAtRow(m, row_);
+        if (!name)
+            return;
+        if (held_) {
+            m.insertSubentry(*name, pos_, held_->text, held_->kind);
+            held_.reset();
+        } else if (pos_ < static_cast<int>(name->subs.size())) {
+            held_ = name->subs[static_cast<size_t>(pos_)];
+            m.removeSubentry(*name, pos_);
+        }
+    }
+    int row_, pos_;
+    std::optional<Subentry> held_;
+};
+
+class NameText final : public BookChange {
+public:
+    NameText(int row, decltype(Name::text) before, decltype(Name::text) after)
+        : row_(row), before_(std::move(before)), after_(std::move(after)) {}
+    void undo(BookModel& m) override { set(m, before_); }
+    void redo(BookModel& m) override { set(m, after_); }
+
+private:
+    void set(BookModel& m, const decltype(Name::text)& text) {
+        if (Name* name = nameAtRow(m, row_))
+            m.setNameText(*name, text);
+    }
+    int row_;
+    decltype(Name::text) before_, after_;
+};
+
+class SubSet final : public BookChange {
+public:
+    SubSet(int row, int pos, Subentry before, Subentry after)
+        : row_(row), pos_(pos), before_(std::move(before)), after_(std::move(after)) {}
+    void undo(BookModel& m) override { set(m, before_); }
+    void redo(BookModel& m) override { set(m, after_); }
+
+private:
+    void set(BookModel& m, const Subentry& sub) {
+        Name* name = nameAtRow(m, row_);
+        if (!name || pos_ >= static_cast<int>(name->subs.size()))
+            return;
+        m.setSubentryText(*name, pos_, sub.text);
+        m.setSubentryKind(*name, pos_, sub.kind);
+    }
+    int row_, pos_;
+    Subentry before_, after_;
+};
+
+class Expansion final : public BookChange {
+public:
+    Expansion(int row, bool before, bool after) : row_(row), before_(before), after_(after) {}
+    void undo(BookModel& m) override { set(m, before_); }
+    void redo(BookModel& m) override { set(m, after_); }
+
+private:
+    void set(BookModel& m, bool expanded) {
+        if (row_ < 0)
+            m.setRootExpanded(expanded);
+        else if (Name* name = nameAtRow(m, row_))
+            m.setExpanded(*name, expanded);
+    }
+    int row_;
+    bool before_, after_;
+};
+
+class SubOrder final : public BookChange {
+public:
+    SubOrder(int row, std::vector<int> order) : row_(row), order_(std::move(order)) {}
+    void undo(BookModel& m) override {
+        std::vector<int> inverse(order_.size());
+        for (size_t i = 0; i < order_.size(); ++i)
+            inverse[static_cast<size_t>(order_[i])] = static_cast<int>(i);
+        apply(m, inverse);
+    }
+    void redo(BookModel& m) override { apply(m, order_); }
+
+private:
+    void apply(BookModel& m, const std::vector<int>& order) {
+        if (Name* name = nameAtRow(m, row_))
+            m.permuteSubentries(*name, order);
+    }
+    int row_;
+    std::vector<int> order_;
+};
+
+class SubMove final : public BookChange {
+public:
+    SubMove(int fromRow, int fromPos, int toRow, int toPos, int endPos)
+        : fromRow_(fromRow), fromPos_(fromPos), toRow_(toRow), toPos_(toPos), endPos_(endPos) {}
+    void undo(BookModel& m) override {
+        Name* from = nameAtRow(m, fromRow_);
+        Name* to = nameAtRow(m, toRow_);
+        if (!from || !to)
+            return;
+        // Back to fromPos, counted as moveSubentry counts: before the move.
+        const int back = from == to && fromPos_ > endPos_ ? fromPos_ + 1 : fromPos_;
+        m.moveSubentry(*to, endPos_, *from, back);
+    }
+    void redo(BookModel& m) override {
+        Name* from = nameAtRow(m, fromRow_);
+        Name* to = nameAtRow(m, toRow_);
+        if (from && to)
+            m.moveSubentry(*from, fromPos_, *to, toPos_);
+    }
+
+private:
+    int fromRow_, fromPos_, toRow_, toPos_, endPos_;
+};
+
+class Flipped final : public BookChange {
+public:
+    Flipped(std::vector<bool> expanded, bool rootExpanded)
+        : expanded_(std::move(expanded)), rootExpanded_(rootExpanded) {}
+    void undo(BookModel& m) override {
+        m.rebuild([&](Book& b) {
+            b.flipBook();
+            const int count = std::min(b.entryCount(), static_cast<int>(expanded_.size()));
+            for (int row = 0; row < count; ++row)
+                b.name(row).expanded = expanded_[static_cast<size_t>(row)];
+            b.rootExpanded = rootExpanded_;
+        });
+    }
+    void redo(BookModel& m) override { m.flipBook(); }
+
+private:
+    std::vector<bool> expanded_;
+    bool rootExpanded_;
+};
+
+class Sorted final : public BookChange {
+public:
+    Sorted(std::vector<int> order, std::vector<std::pair<int, std::vector<Subentry>>> subs)
+        : order_(std::move(order)), subs_(std::move(subs)) {}
+    void undo(BookModel& m) override {
+        if (!isPermutation(order_, static_cast<size_t>(m.book().entryCount())))
+            return;
+        m.rebuild([&](Book& b) {
+            for (const auto& [row, subs] : subs_)
+                b.name(row).subs = subs;
+            std::vector<int> inverse(order_.size());
+            for (size_t i = 0; i < order_.size(); ++i)
+                inverse[static_cast<size_t>(order_[i])] = static_cast<int>(i);
+            b.permuteNames(inverse);
+        });
+    }
+    void redo(BookModel& m) override { m.sortBook(order_); }
+
+private:
+    std::vector<int> order_;
+    std::vector<std::pair<int, std::vector<Subentry>>> subs_;
+};
+
+class Swapped final : public BookChange {
+public:
+    explicit Swapped(Book other) : other_(std::move(other)) {}
+    void undo(BookModel& m) override {
+        m.rebuild([&](Book& b) { b.swapContent(other_); });
+    }
+    void redo(BookModel& m) override {
+        m.rebuild([&](Book& b) { b.swapContent(other_); });
+    }
+
+private:
+    Book other_;
+};
+
+std::unique_ptr<BookChange> nameIn(int row) {
+    return std::make_unique<NamePresence>(row, nullptr);
+}
+std::unique_ptr<BookChange> nameOut(int row, std::unique_ptr<Name> name) {
+    return std::make_unique<NamePresence>(row, std::move(name));
+}
+std::unique_ptr<BookChange> cleared(std::vector<std::unique_ptr<Name>> names,
+                                    decltype(Book::entryNotes) notes) {
+    return std::make_unique<Cleared>(std::move(names), std::move(notes));
+}
+std::unique_ptr<BookChange> subIn(int row, int pos) {
+    return std::make_unique<SubPresence>(row, pos, std::nullopt);
+}
+std::unique_ptr<BookChange> subOut(int row, int pos, Subentry sub) {
+    return std::make_unique<SubPresence>(row, pos, std::move(sub));
+}
+std::unique_ptr<BookChange> nameText(int row, decltype(Name::text) before,
+                                     decltype(Name::text) after) {
+    return std::make_unique<NameText>(row, std::move(before), std::move(after));
+}
+std::unique_ptr<BookChange> subSet(int row, int pos, Subentry before, Subentry after) {
+    return std::make_unique<SubSet>(row, pos, std::move(before), std::move(after));
+}
+std::unique_ptr<BookChange> expansion(int row, bool before, bool after) {
+    return std::make_unique<Expansion>(row, before, after);
+}
+std::unique_ptr<BookChange> subOrder(int row, std::vector<int> order) {
+    return std::make_unique<SubOrder>(row, std::move(order));
+}
+std::unique_ptr<BookChange> subMove(int fromRow, int fromPos, int toRow, int toPos, int endPos) {
+    return std::make_unique<SubMove>(fromRow, fromPos, toRow, toPos, endPos);
+}
+std::unique_ptr<BookChange> flipped(std::vector<bool> expanded, bool rootExpanded) {
+    return std::make_unique<Flipped>(std::move(expanded), rootExpanded);
+}
+std::unique_ptr<BookChange> sorted(std::vector<int> order,
+                                   std::vector<std::pair<int, std::vector<Subentry>>> subs) {
+    return std::make_unique<Sorted>(std::move(order), std::move(subs));
+}
+std::unique_ptr<BookChange> swapped(Book book) {
+    return std::make_unique<Swapped>(std::move(book));
+}
+
+} // namespace
 
 } // namespace quorix

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Book.h"
+#include "BookHistory.h"
 
 #include <QAbstractItemModel>
 #include <QPersistentModelIndex>
@@ -36,6 +37,7 @@ public:
         KindRole = Qt::UserRole + 1, // the node's image index
         NoteRole,                    // the name's transfer note (QString), empty if none
         LevelRole,                   // 0 root, 1 name, 2 subentry
+        CutWarningRole,              // a name's texts the phone will cut, empty if none
     };
 
     explicit BookModel(QObject* parent = nullptr);
@@ -48,6 +50,45 @@ public:
 
     // The type of the drag payload; it names a drag of this model only.
     static constexpr const char* DragMimeType = "application/x-quorix-subentry";
+
+    // Undo recording. Between beginStep() and the matching endStep() every
+    // change made here is recorded into one BookStep; the outermost endStep()
+    // hands a step that changed anything to the step sink. Without a sink
+    // nothing is recorded, so the engine without a window pays nothing.
+    using StepSink = std::function<void(std::unique_ptr<BookStep>)>;
+    void setStepSink(StepSink sink) { stepSink_ = std::move(sink); }
+    void beginStep(const QString& text, bool keepsChanged = false);
+    void endStep();
+    // Names the open step anew (a rename that became a merge).
+    void setStepText(const QString& text);
+    // Drops the open step at its end: something outside it (a phone read)
+    // replaced the book meanwhile, so its rows mean nothing any more.
+    void abandonStep();
+    // Replaying a step records nothing; a Replay marks the time it runs.
+    class Replay {
+    public:
+        explicit Replay(BookModel& model) : model_(model), was_(model.replaying_) {
+            model_.replaying_ = true;
+        }
+        ~Replay() { model_.replaying_ = was_; }
+        Replay(const Replay&) = delete;
+        Replay& operator=(const Replay&) = delete;
+
+    private:
+        BookModel& model_;
+        bool was_;
+    };
+
+    // Puts other's names, notes and root in place of this book's (an import),
+    // with the model reset; one recorded change. other is left with the old
+    // content, or empty when the step keeps it.
+    void replaceContent(Book& other);
+    // Whole names in and out, with their subentries (for undo).
+    void insertWholeName(int row, std::unique_ptr<Name> name);
+    std::unique_ptr<Name> takeWholeName(int row);
+    // Puts a name's subentries into the order given (order[newPos] = old
+    // position); persistent indexes follow. Anything but a permutation is ignored.
+    void permuteSubentries(Name& name, const std::vector<int>& order);
 
     // Runs f on the book with the model reset around it.
     template <typename F> void rebuild(F&& f) {
@@ -116,6 +157,8 @@ public:
     // the target, or 0 when the dragged node is a caller group or either is
     // missing. Only 21 (subentry onto a name) and 22 (onto a subentry) drop.
     static int dragCode(const QModelIndex& dragged, const QModelIndex& target);
+    // A drop is refused, too, when it would give another name more numbers or
+    // texts than the phone holds.
     bool bookDragOver(const QModelIndex& dragged, const QModelIndex& target) const;
     // Carries out the drop; gives the moved subentry's new index, or an
     // invalid index when the drop was refused and nothing changed.
@@ -150,6 +193,9 @@ private:
     void emitNodeChanged(const QModelIndex& index);
     // The dragged node of a payload of ours, or an invalid index.
     QModelIndex draggedBy(const QMimeData* data) const;
+    // Whether changes are being recorded now, and recording one.
+    bool recording() const { return step_ && !replaying_; }
+    void record(std::unique_ptr<BookChange> change);
 
     Book book_;
     std::function<QVariant(int)> decoration_;
@@ -158,6 +204,27 @@ private:
     // drag keeps its node while the book changes under it (a phone read).
     mutable QPersistentModelIndex dragSource_;
     mutable quint64 dragSerial_ = 0;
+
+    StepSink stepSink_;
+    std::unique_ptr<BookStep> step_;
+    int stepDepth_ = 0;
+    bool stepAbandoned_ = false;
+    bool replaying_ = false;
+};
+
+// Records what happens in its lifetime as one undo step.
+class BookStepScope {
+public:
+    BookStepScope(BookModel& model, const QString& text, bool keepsChanged = false)
+        : model_(model) {
+        model_.beginStep(text, keepsChanged);
+    }
+    ~BookStepScope() { model_.endStep(); }
+    BookStepScope(const BookStepScope&) = delete;
+    BookStepScope& operator=(const BookStepScope&) = delete;
+
+private:
+    BookModel& model_;
 };
 
 } // namespace quorix

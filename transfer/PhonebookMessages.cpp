@@ -166,6 +166,28 @@ quint8 textBlockId(int kind) {
     }
 }
 
+QStringList cutRemarks(const Name& name) {
+    QStringList remarks;
+    for (const TextCut& cut : textCuts(name))
+        remarks.append(QStringLiteral("%1 cut to %2 characters").arg(cut.what).arg(cut.limit));
+    return remarks;
+}
+
+QString replacedRemark(int replaced) {
+    if (replaced <= 0)
+        return {};
+    return replaced == 1 ? QStringLiteral("1 character replaced")
+                         : QStringLiteral("%1 characters replaced").arg(replaced);
+}
+
+QString joinNoteParts(const QString& head, const QStringList& remarks) {
+    QString note = head;
+    for (const QString& remark : remarks)
+        if (!remark.isEmpty())
+            note += QStringLiteral(", ") + remark;
+    return note;
+}
+
 QByteArray writeRequest(const Name& name, int location, int* replaced) {
     std::vector<Subentry> subs = name.subs;
     std::stable_sort(subs.begin(), subs.end(), [](const Subentry& a, const Subentry& b) {

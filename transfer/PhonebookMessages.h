@@ -1,9 +1,11 @@
 #pragma once
 
 #include "model/Book.h"
+#include "model/PhoneLimits.h"
 
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 
 #include <optional>
 
@@ -43,10 +45,10 @@ inline constexpr int MinEntryAnswerSize = 24;
 
 // Length limits of the blocks as the program writes them.
 inline constexpr int MinBlockSize = 34;
-inline constexpr int MaxNumberChars = 43;
-inline constexpr int MaxTextChars = 60;
+inline constexpr int MaxNumberChars = PhoneNumberChars;
+inline constexpr int MaxTextChars = PhoneTextChars;
 // A longer name would not fit the block's one-byte length; it is cut to this.
-inline constexpr int MaxNameChars = 123;
+inline constexpr int MaxNameChars = PhoneNameChars;
 // Byte 17 of a write request never says more than this.
 inline constexpr int MaxBlockCount = 9;
 
@@ -99,6 +101,15 @@ quint8 textBlockId(int kind);
 // left out. The name itself is not changed; the caller sorts the book's copy.
 // *replaced counts the characters written as "?" (see phoneText).
 QByteArray writeRequest(const Name& name, int location, int* replaced = nullptr);
+
+// What a write of the name leaves out: "Note cut to 60 characters" for each
+// text longer than the phone stores, in the order of cutWarning().
+QStringList cutRemarks(const Name& name);
+// "1 character replaced", "3 characters replaced"; empty for none.
+QString replacedRemark(int replaced);
+// An entry note with its remarks after it, each after ", ", empty ones left
+// out: "Written to location 1, Note cut to 60 characters, 1 character replaced".
+QString joinNoteParts(const QString& head, const QStringList& remarks);
 
 // One frame's worth of a message: its data, fragment byte and follow-on flag.
 struct Chunk {

@@ -53,18 +53,20 @@ QByteArray Transfer::closingText(int outcome) {
 }
 
 QString Transfer::joinNote(const QString& note, const QStringList& details) {
-    QString out = note;
-    for (const QString& d : details)
-        if (!d.isEmpty())
-            out += QStringLiteral(", ") + d;
-    return out;
+    return joinNoteParts(note, details);
 }
 
 QString Transfer::replacedDetail(int count) {
-    if (count <= 0)
+    return replacedRemark(count);
+}
+
+QByteArray Transfer::leftoverText(int used, int last) {
+    // At most last of the used locations lie up to last; the rest follow it.
+    const int left = used - last;
+    if (last < 1 || left < 1)
         return {};
-    return count == 1 ? QStringLiteral("1 character replaced")
-                      : QStringLiteral("%1 characters replaced").arg(count);
+    return "The phone still holds " + num(left) + (left == 1 ? " entry" : " entries") +
+           " after location " + num(last) + ".";
 }
 
 std::optional<int> Transfer::border(const QByteArray& text) {
@@ -97,6 +99,8 @@ bool Transfer::startWrite() {
     stopRequested_ = false;
     transferMode_ = WriteMode;
     writeResult_ = -1;
+    lastSent_ = 0;
+    leftoverText_.clear();
     currentLocation_ = -2;
     writeNameSet_ = false;
     writeName_ = QPersistentModelIndex();
@@ -201,8 +205,15 @@ void Transfer::closeConnection(bool restore) {
     awaitingWrite_ = false;
     ++generation_;
     link_.stopLink();
-    if (const QByteArray text = closingText(outcome_); !text.isEmpty())
+    // A write that leaves older entries behind it says so, lest it be taken
+    // for a full replace of the phone's book.
+    if (restore && transferMode_ == WriteMode && !rewriteNameSet_)
+        leftoverText_ = leftoverText(memoryUsed_, lastSent_);
+    if (QByteArray text = closingText(outcome_); !text.isEmpty()) {
+        if (restore && !leftoverText_.isEmpty())
+            text += ' ' + leftoverText_;
         status(text);
+    }
     if (!restore) {
         // Set up again within the same transfer: it stays active, and the borders
         // and the name a rewrite starts with stay for the resumed transfer.
@@ -401,10 +412,13 @@ void Transfer::readNext() {
             model_.clearNames();
             Book& b = model_.book();
             b.bookChanged = true;
+            // The phone's book, not the file's: Save must ask where it goes.
+            b.bookFileName.clear();
             b.entryNotes.clear();
             readCount_ = 0;
             answeredLocation_ = currentLocation_;
             Q_EMIT progress(0, memoryUsed_);
+            Q_EMIT bookReplaced();
         }
         if (answeredLocation_ == currentLocation_) {
             ++currentLocation_;
@@ -430,8 +444,9 @@ void Transfer::writeNext() {
                                     "Error while writing to loc. " + num(currentLocation_));
         } else if (written) {
             model_.setEntryNote(
-                *written, joinNote(QStringLiteral("Written to location %1").arg(currentLocation_),
-                                   {replacedDetail(writeReplaced_)}));
+                *written,
+                joinNoteParts(QStringLiteral("Written to location %1").arg(currentLocation_),
+                              cutRemarks(*written) << replacedRemark(writeReplaced_)));
         }
     }
     if (stopRequested_)
@@ -474,6 +489,7 @@ Name* Transfer::nextName() {
 }
 
 void Transfer::sendName(Name& name, int location) {
+    lastSent_ = location;
     model_.sortByClass(name);
     model_.setEntryNote(name, "Tried to write to loc. " + num(location));
     writeReplaced_ = 0;

@@ -121,6 +121,13 @@ public:
     bool stopRequested() const { return stopRequested_; }
     int fragmentState() const { return fragmentState_; }
 
+    // After a write: "The phone still holds N entries after location M." when
+    // the phone had more used locations than the write filled, else empty.
+    const QByteArray& leftoverText() const { return leftoverText_; }
+    // That text for a phone with used locations before a write that ended at
+    // location last; entries beyond it are at least used - last.
+    static QByteArray leftoverText(int used, int last);
+
     // The closing text of an outcome; empty for any other value.
     static QByteArray closingText(int outcome);
     // An entry note with its details: "Written to location 3" and
@@ -143,6 +150,9 @@ Q_SIGNALS:
     // How far Read and Write are, as their status texts count: entries read of
     // those the phone holds, names written of those to write.
     void progress(int done, int total);
+    // A read emptied the book to fill it from the phone: it is no file's book
+    // any more, and changes before it cannot be taken back.
+    void bookReplaced();
 
 private:
     enum class Phase { Idle, Starting, WaitingInfo, Running };
@@ -194,6 +204,8 @@ private:
     int readCount_ = 0;
     int memorySize_ = -1;
     int memoryUsed_ = -1;
+    int lastSent_ = 0;      // the last location a write sent a name to
+    QByteArray leftoverText_;
     int writeResult_ = -1;
     int outcome_ = Ready;
     bool stopRequested_ = false;

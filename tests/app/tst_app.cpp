@@ -236,6 +236,10 @@ private Q_SLOTS:
             "File|&Export|&CSV file...|",
             "File|-",
             "File|E&xit|Ctrl+Q",
+            "Edit|&Undo|Ctrl+Z",
+            "Edit|&Redo|Ctrl+Shift+Z,Ctrl+Y",
+            "Edit|-",
+            "Edit|&Find|Ctrl+F",
             "Connection|&Setup|F10",
             "Transfer|&Read from phone|F5",
             "Transfer|&Write to phone|F6",
@@ -301,9 +305,11 @@ private Q_SLOTS:
         QSet<QChar> bar;
         for (const QAction* a : w->menuBar()->actions()) {
             const QString text = a->text();
-            QVERIFY2(text.startsWith(QLatin1Char('&')) && !bar.contains(text.at(1)),
-                     qPrintable(text));
-            bar.insert(text.at(1));
+            const qsizetype amp = text.indexOf(QLatin1Char('&'));
+            QVERIFY2(amp >= 0 && amp + 1 < text.size(), qPrintable(text));
+            const QChar key = text.at(amp + 1).toLower();
+            QVERIFY2(!bar.contains(key), qPrintable(text));
+            bar.insert(key);
         }
         // The kind items show their kind's icon.
         for (size_t i = 0; i < w->changeTypeActions.size(); ++i)

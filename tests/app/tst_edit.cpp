@@ -2,6 +2,7 @@
 // mouse and drags, with the message boxes answered by the test hook.
 #include "AppTestSupport.h"
 #include "app/BookTree.h"
+#include "app/FindBar.h"
 #include "model/NameOrder.h"
 #include "app/StatusPanel.h"
 
@@ -410,9 +411,9 @@ private Q_SLOTS:
                  QStringList({question("Double entry", MergeQuestion),
                               error("Merging not possible!\rNot enough space for all "
                                     "entries.\rMerging aborted.")}));
-        // What moved stays moved; the edited name keeps its old text.
+        // Nothing moved: both names are as they were, and no step was made.
         QCOMPARE(book(*w), QByteArray("Three\n  General: a1\n  General: a2\n  General: a3\n"
-                                      "  Mobile: b1\n  Mobile: b2\nOther\n  Mobile: b3\n"));
+                                      "Other\n  Mobile: b1\n  Mobile: b2\n  Mobile: b3\n"));
         QCOMPARE(w->panelText(1), QStringLiteral("2 entries."));
     }
 
@@ -834,6 +835,129 @@ private Q_SLOTS:
         QCOMPARE(hover(w->tree->visualRect(nameAt(*w, 0)).center()),
                  QStringLiteral("Read from location 7"));
         QCOMPARE(hover(QPoint(10, viewport->height() - 3)), QString());
+    }
+
+    void textsThePhoneWillCut() {
+        WorkDir dir;
+        auto w = startTree({"Anna|2:1", "Long|9:" + QByteArray(105, 'n')});
+        w->bookModel->setEntryNote(w->phonebook().name(1), "Read from location 2");
+        QWidget* viewport = w->tree->viewport();
+        const QPoint at = w->tree->visualRect(nameAt(*w, 1)).center();
+        QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &move);
+        QCOMPARE(w->panelText(2),
+                 QStringLiteral("Read from location 2, Note will be cut to 60 characters"));
+        QCOMPARE(nameAt(*w, 1).data(Qt::ToolTipRole).toString(),
+                 QStringLiteral("Note will be cut to 60 characters"));
+
+        // The label editor takes what the phone stores, and no more.
+        select(*w, subAt(*w, 0, 0));
+        press(*w, QKeySequence(Qt::SHIFT | Qt::Key_Return));
+        QLineEdit* editor = labelEditor(*w);
+        QVERIFY(editor);
+        QCOMPARE(editor->maxLength(), 43);
+        escapeEditor(*w);
+        select(*w, nameAt(*w, 0));
+        press(*w, QKeySequence(Qt::SHIFT | Qt::Key_Return));
+        QVERIFY(labelEditor(*w));
+        QCOMPARE(labelEditor(*w)->maxLength(), 123);
+        escapeEditor(*w);
+        // A longer text from a file is not cut by opening it.
+        select(*w, subAt(*w, 1, 0));
+        press(*w, QKeySequence(Qt::SHIFT | Qt::Key_Return));
+        QVERIFY(labelEditor(*w));
+        QCOMPARE(labelEditor(*w)->text().size(), 105);
+        escapeEditor(*w);
+        QCOMPARE(w->phonebook().name(1).subs[0].text.size(), 105);
+    }
+
+    // --- Undo, redo and find -------------------------------------------------
+
+    void undoAndRedoWithTheKeys() {
+        WorkDir dir;
+        auto w = startTree({"Anna|2:1|9:note", "Bob|3:2"});
+        w->phonebook().bookChanged = false;
+        const QByteArray before = book(*w);
+        QVERIFY(!w->undoAction->isEnabled());
+        Answers answers({QMessageBox::Yes});
+        select(*w, nameAt(*w, 0));
+        press(*w, QKeySequence(Qt::SHIFT | Qt::Key_Delete));
+        QCOMPARE(book(*w), QByteArray("Bob\n  Mobile: 2\n"));
+        QCOMPARE(w->undoAction->text(), QStringLiteral("&Undo Delete \"Anna\""));
+        press(*w, QKeySequence(Qt::CTRL | Qt::Key_Z));
+        QCOMPARE(book(*w), before);
+        QVERIFY(!w->phonebook().bookChanged);
+        press(*w, QKeySequence(Qt::CTRL | Qt::Key_Y));
+        QCOMPARE(book(*w), QByteArray("Bob\n  Mobile: 2\n"));
+        QVERIFY(w->phonebook().bookChanged);
+        press(*w, QKeySequence(Qt::CTRL | Qt::Key_Z));
+        press(*w, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+        QCOMPARE(w->panelText(1), QStringLiteral("1 entries."));
+
+        // A typed edit is one step; Ctrl+Z in the open editor is the editor's own.
+        press(*w, QKeySequence(Qt::CTRL | Qt::Key_Z));
+        editLabel(*w, subAt(*w, 1, 0), QStringLiteral("0171"));
+        QCOMPARE(w->phonebook().name(1).subs[0].text, QByteArray("0171"));
+        QCOMPARE(w->undoAction->text(), QStringLiteral("&Undo Edit \"2\""));
+        select(*w, nameAt(*w, 0));
+        press(*w, QKeySequence(Qt::SHIFT | Qt::Key_Return));
+        QLineEdit* editor = labelEditor(*w);
+        QVERIFY(editor);
+        QTest::keyClick(editor, Qt::Key_X);
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editor->text(), QStringLiteral("Anna"));
+        escapeEditor(*w);
+        QCOMPARE(w->phonebook().name(1).subs[0].text, QByteArray("0171"));
+        press(*w, QKeySequence(Qt::CTRL | Qt::Key_Z));
+        QCOMPARE(book(*w), before);
+
+        // New book forgets the history.
+        w->newBook();
+        QVERIFY(!w->undoAction->isEnabled());
+    }
+
+    void findBar() {
+        WorkDir dir;
+        auto w = startTree({"Anna|2:1", "Müller|9:call anna", "Bob", "Hanna|3:2"});
+        w->collapseAll();
+        QVERIFY(!w->findBar->isVisible());
+        press(*w, QKeySequence(Qt::CTRL | Qt::Key_F));
+        QVERIFY(w->findBar->isVisible());
+        QCOMPARE(QApplication::focusWidget(), w->findBar->field());
+        // The bar sits above the tree, which moves down under it.
+        QVERIFY(w->findBar->geometry().bottom() < w->tree->geometry().top());
+
+        QLineEdit* field = w->findBar->field();
+        QTest::keyClicks(field, QStringLiteral("ANN"));
+        QCOMPARE(w->tree->currentIndex(), nameAt(*w, 0));
+        QCOMPARE(w->findBar->matchLabel()->text(), QStringLiteral("1 of 3 matches"));
+        QTest::keyClick(field, Qt::Key_Return);
+        // A subentry of a closed name: the name opens to show it.
+        QCOMPARE(w->tree->currentIndex(), subAt(*w, 1, 0));
+        QVERIFY(w->tree->isExpanded(nameAt(*w, 1)));
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(w->tree->currentIndex(), nameAt(*w, 3));
+        QCOMPARE(w->findBar->matchLabel()->text(), QStringLiteral("3 of 3 matches"));
+        QTest::keyClick(field, Qt::Key_Return); // round to the first
+        QCOMPARE(w->tree->currentIndex(), nameAt(*w, 0));
+        QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier); // and back
+        QCOMPARE(w->tree->currentIndex(), nameAt(*w, 3));
+
+        // Accents and case do not matter.
+        field->clear();
+        QTest::keyClicks(field, QStringLiteral("mull"));
+        QCOMPARE(w->tree->currentIndex(), nameAt(*w, 1));
+        QCOMPARE(w->findBar->matchLabel()->text(), QStringLiteral("1 of 1 match"));
+        QTest::keyClicks(field, QStringLiteral("x"));
+        QCOMPARE(w->findBar->matchLabel()->text(), QStringLiteral("No matches"));
+        QCOMPARE(w->tree->currentIndex(), nameAt(*w, 1));
+
+        const int treeTop = w->tree->y();
+        QTest::keyClick(field, Qt::Key_Escape);
+        QVERIFY(!w->findBar->isVisible());
+        QVERIFY(w->tree->y() < treeTop);
+        QVERIFY(w->tree->hasFocus());
     }
 
     // --- Drag-and-drop -------------------------------------------------------

@@ -479,12 +479,12 @@ private Q_SLOTS:
         s.workOn(QStringLiteral("cur.pbf"));
         s.w->importVCardAction->trigger();
         QCOMPARE(s.book(), QByteArray("J\xfcrgen Gro\xdf\n 3:01701\n"));
-        QCOMPARE(s.state(), QStringLiteral("Quorix - cur.pbf | cur.pbf | changed | "
-                                           "1 contact, 1 birthday skipped"));
+        // An imported book is no file's: Save will ask where it goes.
+        QCOMPARE(s.state(), QStringLiteral("Quorix |  | changed | 1 contact, 1 birthday skipped"));
+        QCOMPARE(s.w->undoAction->text(), QStringLiteral("&Undo Import vCard file"));
         s.w->exportVCardAction->trigger();
         QVERIFY(s.dir.read(QStringLiteral("out.vcf")).contains("FN:Jürgen Groß\r\n"));
-        QCOMPARE(s.state(), QStringLiteral("Quorix - cur.pbf | cur.pbf | changed | "
-                                           "Wrote file out.vcf"));
+        QCOMPARE(s.state(), QStringLiteral("Quorix |  | changed | Wrote file out.vcf"));
     }
 
     void droppedFilesAreOpenedOrImported() {
@@ -544,9 +544,17 @@ private Q_SLOTS:
         QVERIFY(!s.w->csvImportDialog->isVisible());
         QCOMPARE(s.book(), QByteArray("Berg, Anna\n 2:+491230\n 9:anna@example.org\n"
                                       "Tom\n 2:112\n 9:+49 30 1\n"));
-        QCOMPARE(s.state(), QStringLiteral("Quorix - cur.pbf | cur.pbf | changed | OK."));
+        // The imported book is no file's: Save must ask, not replace cur.pbf.
+        QCOMPARE(s.state(), QStringLiteral("Quorix |  | changed | OK."));
         QVERIFY(s.w->tree->isExpanded(s.w->bookModel->rootIndex()));
         QCOMPARE(s.w->focusWidget(), s.w->tree);
+        // The whole import is one step back.
+        QCOMPARE(s.w->undoAction->text(), QStringLiteral("&Undo Import CSV file"));
+        s.w->undoAction->trigger();
+        QCOMPARE(s.book(), OldBook);
+        s.w->redoAction->trigger();
+        QCOMPARE(s.book(), QByteArray("Berg, Anna\n 2:+491230\n 9:anna@example.org\n"
+                                      "Tom\n 2:112\n 9:+49 30 1\n"));
     }
 
     // --- Communicator 9110 import -------------------------------------------------
@@ -580,8 +588,7 @@ private Q_SLOTS:
         }
         QVERIFY(s.answers.asked.isEmpty());
         QCOMPARE(s.book(), QByteArray("Chris Sample\n 3:+491230\n"));
-        QCOMPARE(s.state(),
-                 QStringLiteral("Quorix - cur.pbf | cur.pbf | changed | Import finished."));
+        QCOMPARE(s.state(), QStringLiteral("Quorix |  | changed | Import finished."));
         QCOMPARE(s.w->focusWidget(), s.w->tree);
     }
 };

@@ -1,5 +1,6 @@
 // Read, Rewrite entry and Write from the window against the real quorix-phonesim.
 #include "AppTestSupport.h"
+#include "app/BookUndo.h"
 
 #include "app/BookTree.h"
 #include "app/StatusPanel.h"
@@ -63,8 +64,14 @@ private Q_SLOTS:
         w->config.device = QFile::encodeName(phone.sim.devicePath());
 
         // An unsaved book is asked about first; Cancel reads nothing.
-        w->bookModel->insertName(0, "Unsaved");
+        {
+            const BookStepScope step(*w->bookModel, QStringLiteral("New name"));
+            w->bookModel->insertName(0, "Unsaved");
+        }
         w->phonebook().bookChanged = true;
+        w->phonebook().bookFileName = dir.file(QStringLiteral("my.pbf"));
+        w->updateCaption();
+        QVERIFY(w->undoAction->isEnabled());
         {
             Answers cancel({QMessageBox::Cancel});
             w->readButton->click();
@@ -83,6 +90,7 @@ private Q_SLOTS:
             30000, transfer::Transfer::ResultAborted));
         QCOMPARE(w->panelText(0), QStringLiteral("Transfer aborted by user."));
         QCOMPARE(w->phonebook().name(0).text, QByteArray("Unsaved"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quorix - my.pbf"));
         QVERIFY(transferDone(*w, [&] {
             w->readButton->click();
             QTRY_VERIFY(w->phonebook().transferActive);
@@ -93,6 +101,10 @@ private Q_SLOTS:
         QCOMPARE(describeBook(w->phonebook()), described(Sample));
         QCOMPARE(w->phonebook().entryNote(w->phonebook().name(30)),
                  QByteArray("Read from location 31"));
+        // The phone's book is no file's, and what came before it is not undone.
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quorix"));
+        QVERIFY(w->phonebook().bookFileName.isEmpty());
+        QVERIFY(!w->undoAction->isEnabled());
         QCOMPARE(w->panelText(0), QStringLiteral("Ready."));
         QVERIFY(w->readButton->isEnabled() && w->writeButton->isEnabled());
 

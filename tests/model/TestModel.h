@@ -51,4 +51,10 @@ private Q_SLOTS:
     void dropOnName();
     void dropOnSubentry();
     void treeViewDragGoesThroughModelApi();
+    void dropRespectsLimits();
+
+    // tst_search.cpp: find, and the phone's limits
+    void findIgnoresCaseAndAccents();
+    void findWalksTreeOrder();
+    void textsLongerThanThePhoneStores();
 };

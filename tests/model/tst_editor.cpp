@@ -310,12 +310,30 @@ void TestModel::mergeAbortsWhenFull() {
                                           "Error: Merging not possible!\r"
                                           "Not enough space for all entries.\rMerging aborted."));
     QCOMPARE(f.messages.shown.last().type, UserMessage::Type::Error);
-    // Two numbers moved and stay moved; the edited name keeps its old text.
-    QCOMPARE(describeBook(f.book()), QByteArray("Anna\n  General: a3\n  Caller group: VIP\n"
+    // Nothing moved: both names stay exactly as they were.
+    QCOMPARE(describeBook(f.book()), QByteArray("Anna\n  General: a1\n  General: a2\n"
+                                                "  General: a3\n  Caller group: VIP\n"
                                                 "Bob\n  Mobile: b1\n  Mobile: b2\n  Mobile: b3\n"
-                                                "  General: a1\n  General: a2\n  Note: note\n"));
-    QCOMPARE(Book::subentryCount(f.book().name(1), ClassNumber), 5);
-    QCOMPARE(Book::subentryCount(f.book().name(0), ClassNumber), 1);
+                                                "  Note: note\n"));
+
+    // Texts count as well, and a group the edited name lacks counts too.
+    EditorFixture g;
+    fill(g.book(), {"Anna|9:t1|7:t2|2:1", "Bob|2:2|8:t3"});
+    g.messages.answers = {true};
+    g.editor.commitLabel(g.nameIndex(1), "Anna");
+    QCOMPARE(g.messages.shown.size(), 2);
+    QCOMPARE(describeBook(g.book()),
+             QByteArray("Anna\n  Note: t1\n  E-Mail: t2\n  General: 1\nBob\n  General: 2\n"
+                        "  Postal Address: t3\n"));
+    // A passed-over group does not stop a merge that fits otherwise.
+    EditorFixture h;
+    fill(h.book(), {"Anna|2:1|2:2|10:VIP", "Bob|3:3|3:4|3:5|10:Family"});
+    h.messages.answers = {true};
+    h.editor.commitLabel(h.nameIndex(1), "Anna");
+    QCOMPARE(h.messages.shown.size(), 1);
+    QCOMPARE(describeBook(h.book()), QByteArray("Anna\n  Mobile: 3\n  Mobile: 4\n  Mobile: 5\n"
+                                                "  General: 1\n  General: 2\n"
+                                                "  Caller group: Family\n"));
 }
 
 void TestModel::caseDifferingNamesDoNotMerge() {

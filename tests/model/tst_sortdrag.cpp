@@ -44,8 +44,7 @@ void TestModel::nameOrder_data() {
                             << QByteArray("apfel|Äpfel|Mueller|Muller|Müller|Zebra");
     // The locale decides: Swedish puts A with diaeresis after Z.
     QTest::newRow("Swedish") << QLocale(QLocale::Swedish, QLocale::Sweden)
-                             << QByteArray("Äpple|Zebra|Apa")
-                             << QByteArray("Apa|Zebra|Äpple");
+                             << QByteArray("Äpple|Zebra|Apa") << QByteArray("Apa|Zebra|Äpple");
     // Beyond Latin-1: Polish letters sort beside their base letters, not after z.
     QTest::newRow("Polish") << QLocale(QLocale::Polish, QLocale::Poland)
                             << QByteArray("Źrebak|Łódź|Zawada|Lis|Mazur")
@@ -308,4 +307,28 @@ void TestModel::treeViewDragGoesThroughModelApi() {
     QVERIFY(!f.model.canDropMimeData(data.get(), Qt::MoveAction, -1, -1, f.nameIndex(0)));
     QCOMPARE(describeBook(f.book()),
              QByteArray("Anna\n  Caller group: VIP\nBob\n  General: 1\n  Mobile: 2\n"));
+}
+
+void TestModel::dropRespectsLimits() {
+    EditorFixture f;
+    fill(f.book(), {"Full|2:1|2:2|3:3|3:4|4:5|9:t1|7:t2", "Bob|5:6|8:t3|6:7"});
+    const QString before = describeBook(f.book());
+    const QModelIndex full = f.nameIndex(0);
+    // A sixth number or a third text is refused, on the name and on its subentries.
+    for (const int pos : {0, 1}) {
+        const QModelIndex dragged = f.subIndex(1, pos);
+        QVERIFY(!f.model.bookDragOver(dragged, full));
+        QVERIFY(!f.model.bookDragOver(dragged, f.subIndex(0, 2)));
+        QVERIFY(!f.model.bookEndDrag(dragged, full).isValid());
+    }
+    QCOMPARE(describeBook(f.book()), before);
+    QVERIFY(!f.book().bookChanged);
+    // Within the full name the order may still change; other names still take it.
+    QVERIFY(f.model.bookDragOver(f.subIndex(0, 4), f.subIndex(0, 0)));
+    QVERIFY(f.model.bookEndDrag(f.subIndex(0, 4), f.subIndex(0, 0)).isValid());
+    QCOMPARE(f.book().name(0).subs.front().text, QStringLiteral("5"));
+    QVERIFY(f.model.bookEndDrag(f.subIndex(0, 0), f.nameIndex(1)).isValid());
+    QCOMPARE(Book::subentryCount(f.book().name(0), ClassNumber), 4);
+    // Now it has room for one number again.
+    QVERIFY(f.model.bookDragOver(f.subIndex(1, 1), full));
 }

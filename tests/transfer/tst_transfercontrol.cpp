@@ -473,10 +473,10 @@ private Q_SLOTS:
 
         QCOMPARE(r.phone.writeLocations(), (QList<int>{1, 2, 3}));
         QCOMPARE(r.ui.statuses.mid(1),
-                 (QByteArrayList{"Retrieving memory information...",
-                                 "Writing entry 1 / 3 to location 1.",
-                                 "Writing entry 2 / 3 to location 2.",
-                                 "Writing entry 3 / 3 to location 3.", "Ready."}));
+                 (QByteArrayList{
+                     "Retrieving memory information...", "Writing entry 1 / 3 to location 1.",
+                     "Writing entry 2 / 3 to location 2.", "Writing entry 3 / 3 to location 3.",
+                     "Ready. The phone still holds 2 entries after location 3."}));
         QCOMPARE(r.notes(),
                  QByteArray("Written to location 1|Written to location 2|Written to location 3"));
         QCOMPARE(r.book().name(0).subs.back().kind, int(KindCallerGroup));
@@ -487,6 +487,43 @@ private Q_SLOTS:
         QCOMPARE(active.size(), 2);
         QVERIFY(!r.book().bookChanged);
         QCOMPARE(r.result(), int(Transfer::ResultReady));
+    }
+
+    void writeSaysWhatThePhoneDoesNotTake() {
+        // Texts longer than the phone stores are written cut, and the note says so.
+        Rig r;
+        r.phone.memory = memoryWith(10, range(1, 7));
+        r.fillBook(2);
+        r.model.addSubentry(r.book().name(0), QByteArray(105, 'n'), KindNote);
+        r.model.addSubentry(r.book().name(1), QByteArray(61, 'e'), KindEMail);
+        r.model.addSubentry(r.book().name(1), QByteArray(70, 'p'), KindPostalAddress);
+        r.run(&Transfer::startWrite);
+        QCOMPARE(r.notes(), QByteArray("Written to location 1, Note cut to 60 characters|"
+                                       "Written to location 2, E-Mail cut to 60 characters, "
+                                       "Postal Address cut to 60 characters"));
+        // The book keeps the whole text.
+        QCOMPARE(r.book().name(0).subs.back().text.size(), 105);
+        // Five of the seven old entries lie beyond what the book filled.
+        QCOMPARE(r.ui.statuses.last(),
+                 QByteArray("Ready. The phone still holds 5 entries after location 2."));
+        QCOMPARE(r.transfer.leftoverText(),
+                 QByteArray("The phone still holds 5 entries after location 2."));
+        QCOMPARE(r.result(), int(Transfer::ResultReady));
+
+        // A phone that holds no more than the book filled says nothing more.
+        Rig w;
+        w.phone.memory = memoryWith(10, range(1, 2));
+        w.fillBook(3);
+        w.run(&Transfer::startWrite);
+        QCOMPARE(w.ui.statuses.last(), QByteArray("Ready."));
+        QVERIFY(w.transfer.leftoverText().isEmpty());
+        QCOMPARE(Transfer::leftoverText(4, 3),
+                 QByteArray("The phone still holds 1 entry after location 3."));
+        QVERIFY(Transfer::leftoverText(4, 0).isEmpty());
+        QCOMPARE(
+            joinNoteParts("Written to location 1",
+                          {"Note cut to 60 characters", "1 character replaced"}),
+            QByteArray("Written to location 1, Note cut to 60 characters, 1 character replaced"));
     }
 
     void writeRangeAndRefusals() {

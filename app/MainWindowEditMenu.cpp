@@ -1,0 +1,111 @@
+// The Edit menu: Undo and Redo over the book's history, and Find with its bar
+// above the tree.
+#include "app/BookTree.h"
+#include "app/BookUndo.h"
+#include "app/FindBar.h"
+#include "app/MainWindow.h"
+#include "files/FileResult.h"
+#include "model/BookSearch.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace quorix {
+
+void MainWindow::buildEditMenu() {
+    bookUndo = new BookUndo(*bookModel, this);
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    undoAction = bookUndo->undoAction();
+    undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    redoAction = bookUndo->redoAction();
+    redoAction->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    edit->addAction(undoAction);
+    edit->addAction(redoAction);
+    edit->addSeparator();
+    findAction = edit->addAction(QStringLiteral("&Find"));
+    findAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(findAction, &QAction::triggered, this, &MainWindow::showFindBar);
+}
+
+void MainWindow::buildFindBar() {
+    findBar = new FindBar(tree->parentWidget());
+    connect(findBar, &FindBar::textChanged, this, [this] { find(0); });
+    connect(findBar, &FindBar::next, this, [this] { find(1); });
+    connect(findBar, &FindBar::previous, this, [this] { find(-1); });
+    connect(findBar, &FindBar::closed, this, [this] {
+        placeFindBar();
+        tree->setFocus();
+    });
+}
+
+void MainWindow::placeFindBar() {
+    // The bar takes the top of the tree's place; the tree moves down under it.
+    const int top = treeTop_;
+    if (findBar && findBar->isVisible()) {
+        const int height = findBar->sizeHint().height();
+        findBar->setGeometry(tree->x(), top, tree->width(), height);
+        tree->move(tree->x(), top + height + scaled(2));
+    } else {
+        tree->move(tree->x(), top);
+    }
+    fitTreeToHeight();
+}
+
+void MainWindow::showFindBar() {
+    findBar->open();
+    placeFindBar();
+    if (!findBar->text().isEmpty())
+        find(0);
+}
+
+void MainWindow::find(int direction) {
+    const Book& book = phonebook();
+    const std::vector<BookSearch::Hit> hits = BookSearch::findAll(book, findBar->text());
+    if (hits.empty()) {
+        findBar->showMatches(0, 0);
+        return;
+    }
+    // Where the search starts: the current node; the root comes before all names.
+    BookSearch::Hit here{-1, -1};
+    const QModelIndex current = tree->currentIndex();
+    if (const Name* name = bookModel->nameOf(current))
+        here = {book.rowOf(name), BookModel::levelOf(current) == 2 ? current.row() : -1};
+    std::vector<BookSearch::Hit>::const_iterator it;
+    if (direction < 0) {
+        it = std::lower_bound(hits.begin(), hits.end(), here);
+        it = it == hits.begin() ? hits.end() - 1 : it - 1;
+    } else {
+        it = direction == 0 ? std::lower_bound(hits.begin(), hits.end(), here)
+                            : std::upper_bound(hits.begin(), hits.end(), here);
+        if (it == hits.end())
+            it = hits.begin();
+    }
+    const Name& name = book.name(it->row);
+    const QModelIndex found =
+        it->pos < 0 ? bookModel->indexOf(name) : bookModel->indexOf(name, it->pos);
+    tree->expand(bookModel->rootIndex());
+    if (it->pos >= 0)
+        tree->expand(found.parent());
+    tree->setCurrentIndex(found);
+    tree->scrollTo(found);
+    findBar->showMatches(static_cast<int>(it - hits.begin()) + 1, static_cast<int>(hits.size()));
+}
+
+void MainWindow::adoptImport(files::BookResult& imported, const QString& stepText) {
+    // The import goes into a book of its own first, then replaces this one as
+    // one step; undo brings the earlier book back.
+    Book fresh;
+    files::adoptImportedBook(fresh, imported);
+    {
+        const BookStepScope step(*bookModel, stepText);
+        bookModel->replaceContent(fresh);
+    }
+    // A book from elsewhere is no file's: Save asks where it goes.
+    phonebook().bookChanged = true;
+    phonebook().bookFileName.clear();
+    updateCaption();
+}
+
+} // namespace quorix

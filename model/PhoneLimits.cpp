@@ -1,0 +1,37 @@
+#include "PhoneLimits.h"
+
+#include <QStringList>
+
+namespace quorix {
+
+int phoneTextLimit(int kind) {
+    if (kind == KindNameCollapsed || kind == KindNameExpanded)
+        return PhoneNameChars;
+    if (isNumberKind(kind))
+        return PhoneNumberChars;
+    if (sortClassOf(kind) == ClassText)
+        return PhoneTextChars;
+    return 0;
+}
+
+std::vector<TextCut> textCuts(const Name& name) {
+    std::vector<TextCut> cuts;
+    if (name.text.size() > PhoneNameChars)
+        cuts.push_back({QStringLiteral("Name"), PhoneNameChars});
+    for (const Subentry& sub : name.subs) {
+        const int limit = phoneTextLimit(sub.kind);
+        if (limit > 0 && sub.text.size() > limit)
+            cuts.push_back({QString::fromLatin1(kindName(sub.kind)), limit});
+    }
+    return cuts;
+}
+
+QString cutWarning(const Name& name) {
+    QStringList parts;
+    for (const TextCut& cut : textCuts(name))
+        parts.append(
+            QStringLiteral("%1 will be cut to %2 characters").arg(cut.what).arg(cut.limit));
+    return parts.join(QStringLiteral(", "));
+}
+
+} // namespace quorix

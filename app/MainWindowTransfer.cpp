@@ -30,7 +30,7 @@ public:
     bool sendFrame(quint8 type, const QByteArray& data, quint8 fragment, bool followOn) override {
         return w_.fbus().sendFrame(type, data, fragment, followOn);
     }
-    quint32 lastRxTime() const override { return w_.fbus().lastRxTime(); }
+    quint32 lastValidFrameTime() const override { return w_.fbus().lastValidFrameTime(); }
     quint32 now() const override { return w_.fbus().clock().now(); }
     void setPhonebookAnswer(link::PhonebookAnswer* handler) override {
         w_.fbus().setPhonebookAnswer(handler);

@@ -68,9 +68,12 @@ bool ProfileFile::load(QString* error) {
     lines_ = all.split('\n');
     if (!lines_.isEmpty() && lines_.last().isEmpty())
         lines_.removeLast(); // the final line end
-    for (QByteArray& line : lines_)
-        if (line.endsWith('\r'))
-            line.chop(1);
+    // In a CR LF file the CR belongs to the line end; in an LF file a CR is part
+    // of its line and is written back with it, so a save changes nothing else.
+    if (eol_ == "\r\n")
+        for (QByteArray& line : lines_)
+            if (line.endsWith('\r'))
+                line.chop(1);
     return true;
 }
 

@@ -20,6 +20,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -214,6 +215,11 @@ void readScreenshot(MainWindow& window, const QString& file) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+#ifdef SIGXFSZ
+    // A save past the file size limit then fails with "File too large" and says
+    // so, instead of the signal ending the program with the book unsaved.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     QCoreApplication::setApplicationName(QStringLiteral("Quorix"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORIX_VERSION));
     if (textOnly(argc, argv)) {

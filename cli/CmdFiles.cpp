@@ -5,7 +5,11 @@
 #include "files/CsvImport.h"
 #include "files/Import9110.h"
 
+#include "model/BookModel.h"
+
 #include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 namespace quorix::cli {
@@ -15,20 +19,12 @@ namespace {
 using files::BookResult;
 
 const QCommandLineOption OutputOption({QStringLiteral("o"), QStringLiteral("output")},
-                                      QStringLiteral("The file to write: a vCard file (.vcf), a "
-                                                     "CSV file (.csv) or else a phonebook file "
-                                                     "(\".pbf\" is appended unless the path "
-                                                     "holds \".pbf\"). An existing file is "
-                                                     "replaced only once the new one is written "
-                                                     "whole."),
+                                      QStringLiteral("The file to write, exactly as named ('-' "
+                                                     "for stdout): a vCard file (.vcf), a CSV "
+                                                     "file (.csv) or else a phonebook file. An "
+                                                     "existing file is replaced only once the new "
+                                                     "one is written whole."),
                                       QStringLiteral("OUTPUT"));
-
-// Wrong usage: the reason and where to look, with exit status 2.
-int usageError(const QStringList& args, const QString& message) {
-    fail(message);
-    QTextStream(stderr) << "Try '" << args.first() << " --help'." << Qt::endl;
-    return 2;
-}
 
 const QCommandLineOption StrictOption(
     QStringLiteral("strict"),
@@ -63,7 +59,7 @@ int parse(QCommandLineParser& parser, const QStringList& args, const QString& de
             usage += QStringLiteral(" -o OUTPUT");
         QString text = parser.helpText();
         text.replace(0, text.indexOf(QLatin1Char('\n')), usage + QStringLiteral(" [options]"));
-        QTextStream(stdout) << text;
+        QTextStream(stdout) << text << '\n' << exitStatusHelp();
         return 0;
     }
     const QStringList given = parser.positionalArguments();
@@ -75,6 +71,13 @@ int parse(QCommandLineParser& parser, const QStringList& args, const QString& de
     if (output == Output::Required && parser.value(OutputOption).isEmpty())
         return usageError(args, QStringLiteral("missing -o OUTPUT"));
     return -1;
+}
+
+const Book& bookOf(const Book& book) {
+    return book;
+}
+const Book& bookOf(BookModel& model) {
+    return model.book();
 }
 
 int fileFailure(const QString& path, const QString& reason) {
@@ -90,26 +93,40 @@ int writeBook(BookResult& read, const QString& input, const QCommandLineParser& 
         return fileFailure(input, read.error);
     if (!read.status.isEmpty() && files::formatOf(input) == files::BookFormat::VCard)
         QTextStream(stderr) << "quorix-cli: " << input << ": " << read.status << Qt::endl;
-    const bool pbf = files::formatOf(output) == files::BookFormat::Pbf;
+    const bool pbf = output == QLatin1String("-") || files::formatOf(output) == files::BookFormat::Pbf;
     if (const files::PbfLoss loss = files::pbfLoss(read.book); pbf && !loss.isEmpty()) {
         if (parser.isSet(StrictOption))
-            return fileFailure(files::pbfPath(output),
+            return fileFailure(output,
                                loss.warning() + QStringLiteral(" Nothing was written (--strict)."));
-        QTextStream(stderr) << "quorix-cli: warning: " << files::pbfPath(output) << ": "
-                            << loss.warning() << Qt::endl;
+        QTextStream(stderr) << "quorix-cli: warning: " << output << ": " << loss.warning()
+                            << Qt::endl;
     }
-    const files::SaveResult saved = files::saveBook(read.book, output);
+    const files::SaveResult saved = saveOutput(read.book, output);
     if (!saved.ok)
-        return fileFailure(pbf ? files::pbfPath(output) : files::fullPath(output), saved.error);
+        return fileFailure(output, saved.error);
     if (saved.adjusted > saved.replaced)
-        QTextStream(stderr) << "quorix-cli: " << files::pbfPath(output)
-                            << ": note: " << saved.adjusted - saved.replaced
+        QTextStream(stderr) << "quorix-cli: " << output << ": note: " << saved.adjusted - saved.replaced
                             << " text(s) or kind(s) adjusted to fit the file (CR, Ctrl+Z and a "
                                "name's leading control byte became blanks, kinds the file "
                                "cannot hold became unknown)"
                             << Qt::endl;
-    QTextStream(stdout) << saved.status << Qt::endl;
+    if (output != QLatin1String("-"))
+        QTextStream(stdout) << saved.status << Qt::endl;
     return 0;
+}
+
+template <typename B> files::SaveResult saveTo(B& book, const QString& output) {
+    if (output != QLatin1String("-"))
+        return files::saveBook(book, output, files::PathRule::Exact);
+    files::SaveResult r;
+    r.path = QStringLiteral("stdout");
+    QFile out;
+    if (!out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        r.error = out.errorString();
+        return r;
+    }
+    r.ok = files::writeBookFile(bookOf(book), out, r.error);
+    return r;
 }
 
 int runShow(const QStringList& args) {
@@ -157,6 +174,8 @@ int runConvert(const QStringList& args) {
         status >= 0)
         return status;
     const QString input = parser.positionalArguments().first();
+    if (QString error; !checkOutput(parser.value(OutputOption), input, error))
+        return fail(error);
     BookResult book = files::openBook(input);
     return writeBook(book, input, parser);
 }
@@ -239,6 +258,8 @@ int runImportCsv(const QStringList& args) {
         return usageError(args, error);
 
     const QString input = parser.positionalArguments().first();
+    if (QString error; !checkOutput(parser.value(OutputOption), input, error))
+        return fail(error);
     BookResult read = files::importCsv(input, settings);
     return writeBook(read, input, parser);
 }
@@ -259,11 +280,39 @@ int runImport9110(const QStringList& args) {
     if (QString error; !encodingOption(parser, encoding, error))
         return usageError(args, error);
     const QString input = parser.positionalArguments().first();
+    if (QString error; !checkOutput(parser.value(OutputOption), input, error))
+        return fail(error);
     BookResult read = files::import9110(input, encoding);
     return writeBook(read, input, parser);
 }
 
 } // namespace
+
+bool checkOutput(const QString& output, const QString& input, QString& error) {
+    if (output == QLatin1String("-"))
+        return true;
+    const QFileInfo target(output);
+    if (target.exists() && !target.isFile()) {
+        error =
+            QStringLiteral("%1: not a regular file; name a file, or '-' for stdout").arg(output);
+        return false;
+    }
+    if (!input.isEmpty() && target.exists() &&
+        target.canonicalFilePath() == QFileInfo(input).canonicalFilePath()) {
+        error = QStringLiteral("%1: the output would replace its own input; name another file")
+                    .arg(output);
+        return false;
+    }
+    return true;
+}
+
+files::SaveResult saveOutput(Book& book, const QString& output) {
+    return saveTo(book, output);
+}
+
+files::SaveResult saveOutput(BookModel& model, const QString& output) {
+    return saveTo(model, output);
+}
 
 // Control characters (C0, DEL, C1, line and paragraph separators) would drive
 // or break the terminal, so they show as "?".

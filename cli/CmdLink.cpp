@@ -75,27 +75,30 @@ int status(const QStringList& args) {
     QCommandLineParser p;
     p.setApplicationDescription(
         QStringLiteral("Opens the link to the phone, asks for its status and prints it."));
-    p.addHelpOption();
     const LinkOptions linkOpts;
     const QCommandLineOption timeoutOpt(
         QStringLiteral("timeout"),
-        QStringLiteral("Seconds to wait for the phone's answer (default 5)."),
+        QStringLiteral("Seconds to wait for the phone's answer, more than 0 and at most "
+                       "3600 (default 5)."),
         QStringLiteral("SECONDS"), QStringLiteral("5"));
     linkOpts.addTo(p);
     p.addOption(timeoutOpt);
-    processCommand(p, args);
+    if (const int status = parseCommandLine(p, args); status >= 0)
+        return status;
     if (!p.positionalArguments().isEmpty())
-        return fail(
-            QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first()));
+        return usageError(
+            args, QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first()));
     if (!p.isSet(linkOpts.port) || p.value(linkOpts.port).isEmpty())
-        return fail(QStringLiteral("--port DEVICE is required (a device path or COM1..COM4)"));
+        return usageError(
+            args, QStringLiteral("--port DEVICE is required (a device path or COM1..COM4)"));
     LinkSettings settings;
     if (QString error; !linkOpts.settings(p, settings, error))
-        return fail(error);
+        return usageError(args, error);
     bool ok = false;
     const double seconds = p.value(timeoutOpt).toDouble(&ok);
-    if (!ok || seconds <= 0 || seconds > 3600)
-        return fail(QStringLiteral("--timeout wants a number of seconds between 0 and 3600"));
+    if (!ok || !(seconds > 0) || seconds > 3600)
+        return usageError(
+            args, QStringLiteral("--timeout wants a number of seconds above 0 and at most 3600"));
 
     SerialPort serial;
     FbusLink link(serial);
@@ -105,20 +108,6 @@ int status(const QStringList& args) {
 }
 
 } // namespace
-
-void processCommand(QCommandLineParser& parser, const QStringList& args) {
-    if (parser.parse(args) && parser.isSet(QStringLiteral("help"))) {
-        QString text = parser.helpText();
-        const QString qtUsage =
-            QStringLiteral("Usage: ") +
-            QDir::toNativeSeparators(QCoreApplication::arguments().constFirst());
-        if (text.startsWith(qtUsage))
-            text.replace(0, qtUsage.size(), QStringLiteral("Usage: ") + args.constFirst());
-        QTextStream(stdout) << text;
-        std::exit(0);
-    }
-    parser.process(args); // errors and --version as Qt reports them
-}
 
 QString messageText(const QByteArray& text) {
     return QString::fromLatin1(text).replace(QLatin1Char('\r'), QLatin1Char('\n'));

@@ -57,8 +57,19 @@ public:
                             : QStringLiteral("No"))
                     << Qt::endl;
         // Answered from the event loop, as a person would, not inside the watchdog.
+        // Giving up is ours, not the user's: the closing text says so.
+        const QByteArray closing = "No valid answer from the phone after " +
+                                   QByteArray::number(retries) +
+                                   (retries == 1 ? " retry" : " retries") + "; transfer given up.";
         QMetaObject::invokeMethod(
-            transfer, [t = transfer, yes] { t->timeoutAnswer(yes); }, Qt::QueuedConnection);
+            transfer,
+            [t = transfer, yes, closing] {
+                if (yes)
+                    t->timeoutAnswer(true);
+                else if (t->asking())
+                    t->abandon(closing);
+            },
+            Qt::QueuedConnection);
     }
     QByteArray startBorder() const override { return start; }
     QByteArray stopBorder() const override { return stop; }
@@ -77,6 +88,7 @@ struct Session {
     BookModel model;
     TerminalUi ui;
     Transfer transfer{transferLink, model, ui};
+    double deadline = 0; // seconds; 0: none
 
     Session() { ui.transfer = &transfer; }
 
@@ -88,11 +100,22 @@ struct Session {
             result = r;
             loop.quit();
         });
+        QTimer deadlineTimer;
+        deadlineTimer.setSingleShot(true);
+        QObject::connect(&deadlineTimer, &QTimer::timeout, &transfer, [this] {
+            transfer.abandon("The deadline of " + QByteArray::number(deadline) +
+                             " s has passed; transfer given up.");
+        });
         if (!(transfer.*command)())
             return Transfer::NoLink;
+        if (deadline > 0)
+            deadlineTimer.start(std::chrono::milliseconds(qint64(deadline * 1000)));
         loop.exec();
         return result;
     }
+
+    // The last line of a transfer that did not end as asked.
+    QString closing() const { return QString::fromLatin1(transfer.lastClosingText()); }
 
     // Why the link did not start, on one line: the port, the message and the
     // system's reason when there is one.
@@ -169,19 +192,25 @@ struct TransferOptions {
                        "where it stopped, at most N times (default %1); 0 gives up at once.")
             .arg(DefaultRetries),
         QStringLiteral("N"), QString::number(DefaultRetries)};
+    QCommandLineOption deadline{
+        QStringLiteral("deadline"),
+        QStringLiteral("Give up after this many seconds in all, as if the timeout question "
+                       "had been answered No (default: no deadline)."),
+        QStringLiteral("SECONDS")};
     QCommandLineOption quiet{QStringLiteral("quiet"), QStringLiteral("Print no progress.")};
 
     void addTo(QCommandLineParser& p) const {
         link.addTo(p);
-        p.addOptions({demo, start, stop, retries, quiet});
+        p.addOptions({demo, start, stop, retries, deadline, quiet});
     }
 
     bool wantsDemo(const QCommandLineParser& p) const {
         return p.isSet(demo) || p.value(link.port) == QLatin1String("--demo");
     }
 
-    // Fills the session from the options, starting the virtual phone if asked to.
-    bool apply(const QCommandLineParser& p, Session& s, DemoPhone& phone, QString& error) const {
+    // Fills the session from the options; false with the complaint in error when
+    // they are wrong.
+    bool apply(const QCommandLineParser& p, Session& s, QString& error) const {
         for (const QCommandLineOption* border : {&start, &stop}) {
             if (!p.isSet(*border))
                 continue;
@@ -200,22 +229,37 @@ struct TransferOptions {
             error = QStringLiteral("--retries wants a number from 0 to 1000");
             return false;
         }
+        if (p.isSet(deadline)) {
+            s.deadline = p.value(deadline).toDouble(&ok);
+            if (!ok || !(s.deadline > 0) || s.deadline > 1e6) {
+                error = QStringLiteral("--deadline wants a number of seconds above 0");
+                return false;
+            }
+        }
         s.ui.start = p.value(start).toLatin1();
         s.ui.stop = p.value(stop).toLatin1();
         s.ui.quiet = p.isSet(quiet);
         if (!link.settings(p, s.settings, error))
             return false;
         link.setUpTrace(p, s.link);
-        if (wantsDemo(p)) {
-            const QString device = phone.start(error);
-            if (device.isEmpty())
-                return false;
-            s.settings.device = QFile::encodeName(device);
-        } else if (p.value(link.port).isEmpty()) {
+        if (!wantsDemo(p) && p.value(link.port).isEmpty()) {
             error = QStringLiteral("--port DEVICE (a device path or COM1..COM4) or --demo is "
                                    "required");
             return false;
         }
+        return true;
+    }
+
+    // Starts the virtual phone when asked to; false with the reason in error when
+    // it did not start.
+    bool startDemo(const QCommandLineParser& p, Session& s, DemoPhone& phone,
+                   QString& error) const {
+        if (!wantsDemo(p))
+            return true;
+        const QString device = phone.start(error);
+        if (device.isEmpty())
+            return false;
+        s.settings.device = QFile::encodeName(device);
         return true;
     }
 };
@@ -228,22 +272,17 @@ QString resultLine(const QString& name, const QString& note) {
 // Saves the book read in the format the file name says; a .pbf that would lose
 // characters is warned about, or with strict not written.
 files::SaveResult saveRead(BookModel& model, const QString& path, bool strict) {
-    const bool pbf = files::formatOf(path) == files::BookFormat::Pbf;
+    const bool pbf = path == QLatin1String("-") || files::formatOf(path) == files::BookFormat::Pbf;
     if (const files::PbfLoss loss = files::pbfLoss(model.book()); pbf && !loss.isEmpty()) {
         if (strict) {
             files::SaveResult refused;
-            refused.path = files::pbfPath(path);
+            refused.path = path;
             refused.error = loss.warning() + QStringLiteral(" Nothing was written (--strict).");
             return refused;
         }
-        errStream() << "quorix-cli: warning: " << files::pbfPath(path) << ": " << loss.warning()
-                    << Qt::endl;
+        errStream() << "quorix-cli: warning: " << path << ": " << loss.warning() << Qt::endl;
     }
-    if (pbf)
-        return files::saveBookFile(model, path);
-    files::SaveResult saved;
-    static_cast<files::FileResult&>(saved) = files::saveBook(model.book(), path);
-    return saved;
+    return saveOutput(model, path);
 }
 
 int readPhone(const QStringList& args) {
@@ -252,10 +291,10 @@ int readPhone(const QStringList& args) {
         QStringLiteral("Reads the phone's phonebook into a phonebook file. Progress goes to "
                        "stderr. The file is written only when the whole read succeeded "
                        "(see --keep-partial); an earlier file of that name stays otherwise."));
-    p.addHelpOption();
     const TransferOptions opts;
     const QCommandLineOption out(QStringList{QStringLiteral("o"), QStringLiteral("output")},
-                                 QStringLiteral("The phonebook file to write (.pbf)."),
+                                 QStringLiteral("The phonebook file to write, exactly as named; "
+                                                "'-' writes it to stdout."),
                                  QStringLiteral("FILE"));
     const QCommandLineOption keep(QStringLiteral("keep-partial"),
                                   QStringLiteral("Save the names read so far also when the read "
@@ -266,35 +305,46 @@ int readPhone(const QStringList& args) {
                        "Windows-1252 only); exit with 1 instead of warning."));
     opts.addTo(p);
     p.addOptions({out, keep, strict});
-    processCommand(p, args);
+    if (const int status = parseCommandLine(p, args); status >= 0)
+        return status;
     if (!p.positionalArguments().isEmpty())
-        return fail(
-            QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first()));
+        return usageError(
+            args, QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first()));
     if (p.value(out).isEmpty())
-        return fail(QStringLiteral("-o FILE is required: where to save the book read"));
+        return usageError(args, QStringLiteral("-o FILE is required: where to save the book read"));
 
     Session s;
+    if (QString error; !opts.apply(p, s, error))
+        return usageError(args, error);
+    const QString output = p.value(out);
+    if (QString error; !checkOutput(output, {}, error))
+        return fail(error);
     DemoPhone phone;
-    if (QString error; !opts.apply(p, s, phone, error))
+    if (QString error; !opts.startDemo(p, s, phone, error))
         return fail(error);
     const int result = s.run(&Transfer::startRead);
-    if (result == Transfer::NoLink)
+    // A link that could not be set up again after names came is a broken-off read.
+    if (result == Transfer::NoLink && s.transfer.readCount() == 0)
         return fail(s.linkError());
     const int names = s.model.book().entryCount();
     const bool whole = result == Transfer::ResultReady;
+    QString why = result == Transfer::NoLink ? s.linkError() : s.closing();
+    if (why.isEmpty())
+        why = QStringLiteral("the read was broken off after %1 names").arg(s.transfer.readCount());
+    if (why.endsWith(QLatin1Char('.')))
+        why.chop(1);
     if (!whole && !p.isSet(keep))
-        return fail(QStringLiteral("the read was broken off after %1 names; nothing was saved "
-                                   "(--keep-partial saves them)")
-                        .arg(s.transfer.readCount()));
-    const files::SaveResult saved = saveRead(s.model, p.value(out), p.isSet(strict));
+        return fail(why + QStringLiteral("; nothing was saved (--keep-partial saves the names "
+                                         "read)"));
+    const files::SaveResult saved = saveRead(s.model, output, p.isSet(strict));
     if (!saved.ok)
         return fail(QStringLiteral("cannot save %1: %2").arg(saved.path, saved.error));
-    QTextStream(stdout) << "Read " << names << (names == 1 ? " name" : " names") << " into "
-                        << saved.path << '.' << Qt::endl;
+    if (output != QLatin1String("-"))
+        QTextStream(stdout) << "Read " << names << (names == 1 ? " name" : " names") << " into "
+                            << saved.path << '.' << Qt::endl;
     if (!whole)
-        return fail(QStringLiteral("the read was broken off; the file holds the names read "
-                                   "until then"));
-    return 0;
+        return fail(why + QStringLiteral("; the file holds the %1 names read").arg(names));
+    return ExitSuccess;
 }
 
 int writePhone(const QStringList& args) {
@@ -302,52 +352,76 @@ int writePhone(const QStringList& args) {
     p.setApplicationDescription(
         QStringLiteral("Writes the names of a phonebook file into the phone, one per location "
                        "from the first location (or --start), and prints what became of each. "
-                       "Exits with 1 when a location could not be written."));
-    p.addHelpOption();
-    p.addPositionalArgument(QStringLiteral("BOOK"),
-                            QStringLiteral("The phonebook file (.pbf) or vCard file (.vcf)."));
+                       "Exits with 0 only when every name was written, or the names left over "
+                       "lie beyond --stop; with 1 when a location could not be written, names "
+                       "did not fit into the phone's memory, or the write was broken off."));
+    p.addPositionalArgument(QStringLiteral("BOOK"), QStringLiteral("The phonebook file (.pbf) or vCard file (.vcf)."));
     const TransferOptions opts;
     opts.addTo(p);
-    processCommand(p, args);
+    if (const int status = parseCommandLine(p, args); status >= 0)
+        return status;
     if (p.positionalArguments().size() != 1)
-        return fail(QStringLiteral("one phonebook file to write is required"));
+        return usageError(args, QStringLiteral("one phonebook file to write is required"));
 
+    Session s;
+    if (QString error; !opts.apply(p, s, error))
+        return usageError(args, error);
     files::BookResult loaded = files::openBook(p.positionalArguments().first());
     if (!loaded.ok)
         return fail(QStringLiteral("%1: %2").arg(loaded.path, loaded.error));
-    Session s;
     files::adoptLoadedBook(s.model, loaded);
     DemoPhone phone;
-    if (QString error; !opts.apply(p, s, phone, error))
+    if (QString error; !opts.startDemo(p, s, phone, error))
         return fail(error);
     const int result = s.run(&Transfer::startWrite);
-    if (result == Transfer::NoLink)
+    if (result == Transfer::NoLink && s.transfer.currentLocation() < 0)
         return fail(s.linkError());
 
     QTextStream out(stdout);
     const Book& book = s.model.book();
+    const bool over = result == Transfer::ResultReady || result == Transfer::ResultErrors;
     int tried = 0;
     for (const auto& name : book) {
-        const QString note = book.entryNote(*name);
+        QString note = book.entryNote(*name);
         if (note.isEmpty())
             continue;
         ++tried;
+        // Sent, but no answer came before the end: the phone may or may not hold it.
+        static const QString sent = QStringLiteral("Tried to write to loc. ");
+        if (note.startsWith(sent))
+            note = QStringLiteral("Not written (no answer for location %1)")
+                       .arg(note.mid(sent.size()));
         out << resultLine(name->text, note) << '\n';
     }
-    if (tried < book.entryCount())
-        out << (book.entryCount() - tried) << " of " << book.entryCount()
+    const int left = book.entryCount() - tried;
+    bool didNotFit = false;
+    if (left > 0 && !over) {
+        out << left << " of " << book.entryCount() << " names were not written (the write was "
+            << "broken off before them).\n";
+    } else if (left > 0 && p.isSet(opts.stop)) {
+        out << left << " of " << book.entryCount()
             << " names were not written (the range ended before them).\n";
+    } else if (left > 0) {
+        didNotFit = true;
+        out << left << " of " << book.entryCount()
+            << " names did not fit into the phone's memory (locations "
+            << s.transfer.firstLocation() << QChar(0x2013) << s.transfer.lastLocation() << ").\n";
+    }
     if (!s.transfer.leftoverText().isEmpty())
         out << s.transfer.leftoverText() << '\n';
     out.flush();
-    switch (result) {
-    case Transfer::ResultReady:
-        return 0;
-    case Transfer::ResultErrors:
+    if (result == Transfer::NoLink)
+        return fail(s.linkError());
+    if (!over)
+        return fail(s.closing().isEmpty() ? QStringLiteral("the write was broken off")
+                                          : s.closing());
+    if (result == Transfer::ResultErrors)
         return fail(QStringLiteral("some locations could not be written"));
-    default:
-        return fail(QStringLiteral("the write was broken off"));
-    }
+    if (didNotFit)
+        return fail(QStringLiteral("%1 of %2 names did not fit into the phone's memory")
+                        .arg(left)
+                        .arg(book.entryCount()));
+    return ExitSuccess;
 }
 
 int demo(const QStringList& args) {
@@ -355,10 +429,13 @@ int demo(const QStringList& args) {
     p.setApplicationDescription(
         QStringLiteral("Starts a virtual Nokia 7110 holding the sample book, reads its "
                        "phonebook as the window's Read does, and prints the book."));
-    p.addHelpOption();
     const LinkOptions link;
     p.addOption(link.trace);
-    processCommand(p, args);
+    if (const int status = parseCommandLine(p, args); status >= 0)
+        return status;
+    if (!p.positionalArguments().isEmpty())
+        return usageError(
+            args, QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first()));
 
     QTextStream out(stdout);
     out << "Starting the virtual Nokia 7110 (quorix-phonesim) with the sample book..." << Qt::endl;

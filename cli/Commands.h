@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/BookFile.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QStringList>
@@ -8,6 +10,10 @@ namespace quorix::link {
 class FbusLink;
 struct LinkSettings;
 } // namespace quorix::link
+
+namespace quorix {
+class BookModel;
+}
 
 namespace quorix::cli {
 
@@ -27,8 +33,27 @@ QList<Command> fileCommands();  // show, convert, import-csv, import-9110
 QList<Command> linkCommands();  // status
 QList<Command> phoneCommands(); // read, write, demo
 
+// Exit statuses, the same in every command.
+enum ExitStatus { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2 };
+
 // Prints "quorix-cli: <message>" on stderr and gives the failure exit status.
 int fail(const QString& message);
+// Wrong usage: the reason and where to look on stderr; gives ExitUsage.
+int usageError(const QStringList& args, const QString& message);
+// The closing paragraph of every --help: what the exit statuses mean.
+QString exitStatusHelp();
+// Parses a command's arguments (args.first() is "quorix-cli COMMAND"). Gives -1
+// when the command should run, else the exit status: 0 after --help (printed,
+// with the exit statuses), ExitUsage after wrong usage (reported).
+int parseCommandLine(QCommandLineParser& parser, const QStringList& args);
+
+// An output file named on the command line: "-" is stdout; anything else is a
+// regular file or none yet (a device or directory is refused), and not the
+// input file. False with the complaint in error.
+bool checkOutput(const QString& output, const QString& input, QString& error);
+// Saves the book to the output exactly as named, or to stdout for "-".
+files::SaveResult saveOutput(Book& book, const QString& output);
+files::SaveResult saveOutput(BookModel& model, const QString& output);
 
 // The options of every command that opens the link: --port, --cable, --trace.
 struct LinkOptions {
@@ -46,10 +71,7 @@ struct LinkOptions {
     void setUpTrace(const QCommandLineParser& parser, link::FbusLink& link) const;
 };
 
-// QCommandLineParser::process for a command's arguments (args[0] is
-// "quorix-cli <command>"), except that --help names the command in its usage
-// line, where Qt would name the executable alone.
-void processCommand(QCommandLineParser& parser, const QStringList& args);
+
 
 // Message texts use single CRs as line breaks; a terminal wants newlines.
 QString messageText(const QByteArray& text);

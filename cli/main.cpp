@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
 
 namespace quorix::cli {
@@ -14,7 +15,36 @@ const QList<Command>& commands() {
 
 int fail(const QString& message) {
     QTextStream(stderr) << "quorix-cli: " << message << Qt::endl;
-    return 1;
+    return ExitFailure;
+}
+
+int usageError(const QStringList& args, const QString& message) {
+    fail(message);
+    QTextStream(stderr) << "Try '" << args.first() << " --help'." << Qt::endl;
+    return ExitUsage;
+}
+
+QString exitStatusHelp() {
+    return QStringLiteral("Exit status: 0 success, 1 failure (of the transfer or a file), "
+                          "2 wrong usage.\n");
+}
+
+int parseCommandLine(QCommandLineParser& parser, const QStringList& args) {
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Shows this help."));
+    parser.addOption(help);
+    if (!parser.parse(args))
+        return usageError(args, parser.errorText());
+    if (!parser.isSet(help))
+        return -1;
+    // Qt's usage line names the executable; ours names the command.
+    QString text = parser.helpText();
+    const qsizetype from = text.indexOf(QLatin1Char(' ')) + 1;
+    const qsizetype to = text.indexOf(QLatin1Char(' '), from);
+    if (from > 0 && to > from)
+        text.replace(from, to - from, args.first());
+    QTextStream(stdout) << text << '\n' << exitStatusHelp();
+    return ExitSuccess;
 }
 
 namespace {
@@ -26,7 +56,7 @@ void printUsage(QTextStream& out) {
            "Commands:\n";
     for (const Command& c : commands())
         out << "  " << QString::fromLatin1(c.name).leftJustified(12) << c.summary << '\n';
-    out << "\nRun 'quorix-cli COMMAND --help' for a command's options.\n";
+    out << "\nRun 'quorix-cli COMMAND --help' for a command's options.\n\n" << exitStatusHelp();
 }
 
 } // namespace
@@ -34,6 +64,11 @@ void printUsage(QTextStream& out) {
 
 int main(int argc, char* argv[]) {
     using namespace quorix::cli;
+#ifdef SIGXFSZ
+    // Past the file size limit a write then fails with "File too large" and is
+    // reported like any other, instead of the signal killing us mid-save.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quorix-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORIX_VERSION));
@@ -42,7 +77,7 @@ int main(int argc, char* argv[]) {
     QTextStream out(stdout);
     if (args.size() < 2 || args[1] == QLatin1String("--help") || args[1] == QLatin1String("-h")) {
         printUsage(out);
-        return args.size() < 2 ? 2 : 0;
+        return args.size() < 2 ? ExitUsage : ExitSuccess;
     }
     if (args[1] == QLatin1String("--version") || args[1] == QLatin1String("-v")) {
         out << "quorix-cli " << QUORIX_VERSION << '\n';
@@ -58,5 +93,5 @@ int main(int argc, char* argv[]) {
     }
     QTextStream(stderr) << "quorix-cli: unknown command '" << name
                         << "'; 'quorix-cli --help' lists the commands." << Qt::endl;
-    return 2;
+    return ExitUsage;
 }

@@ -71,7 +71,7 @@ struct Adjustment {
 
 // Writes all bytes; a short write is retried so that a failure leaves the
 // system's reason in the file's error text.
-bool writeFully(QSaveFile& file, const QByteArray& bytes) {
+bool writeFully(QIODevice& file, const QByteArray& bytes) {
     for (qsizetype done = 0; done < bytes.size();) {
         const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
         if (written <= 0)
@@ -82,7 +82,7 @@ bool writeFully(QSaveFile& file, const QByteArray& bytes) {
 }
 
 // Writes the book to an open file; collects what had to be adjusted.
-bool writeBook(const Book& book, QSaveFile& file, std::vector<Adjustment>& adjusted,
+bool writeBook(const Book& book, QIODevice& file, std::vector<Adjustment>& adjusted,
                int& replaced) {
     QByteArray chunk;
     chunk.reserve(WriteChunk + 1024);
@@ -122,9 +122,10 @@ bool writeBook(const Book& book, QSaveFile& file, std::vector<Adjustment>& adjus
     return flush();
 }
 
-template <typename Apply> SaveResult save(const Book& book, const QString& path, Apply apply) {
+template <typename Apply>
+SaveResult save(const Book& book, const QString& path, PathRule rule, Apply apply) {
     SaveResult r;
-    r.path = fullPath(pbfPath(path));
+    r.path = fullPath(rule == PathRule::AddPbf ? pbfPath(path) : path);
     QSaveFile file(r.path);
     // A file the user may write in a folder they may not (no room for the
     // temporary file) is written in place, as editors do; elsewhere the save
@@ -165,7 +166,8 @@ PbfLoss pbfLoss(const Book& book) {
 QString PbfLoss::warning() const {
     const QString chars = characters == 1 ? QStringLiteral("1 character")
                                           : QStringLiteral("%1 characters").arg(characters);
-    const QString in = names == 1 ? QStringLiteral("1 name") : QStringLiteral("%1 names").arg(names);
+    const QString in =
+        names == 1 ? QStringLiteral("1 name") : QStringLiteral("%1 names").arg(names);
     return QStringLiteral("%1 in %2 cannot be stored in a .pbf file and will be saved as \"?\".")
         .arg(chars, in);
 }
@@ -174,8 +176,17 @@ QString pbfPath(const QString& path) {
     return path.contains(QLatin1String(".pbf")) ? path : path + QLatin1String(".pbf");
 }
 
-SaveResult saveBookFile(Book& book, const QString& path) {
-    SaveResult r = save(book, path, [&](const Adjustment& a) {
+bool writeBookFile(const Book& book, QIODevice& device, QString& error) {
+    std::vector<Adjustment> adjusted;
+    int replaced = 0;
+    if (writeBook(book, device, adjusted, replaced))
+        return true;
+    error = device.errorString();
+    return false;
+}
+
+SaveResult saveBookFile(Book& book, const QString& path, PathRule rule) {
+    SaveResult r = save(book, path, rule, [&](const Adjustment& a) {
         Name& name = book.name(a.row);
         if (a.sub < 0)
             name.text = a.text;
@@ -189,8 +200,8 @@ SaveResult saveBookFile(Book& book, const QString& path) {
     return r;
 }
 
-SaveResult saveBookFile(BookModel& model, const QString& path) {
-    SaveResult r = save(model.book(), path, [&](const Adjustment& a) {
+SaveResult saveBookFile(BookModel& model, const QString& path, PathRule rule) {
+    SaveResult r = save(model.book(), path, rule, [&](const Adjustment& a) {
         Name& name = model.book().name(a.row);
         if (a.sub < 0) {
             model.setNameText(name, a.text);
@@ -211,12 +222,15 @@ BookResult loadBookFile(const QString& path) {
     QFile file;
     if (!openForReading(file, path, r))
         return r;
+    const QString notValid = QStringLiteral("This is not a valid phonebook!");
     LineReader in(file);
-    const bool valid = in.readLine() == QByteArrayView(PbfHeader);
-    if (readFailed(in, r))
+    // Only the header's bytes are taken for the check: a longer first line is
+    // no header, however long it goes on.
+    const bool valid = in.readLine(qsizetype(sizeof(PbfHeader)) - 1) == QByteArrayView(PbfHeader);
+    if (in.failed() && readFailed(in, r, notValid))
         return r;
     if (!valid) {
-        r.error = QStringLiteral("This is not a valid phonebook!");
+        r.error = notValid;
         return r;
     }
     Book& book = r.book;
@@ -233,7 +247,7 @@ BookResult loadBookFile(const QString& path) {
                                                     : decodeCp1252(line));
         }
     }
-    if (readFailed(in, r))
+    if (readFailed(in, r, notValid))
         return r;
     book.flipBook();
     book.rootExpanded = true;

@@ -2,6 +2,8 @@
 
 #include "FileResult.h"
 
+class QIODevice;
+
 namespace quorix {
 class BookModel;
 }
@@ -50,8 +52,14 @@ PbfLoss pbfLoss(const Book& book);
 // value outside 0..15) is stored as 11, unknown. After a successful save the book
 // holds those adjusted values too, so it always equals what the file reads back.
 // The model form makes those changes through the model's signals.
-SaveResult saveBookFile(Book& book, const QString& path);
-SaveResult saveBookFile(BookModel& model, const QString& path);
+// With PathRule::Exact the file is path itself, as a command line names it.
+enum class PathRule { AddPbf, Exact };
+SaveResult saveBookFile(Book& book, const QString& path, PathRule rule = PathRule::AddPbf);
+SaveResult saveBookFile(BookModel& model, const QString& path, PathRule rule = PathRule::AddPbf);
+
+// Writes the book as a phonebook file to an open device (a pipe, stdout); the
+// book is not changed. False with the system's text in error on failure.
+bool writeBookFile(const Book& book, QIODevice& device, QString& error);
 
 // Reads a phonebook file into a fresh book (names in file order, notes empty,
 // root expanded). Fails with "This is not a valid phonebook!" when the first

@@ -3,6 +3,8 @@
 #include "CsvExport.h"
 #include "VCard.h"
 
+#include "model/BookModel.h"
+
 namespace quorix::files {
 
 BookFormat formatOf(const QString& path) {
@@ -20,14 +22,25 @@ BookResult openBook(const QString& path) {
     return loadBookFile(path);
 }
 
-SaveResult saveBook(Book& book, const QString& path) {
+namespace {
+template <typename B> SaveResult saveIn(B& book, Book& plain, const QString& path, PathRule rule) {
     const BookFormat format = formatOf(path);
     if (format == BookFormat::Pbf)
-        return saveBookFile(book, path);
+        return saveBookFile(book, path, rule);
+    Book& book_ = plain;
     SaveResult r;
-    static_cast<FileResult&>(r) = format == BookFormat::VCard ? saveVCard(book, path)
-                                                              : saveCsv(book, path);
+    static_cast<FileResult&>(r) = format == BookFormat::VCard ? saveVCard(book_, path)
+                                                              : saveCsv(book_, path);
     return r;
+}
+} // namespace
+
+SaveResult saveBook(Book& book, const QString& path, PathRule rule) {
+    return saveIn(book, book, path, rule);
+}
+
+SaveResult saveBook(BookModel& model, const QString& path, PathRule rule) {
+    return saveIn(model, model.book(), path, rule);
 }
 
 } // namespace quorix::files

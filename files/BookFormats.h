@@ -15,6 +15,8 @@ BookResult openBook(const QString& path);
 
 // Writes the book in the format its path names. A phonebook file may lose
 // characters (see pbfLoss); ask first.
-SaveResult saveBook(Book& book, const QString& path);
+// PathRule::AddPbf is the Save dialog's rule, Exact a command line's.
+SaveResult saveBook(Book& book, const QString& path, PathRule rule = PathRule::AddPbf);
+SaveResult saveBook(BookModel& model, const QString& path, PathRule rule = PathRule::AddPbf);
 
 } // namespace quorix::files

@@ -14,6 +14,7 @@ namespace quorix::files {
 namespace {
 
 constexpr QChar Quote = u'"';
+constexpr char CsvLineTooLong[] = "A line is longer than 1 MiB: this is no CSV file of names.";
 
 // Skips the lines of a file before line number line (1-based).
 void skipTo(LineReader& in, int line) {
@@ -85,8 +86,8 @@ LineResult csvProbe(const QString& path, int lineNumber, TextEncoding encoding) 
     LineReader in(file);
     skipTo(in, lineNumber);
     r.line = decodeLine(in.readLine(), r.encoding, lineNumber <= 1);
-    if (in.failed()) {
-        r.error = in.errorString();
+    if (in.failed() || in.tooLong()) {
+        r.error = in.tooLong() ? QString::fromLatin1(CsvLineTooLong) : in.errorString();
         r.line.clear();
         return r;
     }
@@ -120,7 +121,7 @@ BookResult importCsv(const QString& path, const CsvSettings& s) {
         }
         fill.finishName();
     }
-    if (readFailed(in, r))
+    if (readFailed(in, r, QString::fromLatin1(CsvLineTooLong)))
         return r;
     fill.finish();
     r.ok = true;

@@ -101,17 +101,18 @@ BookResult import9110(const QString& path, TextEncoding encoding) {
     if (!openForReading(file, path, r))
         return r;
     Walker w(file, resolveEncoding(encoding, file));
+    const QString invalid = QStringLiteral("Invalid format!");
     const bool valid = w.read() == "[RECORD]";
-    if (readFailed(w.reader(), r))
+    if (readFailed(w.reader(), r, invalid))
         return r;
     if (!valid) {
-        r.error = QStringLiteral("Invalid format!");
+        r.error = invalid;
         return r;
     }
     Filling fill(r.book);
     while (!w.atEnd())
         readRecord(w, fill);
-    if (readFailed(w.reader(), r))
+    if (readFailed(w.reader(), r, invalid))
         return r;
     fill.finish();
     r.ok = true;

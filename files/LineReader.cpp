@@ -59,7 +59,7 @@ bool LineReader::atEnd() {
     }
 }
 
-QByteArray LineReader::readLine() {
+QByteArray LineReader::readLine(qsizetype limit) {
     QByteArray line;
     if (atEnd())
         return line;
@@ -67,6 +67,11 @@ QByteArray LineReader::readLine() {
         const char* begin = buffer_.constData() + pos_;
         const char* end = buffer_.constData() + buffer_.size();
         const char* stop = std::find_if(begin, end, [](char c) { return c == CR || c == CtrlZ; });
+        if (line.size() + (stop - begin) > limit) {
+            tooLong_ = true;
+            finish();
+            return {};
+        }
         line.append(begin, stop - begin);
         if (stop != end) {
             if (*stop == CR) {
@@ -92,10 +97,10 @@ bool openForReading(QFile& file, const QString& path, FileResult& result) {
     return false;
 }
 
-bool readFailed(const LineReader& in, BookResult& result) {
-    if (!in.failed())
+bool readFailed(const LineReader& in, BookResult& result, const QString& formatError) {
+    if (!in.failed() && !in.tooLong())
         return false;
-    result.error = in.errorString();
+    result.error = in.tooLong() ? formatError : in.errorString();
     result.book.clear();
     return true;
 }

@@ -20,6 +20,7 @@ FbusLink::FbusLink(SerialPort& serial, Clock& clock, QObject* parent)
     serial_.receiveHandler = [this](SerialPort* sender, const char* data, quint32 size) {
         onBytesReceived(sender, data, size);
     };
+    serial_.lostHandler = [this](const QByteArray& reason) { onPortLost(reason); };
     startTimer_.setSingleShot(true);
     // A coarse timer may end up to 5 % early; the phone gets its full second.
     startTimer_.setTimerType(Qt::PreciseTimer);
@@ -30,6 +31,7 @@ FbusLink::FbusLink(SerialPort& serial, Clock& clock, QObject* parent)
 FbusLink::~FbusLink() {
     stopLink();
     serial_.receiveHandler = nullptr;
+    serial_.lostHandler = nullptr;
 }
 
 QByteArray FbusLink::openFailureText(const SerialPort& port) {
@@ -148,6 +150,15 @@ void FbusLink::traceFrame(const QByteArray& frame) {
         log_(record);
 }
 
+void FbusLink::onPortLost(const QByteArray& reason) {
+    const QByteArray device = serial_.portName();
+    // The port is dead: close it so nothing more is written to it, then tell
+    // whoever waits for answers.
+    stopLink();
+    if (phonebook_)
+        phonebook_->portLost(device, reason);
+}
+
 void FbusLink::onBytesReceived(SerialPort*, const char* data, quint32 size) {
     lastRxTime_ = clock_.now();
     collectFrames(QByteArray(data, qsizetype(size)));
@@ -173,6 +184,7 @@ void FbusLink::parseFrame(const QByteArray& frame) {
     traceFrame(frame);
     if (frameSource(frame) != AddrPhone || frameDestination(frame) != AddrTE)
         return;
+    lastValidFrameTime_ = clock_.now();
     const quint8 type = frameType(frame);
     if (type != TypeAck)
         sendAck(frame);

@@ -44,6 +44,12 @@ class PhonebookAnswer {
 public:
     virtual ~PhonebookAnswer() = default;
     virtual void handlePhonebookAnswer(const QByteArray& frame) = 0;
+    // The port went away under the running link (a USB adapter pulled, the
+    // other end of a pseudo-terminal closed): nothing more will come.
+    virtual void portLost(const QByteArray& device, const QByteArray& reason) {
+        Q_UNUSED(device);
+        Q_UNUSED(reason);
+    }
 };
 
 // One FBUS link over a serial port: link start-up, building and queueing frames,
@@ -93,6 +99,10 @@ public:
     const QByteArray& rxBuffer() const { return rxBuffer_; }
     // Tick count of the latest received bytes (0 until some arrive).
     quint32 lastRxTime() const { return lastRxTime_; }
+    // Tick count of the latest frame with a right checksum sent by the phone to
+    // us (0 until one arrives). Noise on the line does not move it, so it is
+    // what tells that the phone is still there.
+    quint32 lastValidFrameTime() const { return lastValidFrameTime_; }
     quint8 txSeq() const { return txSeq_; }
     FbusTransmitter* transmitter() const { return trx_.get(); }
     SerialPort& serial() const { return serial_; }
@@ -113,6 +123,7 @@ public:
 private:
     void traceFrame(const QByteArray& frame);
     void finishStart();
+    void onPortLost(const QByteArray& reason);
     void frameWritten(const QByteArray& frame, quint32 writtenAt);
 
     SerialPort& serial_;
@@ -129,6 +140,7 @@ private:
     int txWindow_ = 1;
     QByteArray rxBuffer_;
     quint32 lastRxTime_ = 0;
+    quint32 lastValidFrameTime_ = 0;
 
     bool tracing_ = false;
     std::function<void(const QByteArray&)> log_;

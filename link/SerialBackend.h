@@ -65,6 +65,9 @@ public:
     virtual void setRTS(bool on) = 0;
     // Line* bits; 0 when the device cannot tell.
     virtual unsigned modemStatus() = 0;
+    // True when the device has gone (unplugged, the other end closed) and will
+    // never deliver again; reason then holds the system's text for it.
+    virtual bool gone(std::string& reason) = 0;
 };
 
 // Opens a device for this program alone. Null with error set when it cannot;

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -129,6 +130,19 @@ public:
 
     void setDTR(bool on) override { modemLine(TIOCM_DTR, on); }
     void setRTS(bool on) override { modemLine(TIOCM_RTS, on); }
+
+    bool gone(std::string& reason) override {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 0) <= 0 || !(p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+            return false;
+        // Only called with nothing waiting, so this read takes no data. A failing
+        // read gives the system's reason; an end of file (a closed
+        // pseudo-terminal) is a hang-up.
+        char c;
+        const ssize_t n = ::read(fd_, &c, 0);
+        reason = n < 0 ? std::strerror(errno) : "hung up";
+        return true;
+    }
 
     unsigned modemStatus() override {
         int bits = 0;

@@ -121,6 +121,9 @@ public:
     void setDTR(bool on) override { EscapeCommFunction(h_, on ? SETDTR : CLRDTR); }
     void setRTS(bool on) override { EscapeCommFunction(h_, on ? SETRTS : CLRRTS); }
 
+    // Not told apart here: a removed adapter ends in the watchdog's question.
+    bool gone(std::string&) override { return false; }
+
     unsigned modemStatus() override {
         DWORD bits = 0;
         if (!GetCommModemStatus(h_, &bits))

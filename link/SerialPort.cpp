@@ -242,8 +242,22 @@ void SerialPort::pollReceive() {
         poll_.setInterval(pollInterval());
     }
     const qint64 waiting = port->inQueue();
-    if (waiting != 0) // when the driver cannot tell, read what fits
-        readNow(*port, waiting);
+    // When the driver cannot tell, read what fits.
+    if (waiting != 0 && readNow(*port, waiting) > 0)
+        return;
+    checkGone(*port);
+}
+
+bool SerialPort::checkGone(serial::Port& port) {
+    std::string reason;
+    if (!port.gone(reason))
+        return false;
+    poll_.stop();
+    if (notifier_)
+        notifier_->setEnabled(false);
+    if (lostHandler)
+        lostHandler(QByteArray::fromStdString(reason));
+    return true;
 }
 
 void SerialPort::onReadable() {
@@ -259,7 +273,10 @@ void SerialPort::onReadable() {
     }
     const qint64 waiting = port->inQueue();
     const bool read = waiting != 0 && readNow(*port, waiting) > 0;
-    if (!read && notifier_) {
+    // Nothing came: the device may have gone for good.
+    if (read || checkGone(*port))
+        return;
+    if (notifier_) {
         // Readable with nothing to read: the other end hung up, and the port would
         // wake us without end. Polling takes over until the next poll re-arms it.
         notifier_->setEnabled(false);

@@ -86,6 +86,9 @@ public:
     // during the call.
     using ReceiveHandler = std::function<void(SerialPort* sender, const char* data, quint32 size)>;
     ReceiveHandler receiveHandler;
+    // Raised on the owner's thread when the open device has gone for good, with
+    // the system's reason; the port stays open until closed.
+    std::function<void(const QByteArray& reason)> lostHandler;
 
     explicit SerialPort(QObject* parent = nullptr);
     ~SerialPort() override;
@@ -154,6 +157,8 @@ private:
     void onReadable();
     // Reads what is waiting (all that fits when count < 0) and hands it on.
     qint64 readNow(serial::Port& port, qint64 count);
+    // Reports a device that has gone for good; true when it has.
+    bool checkGone(serial::Port& port);
     void startReceiving();
     void stopReceiving();
     quint16 pollInterval() const;

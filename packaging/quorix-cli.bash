@@ -42,17 +42,17 @@ _quorix_cli() {
 
     local command=${COMP_WORDS[1]} options book=''
     local link="--port --cable --trace"
-    local transfer="--demo --start --stop --retries --quiet"
+    local transfer="--demo --start --stop --retries --deadline --quiet"
     case $command in
     show) options="--help" book='!*.[pPvV][bBcC][fF]' ;;
     convert) options="--output --strict --help" book='!*.[pPvV][bBcC][fF]' ;;
     import-csv) options="--output --strict --encoding --name-column --first-column
                          --last-column --first-line --separator --quotes --help" ;;
     import-9110) options="--output --strict --encoding --help" ;;
-    status) options="$link --timeout --help --help-all" ;;
-    read) options="$link $transfer --output --strict --keep-partial --help --help-all" ;;
-    write) options="$link $transfer --help --help-all" book='!*.[pPvV][bBcC][fF]' ;;
-    demo) options="--trace --help --help-all" ;;
+    status) options="$link --timeout --help" ;;
+    read) options="$link $transfer --output --strict --keep-partial --help" ;;
+    write) options="$link $transfer --help" book='!*.[pPvV][bBcC][fF]' ;;
+    demo) options="--trace --help" ;;
     *) return ;;
     esac
 
@@ -78,7 +78,7 @@ _quorix_cli() {
         COMPREPLY=($(compgen -W "auto utf-8 windows-1252" -- "$cur"))
         return
         ;;
-    --timeout | --start | --stop | --retries | --name-column | --first-column | --last-column | --first-line)
+    --timeout | --start | --stop | --retries | --deadline | --name-column | --first-column | --last-column | --first-line)
         return # a number
         ;;
     esac

@@ -117,6 +117,8 @@ ParseResult parseOptions(const QStringList& arguments, PhoneOptions& o, QString&
                           "for the next location (a write is still "
                           "stored where asked)."));
     flag("garbage", QStringLiteral("Send 1 to 8 noise bytes in front of every frame."));
+    valued("noise-every", "MS",
+           QStringLiteral("Send a noise byte every MS milliseconds, also while silent."));
     valued("shuffle-fragments", "LIST",
            QStringLiteral("Send the first two frames of the "
                           "answers to these requests swapped."));
@@ -153,6 +155,7 @@ ParseResult parseOptions(const QStringList& arguments, PhoneOptions& o, QString&
         {"retries", &s.retries, 0, 1000},
         {"silent-after", &f.silentAfter, 0, std::numeric_limits<int>::max()},
         {"silent-for", &f.silentForMs, 0, std::numeric_limits<int>::max()},
+        {"noise-every", &f.noiseEveryMs, 1, 600'000},
     };
     for (const IntOption& opt : ints) {
         const QString name = QString::fromLatin1(opt.name);

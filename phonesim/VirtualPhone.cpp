@@ -396,17 +396,39 @@ QByteArray VirtualPhone::releaseLine(qint64 now) {
     return out;
 }
 
+QByteArray VirtualPhone::lineNoise(qint64 now) {
+    const int every = settings_.faults.noiseEveryMs;
+    if (every <= 0)
+        return {};
+    if (nextNoise_ < 0)
+        nextNoise_ = now + qint64(every) * MsNs;
+    QByteArray out;
+    for (; now >= nextNoise_; nextNoise_ += qint64(every) * MsNs) {
+        char c;
+        do
+            c = char(rng_() & 0xFF);
+        while (c == FrameStart);
+        out += c;
+    }
+    stats_.bytesSent += out.size();
+    return out;
+}
+
 QByteArray VirtualPhone::poll(qint64 now) {
     lastPoll_ = now;
+    // A noisy line hisses whether the phone talks or not.
+    const QByteArray noise = lineNoise(now);
     if (isSilent(now))
-        return releaseLine(now);
+        return noise + releaseLine(now);
     checkRepeats(now);
     releaseAnswers(now);
-    return releaseLine(now);
+    return noise + releaseLine(now);
 }
 
 qint64 VirtualPhone::nextDue() const {
     qint64 due = Forever;
+    if (nextNoise_ >= 0)
+        due = nextNoise_;
     if (silentUntil_ != 0)
         due = std::min(due, silentUntil_);
     for (const Slot& s : slots_)

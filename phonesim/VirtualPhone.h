@@ -30,6 +30,7 @@ struct Faults {
     QSet<int> wrongLocation;    // reads and writes answered for the next location
     QSet<int> shuffleFragments; // requests whose answer frames go out of order
     bool garbage = false;       // noise bytes in front of every frame sent
+    int noiseEveryMs = -1;      // one noise byte this often, silent or not, from the first poll
 };
 
 struct PhoneSettings {
@@ -117,6 +118,7 @@ private:
     void checkRepeats(qint64 now);
     void releaseAnswers(qint64 now);
     QByteArray releaseLine(qint64 now);
+    QByteArray lineNoise(qint64 now);
     void queueSegment(Segment s, qint64 at, bool urgent);
     void log(qint64 now, const QString& line);
     void logFrame(qint64 now, const char* dir, const QByteArray& frame, const QString& what);
@@ -135,7 +137,8 @@ private:
     int messageFragment_ = -1;            // fragment byte of its last frame; -1 none
     quint8 messageType_ = 0;
     int messageRequest_ = 0;
-    int wakeRun_ = 0;        // 0x55 bytes in a row so far
+    int wakeRun_ = 0; // 0x55 bytes in a row so far
+    qint64 nextNoise_ = -1;
     qint64 silentUntil_ = 0; // while later than now the phone hears and says nothing
     bool silenceUsed_ = false;
 

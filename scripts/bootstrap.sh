@@ -3,6 +3,10 @@
 #
 #   scripts/bootstrap.sh run    install what is missing, build, start quorix on the virtual phone
 #   scripts/bootstrap.sh test   install what is missing, build, run the whole test suite
+#   scripts/bootstrap.sh ci     the test suite, then the unit and end-to-end tests under
+#                               AddressSanitizer and UndefinedBehaviorSanitizer, the link
+#                               and transfer tests under ThreadSanitizer, and every fuzz
+#                               target for FUZZ_SECONDS (default 60) seconds (clang)
 #
 # Run it as root, or as a user who may use sudo. Both modes are idempotent:
 # nothing is installed or rebuilt that is already there.
@@ -10,9 +14,9 @@ set -euo pipefail
 
 mode=${1:-}
 case "$mode" in
-run | test) ;;
+run | test | ci) ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|ci" >&2
     exit 2
     ;;
 esac
@@ -25,13 +29,17 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins
     fonts-dejavu-core
 )
-if [ "$mode" = test ]; then
+if [ "$mode" != run ]; then
     # The Windows serial backend is compile-checked with the cross compiler;
     # real mouse drags in the tree are tested on a virtual X server; the
     # packaging tests validate the desktop files, render the manual pages and
     # build the .deb (dpkg-shlibdeps finds its Depends).
     packages+=(g++-mingw-w64-x86-64 xvfb xauth
         desktop-file-utils appstream shared-mime-info man-db dpkg-dev)
+fi
+if [ "$mode" = ci ]; then
+    # The fuzz targets are built with clang's libFuzzer.
+    packages+=(clang libclang-rt-14-dev)
 fi
 
 missing=()
@@ -55,12 +63,39 @@ fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
+# Configures a preset once and builds it.
+build() {
+    [ -f "build/$1/CMakeCache.txt" ] || cmake --preset "$1"
+    cmake --build --preset "$1" -j "$jobs"
+}
+
+if [ "$mode" = test ] || [ "$mode" = ci ]; then
+    build default
+    QT_QPA_PLATFORM=offscreen ctest --preset default -j "$jobs"
+fi
 if [ "$mode" = test ]; then
-    preset=default
-    [ -f build/$preset/CMakeCache.txt ] || cmake --preset $preset
-    cmake --build --preset $preset -j "$jobs"
-    QT_QPA_PLATFORM=offscreen ctest --preset $preset -j "$jobs"
-    exit $?
+    exit 0
+fi
+if [ "$mode" = ci ]; then
+    SECONDS=0
+    echo "== AddressSanitizer and UndefinedBehaviorSanitizer: unit and end-to-end tests"
+    # Only what those tests run is built: the window and its tests are left out.
+    [ -f build/asan-ubsan/CMakeCache.txt ] || cmake --preset asan-ubsan
+    mapfile -t asan_tests < <(ctest --test-dir build/asan-ubsan -N -L 'unit|e2e' |
+        sed -n 's/^ *Test *#[0-9]*: \(tst_[a-z0-9_]*\|fuzz_[a-z0-9_]*\)$/\1/p')
+    cmake --build build/asan-ubsan -j "$jobs" --target quorix-cli quorix-phonesim "${asan_tests[@]}"
+    ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen \
+        ctest --preset asan-ubsan -j "$jobs" -L 'unit|e2e'
+    echo "== ThreadSanitizer: link and transfer tests"
+    cmake --preset tsan >/dev/null
+    cmake --build build/tsan -j "$jobs" --target tst_link tst_link_pty tst_transfer tst_transfercontrol
+    QT_QPA_PLATFORM=offscreen ctest --test-dir build/tsan -j "$jobs" --output-on-failure \
+        -R '^tst_(link|link_pty|transfer|transfercontrol)$'
+    echo "== Fuzzing: every target for ${FUZZ_SECONDS:-60} s"
+    build fuzz
+    scripts/fuzz.sh build/fuzz "${FUZZ_SECONDS:-60}" "$jobs"
+    echo "== Sanitizers and fuzzing took $((SECONDS / 60)) min $((SECONDS % 60)) s"
+    exit 0
 fi
 
 preset=default

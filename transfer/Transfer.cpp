@@ -80,14 +80,34 @@ std::optional<int> Transfer::border(const QByteArray& text) {
 
 // ---- commands ----
 
+// Nothing of an earlier transfer may steer this one: a read that fails before
+// it cleared the book must not take the last one's location for its own.
+void Transfer::resetState(int mode) {
+    transferMode_ = mode;
+    readCount_ = 0;
+    stopRequested_ = false;
+    currentLocation_ = -2;
+    answeredLocation_ = -1;
+    memorySize_ = -1;
+    memoryUsed_ = -1;
+    outcome_ = Ready;
+    closingOverride_.clear();
+    writeResult_ = -1;
+    writtenCount_ = 0;
+    lastSent_ = 0;
+    leftoverText_.clear();
+    writeNameSet_ = false;
+    writeName_ = QPersistentModelIndex();
+    writeNameFollower_ = QPersistentModelIndex();
+    lastRead_ = QPersistentModelIndex();
+    fragmentState_ = -1;
+    fragmentData_.clear();
+}
+
 bool Transfer::startRead() {
     if (busy() || transferActive())
         return false;
-    readCount_ = 0;
-    stopRequested_ = false;
-    transferMode_ = ReadMode;
-    currentLocation_ = -2;
-    outcome_ = Ready;
+    resetState(ReadMode);
     startConnection();
     return true;
 }
@@ -95,16 +115,7 @@ bool Transfer::startRead() {
 bool Transfer::startWrite() {
     if (busy() || transferActive())
         return false;
-    outcome_ = Ready;
-    stopRequested_ = false;
-    transferMode_ = WriteMode;
-    writeResult_ = -1;
-    lastSent_ = 0;
-    leftoverText_.clear();
-    currentLocation_ = -2;
-    writeNameSet_ = false;
-    writeName_ = QPersistentModelIndex();
-    writeNameFollower_ = QPersistentModelIndex();
+    resetState(WriteMode);
     startConnection();
     return true;
 }
@@ -205,21 +216,20 @@ void Transfer::closeConnection(bool restore) {
     awaitingWrite_ = false;
     ++generation_;
     link_.stopLink();
-    // A write that leaves older entries behind it says so, lest it be taken
-    // for a full replace of the phone's book.
-    if (restore && transferMode_ == WriteMode && !rewriteNameSet_)
-        leftoverText_ = leftoverText(memoryUsed_, lastSent_);
-    if (QByteArray text = closingText(outcome_); !text.isEmpty()) {
-        if (restore && !leftoverText_.isEmpty())
-            text += ' ' + leftoverText_;
-        status(text);
-    }
     if (!restore) {
         // Set up again within the same transfer: it stays active, and the borders
-        // and the name a rewrite starts with stay for the resumed transfer.
+        // and the name a rewrite starts with stay for the resumed transfer. It is
+        // not over, so no closing text yet.
         phase_ = Phase::Starting;
         return;
     }
+    // A write that leaves older entries behind it says so, lest it be taken
+    // for a full replace of the phone's book.
+    if (transferMode_ == WriteMode && !rewriteNameSet_)
+        leftoverText_ = leftoverText(memoryUsed_, lastSent_);
+    lastClosing_ = closingOverride_.isEmpty() ? closingText(outcome_) : closingOverride_;
+    if (!lastClosing_.isEmpty())
+        status(leftoverText_.isEmpty() ? lastClosing_ : lastClosing_ + ' ' + leftoverText_);
     if (restoreBorders_) {
         restoreBorders_ = false;
         ui_.setBorders(savedStart_, savedStop_);
@@ -253,7 +263,7 @@ void Transfer::flipBook() {
 void Transfer::onWatchdogTick() {
     if (!watchdog_.isActive())
         return;
-    if (quint32(link_.now() - link_.lastRxTime()) <= timing_.silenceMs)
+    if (quint32(link_.now() - link_.lastValidFrameTime()) <= timing_.silenceMs)
         return;
     watchdog_.stop();
     asking_ = true;
@@ -268,10 +278,7 @@ void Transfer::timeoutAnswer(bool yes) {
     if (phase_ != Phase::WaitingInfo && phase_ != Phase::Running)
         return;
     if (!yes) {
-        outcome_ = Aborted;
-        if (transferMode_ == ReadMode && answeredLocation_ != -1)
-            flipBook();
-        closeConnection(true);
+        abandon();
         return;
     }
     closeConnection(false);
@@ -297,6 +304,32 @@ void Transfer::timeoutAnswer(bool yes) {
     }
     reconnecting_ = true;
     startConnection();
+}
+
+void Transfer::abandon(const QByteArray& closing) {
+    if (phase_ == Phase::Idle)
+        return;
+    asking_ = false;
+    outcome_ = Aborted;
+    closingOverride_ = closing;
+    if (transferMode_ == ReadMode && answeredLocation_ != -1)
+        flipBook();
+    closeConnection(true);
+}
+
+void Transfer::portLost(const QByteArray& device, const QByteArray& reason) {
+    if (phase_ == Phase::Idle)
+        return;
+    asking_ = false;
+    outcome_ = Lost;
+    const QByteArray done = transferMode_ == ReadMode
+                                ? "Read interrupted after " + num(readCount_)
+                                : "Write interrupted after " + num(writtenCount_);
+    closingOverride_ = done + " names: " + device + " disappeared (" + reason + ")";
+    // What was read stays, in location order, as after the answer No.
+    if (transferMode_ == ReadMode && answeredLocation_ != -1)
+        flipBook();
+    closeConnection(true);
 }
 
 // ---- answers ----
@@ -351,7 +384,9 @@ void Transfer::collect(const QByteArray& frame) {
 
 void Transfer::decodeEntry(const QByteArray& payload) {
     const std::optional<Entry> entry = transfer::decodeEntry(payload);
-    if (entry && entry->location == currentLocation_) {
+    // After Yes the loop stands one location back until the memory information
+    // comes; before the range that is no location we asked for.
+    if (entry && entry->location == currentLocation_ && entry->location >= firstLocation_) {
         const int location = entry->location;
         if (location == answeredLocation_) {
             // A second answer for the location handled last replaces its name.
@@ -442,11 +477,13 @@ void Transfer::writeNext() {
             if (written)
                 model_.setEntryNote(*written,
                                     "Error while writing to loc. " + num(currentLocation_));
-        } else if (written) {
-            model_.setEntryNote(
-                *written,
-                joinNoteParts(QStringLiteral("Written to location %1").arg(currentLocation_),
-                              cutRemarks(*written) << replacedRemark(writeReplaced_)));
+        } else {
+            ++writtenCount_;
+            if (written)
+                model_.setEntryNote(
+                    *written,
+                    joinNoteParts(QStringLiteral("Written to location %1").arg(currentLocation_),
+                                  cutRemarks(*written) << replacedRemark(writeReplaced_)));
         }
     }
     if (stopRequested_)

@@ -56,15 +56,22 @@ class Transfer : public QObject, public link::PhonebookAnswer, private link::Lin
 public:
     enum Mode { NoMode = 0, WriteMode = 1, ReadMode = 2 };
     // outcome: decides the closing text.
-    enum Outcome { Ready = 0, Errors = 1, Aborted = 2 };
+    // Lost: the port went away under the transfer.
+    enum Outcome { Ready = 0, Errors = 1, Aborted = 2, Lost = 4 };
     // How a transfer ended, for finished(): an outcome, or NoLink when the port
     // could not be opened (at the start or when the link was set up again).
-    enum Result { ResultReady = Ready, ResultErrors = Errors, ResultAborted = Aborted, NoLink };
+    enum Result {
+        ResultReady = Ready,
+        ResultErrors = Errors,
+        ResultAborted = Aborted,
+        NoLink = 3,
+        ResultLost = Lost
+    };
     Q_ENUM(Result)
 
     struct Timing {
         int watchdogMs = 3000;    // how often the watchdog looks
-        quint32 silenceMs = 5000; // longer without received bytes asks the question
+        quint32 silenceMs = 5000; // longer without a valid frame asks the question
         int chunkPauseMs = 100;   // between the frames of a write request
     };
 
@@ -97,6 +104,11 @@ public:
     void requestStop();
     // The answer to the "connection timeout" question.
     void timeoutAnswer(bool yes);
+    // Ends the running transfer at once, as the answer No does: a read keeps the
+    // names it has, in location order. closing replaces "Transfer aborted by
+    // user." when someone other than the user gave up (the CLI's retries or
+    // deadline).
+    void abandon(const QByteArray& closing = {});
 
     // The watchdog ticked; its timer calls it, tests may too.
     void onWatchdogTick();
@@ -117,6 +129,8 @@ public:
     int memorySize() const { return memorySize_; }
     int memoryUsed() const { return memoryUsed_; }
     int writeResult() const { return writeResult_; }
+    // Locations the phone confirmed in this write.
+    int writtenCount() const { return writtenCount_; }
     int outcome() const { return outcome_; }
     bool stopRequested() const { return stopRequested_; }
     int fragmentState() const { return fragmentState_; }
@@ -128,8 +142,11 @@ public:
     // location last; entries beyond it are at least used - last.
     static QByteArray leftoverText(int used, int last);
 
-    // The closing text of an outcome; empty for any other value.
+    // The closing text of an outcome; empty for any other value (Lost has its own,
+    // made when the port goes).
     static QByteArray closingText(int outcome);
+    // The text the status showed when the last transfer ended.
+    QByteArray lastClosingText() const { return lastClosing_; }
     // An entry note with its details: "Written to location 3" and
     // {"1 character replaced"} give "Written to location 3, 1 character replaced".
     static QString joinNote(const QString& note, const QStringList& details);
@@ -141,6 +158,7 @@ public:
 
     // Every frame of type 0x03 from the phone.
     void handlePhonebookAnswer(const QByteArray& frame) override;
+    void portLost(const QByteArray& device, const QByteArray& reason) override;
 
 Q_SIGNALS:
     // transferActive changed: the window enables or disables Read and Write.
@@ -169,6 +187,7 @@ private:
     void sendName(Name& name, int location);
     void sendNextChunk();
     void closeConnection(bool restore);
+    void resetState(int mode);
     void linkFailed();
 
     void collect(const QByteArray& frame);
@@ -207,7 +226,10 @@ private:
     int lastSent_ = 0;      // the last location a write sent a name to
     QByteArray leftoverText_;
     int writeResult_ = -1;
+    int writtenCount_ = 0;
     int outcome_ = Ready;
+    QByteArray closingOverride_; // said instead of the outcome's text
+    QByteArray lastClosing_;
     bool stopRequested_ = false;
     bool restoreBorders_ = false;
     QByteArray savedStart_;

@@ -25,8 +25,9 @@ public:
     // Calls done with the tick count at which the frame sent last went out to the
     // phone. A link that writes at once may call it at once, with now().
     virtual void whenLastFrameWritten(std::function<void(quint32 writtenAt)> done) { done(now()); }
-    // Tick count of the latest received bytes, and the tick count now, on one clock.
-    virtual quint32 lastRxTime() const = 0;
+    // Tick count of the latest valid frame the phone sent us, and the tick count
+    // now, on one clock. Bytes that make no such frame do not count.
+    virtual quint32 lastValidFrameTime() const = 0;
     virtual quint32 now() const = 0;
     // Where every phonebook frame of the phone goes (null: nowhere).
     virtual void setPhonebookAnswer(link::PhonebookAnswer* handler) = 0;
@@ -51,7 +52,7 @@ public:
     void whenLastFrameWritten(std::function<void(quint32)> done) override {
         link_.whenLastFrameWritten(std::move(done));
     }
-    quint32 lastRxTime() const override { return link_.lastRxTime(); }
+    quint32 lastValidFrameTime() const override { return link_.lastValidFrameTime(); }
     quint32 now() const override { return link_.clock().now(); }
     void setPhonebookAnswer(link::PhonebookAnswer* handler) override {
         link_.setPhonebookAnswer(handler);

@@ -92,7 +92,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, message);
         Run run(args);
         QVERIFY(run.finish());
-        QVERIFY(run.proc.exitCode() != 0);
+        QCOMPARE(run.proc.exitCode(), 2); // wrong usage
         QVERIFY2(run.err().contains(message), message);
     }
 };

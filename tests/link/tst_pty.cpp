@@ -169,6 +169,43 @@ private Q_SLOTS:
         QTRY_COMPARE(sizes, (QList<quint32>{128, 128, 44}));
     }
 
+    // The other end going away (an adapter pulled, the phone's pseudo-terminal
+    // closed) is told once, with the system's reason; the link then closes the
+    // port and tells whoever waits for the phone's answers.
+    void aPortThatDisappearsIsReported() {
+        auto far = std::make_unique<PtyPeer>();
+        SerialPort port;
+        port.setPortName(far->device());
+        port.setPollingDelay(5);
+        QByteArrayList reasons;
+        port.lostHandler = [&](const QByteArray& reason) { reasons << reason; };
+        QVERIFY(port.open());
+        QTest::qWait(30);
+        QVERIFY(reasons.isEmpty()); // quiet is not gone
+        far.reset();
+        QTRY_COMPARE(reasons, QByteArrayList{"hung up"});
+        QTest::qWait(30);
+        QCOMPARE(reasons.size(), 1);
+
+        struct Lost : PhonebookAnswer {
+            QByteArrayList calls;
+            void handlePhonebookAnswer(const QByteArray&) override {}
+            void portLost(const QByteArray& device, const QByteArray& reason) override {
+                calls << device + ": " + reason;
+            }
+        } lost;
+        far = std::make_unique<PtyPeer>();
+        SerialPort serial;
+        FbusLink link(serial);
+        link.setPhonebookAnswer(&lost);
+        serial.setPortName(far->device());
+        QVERIFY(serial.open());
+        const QByteArray device = far->device();
+        far.reset();
+        QTRY_COMPARE(lost.calls, QByteArrayList{device + ": hung up"});
+        QVERIFY(!serial.isOpen());
+    }
+
     void bytesAreTakenAsTheyArriveNotAtTheNextPoll() {
         PtyPeer far;
         SerialPort d;

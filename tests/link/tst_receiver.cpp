@@ -76,6 +76,28 @@ private Q_SLOTS:
         QCOMPARE(r.link.lastRxTime(), 5250u);
     }
 
+    // Only a frame of the phone to us with a right checksum is a sign of life:
+    // noise, a damaged frame and frames of others leave the time where it was.
+    void onlyValidFramesToUsShowThePhoneAlive() {
+        Rig r;
+        r.receive(fromPhone(TypeMemory, hex("011b0004")));
+        QCOMPARE(r.link.lastValidFrameTime(), 5000u);
+        QByteArray damaged = fromPhone(TypeMemory, hex("0102"));
+        damaged[7] = 0x09;
+        const QByteArrayList notAlive = {hex("55aa0013ff"), damaged,
+                                         fromPhone(TypeMemory, hex("01"), 0x40, Route{0x10, 0x00}),
+                                         fromPhone(TypeMemory, hex("01"), 0x40, Route{0x2A, 0x01})};
+        for (const QByteArray& bytes : notAlive) {
+            r.clock.advance(2000);
+            r.receive(bytes);
+            QCOMPARE(r.link.lastRxTime(), r.clock.now());
+            QCOMPARE(r.link.lastValidFrameTime(), 5000u);
+        }
+        r.clock.advance(100);
+        r.receive(buildAck(buildFrame(TypeStatus, {}, 1, 0x41), FromPhone));
+        QCOMPARE(r.link.lastValidFrameTime(), 13100u);
+    }
+
     void otherFramesAreFilteredOrOnlyTraced() {
         Rig r;
         QByteArray bad = fromPhone(TypeMemory, hex("0102"));

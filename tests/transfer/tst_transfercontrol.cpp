@@ -94,7 +94,7 @@ public:
         }
         return true;
     }
-    quint32 lastRxTime() const override { return lastrx; }
+    quint32 lastValidFrameTime() const override { return lastrx; }
     quint32 now() const override { return clock.now(); }
     void setPhonebookAnswer(link::PhonebookAnswer* h) override { handler = h; }
 
@@ -718,6 +718,92 @@ private Q_SLOTS:
         QCOMPARE(r.names(), QByteArray("Name 1|Name 2"));
         QCOMPARE(r.ui.statuses.last(), QByteArray("Error opening serial port!"));
         QVERIFY(!r.transfer.busy() && !r.transfer.transferActive());
+    }
+
+    // A second read that fails before its first answer leaves the book of the
+    // first read as it was, in location order, whether the user answers No or
+    // the port cannot be opened again.
+    void failedReadAfterAReadKeepsTheBookInOrder_data() {
+        QTest::addColumn<bool>("reopen");
+        QTest::newRow("No") << false;
+        QTest::newRow("Yes, port gone") << true;
+    }
+    void failedReadAfterAReadKeepsTheBookInOrder() {
+        QFETCH(bool, reopen);
+        Rig r;
+        r.phone.memory = memoryWith(10, range(1, 3));
+        r.run(&Transfer::startRead);
+        QCOMPARE(r.names(), QByteArray("Name 1|Name 2|Name 3"));
+        r.phone.silent = true; // the phone is off
+        QVERIFY(r.transfer.startRead());
+        r.phone.finishStart();
+        r.timeOut();
+        r.transfer.timeoutAnswer(reopen);
+        if (reopen) {
+            r.phone.startOk = false;
+            r.phone.finishStart();
+        }
+        QVERIFY(!r.transfer.busy());
+        QCOMPARE(r.names(), QByteArray("Name 1|Name 2|Name 3"));
+    }
+
+    // The port going away ends the transfer at once: a read keeps what it has in
+    // location order and says how far it came; a write says how many it wrote.
+    void lostPortEndsTheTransfer() {
+        Rig r;
+        r.phone.memory = memoryWith(10, range(1, 6));
+        QVERIFY(r.transfer.startRead());
+        r.phone.finishStart();
+        r.phone.deliver(4); // memory information and three names
+        r.transfer.portLost("/dev/ttyUSB0", "Input/output error");
+        QCOMPARE(r.result(), int(Transfer::ResultLost));
+        QCOMPARE(r.ui.statuses.last(),
+                 QByteArray("Read interrupted after 3 names: /dev/ttyUSB0 disappeared "
+                            "(Input/output error)"));
+        QCOMPARE(r.names(), QByteArray("Name 1|Name 2|Name 3"));
+        QVERIFY(!r.transfer.busy() && !r.transfer.transferActive() && !r.phone.open);
+
+        Rig w;
+        w.fillBook(4);
+        QVERIFY(w.transfer.startWrite());
+        w.phone.finishStart();
+        w.phone.deliver(3); // memory information, two confirmations; the third is sent
+        w.transfer.portLost("/dev/ttyUSB0", "Input/output error");
+        QCOMPARE(w.ui.statuses.last(),
+                 QByteArray("Write interrupted after 2 names: /dev/ttyUSB0 disappeared "
+                            "(Input/output error)"));
+        QCOMPARE(w.notes(), QByteArray("Written to location 1|Written to location 2|"
+                                       "Tried to write to loc. 3|"));
+        QCOMPARE(w.transfer.writtenCount(), 2);
+        // After the end, a lost port is nobody's business.
+        w.transfer.portLost("/dev/ttyUSB0", "Input/output error");
+        QCOMPARE(w.finished.size(), 1);
+    }
+
+    // Giving up without the user: the closing text is the caller's, the result
+    // Aborted, the names read kept in order. Setting the link up again is not the
+    // end of the transfer, so no closing text comes in between.
+    void abandonAndReSetupTexts() {
+        Rig r;
+        r.phone.memory = memoryWith(10, range(1, 6));
+        QVERIFY(r.transfer.startRead());
+        r.phone.finishStart();
+        r.phone.deliver(3);
+        r.timeOut();
+        r.ui.statuses.clear();
+        r.transfer.timeoutAnswer(true);
+        QVERIFY(!r.ui.statuses.contains("Ready."));
+        QCOMPARE(r.ui.statuses.last(), QByteArray("Opening serial port..."));
+        r.phone.silent = true;
+        r.phone.finishStart();
+        r.transfer.abandon("Given up after 1 retry.");
+        QCOMPARE(r.ui.statuses.last(), QByteArray("Given up after 1 retry."));
+        QCOMPARE(r.transfer.lastClosingText(), QByteArray("Given up after 1 retry."));
+        QVERIFY(!r.ui.statuses.contains("Transfer aborted by user."));
+        QCOMPARE(r.result(), int(Transfer::ResultAborted));
+        QCOMPARE(r.names(), QByteArray("Name 1|Name 2"));
+        r.transfer.abandon("twice");
+        QCOMPARE(r.finished.size(), 1);
     }
 };
 

@@ -140,7 +140,10 @@ QByteArray ProfileFile::contents() const {
 
 bool ProfileFile::save(QString* error) const {
     QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly) || file.write(contents()) < 0 || !file.commit()) {
+    const QByteArray bytes = contents();
+    // Unbuffered, so a write the disk refuses fails here and not unseen at commit.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+        file.write(bytes) != bytes.size() || !file.commit()) {
         if (error)
             *error = file.errorString();
         return false;

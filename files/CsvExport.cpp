@@ -1,7 +1,6 @@
 #include "CsvExport.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <array>
 #include <vector>
@@ -74,14 +73,7 @@ QByteArray csvText(const Book& book) {
 FileResult saveCsv(const Book& book, const QString& path) {
     FileResult r;
     r.path = fullPath(path);
-    QSaveFile file(r.path);
-    const QByteArray bytes = csvText(book);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        r.error = file.errorString();
-        return r;
-    }
-    r.ok = true;
-    r.status = QStringLiteral("Wrote file ") + QFileInfo(r.path).fileName();
+    writeWholeFile(r, csvText(book));
     return r;
 }
 

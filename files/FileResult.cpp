@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 
 namespace quorix::files {
 
@@ -42,6 +43,32 @@ void adoptImportedBook(BookModel& model, BookResult& imported) {
 
 QString fullPath(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+void writeWholeFile(FileResult& r, const QByteArray& bytes) {
+    QSaveFile file(r.path);
+    file.setDirectWriteFallback(true);
+    // Unbuffered: a buffered QSaveFile can lose a failed flush at commit and
+    // keep a cut-off file as if it were whole. A short write is followed by
+    // another, which fails with the system's reason.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        r.error = file.errorString();
+        return;
+    }
+    for (qsizetype done = 0; done < bytes.size();) {
+        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0) {
+            r.error = file.errorString();
+            return; // the temporary file goes with the QSaveFile
+        }
+        done += n;
+    }
+    if (!file.commit()) {
+        r.error = file.errorString();
+        return;
+    }
+    r.ok = true;
+    r.status = QStringLiteral("Wrote file ") + QFileInfo(r.path).fileName();
 }
 
 } // namespace quorix::files

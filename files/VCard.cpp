@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <optional>
@@ -546,14 +545,7 @@ QByteArray vCardText(const Book& book) {
 FileResult saveVCard(const Book& book, const QString& path) {
     FileResult r;
     r.path = fullPath(path);
-    QSaveFile file(r.path);
-    const QByteArray bytes = vCardText(book);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        r.error = file.errorString();
-        return r;
-    }
-    r.ok = true;
-    r.status = QStringLiteral("Wrote file ") + QFileInfo(r.path).fileName();
+    writeWholeFile(r, vCardText(book));
     return r;
 }
 

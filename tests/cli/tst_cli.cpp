@@ -246,6 +246,18 @@ private Q_SLOTS:
 
         QCOMPARE(cli({"convert", "big.pbf", "-o", "out.pbf"}).exitCode, 0);
         QCOMPARE(readAll(path("out.pbf")), crlf(lines));
+
+        // The exports written whole or not at all, as the phonebook file.
+        for (const char* name : {"out.vcf", "out.csv"}) {
+            QVERIFY(writeAll(path(name), "old"));
+            const Run e = cli({"convert", "big.pbf", "-o", name}, 4096);
+            QCOMPARE(e.exitCode, 1);
+            QVERIFY2(e.err.startsWith("quorix-cli: " + QByteArray(name) + ": File too large"),
+                     e.err.constData());
+            QCOMPARE(readAll(path(name)), QByteArray("old"));
+        }
+        QCOMPARE(QDir(dir_.path()).entryList({"out*"}),
+                 (QStringList{"out.csv", "out.pbf", "out.vcf"}));
     }
 
     void importCsvWithDefaultsAndOptions() {

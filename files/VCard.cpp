@@ -452,10 +452,14 @@ VCardResult readVCard(QIODevice& device) {
         }
         return line.isEmpty() || reader.line(line, logicalStart);
     };
+    // One buffer for the file: QIODevice::readLine(maxSize) would allocate the
+    // whole limit for every line and keep it as the line's capacity.
+    QByteArray buffer(MaxVCardLine + 3, Qt::Uninitialized);
     for (;;) {
-        QByteArray physical = device.readLine(MaxVCardLine + 2);
-        if (physical.isEmpty())
+        const qint64 got = device.readLine(buffer.data(), buffer.size());
+        if (got <= 0)
             break;
+        QByteArray physical(buffer.constData(), qsizetype(got));
         ++lineNo;
         if (!physical.endsWith('\n') && !device.atEnd()) {
             reader.fail(lineNo, QStringLiteral("the line is longer than 1 MiB"));

@@ -14,15 +14,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "PhoneProcess.h"
+
+using quorix::test::Phone;
+using quorix::test::readFile;
+
 namespace {
 
 const QString Cli = QStringLiteral(QUORIX_CLI);
-const QString Phonesim = QStringLiteral(QUORIX_PHONESIM);
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -49,29 +48,6 @@ QByteArrayList names(const QByteArray& pbf) {
     }
     return out;
 }
-
-class Phone {
-public:
-    explicit Phone(const QStringList& arguments) {
-        process_.start(Phonesim, arguments);
-        QByteArray line;
-        while (!line.contains('\n') && process_.waitForReadyRead(5000))
-            line += process_.readAllStandardOutput();
-        device = QString::fromLocal8Bit(line.left(line.indexOf('\n')));
-    }
-    ~Phone() { stop(); }
-    // Ends the phone; it saves its memory when asked to.
-    void stop() {
-        if (process_.state() == QProcess::NotRunning)
-            return;
-        process_.terminate();
-        process_.waitForFinished(5000);
-    }
-    QString device;
-
-private:
-    QProcess process_;
-};
 
 struct Run {
     int exitCode = -1;

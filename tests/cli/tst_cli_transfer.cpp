@@ -7,39 +7,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "PhoneProcess.h"
+
+using quorix::test::Phone;
+using quorix::test::readFile;
+
 namespace {
 
 const QString Cli = QStringLiteral(QUORIX_CLI);
 const QString Phonesim = QStringLiteral(QUORIX_PHONESIM);
 const QString Sample = QFileInfo(Phonesim).absoluteDir().filePath(QStringLiteral("sample.pbf"));
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// quorix-phonesim, running until the test ends (then it saves, if asked to).
-class Phone {
-public:
-    explicit Phone(const QStringList& arguments) {
-        process_.start(Phonesim, arguments);
-        QByteArray line;
-        while (!line.contains('\n') && process_.waitForReadyRead(5000))
-            line += process_.readAllStandardOutput();
-        device = QString::fromLocal8Bit(line.left(line.indexOf('\n')));
-    }
-    ~Phone() { stop(); }
-    void stop() {
-        if (process_.state() == QProcess::NotRunning)
-            return;
-        process_.terminate();
-        process_.waitForFinished(5000);
-    }
-    QString device;
-
-private:
-    QProcess process_;
-};
 
 struct Run {
     int exitCode = -1;

@@ -1,0 +1,43 @@
+#pragma once
+// What the end-to-end tests of quorix-cli against quorix-phonesim share: the
+// virtual phone as a process, and the files they compare.
+#include <QFile>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace quorix::test {
+
+inline QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// quorix-phonesim, running until the test ends or stop() (then it saves its
+// memory, if asked to). device is the pseudo-terminal it printed.
+class Phone {
+public:
+    explicit Phone(const QStringList& arguments) {
+        process_.start(QStringLiteral(QUORIX_PHONESIM), arguments);
+        QByteArray line;
+        while (!line.contains('\n') && process_.waitForReadyRead(5000))
+            line += process_.readAllStandardOutput();
+        device = QString::fromLocal8Bit(line.left(line.indexOf('\n')));
+    }
+    ~Phone() { stop(); }
+    Phone(const Phone&) = delete;
+    Phone& operator=(const Phone&) = delete;
+
+    void stop() {
+        if (process_.state() == QProcess::NotRunning)
+            return;
+        process_.terminate();
+        process_.waitForFinished(5000);
+    }
+    QString device;
+
+private:
+    QProcess process_;
+};
+
+} // namespace quorix::test

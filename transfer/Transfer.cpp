@@ -390,9 +390,10 @@ void Transfer::decodeEntry(const QByteArray& payload) {
         const int location = entry->location;
         if (location == answeredLocation_) {
             // A second answer for the location handled last replaces its name.
-            if (Name* earlier = nameAt(lastRead_))
+            if (Name* earlier = nameAt(lastRead_)) {
                 model_.removeName(model_.book().rowOf(earlier));
-            --readCount_;
+                --readCount_;
+            }
         }
         Name& name = model_.addNameAtTop(entry->name.text);
         for (const Subentry& s : entry->name.subs)
@@ -407,6 +408,9 @@ void Transfer::decodeEntry(const QByteArray& payload) {
     } else if (isEmptyLocation(payload)) {
         status("Empty location " + num(currentLocation_) + "...");
         answeredLocation_ = currentLocation_;
+        // The name read last belongs to an earlier location: a late answer for
+        // this one must not replace it.
+        lastRead_ = QPersistentModelIndex();
     }
     // Before the memory information of a re-setup the loop waits for it.
     if (phase_ == Phase::Running)

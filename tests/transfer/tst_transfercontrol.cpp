@@ -438,6 +438,29 @@ private Q_SLOTS:
         QCOMPARE(r.transfer.readCount(), 5);
     }
 
+    // After Yes the loop stands on the last location handled; when that one was
+    // empty, a late answer naming it adds its name and keeps the one read
+    // before it, and the count stays the number of names in the book.
+    void lateAnswerForAnEmptyLocationKeepsTheNameBefore() {
+        Rig r;
+        r.phone.memory = memoryWith(10, {1, 3});
+        QVERIFY(r.transfer.startRead());
+        r.phone.finishStart();
+        r.phone.deliver(3); // memory information, location 1, location 2 empty
+        QCOMPARE(r.phone.readLocations(), (QList<int>{1, 2, 3}));
+        r.phone.outbox.clear(); // the answer for 3 is lost
+        r.timeOut();
+        r.transfer.timeoutAnswer(true);
+        put(r.phone.memory, 2, makeName("Name 2, late"));
+        r.phone.finishStart();
+        r.phone.outbox.prepend(r.phone.framesOf(r.phone.memory.readAnswer(2)));
+        r.phone.deliver(1);
+        QCOMPARE(r.transfer.readCount(), r.book().entryCount());
+        r.phone.settle();
+        QCOMPARE(r.names(), QByteArray("Name 1|Name 2, late|Name 3"));
+        QCOMPARE(r.transfer.readCount(), 3);
+    }
+
     void stopTakesEffectAtTheNextAnswer() {
         Rig r;
         r.phone.memory = memoryWith(10, range(1, 6));

@@ -5,8 +5,8 @@
 #include "app/FindBar.h"
 #include "app/InfoWindow.h"
 #include "app/MainWindow.h"
-#include "app/ReleaseNotesWindow.h"
 #include "app/MessageBoxes.h"
+#include "app/ReleaseNotesWindow.h"
 #include "app/TraceWindow.h"
 
 #include <QApplication>
@@ -59,6 +59,8 @@ struct Options {
     QCommandLineOption editMenu{
         QStringLiteral("show-edit-menu"),
         QStringLiteral("With --screenshot: delete the second name, then open the Edit menu.")};
+    QCommandLineOption expanded{QStringLiteral("show-expanded"),
+                                QStringLiteral("With --screenshot: expand every name.")};
     QCommandLineOption find{QStringLiteral("show-find"),
                             QStringLiteral("With --screenshot: open the find bar on this text."),
                             QStringLiteral("text")};
@@ -78,14 +80,14 @@ struct Options {
         QStringLiteral("file")};
 
     explicit Options(QCommandLineParser& parser) {
-        for (QCommandLineOption* hidden : {&screenshot, &infoShot, &csvShot, &sample, &popup,
-                                           &traceShot, &connectionShot, &notesShot, &readShot,
-                                           &editMenu, &find})
+        for (QCommandLineOption* hidden :
+             {&screenshot, &infoShot, &csvShot, &sample, &popup, &expanded, &traceShot,
+              &connectionShot, &notesShot, &readShot, &editMenu, &find})
             hidden->setFlags(QCommandLineOption::HiddenFromHelp);
         parser.setApplicationDescription(QStringLiteral("Phonebook editor for the Nokia 7110."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({demo, screenshot, infoShot, csvShot, sample, popup, traceShot,
+        parser.addOptions({demo, screenshot, infoShot, csvShot, sample, popup, expanded, traceShot,
                            connectionShot, notesShot, readShot, editMenu, find});
         parser.addPositionalArgument(
             QStringLiteral("file"),
@@ -330,11 +332,14 @@ int main(int argc, char* argv[]) {
         const QString file = parser.value(options.screenshot);
         const bool withPopup = parser.isSet(options.popup);
         const bool withEditMenu = parser.isSet(options.editMenu);
+        const bool withExpanded = parser.isSet(options.expanded);
         const QString findText = parser.value(options.find);
         QObject::connect(
             &window, &MainWindow::startupFinished, &window,
-            [&window, file, withPopup, withEditMenu, findText] {
+            [&window, file, withPopup, withEditMenu, withExpanded, findText] {
                 QWidget* menu = window.popup;
+                if (withExpanded)
+                    window.expandAll();
                 if (withEditMenu && window.phonebook().entryCount() > 1) {
                     // A step to undo, then the menu open under its title.
                     MessageBoxes::setHook([](const Question&) { return QMessageBox::Yes; });

@@ -92,7 +92,7 @@ if [ "$mode" = checks ]; then
         -R '^tst_(link|link_pty|transfer|transfercontrol)$'
     echo "== Fuzzing: every target for ${FUZZ_SECONDS:-60} s"
     build fuzz
-    scripts/fuzz.sh build/fuzz "${FUZZ_SECONDS:-60}" "$jobs"
+    FUZZ_SEED=${FUZZ_SEED:-1} scripts/fuzz.sh build/fuzz "${FUZZ_SECONDS:-60}" "$jobs"
     echo "== Sanitizers and fuzzing took $((SECONDS / 60)) min $((SECONDS % 60)) s"
     exit 0
 fi

@@ -5,6 +5,9 @@
 # directory and fails the run: add that input to fuzz/corpus/NAME once fixed.
 #
 #   scripts/fuzz.sh BUILD_DIR [SECONDS [PARALLEL]]
+#
+# FUZZ_SEED=N makes every target start from the same random seed, so that a run
+# can be repeated (CI sets it); without it each run explores afresh.
 set -euo pipefail
 
 build=${1:?usage: $0 BUILD_DIR [SECONDS [PARALLEL]]}
@@ -24,6 +27,7 @@ run_one() {
     # Leak checks would flag Qt's one-time allocations; the rest of ASan stays on.
     if ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen "$target" \
         -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+        ${FUZZ_SEED:+-seed="$FUZZ_SEED"} \
         -artifact_prefix="$work/$name/found/" "$work/$name/corpus" "$top/fuzz/corpus/$name" \
         >"$work/$name/log" 2>&1; then
         printf '%-18s %12s executions, corpus %s, no finding\n' "$name" \

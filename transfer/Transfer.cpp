@@ -407,10 +407,12 @@ void Transfer::decodeEntry(const QByteArray& payload) {
         Q_EMIT progress(readCount_, memoryUsed_);
     } else if (isEmptyLocation(payload)) {
         status("Empty location " + num(currentLocation_) + "...");
-        answeredLocation_ = currentLocation_;
         // The name read last belongs to an earlier location: a late answer for
-        // this one must not replace it.
-        lastRead_ = QPersistentModelIndex();
+        // this one must not replace it. (A second answer for the location just
+        // read keeps its name, and a third may still replace it.)
+        if (answeredLocation_ != currentLocation_)
+            lastRead_ = QPersistentModelIndex();
+        answeredLocation_ = currentLocation_;
     }
     // Before the memory information of a re-setup the loop waits for it.
     if (phase_ == Phase::Running)

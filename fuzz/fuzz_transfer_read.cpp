@@ -64,6 +64,14 @@ int noteLocation(const QString& note) {
     return ok ? n : -1;
 }
 
+// Memory size, then locations used, taken from the input in that order (the
+// order of a call's arguments is the compiler's choice).
+void deliverMemoryInfo(FuzzLink& link, fuzz::Input& in) {
+    const int size = in.byte() % 16;
+    const int used = in.byte() % 16;
+    link.deliver(memoryInfoAnswer(size, used), 1);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -79,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ui.stop = QByteArray::number(in.byte() % 16);
     FUZZ_CHECK(transfer.startRead());
     link.finishStart(true);
-    link.deliver(memoryInfoAnswer(in.byte() % 16, in.byte() % 16), 1);
+    deliverMemoryInfo(link, in);
 
     while (transfer.busy() && !in.empty()) {
         const quint8 op = in.byte();
@@ -87,9 +95,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 0:
         case 1:
         case 2:
-        case 3: // a frame of anything
-            link.deliver(in.take(in.byte()), in.byte() % 4);
+        case 3: { // a frame of anything
+            const QByteArray data = in.take(in.byte());
+            link.deliver(data, in.byte() % 4);
             break;
+        }
         case 4:
         case 5: { // a well-made answer for the location asked for, or near it
             const int location = transfer.currentLocation() + (op >> 6) - 1;
@@ -102,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
         case 6:
-            link.deliver(memoryInfoAnswer(in.byte() % 16, in.byte() % 16), 1);
+            deliverMemoryInfo(link, in);
             break;
         case 7: // silence until the question, then its answer
             link.clock.advance(6000);

@@ -282,8 +282,15 @@ void Transfer::timeoutAnswer(bool yes) {
         return;
     }
     closeConnection(false);
-    if (currentLocation_ > 0)
+    if (transferMode_ == ReadMode) {
+        // Back to the last location answered, and no further: a second Yes
+        // before the memory information came must not step back again (the
+        // names before would be read twice, out of order).
+        if (answeredLocation_ >= 0 && currentLocation_ > answeredLocation_)
+            currentLocation_ = answeredLocation_;
+    } else if (currentLocation_ > 0) {
         --currentLocation_;
+    }
     // The request that had no valid answer is sent again whatever came back for it:
     // a confirmation for another location would otherwise hold the loop forever.
     if (transferMode_ == WriteMode)

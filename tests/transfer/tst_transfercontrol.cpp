@@ -438,6 +438,31 @@ private Q_SLOTS:
         QCOMPARE(r.transfer.readCount(), 5);
     }
 
+    // Yes twice before the memory information of the first re-setup came: the
+    // loop still resumes after the last location answered, each name read once.
+    void secondYesBeforeTheMemoryInformation() {
+        Rig r;
+        r.phone.memory = memoryWith(10, range(1, 4));
+        QVERIFY(r.transfer.startRead());
+        r.phone.finishStart();
+        r.phone.deliver(3); // memory information, locations 1 and 2
+        r.phone.outbox.clear(); // the answer for 3 is lost
+        for (int round = 0; round < 2; ++round) {
+            r.timeOut();
+            r.transfer.timeoutAnswer(true);
+            r.phone.finishStart();
+            r.phone.outbox.clear(); // and the memory information too
+        }
+        r.timeOut();
+        r.transfer.timeoutAnswer(true);
+        r.phone.finishStart();
+        r.phone.settle();
+        QCOMPARE(r.names(), QByteArray("Name 1|Name 2|Name 3|Name 4"));
+        QCOMPARE(r.notes(), QByteArray("Read from location 1|Read from location 2|"
+                                       "Read from location 3|Read from location 4"));
+        QCOMPARE(r.phone.readLocations(), (QList<int>{1, 2, 3, 3, 4}));
+    }
+
     // After Yes the loop stands on the last location handled; when that one was
     // empty, a late answer naming it adds its name and keeps the one read
     // before it, and the count stays the number of names in the book.

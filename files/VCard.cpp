@@ -121,20 +121,6 @@ bool isValidUtf8(const QByteArray& bytes) {
     return !d.hasError();
 }
 
-// The text with every surrogate that is not half of a pair replaced by U+FFFD.
-// Some decoders (UTF-7, UTF-16 from an odd number of bytes) leave such halves,
-// which no file can hold; a text read must be one that can be written.
-QString wholeCharacters(QString text) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            ++i;
-        else if (c.isSurrogate())
-            text[i] = QChar::ReplacementCharacter;
-    }
-    return text;
-}
-
 // The property's value as characters: quoted-printable undone, then the
 // charset it names; without one, UTF-8 (2.1 files of old phones may hold
 // Windows-1252 instead, which is taken when the bytes are no valid UTF-8).

@@ -159,6 +159,17 @@ QString Book::entryNote(const Name& name) const {
     return {};
 }
 
+QString wholeCharacters(QString text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            text[i] = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
 QString cleanNumber(const QString& text) {
     QString result;
     result.reserve(text.size());

@@ -145,6 +145,11 @@ private:
 // included, are dropped: the phone dials only these.
 QString cleanNumber(const QString& text);
 
+// The text with every surrogate that is not half of a pair replaced by U+FFFD:
+// what comes from outside (the phone's 16-bit units, a decoder of a named
+// charset) may hold such halves, which no file can store.
+QString wholeCharacters(QString text);
+
 // The book as indented text for a person: each name, then its subentries
 // ("  Mobile: +491230"), one per line. A subentry kind of no type shows its
 // number ("  Unknown (12): x"); control characters in texts show as "?".

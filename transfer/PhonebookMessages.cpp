@@ -329,14 +329,7 @@ QString decodeText(const QByteArray& bytes) {
         text.append(c <= 30 ? QChar(u' ') : QChar(c));
     }
     // Only whole pairs are kept as surrogates.
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            ++i;
-        else if (c.isSurrogate())
-            text[i] = QChar::ReplacementCharacter;
-    }
-    return text;
+    return wholeCharacters(std::move(text));
 }
 
 int blockTextOffset(quint8 id) {

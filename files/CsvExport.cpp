@@ -71,10 +71,7 @@ QByteArray csvText(const Book& book) {
 }
 
 FileResult saveCsv(const Book& book, const QString& path) {
-    FileResult r;
-    r.path = fullPath(path);
-    writeWholeFile(r, csvText(book));
-    return r;
+    return writeWholeFile(path, csvText(book));
 }
 
 } // namespace quorix::files

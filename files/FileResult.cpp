@@ -45,7 +45,9 @@ QString fullPath(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
-void writeWholeFile(FileResult& r, const QByteArray& bytes) {
+FileResult writeWholeFile(const QString& path, const QByteArray& bytes) {
+    FileResult r;
+    r.path = fullPath(path);
     QSaveFile file(r.path);
     file.setDirectWriteFallback(true);
     // Unbuffered: a buffered QSaveFile can lose a failed flush at commit and
@@ -53,22 +55,23 @@ void writeWholeFile(FileResult& r, const QByteArray& bytes) {
     // another, which fails with the system's reason.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         r.error = file.errorString();
-        return;
+        return r;
     }
     for (qsizetype done = 0; done < bytes.size();) {
         const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
         if (n <= 0) {
             r.error = file.errorString();
-            return; // the temporary file goes with the QSaveFile
+            return r; // the temporary file goes with the QSaveFile
         }
         done += n;
     }
     if (!file.commit()) {
         r.error = file.errorString();
-        return;
+        return r;
     }
     r.ok = true;
     r.status = QStringLiteral("Wrote file ") + QFileInfo(r.path).fileName();
+    return r;
 }
 
 } // namespace quorix::files

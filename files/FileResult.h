@@ -48,10 +48,10 @@ void adoptImportedBook(BookModel& model, BookResult& imported);
 // ".." resolved, symbolic links kept.
 QString fullPath(const QString& path);
 
-// Writes bytes as the whole new contents of the file at r.path, atomically
-// (in place when only the file, not its folder, may be written). A short
-// write (disk full, file size limit) fails with the system's reason and leaves
-// the old file as it was. On success sets r.ok and r.status "Wrote file NAME".
-void writeWholeFile(FileResult& r, const QByteArray& bytes);
+// Writes bytes as the whole new contents of the file at path, atomically (in
+// place when only the file, not its folder, may be written). A short write
+// (disk full, file size limit) fails with the system's reason and leaves the
+// old file as it was. status "Wrote file NAME".
+FileResult writeWholeFile(const QString& path, const QByteArray& bytes);
 
 } // namespace quorix::files

@@ -547,10 +547,7 @@ QByteArray vCardText(const Book& book) {
 }
 
 FileResult saveVCard(const Book& book, const QString& path) {
-    FileResult r;
-    r.path = fullPath(path);
-    writeWholeFile(r, vCardText(book));
-    return r;
+    return writeWholeFile(path, vCardText(book));
 }
 
 } // namespace quorix::files

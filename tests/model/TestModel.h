@@ -9,6 +9,8 @@ private Q_SLOTS:
     // tst_model.cpp: the book, its helpers and the item model
     void cleanNumber_data();
     void cleanNumber();
+    void importedNumber_data();
+    void importedNumber();
     void sortClasses();
     void groupTable();
     void findnameIsExactAndSkips();

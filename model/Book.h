@@ -32,6 +32,9 @@ public:
     // The icon follows the expansion: 1 while expanded, 0 while collapsed.
     bool expanded = false;
     std::vector<Subentry> subs;
+    // The company a vCard gave (ORG), written back to vCard; no other file
+    // keeps it.
+    QString organization;
 
     int imageIndex() const { return expanded ? KindNameExpanded : KindNameCollapsed; }
 

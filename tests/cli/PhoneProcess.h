@@ -34,6 +34,11 @@ public:
         process_.terminate();
         process_.waitForFinished(5000);
     }
+    // What it said on stderr, once stopped.
+    QByteArray errors() {
+        stop();
+        return process_.readAllStandardError();
+    }
     QString device;
 
 private:

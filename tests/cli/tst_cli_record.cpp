@@ -10,6 +10,8 @@
 
 using quorix::test::Phone;
 using quorix::test::readFile;
+using quorix::test::Run;
+using quorix::test::run;
 
 namespace {
 
@@ -17,23 +19,6 @@ const QString Cli = QStringLiteral(QUORIX_CLI);
 const QString Phonesim = QStringLiteral(QUORIX_PHONESIM);
 const QString Sample = QFileInfo(Phonesim).absoluteDir().filePath(QStringLiteral("sample.pbf"));
 const QString Data = QStringLiteral(QUORIX_TEST_DATA);
-
-struct Run {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
-Run run(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    Run r;
-    if (!p.waitForFinished(60000))
-        return r;
-    r.exitCode = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
-}
 
 } // namespace
 

@@ -40,13 +40,16 @@ QMessageBox::StandardButton MessageBoxes::ask(QWidget* parent, const Question& q
         if (QAbstractButton* b = box.button(button))
             b->setText(label);
     // As on the system the program comes from, the first button is the default.
-    for (const auto b : {QMessageBox::Yes, QMessageBox::Ok, QMessageBox::Save, QMessageBox::No,
-                         QMessageBox::Cancel}) {
-        if (buttons.testFlag(b)) {
-            box.setDefaultButton(b);
-            break;
+    if (q.defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(q.defaultButton);
+    else
+        for (const auto b : {QMessageBox::Yes, QMessageBox::Ok, QMessageBox::Save, QMessageBox::No,
+                             QMessageBox::Cancel}) {
+            if (buttons.testFlag(b)) {
+                box.setDefaultButton(b);
+                break;
+            }
         }
-    }
     box.exec();
     // Escape and the close box count as the escape button (Cancel, else No).
     return box.clickedButton() ? box.standardButton(box.clickedButton()) : QMessageBox::NoButton;

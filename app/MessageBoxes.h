@@ -16,6 +16,8 @@ struct Question {
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     // Buttons that say what they do instead of their standard text.
     QList<QPair<QMessageBox::StandardButton, QString>> labels = {};
+    // The button Enter presses; without one, the first of Yes, OK, Save, No, Cancel.
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
 // Every message box of the program goes through here, so that tests can answer

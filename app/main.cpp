@@ -91,7 +91,8 @@ struct Options {
                            connectionShot, notesShot, readShot, editMenu, find});
         parser.addPositionalArgument(
             QStringLiteral("file"),
-            QStringLiteral("A phonebook (.pbf) to open, or a CSV file (.csv) to import."),
+            QStringLiteral("A book to open: a vCard file (.vcf, the lossless backup) or a "
+                           "phonebook (.pbf); or a CSV file (.csv) to import."),
             QStringLiteral("[file]"));
     }
 };

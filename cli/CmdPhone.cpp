@@ -288,13 +288,17 @@ files::SaveResult saveRead(BookModel& model, const QString& path, bool strict) {
 int readPhone(const QStringList& args) {
     QCommandLineParser p;
     p.setApplicationDescription(
-        QStringLiteral("Reads the phone's phonebook into a phonebook file. Progress goes to "
-                       "stderr. The file is written only when the whole read succeeded "
-                       "(see --keep-partial); an earlier file of that name stays otherwise."));
+        QStringLiteral("Reads the phone's phonebook into a file: a vCard file (.vcf, every "
+                       "character kept: the backup to keep, e.g. -o backup.vcf), or a phonebook "
+                       "(.pbf) or CSV (.csv) file. Progress goes to stderr. The file is written "
+                       "only when the whole read succeeded (see --keep-partial); an earlier "
+                       "file of that name stays otherwise."));
     const TransferOptions opts;
     const QCommandLineOption out(QStringList{QStringLiteral("o"), QStringLiteral("output")},
-                                 QStringLiteral("The phonebook file to write, exactly as named; "
-                                                "'-' writes it to stdout."),
+                                 QStringLiteral("The file to write, exactly as named: "
+                                                "backup.vcf (vCard, lossless), book.pbf or "
+                                                "book.csv; '-' writes a phonebook file to "
+                                                "stdout."),
                                  QStringLiteral("FILE"));
     const QCommandLineOption keep(QStringLiteral("keep-partial"),
                                   QStringLiteral("Save the names read so far also when the read "
@@ -355,7 +359,8 @@ int writePhone(const QStringList& args) {
                        "Exits with 0 only when every name was written, or the names left over "
                        "lie beyond --stop; with 1 when a location could not be written, names "
                        "did not fit into the phone's memory, or the write was broken off."));
-    p.addPositionalArgument(QStringLiteral("BOOK"), QStringLiteral("The phonebook file (.pbf) or vCard file (.vcf)."));
+    p.addPositionalArgument(QStringLiteral("BOOK"),
+                            QStringLiteral("The phonebook file (.pbf) or vCard file (.vcf)."));
     const TransferOptions opts;
     opts.addTo(p);
     if (const int status = parseCommandLine(p, args); status >= 0)

@@ -99,18 +99,14 @@ void MainWindow::find(int direction) {
 MainWindow::ImportChoice MainWindow::askImportChoice(const QString& path) {
     if (phonebook().isEmpty())
         return ImportChoice::Replace;
-    const auto answer = MessageBoxes::ask(
-        this, Question{QStringLiteral("Import"),
-                       QStringLiteral("The book holds %1 entries. Add the names of \"%2\" to "
-                                      "the book, or replace the book with them?\rNames that "
-                                      "are in the book already are merged with them.")
-                           .arg(phonebook().entryCount())
-                           .arg(QFileInfo(path).fileName()),
-                       QMessageBox::Question,
-                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                       {{QMessageBox::Yes, QStringLiteral("Add to book")},
-                        {QMessageBox::No, QStringLiteral("Replace book")}},
-                       QMessageBox::Yes});
+    const auto answer = MessageBoxes::choose(
+        this, QStringLiteral("Import"),
+        QStringLiteral("The book holds %1 entries. Add the names of \"%2\" to the book, or "
+                       "replace the book with them?\rNames that are in the book already are "
+                       "merged with them.")
+            .arg(phonebook().entryCount())
+            .arg(QFileInfo(path).fileName()),
+        QStringLiteral("Add to book"), QStringLiteral("Replace book"));
     if (answer == QMessageBox::Yes)
         return ImportChoice::Add;
     return answer == QMessageBox::No ? ImportChoice::Replace : ImportChoice::Cancel;

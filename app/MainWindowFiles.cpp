@@ -214,18 +214,12 @@ bool MainWindow::saveVCardBook() {
     const QString current = phonebook().bookFileName;
     // Asked once for each vCard opened: after that, Save writes the vCard.
     if (vcardKept_ != current) {
-        const auto answer = MessageBoxes::ask(
-            this,
-            Question{QStringLiteral("Confirm"),
-                     QLatin1Char('"') + QFileInfo(current).fileName() +
-                         QStringLiteral("\" is a vCard file. Keep it as vCard?\r"
-                                        "vCard keeps every character; a phonebook file (.pbf) "
-                                        "is the program's own format."),
-                     QMessageBox::Question,
-                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                     {{QMessageBox::Yes, QStringLiteral("Save as vCard")},
-                      {QMessageBox::No, QStringLiteral("Save as phonebook...")}},
-                     QMessageBox::Yes});
+        const auto answer = MessageBoxes::choose(
+            this, QStringLiteral("Confirm"),
+            QLatin1Char('"') + QFileInfo(current).fileName() +
+                QStringLiteral("\" is a vCard file. Keep it as vCard?\rvCard keeps every "
+                               "character; a phonebook file (.pbf) is the program's own format."),
+            QStringLiteral("Save as vCard"), QStringLiteral("Save as phonebook..."));
         if (answer == QMessageBox::No)
             return saveAs(*this);
         if (answer != QMessageBox::Yes)

@@ -55,6 +55,17 @@ QMessageBox::StandardButton MessageBoxes::ask(QWidget* parent, const Question& q
     return box.clickedButton() ? box.standardButton(box.clickedButton()) : QMessageBox::NoButton;
 }
 
+QMessageBox::StandardButton MessageBoxes::choose(QWidget* parent, const QString& caption,
+                                                 const QString& text, const QString& yesLabel,
+                                                 const QString& noLabel) {
+    return ask(parent, Question{caption,
+                                text,
+                                QMessageBox::Question,
+                                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                {{QMessageBox::Yes, yesLabel}, {QMessageBox::No, noLabel}},
+                                QMessageBox::Yes});
+}
+
 void MessageBoxes::error(QWidget* parent, const QString& text) {
     ask(parent, QStringLiteral("Error"), text, QMessageBox::Critical, QMessageBox::Ok);
 }

@@ -35,6 +35,11 @@ public:
                                            QMessageBox::StandardButtons buttons,
                                            const Labels& labels = {});
     static QMessageBox::StandardButton ask(QWidget* parent, const Question& question);
+    // A choice between two ways on and Cancel: Yes and No carry the labels,
+    // Yes is the default. Gives Yes, No, or anything else for Cancel.
+    static QMessageBox::StandardButton choose(QWidget* parent, const QString& caption,
+                                              const QString& text, const QString& yesLabel,
+                                              const QString& noLabel);
     // A refusal or failure: caption "Error", error icon, OK.
     static void error(QWidget* parent, const QString& text);
 

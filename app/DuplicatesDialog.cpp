@@ -25,8 +25,7 @@ DuplicatesDialog::DuplicatesDialog(BookModel& model, QWidget* parent)
     skipButton = buttons->addButton(QStringLiteral("&Skip"), QDialogButtonBox::ActionRole);
     closeButton = buttons->addButton(QDialogButtonBox::Close);
     mergeButton->setDefault(true);
-    // The buttons step through the groups; only Close ends the dialog.
-    disconnect(buttons, nullptr, this, nullptr);
+    // Merge and Skip step through the groups; only Close ends the dialog.
     connect(mergeButton, &QPushButton::clicked, this, &DuplicatesDialog::mergeGroup);
     connect(skipButton, &QPushButton::clicked, this, &DuplicatesDialog::skipGroup);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -47,7 +46,7 @@ DuplicatesDialog::DuplicatesDialog(BookModel& model, QWidget* parent)
 }
 
 QString DuplicatesDialog::summary() const {
-    return QStringLiteral("%1 groups merged, %2 skipped").arg(merged_).arg(skipped_);
+    return QStringLiteral("Duplicates: %1 merged, %2 skipped").arg(merged_).arg(skipped_);
 }
 
 void DuplicatesDialog::showGroup() {

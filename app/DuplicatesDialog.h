@@ -24,7 +24,7 @@ public:
     int groupCount() const { return static_cast<int>(groups_.size()); }
     int mergedCount() const { return merged_; }
     int skippedCount() const { return skipped_; }
-    // "2 groups merged, 1 skipped" for the status panel.
+    // "Duplicates: 2 merged, 1 skipped" (groups) for the status panel.
     QString summary() const;
 
     QLabel* heading;

@@ -4,7 +4,9 @@
 #include "BookSearch.h"
 
 #include <QHash>
+#include <algorithm>
 #include <array>
+#include <functional>
 #include <numeric>
 
 namespace quorix {
@@ -158,11 +160,13 @@ template <typename Target> bool mergeRows(Target target, const DuplicateGroup& r
     for (const Subentry& sub : fresh)
         target.add(into, sub);
     target.sort(into);
-    std::vector<Name*> gone(others.size());
-    std::transform(others.begin(), others.end(), gone.begin(),
-                   [](const Name* n) { return const_cast<Name*>(n); });
-    for (Name* name : gone)
-        target.remove(book.rowOf(name));
+    // The others go from the bottom up, so the rows still to go stay right.
+    std::vector<int> gone(rows.begin() + 1, rows.end());
+    std::sort(gone.begin(), gone.end(), std::greater<>());
+    gone.erase(std::unique(gone.begin(), gone.end()), gone.end());
+    for (const int row : gone)
+        if (row != rows.front())
+            target.remove(row);
     return true;
 }
 

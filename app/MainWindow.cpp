@@ -286,6 +286,7 @@ void MainWindow::buildMenus() {
     sortAction->setShortcut(QKeySequence(Qt::Key_F4));
     flipAction = extras->addAction(QStringLiteral("&Flip book"));
     findDuplicatesAction = extras->addAction(QStringLiteral("Find &duplicates..."));
+    addRecordAction(extras);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     releaseNotesAction = help->addAction(QStringLiteral("&Release Notes"));

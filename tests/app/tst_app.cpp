@@ -246,6 +246,8 @@ private Q_SLOTS:
             "Extras|&Sort book|F4",
             "Extras|&Flip book|",
             "Extras|Find &duplicates...|",
+            "Extras|-",
+            "Extras|&Record the line...|",
             "Help|&Release Notes|F1",
             "Help|&About|",
         };

@@ -343,6 +343,54 @@ private Q_SLOTS:
                               "d\xc5\xba \xf0\x9f\x98\x80,,+481,"));
     }
 
+    // --add-to: BOOK's names plus the import, in OUTPUT, which may be BOOK.
+    void addToWritesTheBookPlusTheImport_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("shown"); // quorix-cli show OUTPUT
+        QTest::addColumn<QByteArray>("err");
+        const QByteArray merged = "Anna\n  Mobile: +491230\n  General: 0309\n  Note: Neighbour\n"
+                                  "  Caller group: Family\nBob\n  General: 112\nCarl\n"
+                                  "  General: 0301\n";
+        QTest::newRow("import-csv into another file")
+            << QStringList{"import-csv", "new.csv", "--add-to", "base.pbf", "-o", "out.pbf"}
+            << "out.pbf" << 0 << merged
+            << QByteArray("quorix-cli: base.pbf: 1 added, 1 merged, 0 skipped (already in the "
+                          "book)\n");
+        QTest::newRow("convert into the book itself")
+            << QStringList{"convert", "new.vcf", "--add-to", "base.vcf", "-o", "base.vcf"}
+            << "base.vcf" << 0 << merged
+            << QByteArray("quorix-cli: new.vcf: 2 contacts\nquorix-cli: base.vcf: 1 added, 1 "
+                          "merged, 0 skipped (already in the "
+                          "book)\n");
+        QTest::newRow("book missing: nothing written")
+            << QStringList{"import-csv", "new.csv", "--add-to", "none.pbf", "-o", "out2.pbf"}
+            << "out2.pbf" << 1 << QByteArray()
+            << QByteArray("quorix-cli: none.pbf: No such file or directory\n");
+    }
+    void addToWritesTheBookPlusTheImport() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, output);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, shown);
+        QFETCH(QByteArray, err);
+        QVERIFY(writeAll(path("base.pbf"), AnnaBobFile));
+        QCOMPARE(cli({"convert", "base.pbf", "-o", "base.vcf"}).exitCode, 0);
+        QVERIFY(writeAll(path("new.csv"), "anna;0309;+491230\r\nCarl;0301\r\n"));
+        QVERIFY(writeAll(path("new.vcf"), "BEGIN:VCARD\r\nFN:anna\r\nTEL:0309\r\n"
+                                          "TEL;TYPE=CELL:01230\r\nEND:VCARD\r\nBEGIN:VCARD\r\n"
+                                          "FN:Carl\r\nTEL:0301\r\nEND:VCARD\r\n"));
+        const Run r = cli(args);
+        QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(r.err, err);
+        if (shown.isEmpty()) {
+            QVERIFY(!QFile::exists(path(output)));
+            return;
+        }
+        QCOMPARE(cli({"show", output}).out, shown);
+    }
+
     void importsTakeAnEncoding() {
         QVERIFY(writeAll(path("utf8.csv"), "M\xc3\xbcller;+491\r\n"));
         Run r = cli({"import-csv", "utf8.csv", "-o", "auto.pbf"});

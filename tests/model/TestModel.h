@@ -59,4 +59,10 @@ private Q_SLOTS:
     void findIgnoresCaseAndAccents();
     void findWalksTreeOrder();
     void textsLongerThanThePhoneStores();
+
+    // tst_merge.cpp: adding a book to a book, finding and merging duplicates
+    void addToBook_data();
+    void addToBook();
+    void findAndMergeDuplicates_data();
+    void findAndMergeDuplicates();
 };

@@ -5,6 +5,7 @@
 #include "link/SerialPort.h"
 #include "model/BookEditor.h"
 #include "model/BookModel.h"
+#include "transfer/TransferReport.h"
 
 #include <QMainWindow>
 #include <QPoint>
@@ -38,7 +39,6 @@ class TransferParts;
 
 namespace transfer {
 class Transfer;
-struct LocationRange;
 } // namespace transfer
 namespace files {
 struct BookResult;

@@ -8,6 +8,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
 
 using namespace quorix;
 using namespace quorix::transfer;
@@ -93,6 +94,19 @@ public:
                 respond(requests.back());
         }
         return true;
+    }
+    // With holdAcks the phone's acknowledgement of a request waits for acknowledge().
+    bool holdAcks = false;
+    std::function<void()> heldAck;
+    void whenLastFrameAcknowledged(std::function<void()> done) override {
+        if (holdAcks)
+            heldAck = std::move(done);
+        else
+            done();
+    }
+    void acknowledge() {
+        if (const auto done = std::exchange(heldAck, nullptr))
+            done();
     }
     quint32 lastValidFrameTime() const override { return lastrx; }
     quint32 now() const override { return clock.now(); }
@@ -184,7 +198,7 @@ struct Rig {
     QSignalSpy finished{&transfer, &Transfer::finished};
 
     // The watchdog ticks only when a test calls it, on the test's clock.
-    Rig() { transfer.setTiming({3600 * 1000, 5000, 1}); }
+    Rig() { transfer.setTiming({3600 * 1000, 5000, 1, 20}); }
     Book& book() { return model.book(); }
     void fillBook(int count) {
         for (int i = 1; i <= count; ++i)
@@ -375,6 +389,94 @@ private Q_SLOTS:
         QCOMPARE(r.phone.readLocations(), (QList<int>{1, 2, 2, 3}));
         QCOMPARE(r.names(), QByteArray("Name 1|A name long enough for several frames|Name 3"));
         QCOMPARE(r.book().name(1).subs.size(), size_t(2));
+        QCOMPARE(r.result(), int(Rig::Ready));
+    }
+
+    // An answer that names no location (an empty location, a refused write)
+    // counts only after the phone acknowledged the request: one before it
+    // answers an earlier request. When the acknowledgement is lost, the request
+    // goes out again.
+    void answersWithoutLocationWaitForTheAcknowledgement_data() {
+        QTest::addColumn<bool>("write");
+        QTest::addColumn<bool>("ackLost");
+        QTest::newRow("empty location, acknowledged late") << false << false;
+        QTest::newRow("empty location, acknowledgement lost") << false << true;
+        QTest::newRow("refused write, acknowledged late") << true << false;
+        QTest::newRow("refused write, acknowledgement lost") << true << true;
+    }
+    void answersWithoutLocationWaitForTheAcknowledgement() {
+        QFETCH(bool, write);
+        QFETCH(bool, ackLost);
+        Rig r;
+        r.phone.memory = memoryWith(10, {1, 3});
+        r.phone.refuse = {2};
+        r.fillBook(3);
+        QVERIFY(write ? r.transfer.startWrite() : r.transfer.startRead());
+        r.phone.finishStart();
+        r.phone.deliver(1); // the memory information; location 1 is asked
+        r.phone.holdAcks = true;
+        r.phone.deliver(1); // location 1 answered; location 2 asked, not yet acknowledged
+        const auto sent = [&] {
+            return write ? r.phone.writeLocations() : r.phone.readLocations();
+        };
+        const auto taken = [&] {
+            return write ? r.transfer.report().names[1].fate == NameFate::Refused
+                         : r.ui.statuses.contains("Empty location 2...");
+        };
+        QCOMPARE(sent(), (QList<int>{1, 2}));
+        r.phone.deliver(1); // the answer for 2 comes before the acknowledgement
+        QVERIFY(!taken());
+        QCOMPARE(sent(), (QList<int>{1, 2}));
+        if (ackLost) {
+            r.phone.holdAcks = false;
+            r.phone.heldAck = nullptr;
+            QTRY_COMPARE(sent(), (QList<int>{1, 2, 2})); // asked again
+        } else {
+            r.phone.acknowledge();
+            r.phone.respond(r.phone.requests.back());
+            r.phone.holdAcks = false;
+        }
+        r.phone.settle();
+        QVERIFY(taken());
+        QCOMPARE(sent(), ackLost ? (QList<int>{1, 2, 2, 3}) : (QList<int>{1, 2, 3}));
+        QCOMPARE(r.result(), int(write ? Rig::Errors : Rig::Ready));
+    }
+
+    // Yes resumes with the name that had no answer, however often it is given,
+    // and never before the range (a rewrite's one location).
+    void yesResumesWithTheFirstUnansweredName_data() {
+        QTest::addColumn<bool>("rewrite");
+        QTest::addColumn<int>("yes");
+        QTest::newRow("write, one Yes") << false << 1;
+        QTest::newRow("write, three Yes") << false << 3;
+        QTest::newRow("rewrite, three Yes") << true << 3;
+    }
+    void yesResumesWithTheFirstUnansweredName() {
+        QFETCH(bool, rewrite);
+        QFETCH(int, yes);
+        Rig r;
+        r.phone.memory = memoryWith(10, range(1, 10));
+        r.fillBook(5);
+        r.book().name(3).location = 4;
+        r.ui.typedStart = rewrite ? "" : "2";
+        r.ui.typedStop = rewrite ? "" : "4";
+        QVERIFY(rewrite ? r.transfer.rewrite(r.model.indexOf(r.book().name(3)), r.borders())
+                        : r.transfer.startWrite(r.borders()));
+        r.phone.finishStart();
+        r.phone.deliver(rewrite ? 1 : 2); // the memory information (and location 2)
+        r.phone.outbox.clear();           // no answer for the name in flight
+        for (int i = 0; i < yes; ++i) {
+            r.timeOut();
+            r.transfer.timeoutAnswer(true);
+            r.phone.finishStart();
+            if (i + 1 < yes)
+                r.phone.outbox.clear(); // nor for the memory information
+        }
+        r.phone.settle();
+        QCOMPARE(r.phone.writeLocations(), rewrite ? (QList<int>{4, 4}) : (QList<int>{2, 3, 3, 4}));
+        QCOMPARE(r.phone.memory.at(1)->name, QByteArray("Name 1"));
+        QCOMPARE(r.phone.memory.at(rewrite ? 3 : 5)->name,
+                 QByteArray(rewrite ? "Name 3" : "Name 5"));
         QCOMPARE(r.result(), int(Rig::Ready));
     }
 

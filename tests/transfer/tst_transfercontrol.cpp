@@ -660,17 +660,21 @@ private Q_SLOTS:
         r.model.addSubentry(r.book().name(0), QByteArray(105, 'n'), KindNote);
         r.model.addSubentry(r.book().name(1), QByteArray(61, 'e'), KindEMail);
         r.model.addSubentry(r.book().name(1), QByteArray(70, 'p'), KindPostalAddress);
+        // 31 emoji are 31 characters (62 UTF-16 units): written whole, as "?".
+        r.model.addSubentry(r.model.insertName(2, QStringLiteral("Emo")),
+                            QString(31, u'x').replace(u'x', QStringLiteral("😀")), KindEMail);
         r.run(&Transfer::startWrite);
         QCOMPARE(r.notes(), QByteArray("Written to location 1, Note cut to 60 characters|"
                                        "Written to location 2, E-Mail cut to 60 characters, "
-                                       "Postal Address cut to 60 characters"));
+                                       "Postal Address cut to 60 characters|"
+                                       "Written to location 3, 31 characters replaced"));
         // The book keeps the whole text.
         QCOMPARE(r.book().name(0).subs.back().text.size(), 105);
-        // Five of the seven old entries lie beyond what the book filled.
+        // Four of the seven old entries lie beyond what the book filled.
         QCOMPARE(r.ui.statuses.last(),
-                 QByteArray("Ready. The phone still holds 5 entries after location 2."));
+                 QByteArray("Ready. The phone still holds 4 entries after location 3."));
         QCOMPARE(r.transfer.report().leftoverText(),
-                 QByteArray("The phone still holds 5 entries after location 2."));
+                 QByteArray("The phone still holds 4 entries after location 3."));
         QCOMPARE(r.result(), int(Rig::Ready));
 
         // A phone that holds no more than the book filled says nothing more.

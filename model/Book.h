@@ -35,6 +35,9 @@ public:
     // The company a vCard gave (ORG), written back to vCard; no other file
     // keeps it.
     QString organization;
+    // The phone location this name was last read from or confirmed written to;
+    // none for a name the phone has not seen. Not kept in .pbf files.
+    std::optional<int> location;
 
     int imageIndex() const { return expanded ? KindNameExpanded : KindNameCollapsed; }
 
@@ -163,6 +166,10 @@ std::optional<QString> importedNumber(const QString& text);
 // what comes from outside (the phone's 16-bit units, a decoder of a named
 // charset) may hold such halves, which no file can store.
 QString wholeCharacters(QString text);
+
+// The character of a byte in Windows-1252 (0x80 is "€"); the five bytes the
+// code page leaves free stand for themselves, like the Latin-1 ones.
+char16_t windows1252Char(unsigned char byte);
 
 // The book as indented text for a person: each name, then its subentries
 // ("  Mobile: +491230"), one per line. A subentry kind of no type shows its

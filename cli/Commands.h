@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/BookFile.h"
+#include "files/CsvExport.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -52,8 +53,11 @@ int parseCommandLine(QCommandLineParser& parser, const QStringList& args);
 // input file. False with the complaint in error.
 bool checkOutput(const QString& output, const QString& input, QString& error);
 // Saves the book to the output exactly as named, or to stdout for "-".
-files::SaveResult saveOutput(Book& book, const QString& output);
-files::SaveResult saveOutput(BookModel& model, const QString& output);
+// csv says how a CSV file is written.
+files::SaveResult saveOutput(Book& book, const QString& output,
+                             const files::CsvExportOptions& csv = {});
+files::SaveResult saveOutput(BookModel& model, const QString& output,
+                             const files::CsvExportOptions& csv = {});
 
 // The options of every command that opens the link: --port, --cable, --trace.
 struct LinkOptions {
@@ -70,8 +74,6 @@ struct LinkOptions {
     // With --trace, the link writes its trace to stderr.
     void setUpTrace(const QCommandLineParser& parser, link::FbusLink& link) const;
 };
-
-
 
 // Message texts use single CRs as line breaks; a terminal wants newlines.
 QString messageText(const QByteArray& text);

@@ -118,7 +118,8 @@ TextEncoding resolveEncoding(TextEncoding chosen, QIODevice& device) {
             return TextEncoding::Utf8;
         }
         first = false;
-        high = high || std::any_of(chunk.begin(), chunk.end(), [](char c) { return uchar(c) > 0x7f; });
+        high =
+            high || std::any_of(chunk.begin(), chunk.end(), [](char c) { return uchar(c) > 0x7f; });
         // The decoder keeps a sequence cut by the chunk's end for the next one.
         const QString decoded = utf8.decode(chunk);
         valid = !utf8.hasError();

@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -69,23 +70,48 @@ void endRow(QByteArray& out, const QList<QString>& cells) {
 }
 
 // The rows of one name in our layout: subentries go into the columns of
-// their kind in order; what is left over goes into the next row.
+// their kind in order; what is left over goes into the next row. The "Order"
+// cell lists the columns in the order the name holds its subentries, when
+// that is not the order of the columns.
 void quorixRows(QByteArray& out, const Name& name) {
-    std::vector<std::vector<const QString*>> byKind(KindCount);
-    for (const Subentry& s : name.subs)
-        byKind[size_t(columnKind(s.kind))].push_back(&s.text);
-    size_t rows = 1;
-    for (const KindColumns& c : QuorixColumns)
-        rows = std::max(rows, (byKind[size_t(c.kind)].size() + c.count - 1) / c.count);
-    for (size_t row = 0; row < rows; ++row) {
-        QList<QString> cells{name.text};
-        for (const KindColumns& c : QuorixColumns)
-            for (int i = 0; i < c.count; ++i) {
-                const auto& texts = byKind[size_t(c.kind)];
-                const size_t at = row * size_t(c.count) + size_t(i);
-                cells << (at < texts.size() ? *texts[at] : QString());
-            }
-        endRow(out, cells);
+    std::array<int, KindCount> first{}; // each kind's first cell; Name is cell 0
+    int cells = 1;
+    for (const KindColumns& c : QuorixColumns) {
+        first[size_t(c.kind)] = cells;
+        cells += c.count;
+    }
+    std::array<int, KindCount> used{};
+    std::vector<QList<QString>> rows;
+    std::vector<QList<int>> orders;
+    for (const Subentry& s : name.subs) {
+        const int kind = columnKind(s.kind);
+        const int count =
+            std::find_if(QuorixColumns.begin(), QuorixColumns.end(), [&](const KindColumns& c) {
+                return c.kind == kind;
+            })->count;
+        const size_t row = size_t(used[size_t(kind)] / count);
+        const int cell = first[size_t(kind)] + used[size_t(kind)]++ % count;
+        while (rows.size() <= row) {
+            rows.emplace_back(cells + 1);
+            rows.back()[0] = name.text;
+            orders.emplace_back();
+        }
+        rows[row][cell] = s.text;
+        orders[row] << cell + 1;
+    }
+    if (rows.empty()) {
+        rows.emplace_back(cells + 1);
+        rows.back()[0] = name.text;
+        orders.emplace_back();
+    }
+    for (size_t row = 0; row < rows.size(); ++row) {
+        if (!std::is_sorted(orders[row].begin(), orders[row].end())) {
+            QStringList order;
+            for (const int column : orders[row])
+                order << QString::number(column);
+            rows[row].back() = order.join(u' ');
+        }
+        endRow(out, rows[row]);
     }
 }
 
@@ -194,7 +220,7 @@ QByteArray csvText(const Book& book, const CsvExportOptions& options) {
         for (const KindColumns& c : QuorixColumns)
             for (int i = 1; i <= c.count; ++i)
                 header << title(c.kind, i);
-        endRow(out, header);
+        endRow(out, header << QStringLiteral("Order"));
     }
     for (const auto& name : book) {
         if (google)

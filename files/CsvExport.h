@@ -8,8 +8,10 @@ namespace quorix::files {
 enum class CsvLayout {
     // Ours: Name, General ... General 5, Mobile ... Mobile 5, Home, Office and
     // Fax likewise, E-Mail, E-Mail 2, Postal Address, Postal Address 2, Note,
-    // Note 2, Caller group, Unknown: the same columns whatever the book holds,
-    // as many of a kind as the phone keeps. It reads back to the same book.
+    // Note 2, Caller group, Unknown, Order: the same columns whatever the book
+    // holds, as many of a kind as the phone keeps. Order lists the columns in
+    // the order of a name's subentries when it differs from the columns' own.
+    // It reads back to the same book.
     Quorix,
     // Google Contacts' own columns (Name, Given Name, Family Name, Notes,
     // Group Membership, E-mail n, Phone n - Type/Value, Address n), which

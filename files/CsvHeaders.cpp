@@ -53,6 +53,7 @@ const QHash<QString, CsvColumn>& titleTable() {
         add({"caller group", "group membership", "labels", "categories", "groups", "group"},
             {M::Group});
         add({"unknown"}, {M::Unknown});
+        add({"order"}, {M::Order});
         // Address parts: Outlook ("Business Street"), Thunderbird ("Work
         // Address 2", "Home ZipCode"), Apple ("Home ZIP").
         const std::pair<const char*, int> places[] = {
@@ -203,6 +204,8 @@ QString csvMeaningName(const CsvColumn& c) {
         return QStringLiteral("Caller group");
     case M::Unknown:
         return QStringLiteral("Unknown");
+    case M::Order:
+        return QStringLiteral("Order of the subentries");
     }
     return {};
 }

@@ -25,6 +25,7 @@ enum class CsvMeaning {
     Note,
     Group,   // caller group (or a list of groups, the first known one counts)
     Unknown, // our own export's column of subentries of no known kind
+    Order,   // our own export's order of a name's subentries by column
 };
 
 // One column's meaning. kind is a subentry kind for Number (0: by the type

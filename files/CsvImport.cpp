@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -96,6 +97,7 @@ void importRecord(const QStringList& cells, const CsvHeader& h, Filling& fill) {
         bool whole = false;
     };
     QMap<int, Address> addresses;
+    QList<qsizetype> order;    // our export's order of the subentries, by column
     QHash<int, QString> types; // phone slot -> its type cell
     for (qsizetype i = 0; i < h.columns.size() && i < cells.size(); ++i)
         if (h.columns[i].meaning == M::NumberType)
@@ -162,6 +164,11 @@ void importRecord(const QStringList& cells, const CsvHeader& h, Filling& fill) {
         case M::Unknown:
             entries.push_back({i, cell, KindUnknown});
             break;
+        case M::Order:
+            if (h.ownExport)
+                for (const QString& column : cell.split(u' ', Qt::SkipEmptyParts))
+                    order << column.toInt() - 1;
+            break;
         case M::NumberType:
         case M::Ignore:
             break;
@@ -169,8 +176,25 @@ void importRecord(const QStringList& cells, const CsvHeader& h, Filling& fill) {
     }
     for (const Address& a : addresses)
         entries.push_back({a.column, a.parts.join(QStringLiteral(", ")), KindPostalAddress});
+    // Numbers and the caller group first, so that they stay with the first
+    // name; then e-mails, addresses and notes, each in column order; what does
+    // not fit goes on in "Name (2)".
+    const auto rank = [](const Entry& e) {
+        const int c = sortClassOf(e.kind);
+        return std::tuple(c == ClassGroup ? 0 : c, isTextKind(e.kind) ? e.kind : 0, e.column);
+    };
     std::stable_sort(entries.begin(), entries.end(),
-                     [](const Entry& a, const Entry& b) { return a.column < b.column; });
+                     [&](const Entry& a, const Entry& b) { return rank(a) < rank(b); });
+    if (!order.isEmpty()) {
+        // Our own export says in which order the name held them; a column it
+        // does not list keeps its place after the listed ones.
+        const auto place = [&](const Entry& e) {
+            const qsizetype at = order.indexOf(e.column);
+            return at < 0 ? order.size() : at;
+        };
+        std::stable_sort(entries.begin(), entries.end(),
+                         [&](const Entry& a, const Entry& b) { return place(a) < place(b); });
+    }
 
     if (name.isEmpty())
         name = nameParts.join(u' ');

@@ -420,14 +420,16 @@ QString VCardResult::report() const {
     item(photos, "photo", "photos");
     item(birthdays, "birthday", "birthdays");
     item(others, "other property", "other properties");
-    QString out = contacts == 1 ? QStringLiteral("1 contact")
-                                : QStringLiteral("%1 contacts").arg(contacts);
+    QString out =
+        contacts == 1 ? QStringLiteral("1 contact") : QStringLiteral("%1 contacts").arg(contacts);
     if (skipped.isEmpty())
         return out;
     const QString last = skipped.takeLast();
-    out += QStringLiteral(", ") +
-           (skipped.isEmpty() ? last : skipped.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last) +
-           QStringLiteral(" skipped");
+    out +=
+        QStringLiteral(", ") +
+        (skipped.isEmpty() ? last
+                           : skipped.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last) +
+        QStringLiteral(" skipped");
     return out;
 }
 
@@ -468,8 +470,8 @@ VCardResult readVCard(QIODevice& device) {
         while (physical.endsWith('\n') || physical.endsWith('\r'))
             physical.chop(1);
         const bool folded = !physical.isEmpty() && (physical[0] == ' ' || physical[0] == '\t');
-        const bool softBreak = !logical.isEmpty() && logical.endsWith('=') &&
-                               isQuotedPrintable(logical);
+        const bool softBreak =
+            !logical.isEmpty() && logical.endsWith('=') && isQuotedPrintable(logical);
         if ((folded || softBreak) && (!logical.isEmpty() || overlong)) {
             if (softBreak)
                 logical.chop(1);

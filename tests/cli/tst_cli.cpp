@@ -276,10 +276,10 @@ private Q_SLOTS:
         QVERIFY(writeAll(path("tabs.csv"),
                          crlf({"name\tphone\tmail", "\"Cy\tD\"\t\"+1\"\tcy@x", "Di\t2"})));
         // Column 3 holds data the settings leave out: nothing is written unless allowed.
-        QStringList tabs{"import-csv", "tabs.csv",       "-o",           "tabs.pbf",
-                         "--separator", "tab",           "--quotes",     "--first-line",
-                         "2",          "--first-column", "2",            "--last-column",
-                         "2"};
+        QStringList tabs{
+            "import-csv", "tabs.csv",     "-o", "tabs.pbf",       "--separator", "tab",
+            "--quotes",   "--first-line", "2",  "--first-column", "2",           "--last-column",
+            "2"};
         r = cli(tabs);
         QCOMPARE(r.exitCode, 1);
         QCOMPARE(r.err, QByteArray("quorix-cli: tabs.csv: Column 3 holds data that the settings do "
@@ -313,9 +313,13 @@ private Q_SLOTS:
         Run r = cli({"convert", "uni.vcf", "-o", "uni.pbf"});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.err, QByteArray("quorix-cli: uni.vcf: 1 contact, 1 photo skipped\n"
-                                   "quorix-cli: warning: uni.pbf: 3 characters in 1 name cannot be stored in a .pbf file and will "
+                                   "quorix-cli: warning: uni.pbf: 3 characters in 1 name cannot be "
+                                   "stored in a .pbf file and will "
                                    "be saved as \"?\".\n"));
-        QCOMPARE(readAll(path("uni.pbf")), crlf({"[QUORIX7-File]", "?\xf3""d? ?", "\x03+481"}));
+        QCOMPARE(readAll(path("uni.pbf")), crlf({"[QUORIX7-File]",
+                                                 "?\xf3"
+                                                 "d? ?",
+                                                 "\x03+481"}));
 
         QVERIFY(QFile::remove(path("uni.pbf")));
         r = cli({"convert", "uni.vcf", "-o", "uni.pbf", "--strict"});
@@ -326,10 +330,13 @@ private Q_SLOTS:
         // vCard and CSV keep every character.
         QCOMPARE(cli({"convert", "uni.vcf", "-o", "back.vcf", "--strict"}).exitCode, 0);
         QCOMPARE(cli({"show", "back.vcf"}).out,
-                 QByteArray("\xc5\x81\xc3\xb3""d\xc5\xba \xf0\x9f\x98\x80\n  Mobile: +481\n"));
+                 QByteArray("\xc5\x81\xc3\xb3"
+                            "d\xc5\xba \xf0\x9f\x98\x80\n  Mobile: +481\n"));
         QCOMPARE(cli({"convert", "back.vcf", "-o", "book.csv"}).exitCode, 0);
         QVERIFY(readAll(path("book.csv")).startsWith("Name,General,General 2,"));
-        QVERIFY(readAll(path("book.csv")).contains("\xc5\x81\xc3\xb3""d\xc5\xba \xf0\x9f\x98\x80,,,,,,+481,"));
+        QVERIFY(readAll(path("book.csv"))
+                    .contains("\xc5\x81\xc3\xb3"
+                              "d\xc5\xba \xf0\x9f\x98\x80,,,,,,+481,"));
     }
 
     void importsTakeAnEncoding() {

@@ -434,8 +434,8 @@ private Q_SLOTS:
             << QByteArray("\"a;b\";c") << 2 << ';' << true << QByteArray("c");
         QTest::newRow("doubled quote inside quotes is one quote")
             << QByteArray("\"say \"\"hi\"\"\"") << 1 << ';' << true << QByteArray("say \"hi\"");
-        QTest::newRow("empty quoted field") << QByteArray("\"\";b") << 1 << ';' << true
-                                            << QByteArray();
+        QTest::newRow("empty quoted field")
+            << QByteArray("\"\";b") << 1 << ';' << true << QByteArray();
         QTest::newRow("only a doubled quote")
             << QByteArray("\"\"\"\";b") << 1 << ';' << true << QByteArray("\"");
         QTest::newRow("quote inside a field")

@@ -33,12 +33,14 @@ VCardResult readBytes(const QByteArray& bytes) {
 // with every kind a book holds, in the class order the editor keeps.
 void randomBook(Book& book, QRandomGenerator& rng) {
     static const QStringList pieces = {
-        QStringLiteral("Anna"),   QStringLiteral("Müller"), QStringLiteral("Łódź"),
-        QStringLiteral("Ægir"),   QStringLiteral("Σοφία"),  QStringLiteral("Юрий"),
-        QStringLiteral("山田"),   QStringLiteral("😀"),     QStringLiteral("€5"),
-        QStringLiteral("a,b;c"),  QStringLiteral("back\\slash"), QStringLiteral("two\nlines"),
-        QStringLiteral(" "),      QStringLiteral("\"q\""),  QStringLiteral("x:y"),
-        QStringLiteral("ß") + QString(40, u'ü'),
+        QStringLiteral("Anna"),        QStringLiteral("Müller"),
+        QStringLiteral("Łódź"),        QStringLiteral("Ægir"),
+        QStringLiteral("Σοφία"),       QStringLiteral("Юрий"),
+        QStringLiteral("山田"),        QStringLiteral("😀"),
+        QStringLiteral("€5"),          QStringLiteral("a,b;c"),
+        QStringLiteral("back\\slash"), QStringLiteral("two\nlines"),
+        QStringLiteral(" "),           QStringLiteral("\"q\""),
+        QStringLiteral("x:y"),         QStringLiteral("ß") + QString(40, u'ü'),
     };
     const auto text = [&] {
         QString t;
@@ -244,10 +246,12 @@ private Q_SLOTS:
                             "Mobile 3,Mobile 4,Mobile 5,Home,Home 2,Home 3,Home 4,Home 5,Office,"
                             "Office 2,Office 3,Office 4,Office 5,Fax,Fax 2,Fax 3,Fax 4,Fax 5,"
                             "E-Mail,E-Mail 2,Postal Address,Postal Address 2,Note,Note 2,"
-                            "Caller group,Unknown\r\n"
-                            "\"Müller, \"\"Hans\"\"\"" + five + ",+491,+492,,," + five + five + five +
-                            ",,,\"Łódź\nPolska\",,,,VIP,\r\n"
-                            "😀,112,,,," + five + five + five + five + ",,,,,,,,\r\n"));
+                            "Caller group,Unknown,Order\r\n"
+                            "\"Müller, \"\"Hans\"\"\"" +
+                            five + ",+491,+492,,," + five + five + five +
+                            ",,,\"Łódź\nPolska\",,,,VIP,,\r\n"
+                            "😀,112,,,," +
+                            five + five + five + five + ",,,,,,,,,\r\n"));
         const FileResult r = saveBook(book, path("book.csv"));
         QVERIFY(r.ok);
         QCOMPARE(readAll(path("book.csv")), csvText(book));
@@ -308,8 +312,7 @@ private Q_SLOTS:
         QCOMPARE(detect("xM\xfcller"), TextEncoding::Windows1252);
         QCOMPARE(detect("x\xe2\x82"), TextEncoding::Windows1252); // cut off at the end
         // A sequence split by the reader's chunks is still whole.
-        QCOMPARE(detect("x" + QByteArray(64 * 1024 - 2, 'a') + "\xe2\x82\xac"),
-                 TextEncoding::Utf8);
+        QCOMPARE(detect("x" + QByteArray(64 * 1024 - 2, 'a') + "\xe2\x82\xac"), TextEncoding::Utf8);
         QCOMPARE(resolveEncoding(TextEncoding::Windows1252, *std::make_unique<QBuffer>()),
                  TextEncoding::Windows1252);
         bool ok = false;
@@ -320,8 +323,9 @@ private Q_SLOTS:
     }
 
     void import9110TakesUtf8WithItsMark() {
-        const QByteArray file = crlf({"[RECORD]", "[FIELD]", "Name", "[FIELD-NAME]", "Name",
-                                      "[FIELD-DATA]", "Łukasz Żółw", "[FIELD-END]", "[RECORD-END]"});
+        const QByteArray file =
+            crlf({"[RECORD]", "[FIELD]", "Name", "[FIELD-NAME]", "Name", "[FIELD-DATA]",
+                  "Łukasz Żółw", "[FIELD-END]", "[RECORD-END]"});
         QVERIFY(writeAll(path("bom.txt"), "\xef\xbb\xbf" + file));
         BookResult r = import9110(path("bom.txt"));
         QVERIFY2(r.ok, qPrintable(r.error));

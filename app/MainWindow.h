@@ -160,6 +160,7 @@ public:
     QAction* importVCardAction;
     QAction* exportVCardAction;
     QAction* exportCsvAction;
+    QAction* exportGoogleCsvAction;
     QAction* exitAction;
     QAction* setupAction;
     QAction* readAction;
@@ -245,6 +246,7 @@ public Q_SLOTS:
     void importVCardFile(const QString& path = {});
     void exportVCardFile();
     void exportCsvFile();
+    void exportGoogleCsvFile(); // CSV in Google Contacts' own columns
 
     // MainWindowLink.cpp
     void setupConnection();

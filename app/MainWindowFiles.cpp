@@ -33,10 +33,15 @@ bool mayReplace(MainWindow& w, const QString& target) {
                              QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
-// Writes the book as a vCard or CSV file, asking for its name; the book keeps
-// its own file name. True when the file was written.
-bool exportBook(MainWindow& w, files::BookFormat format) {
+// Writes the book as a vCard or CSV file (in the CSV layout given), asking for
+// its name; the book keeps its own file name. True when the file was written.
+bool exportBook(MainWindow& w, files::BookFormat format,
+                files::CsvLayout layout = files::CsvLayout::Quorix) {
     const bool vcard = format == files::BookFormat::VCard;
+    // Excel takes a CSV file as UTF-8 only with a byte-order mark; the choice
+    // stays for the run.
+    static bool bom = false;
+    const bool google = layout == files::CsvLayout::Google;
     const QString suffix = vcard ? QStringLiteral(".vcf") : QStringLiteral(".csv");
     QString directory, fileName;
     if (const QString& current = w.phonebook().bookFileName; !current.isEmpty()) {
@@ -44,10 +49,14 @@ bool exportBook(MainWindow& w, files::BookFormat format) {
         directory = info.absolutePath();
         fileName = info.completeBaseName() + suffix;
     }
-    QString chosen = FileDialogs::save(
-        &w, vcard ? QStringLiteral("Export vCard") : QStringLiteral("Export CSV"),
-        vcard ? QStringLiteral("vCard Files|*.vcf") : QStringLiteral("CSV Files|*.csv"), directory,
-        fileName);
+    QString chosen =
+        vcard ? FileDialogs::save(&w, QStringLiteral("Export vCard"),
+                                  QStringLiteral("vCard Files|*.vcf"), directory, fileName)
+              : FileDialogs::save(&w,
+                                  google ? QStringLiteral("Export CSV for Google Contacts")
+                                         : QStringLiteral("Export CSV"),
+                                  QStringLiteral("CSV Files|*.csv"), directory, fileName,
+                                  QStringLiteral("UTF-8 with byte-order mark (for Excel)"), &bom);
     if (chosen.isEmpty())
         return false;
     if (files::formatOf(chosen) != format)
@@ -56,7 +65,7 @@ bool exportBook(MainWindow& w, files::BookFormat format) {
         return false;
     const files::FileResult r = whileBusy([&] {
         return vcard ? files::saveVCard(w.phonebook(), chosen)
-                     : files::saveCsv(w.phonebook(), chosen);
+                     : files::saveCsv(w.phonebook(), chosen, {layout, bom});
     });
     if (!r.ok) {
         FileDialogs::error(&w, r);
@@ -72,11 +81,11 @@ bool exportBook(MainWindow& w, files::BookFormat format) {
 // silently: the user saves anyway, saves a vCard instead, or cancels.
 bool writeBook(MainWindow& w, const QString& path) {
     if (const files::PbfLoss loss = files::pbfLoss(w.phonebook()); !loss.isEmpty()) {
-        const auto answer = MessageBoxes::ask(
-            &w, QStringLiteral("Confirm"), loss.warning(), QMessageBox::Warning,
-            QMessageBox::Save | QMessageBox::SaveAll | QMessageBox::Cancel,
-            {{QMessageBox::Save, QStringLiteral("Save anyway")},
-             {QMessageBox::SaveAll, QStringLiteral("Save as vCard...")}});
+        const auto answer =
+            MessageBoxes::ask(&w, QStringLiteral("Confirm"), loss.warning(), QMessageBox::Warning,
+                              QMessageBox::Save | QMessageBox::SaveAll | QMessageBox::Cancel,
+                              {{QMessageBox::Save, QStringLiteral("Save anyway")},
+                               {QMessageBox::SaveAll, QStringLiteral("Save as vCard...")}});
         if (answer == QMessageBox::SaveAll) {
             if (!exportBook(w, files::BookFormat::VCard))
                 return false;
@@ -198,13 +207,18 @@ void MainWindow::exportCsvFile() {
         exportBook(*this, files::BookFormat::Csv);
 }
 
+void MainWindow::exportGoogleCsvFile() {
+    if (!phonebook().transferActive)
+        exportBook(*this, files::BookFormat::Csv, files::CsvLayout::Google);
+}
+
 void MainWindow::importVCardFile(const QString& given) {
     if (phonebook().transferActive || !confirmClose())
         return;
-    const QString path =
-        !given.isEmpty() ? given
-                         : FileDialogs::open(this, QStringLiteral("Import vCard - file"),
-                                             QStringLiteral("vCard Files|*.vcf|All files|*.*"));
+    const QString path = !given.isEmpty()
+                             ? given
+                             : FileDialogs::open(this, QStringLiteral("Import vCard - file"),
+                                                 QStringLiteral("vCard Files|*.vcf|All files|*.*"));
     if (path.isEmpty())
         return;
     files::VCardResult r = whileBusy([&] { return files::importVCard(path); });
@@ -231,7 +245,8 @@ bool MainWindow::openDroppedFile(const QString& path) {
 namespace {
 // The one local file of a drop whose kind the window takes, or an empty text.
 QString droppedFile(const QMimeData* data) {
-    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile())
+    if (!data || !data->hasUrls() || data->urls().size() != 1 ||
+        !data->urls().front().isLocalFile())
         return {};
     const QString path = data->urls().front().toLocalFile();
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -257,7 +272,8 @@ void MainWindow::dropEvent(QDropEvent* event) {
     }
     event->acceptProposedAction();
     // Not inside the drop: the questions and dialogs it may bring are modal.
-    QMetaObject::invokeMethod(this, [this, path] { openDroppedFile(path); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, path] { openDroppedFile(path); }, Qt::QueuedConnection);
 }
 
 void MainWindow::importCsvFile() {

@@ -306,6 +306,44 @@ private Q_SLOTS:
                                                  "1"}));
     }
 
+    void csvAndCommunicatorFilesAsTheWorldWritesThem() {
+        // A Thunderbird export with LF line ends: read by its titles, no options.
+        QVERIFY(writeAll(path("tb.csv"), "First Name,Last Name,Display Name,Primary Email,"
+                                         "Mobile Number\nHans,Berg,Hans Berg,h@x,0170 1\n"));
+        Run r = cli({"import-csv", "tb.csv", "-o", "tb.pbf"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.err, QByteArray("quorix-cli: tb.csv: columns read by their titles "
+                                   "(Thunderbird): First Name = Given name, Last Name = Family "
+                                   "name, Display Name = Name, Primary Email = E-Mail, Mobile "
+                                   "Number = Mobile\n"));
+        QCOMPARE(cli({"show", "tb.pbf"}).out,
+                 QByteArray("Hans Berg\n  Mobile: 01701\n  E-Mail: h@x\n"));
+        // Nothing to import is a failure, and nothing is written.
+        r = cli({"import-csv", "tb.csv", "--first-line", "5", "-o", "none.pbf"});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.err, QByteArray("quorix-cli: tb.csv: No names to import: the file has 2 lines, "
+                                   "and the import starts at line 5.\n"));
+        QVERIFY(!QFile::exists(path("none.pbf")));
+        // Our own CSV, written for Google and for Excel, and read back.
+        QVERIFY(writeAll(path("own.pbf"), AnnaBobFile));
+        QCOMPARE(cli({"convert", "own.pbf", "-o", "own.csv", "--bom"}).exitCode, 0);
+        QVERIFY(readAll(path("own.csv")).startsWith("\xef\xbb\xbfName,General,"));
+        QCOMPARE(cli({"import-csv", "own.csv", "-o", "back.pbf"}).exitCode, 0);
+        QCOMPARE(readAll(path("back.pbf")), AnnaBobFile);
+        QCOMPARE(cli({"convert", "own.pbf", "-o", "g.csv", "--format", "google"}).exitCode, 0);
+        QVERIFY(readAll(path("g.csv")).startsWith("Name,Given Name,Family Name,"));
+        QCOMPARE(cli({"convert", "own.pbf", "-o", "x.csv", "--format", "excel"}).exitCode, 2);
+        // A 9110 export with LF line ends; a file that is none says why.
+        QVERIFY(writeAll(path("n.txt"), "[RECORD]\n[FIELD]\nName\n[FIELD-NAME]\nName\n"
+                                        "[FIELD-DATA]\nChris\n[FIELD-END]\n[RECORD-END]\n"));
+        QCOMPARE(cli({"import-9110", "n.txt", "-o", "n.pbf"}).exitCode, 0);
+        QCOMPARE(cli({"show", "n.pbf"}).out, QByteArray("Chris\n"));
+        r = cli({"import-9110", "tb.csv", "-o", "n2.pbf"});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.err, QByteArray("quorix-cli: tb.csv: Invalid format! The first line is not "
+                                   "\"[RECORD]\".\n"));
+    }
+
     void convertSpeaksVCardAndCsvAndWarnsAboutPbf() {
         QVERIFY(writeAll(path("uni.vcf"), "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:\xc5\x81\xc3\xb3"
                                           "d\xc5\xba \xf0\x9f\x98\x80\r\nTEL;TYPE=CELL:+48 1"

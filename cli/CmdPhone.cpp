@@ -316,6 +316,8 @@ int readPhone(const QStringList& args) {
     Session s;
     if (QString error; !opts.apply(p, s, error))
         return usageError(args, error);
+    if (QString error; !opts.link.setUpRecording(p, s.serial, error))
+        return fail(error);
     const QString output = p.value(out);
     if (QString error; !checkOutput(output, {}, error))
         return fail(error);
@@ -355,7 +357,8 @@ int writePhone(const QStringList& args) {
                        "Exits with 0 only when every name was written, or the names left over "
                        "lie beyond --stop; with 1 when a location could not be written, names "
                        "did not fit into the phone's memory, or the write was broken off."));
-    p.addPositionalArgument(QStringLiteral("BOOK"), QStringLiteral("The phonebook file (.pbf) or vCard file (.vcf)."));
+    p.addPositionalArgument(QStringLiteral("BOOK"),
+                            QStringLiteral("The phonebook file (.pbf) or vCard file (.vcf)."));
     const TransferOptions opts;
     opts.addTo(p);
     if (const int status = parseCommandLine(p, args); status >= 0)
@@ -366,6 +369,8 @@ int writePhone(const QStringList& args) {
     Session s;
     if (QString error; !opts.apply(p, s, error))
         return usageError(args, error);
+    if (QString error; !opts.link.setUpRecording(p, s.serial, error))
+        return fail(error);
     files::BookResult loaded = files::openBook(p.positionalArguments().first());
     if (!loaded.ok)
         return fail(QStringLiteral("%1: %2").arg(loaded.path, loaded.error));

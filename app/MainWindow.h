@@ -164,6 +164,7 @@ public:
     QAction* importVCardAction;
     QAction* exportVCardAction;
     QAction* exportCsvAction;
+    QAction* exportGoogleCsvAction;
     QAction* exitAction;
     QAction* setupAction;
     QAction* readAction;
@@ -266,6 +267,7 @@ public Q_SLOTS:
     bool openRecent(const QString& path);
     void exportVCardFile();
     void exportCsvFile();
+    void exportGoogleCsvFile(); // CSV in Google Contacts' own columns
 
     // MainWindowLink.cpp
     void setupConnection();

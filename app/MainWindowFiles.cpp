@@ -33,10 +33,15 @@ bool mayReplace(MainWindow& w, const QString& target) {
                              QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
-// Writes the book as a vCard or CSV file, asking for its name; the book keeps
-// its own file name. True when the file was written.
-bool exportBook(MainWindow& w, files::BookFormat format) {
+// Writes the book as a vCard or CSV file (in the CSV layout given), asking for
+// its name; the book keeps its own file name. True when the file was written.
+bool exportBook(MainWindow& w, files::BookFormat format,
+                files::CsvLayout layout = files::CsvLayout::Quorix) {
     const bool vcard = format == files::BookFormat::VCard;
+    // Excel takes a CSV file as UTF-8 only with a byte-order mark; the choice
+    // stays for the run.
+    static bool bom = false;
+    const bool google = layout == files::CsvLayout::Google;
     const QString suffix = vcard ? QStringLiteral(".vcf") : QStringLiteral(".csv");
     QString directory, fileName;
     if (const QString& current = w.phonebook().bookFileName; !current.isEmpty()) {
@@ -44,10 +49,14 @@ bool exportBook(MainWindow& w, files::BookFormat format) {
         directory = info.absolutePath();
         fileName = info.completeBaseName() + suffix;
     }
-    QString chosen = FileDialogs::save(
-        &w, vcard ? QStringLiteral("Export vCard") : QStringLiteral("Export CSV"),
-        vcard ? QStringLiteral("vCard Files|*.vcf") : QStringLiteral("CSV Files|*.csv"), directory,
-        fileName);
+    QString chosen =
+        vcard ? FileDialogs::save(&w, QStringLiteral("Export vCard"),
+                                  QStringLiteral("vCard Files|*.vcf"), directory, fileName)
+              : FileDialogs::save(&w,
+                                  google ? QStringLiteral("Export CSV for Google Contacts")
+                                         : QStringLiteral("Export CSV"),
+                                  QStringLiteral("CSV Files|*.csv"), directory, fileName,
+                                  QStringLiteral("UTF-8 with byte-order mark (for Excel)"), &bom);
     if (chosen.isEmpty())
         return false;
     if (files::formatOf(chosen) != format)
@@ -56,7 +65,7 @@ bool exportBook(MainWindow& w, files::BookFormat format) {
         return false;
     const files::FileResult r = whileBusy([&] {
         return vcard ? files::saveVCard(w.phonebook(), chosen)
-                     : files::saveCsv(w.phonebook(), chosen);
+                     : files::saveCsv(w.phonebook(), chosen, {layout, bom});
     });
     if (!r.ok) {
         FileDialogs::error(&w, r);
@@ -248,6 +257,11 @@ void MainWindow::exportVCardFile() {
 void MainWindow::exportCsvFile() {
     if (!phonebook().transferActive)
         exportBook(*this, files::BookFormat::Csv);
+}
+
+void MainWindow::exportGoogleCsvFile() {
+    if (!phonebook().transferActive)
+        exportBook(*this, files::BookFormat::Csv, files::CsvLayout::Google);
 }
 
 bool MainWindow::importVCardFile(const QString& given, bool opens) {

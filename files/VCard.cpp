@@ -1,5 +1,7 @@
 #include "VCard.h"
 
+#include "PhoneProperty.h"
+
 #include "Codepage.h"
 #include "Filling.h"
 
@@ -193,6 +195,7 @@ struct Card {
     QString n;
     bool exact = false; // written by us: texts and kinds exactly as they stand
     std::vector<Subentry> subs;
+    std::optional<PhoneSlot> phone;
 };
 
 class Reader {
@@ -301,6 +304,8 @@ private:
                 }
             }
             ++r_.others; // categories of no caller group
+        } else if (name == PhoneProperty && c.exact) {
+            c.phone = parsePhoneProperty(text);
         } else if (name == UnknownProperty) {
             bool ok = false;
             const QList<QByteArray> kinds = p.values(KindParameter);
@@ -330,6 +335,7 @@ private:
         if (c.exact) {
             Name& n = r_.book.addAtTop(name.isEmpty() ? QString(QLatin1String(NoName)) : name);
             n.subs = std::move(c.subs);
+            n.phone = std::move(c.phone);
             return;
         }
         fill_.startName(name.trimmed());
@@ -541,6 +547,8 @@ QByteArray vCardText(const Book& book) {
                 appendFolded(out, QByteArray(UnknownProperty) + ';' + KindParameter + '=' +
                                       QByteArray::number(s.kind) + ':' + text);
         }
+        if (name->phone)
+            appendFolded(out, QByteArray(PhoneProperty) + ':' + phonePropertyValue(*name->phone));
         out += "END:VCARD\r\n";
     }
     return out;

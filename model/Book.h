@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace quorix {
@@ -20,6 +21,23 @@ struct Subentry {
     friend bool operator==(const Subentry&, const Subentry&) = default;
 };
 
+// What one phone location holds, in the phone's own view: the name and the
+// subentries as a read gives them back, after the phone's cuts and encoding
+// (subentries in class order). Two contents are equal exactly when a read could
+// not tell them apart.
+struct PhoneContent {
+    QString name;
+    std::vector<Subentry> subs;
+    friend bool operator==(const PhoneContent&, const PhoneContent&) = default;
+};
+
+// A used location of the phone and what it holds there.
+struct PhoneSlot {
+    int location = 0;
+    PhoneContent content;
+    friend bool operator==(const PhoneSlot&, const PhoneSlot&) = default;
+};
+
 // A name (the program's messages say "entry") with its subentries.
 class Name {
 public:
@@ -31,6 +49,9 @@ public:
     // The icon follows the expansion: 1 while expanded, 0 while collapsed.
     bool expanded = false;
     std::vector<Subentry> subs;
+    // Where the phone keeps this name and what it held there when it was last
+    // read or written; none for a name the phone has not seen (or a .pbf's).
+    std::optional<PhoneSlot> phone;
 
     int imageIndex() const { return expanded ? KindNameExpanded : KindNameCollapsed; }
 

@@ -57,4 +57,9 @@ private Q_SLOTS:
     void findIgnoresCaseAndAccents();
     void findWalksTreeOrder();
     void textsLongerThanThePhoneStores();
+
+    // tst_phonesync.cpp: comparing with the phone, planning a write of the changes
+    void phoneComparison_data();
+    void phoneComparison();
+    void nameKeyMeetsSpellings();
 };

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "model/Book.h"
+
+#include <QByteArray>
+#include <optional>
+
+// The vCard property by which Quorix's own files remember where the phone keeps
+// a name and what it held there: "X-QUORIX-PHONE:17;Anna;3=+49123;9=Neighbour",
+// the location, the name as the phone holds it, then each subentry as its kind
+// number and text. Components are escaped as vCard texts are. Other programs
+// ignore X- properties, so the file stays plain vCard 3.0.
+namespace quorix::files {
+
+inline constexpr char PhoneProperty[] = "X-QUORIX-PHONE";
+
+// The escaped value (UTF-8) for a slot.
+QByteArray phonePropertyValue(const PhoneSlot& slot);
+// A value as the file holds it (charset decoded, escapes kept); nothing when
+// the location is not a number from 1 to 65535.
+std::optional<PhoneSlot> parsePhoneProperty(const QString& value);
+
+} // namespace quorix::files

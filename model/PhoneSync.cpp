@@ -1,0 +1,209 @@
+#include "PhoneSync.h"
+
+#include "NameMatch.h"
+
+#include <QHash>
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace quorix {
+
+namespace {
+
+const QString Arrow = QStringLiteral(" \u2192 ");
+
+QString kindLabel(int kind) {
+    return QString::fromLatin1(kindName(kind));
+}
+
+} // namespace
+
+QString Comparison::countLine() const {
+    QString line = QStringLiteral("%1 changed, %2 new, %3 the same, %4 only on the phone")
+                       .arg(changed)
+                       .arg(added)
+                       .arg(same)
+                       .arg(phoneOnly);
+    if (unplaced > 0)
+        line += QStringLiteral(", %1 without a free location").arg(unplaced);
+    return line;
+}
+
+QStringList describeChanges(const PhoneContent& old, const PhoneContent& now) {
+    QStringList out;
+    if (old.name != now.name)
+        out << QStringLiteral("Name: ") + old.name + Arrow + now.name;
+    std::map<int, std::pair<QStringList, QStringList>> byKind;
+    for (const Subentry& s : old.subs)
+        byKind[s.kind].first << s.text;
+    for (const Subentry& s : now.subs)
+        byKind[s.kind].second << s.text;
+    for (auto& [kind, texts] : byKind) {
+        QStringList& was = texts.first;
+        QStringList& is = texts.second;
+        // Entries both hold are no change, wherever they stand.
+        for (qsizetype i = 0; i < was.size();) {
+            if (const qsizetype j = is.indexOf(was[i]); j >= 0) {
+                is.removeAt(j);
+                was.removeAt(i);
+            } else {
+                ++i;
+            }
+        }
+        for (qsizetype i = 0; i < std::max(was.size(), is.size()); ++i)
+            out << kindLabel(kind) + QStringLiteral(": ") + was.value(i) + Arrow + is.value(i);
+    }
+    return out;
+}
+
+Comparison comparePhone(const std::vector<BookSide>& book, const std::vector<PhoneSlot>& phone,
+                        int first, int last) {
+    Comparison c;
+    c.first = first;
+    c.last = last;
+    std::map<int, const PhoneSlot*> held; // the phone's used locations in the range
+    for (const PhoneSlot& s : phone)
+        if (s.location >= first && s.location <= last)
+            held.emplace(s.location, &s);
+
+    // Locations claimed by a name of the book, and the book rows placed so far.
+    std::map<int, const BookSide*> claimed;
+    std::vector<const BookSide*> unmatched;
+    for (const BookSide& b : book) {
+        if (b.location && *b.location >= first && *b.location <= last &&
+            !claimed.contains(*b.location))
+            claimed.emplace(*b.location, &b);
+        else if (!b.location || (*b.location >= first && *b.location <= last))
+            unmatched.push_back(&b);
+    }
+    // Names without a place meet the phone's unclaimed entries by name.
+    QHash<QString, std::vector<int>> byName; // key → unclaimed locations, ascending
+    for (const auto& [loc, slot] : held)
+        if (!claimed.contains(loc))
+            byName[nameKey(slot->content.name)].push_back(loc);
+    std::vector<const BookSide*> fresh;
+    for (const BookSide* b : unmatched) {
+        auto it = byName.find(nameKey(b->stored.name));
+        if (it != byName.end() && !it->empty()) {
+            // Of several namesakes, the one holding exactly this name's content.
+            auto pick = std::find_if(it->begin(), it->end(),
+                                     [&](int loc) { return held.at(loc)->content == b->stored; });
+            if (pick == it->end())
+                pick = it->begin();
+            claimed.emplace(*pick, b);
+            it->erase(pick);
+        } else {
+            fresh.push_back(b);
+        }
+    }
+
+    // New names take the first locations nobody holds or claims.
+    std::vector<SlotDiff> unplacedRows;
+    std::set<int> placedNew;
+    int next = first;
+    for (const BookSide* b : fresh) {
+        while (next <= last && (held.contains(next) || claimed.contains(next)))
+            ++next;
+        SlotDiff d;
+        d.state = SlotState::New;
+        d.bookRow = b->row;
+        d.book = b->stored;
+        if (next <= last) {
+            d.location = next;
+            claimed.emplace(next, b);
+            placedNew.insert(next);
+            c.rows.push_back(std::move(d));
+        } else {
+            unplacedRows.push_back(std::move(d));
+        }
+    }
+
+    for (const auto& [loc, b] : claimed) {
+        auto h = held.find(loc);
+        if (h == held.end())
+            continue; // a new name, listed above
+        SlotDiff d;
+        d.location = loc;
+        d.bookRow = b->row;
+        d.book = b->stored;
+        d.phone = h->second->content;
+        if (*d.phone == b->stored) {
+            d.state = SlotState::Same;
+        } else {
+            d.state = SlotState::Changed;
+            d.changes = describeChanges(*d.phone, b->stored);
+        }
+        c.rows.push_back(std::move(d));
+    }
+    // A recorded location the phone has emptied gets its name back: a new entry there.
+    for (const auto& [loc, b] : claimed) {
+        if (held.contains(loc) || placedNew.contains(loc))
+            continue;
+        SlotDiff d;
+        d.state = SlotState::New;
+        d.location = loc;
+        d.bookRow = b->row;
+        d.book = b->stored;
+        c.rows.push_back(std::move(d));
+    }
+    for (const auto& [loc, slot] : held) {
+        if (claimed.contains(loc))
+            continue;
+        SlotDiff d;
+        d.state = SlotState::PhoneOnly;
+        d.location = loc;
+        d.phone = slot->content;
+        c.rows.push_back(std::move(d));
+    }
+    std::stable_sort(c.rows.begin(), c.rows.end(),
+                     [](const SlotDiff& a, const SlotDiff& b) { return a.location < b.location; });
+    for (SlotDiff& d : unplacedRows)
+        c.rows.push_back(std::move(d));
+
+    for (const SlotDiff& d : c.rows) {
+        switch (d.state) {
+        case SlotState::Same:
+            ++c.same;
+            break;
+        case SlotState::Changed:
+            ++c.changed;
+            break;
+        case SlotState::New:
+            ++c.added;
+            if (d.location == 0)
+                ++c.unplaced;
+            break;
+        case SlotState::PhoneOnly:
+            ++c.phoneOnly;
+            break;
+        }
+    }
+    return c;
+}
+
+WritePlan planChanges(const Comparison& comparison) {
+    WritePlan plan;
+    for (const SlotDiff& d : comparison.rows) {
+        switch (d.state) {
+        case SlotState::Same:
+            plan.skip.push_back(d.bookRow);
+            break;
+        case SlotState::Changed:
+            plan.send.push_back({d.bookRow, d.location, false});
+            break;
+        case SlotState::New:
+            if (d.location > 0)
+                plan.send.push_back({d.bookRow, d.location, true});
+            else
+                plan.unplaced.push_back(d.bookRow);
+            break;
+        case SlotState::PhoneOnly:
+            plan.left.push_back({d.location, *d.phone});
+            break;
+        }
+    }
+    return plan;
+}
+
+} // namespace quorix

@@ -15,8 +15,9 @@ struct PhoneOptions {
     QString bookFile;  // fill the memory from this .pbf
     int generate = -1; // or with this many made-up names
     bool sparse = false;
-    QString saveFile; // write the memory here on exit
-    QString linkPath; // symbolic link to the device
+    QString saveFile;  // write the memory here on exit
+    QString statsFile; // and the request counts here
+    QString linkPath;  // symbolic link to the device
     bool verbose = false;
 };
 

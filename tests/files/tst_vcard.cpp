@@ -33,12 +33,14 @@ VCardResult readBytes(const QByteArray& bytes) {
 // with every kind a book holds, in the class order the editor keeps.
 void randomBook(Book& book, QRandomGenerator& rng) {
     static const QStringList pieces = {
-        QStringLiteral("Anna"),   QStringLiteral("Müller"), QStringLiteral("Łódź"),
-        QStringLiteral("Ægir"),   QStringLiteral("Σοφία"),  QStringLiteral("Юрий"),
-        QStringLiteral("山田"),   QStringLiteral("😀"),     QStringLiteral("€5"),
-        QStringLiteral("a,b;c"),  QStringLiteral("back\\slash"), QStringLiteral("two\nlines"),
-        QStringLiteral(" "),      QStringLiteral("\"q\""),  QStringLiteral("x:y"),
-        QStringLiteral("ß") + QString(40, u'ü'),
+        QStringLiteral("Anna"),        QStringLiteral("Müller"),
+        QStringLiteral("Łódź"),        QStringLiteral("Ægir"),
+        QStringLiteral("Σοφία"),       QStringLiteral("Юрий"),
+        QStringLiteral("山田"),        QStringLiteral("😀"),
+        QStringLiteral("€5"),          QStringLiteral("a,b;c"),
+        QStringLiteral("back\\slash"), QStringLiteral("two\nlines"),
+        QStringLiteral(" "),           QStringLiteral("\"q\""),
+        QStringLiteral("x:y"),         QStringLiteral("ß") + QString(40, u'ü'),
     };
     const auto text = [&] {
         QString t;
@@ -57,6 +59,9 @@ void randomBook(Book& book, QRandomGenerator& rng) {
             Book::addSubentry(n, groupNames[size_t(1 + rng.bounded(5))], KindCallerGroup);
         if (rng.bounded(4) == 0)
             Book::addSubentry(n, text(), KindUnknown);
+        if (rng.bounded(3) == 0) // where the phone keeps it, and what it held there
+            n.phone = PhoneSlot{1 + rng.bounded(500),
+                                {text(), {{text(), KindMobile}, {text(), KindUnknown}}}};
     }
 }
 
@@ -211,6 +216,7 @@ private Q_SLOTS:
             for (int i = 0; i < book.entryCount(); ++i) {
                 QCOMPARE(back.book.name(i).text, book.name(i).text);
                 QCOMPARE(back.book.name(i).subs, book.name(i).subs);
+                QVERIFY(back.book.name(i).phone == book.name(i).phone);
             }
         }
         // Kinds and groups no other program knows come back too, in their order.
@@ -301,8 +307,7 @@ private Q_SLOTS:
         QCOMPARE(detect("xM\xfcller"), TextEncoding::Windows1252);
         QCOMPARE(detect("x\xe2\x82"), TextEncoding::Windows1252); // cut off at the end
         // A sequence split by the reader's chunks is still whole.
-        QCOMPARE(detect("x" + QByteArray(64 * 1024 - 2, 'a') + "\xe2\x82\xac"),
-                 TextEncoding::Utf8);
+        QCOMPARE(detect("x" + QByteArray(64 * 1024 - 2, 'a') + "\xe2\x82\xac"), TextEncoding::Utf8);
         QCOMPARE(resolveEncoding(TextEncoding::Windows1252, *std::make_unique<QBuffer>()),
                  TextEncoding::Windows1252);
         bool ok = false;
@@ -313,8 +318,9 @@ private Q_SLOTS:
     }
 
     void import9110TakesUtf8WithItsMark() {
-        const QByteArray file = crlf({"[RECORD]", "[FIELD]", "Name", "[FIELD-NAME]", "Name",
-                                      "[FIELD-DATA]", "Łukasz Żółw", "[FIELD-END]", "[RECORD-END]"});
+        const QByteArray file =
+            crlf({"[RECORD]", "[FIELD]", "Name", "[FIELD-NAME]", "Name", "[FIELD-DATA]",
+                  "Łukasz Żółw", "[FIELD-END]", "[RECORD-END]"});
         QVERIFY(writeAll(path("bom.txt"), "\xef\xbb\xbf" + file));
         BookResult r = import9110(path("bom.txt"));
         QVERIFY2(r.ok, qPrintable(r.error));

@@ -38,29 +38,35 @@ QStringList components(const QString& value) {
 
 } // namespace
 
-QByteArray phonePropertyValue(const PhoneSlot& slot) {
-    QString value = QString::number(slot.location) + u';' + escaped(slot.content.name);
-    for (const Subentry& s : slot.content.subs)
-        value += u';' + QString::number(s.kind) + u'=' + escaped(s.text);
+QByteArray phonePropertyValue(int location, const std::optional<PhoneContent>& content) {
+    QString value = QString::number(location);
+    if (content) {
+        value += u';' + escaped(content->name);
+        for (const Subentry& s : content->subs)
+            value += u';' + QString::number(s.kind) + u'=' + escaped(s.text);
+    }
     return value.toUtf8();
 }
 
-std::optional<PhoneSlot> parsePhoneProperty(const QString& value) {
+std::optional<PhoneMark> parsePhoneProperty(const QString& value) {
     const QStringList parts = components(value);
     bool ok = false;
-    PhoneSlot slot;
-    slot.location = parts.front().trimmed().toInt(&ok);
-    if (!ok || slot.location < 1 || slot.location > 0xFFFF)
+    PhoneMark mark;
+    mark.location = parts.front().trimmed().toInt(&ok);
+    if (!ok || mark.location < 1 || mark.location > 0xFFFF)
         return std::nullopt;
-    slot.content.name = parts.value(1);
+    if (parts.size() == 1)
+        return mark;
+    PhoneContent& content = mark.content.emplace();
+    content.name = parts[1];
     for (qsizetype i = 2; i < parts.size(); ++i) {
         const qsizetype eq = parts[i].indexOf(u'=');
         const int kind = parts[i].left(eq).toInt(&ok);
         if (eq < 0 || !ok || kind < 0 || kind >= 16)
             return std::nullopt;
-        slot.content.subs.push_back({parts[i].mid(eq + 1), kind});
+        content.subs.push_back({parts[i].mid(eq + 1), kind});
     }
-    return slot;
+    return mark;
 }
 
 } // namespace quorix::files

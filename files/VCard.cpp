@@ -195,7 +195,7 @@ struct Card {
     QString n;
     bool exact = false; // written by us: texts and kinds exactly as they stand
     std::vector<Subentry> subs;
-    std::optional<PhoneSlot> phone;
+    std::optional<PhoneMark> phone;
 };
 
 class Reader {
@@ -335,7 +335,10 @@ private:
         if (c.exact) {
             Name& n = r_.book.addAtTop(name.isEmpty() ? QString(QLatin1String(NoName)) : name);
             n.subs = std::move(c.subs);
-            n.phone = std::move(c.phone);
+            if (c.phone) {
+                n.location = c.phone->location;
+                n.phoneContent = std::move(c.phone->content);
+            }
             return;
         }
         fill_.startName(name.trimmed());
@@ -547,8 +550,9 @@ QByteArray vCardText(const Book& book) {
                 appendFolded(out, QByteArray(UnknownProperty) + ';' + KindParameter + '=' +
                                       QByteArray::number(s.kind) + ':' + text);
         }
-        if (name->phone)
-            appendFolded(out, QByteArray(PhoneProperty) + ':' + phonePropertyValue(*name->phone));
+        if (name->location)
+            appendFolded(out, QByteArray(PhoneProperty) + ':' +
+                                  phonePropertyValue(*name->location, name->phoneContent));
         out += "END:VCARD\r\n";
     }
     return out;

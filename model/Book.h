@@ -49,9 +49,11 @@ public:
     // The icon follows the expansion: 1 while expanded, 0 while collapsed.
     bool expanded = false;
     std::vector<Subentry> subs;
-    // Where the phone keeps this name and what it held there when it was last
-    // read or written; none for a name the phone has not seen (or a .pbf's).
-    std::optional<PhoneSlot> phone;
+    // The phone location this name was last read from or confirmed written to;
+    // none for a name the phone has not seen. Not kept in .pbf files.
+    std::optional<int> location;
+    // What the phone held at that location then, in the phone's view.
+    std::optional<PhoneContent> phoneContent;
 
     int imageIndex() const { return expanded ? KindNameExpanded : KindNameCollapsed; }
 

@@ -206,4 +206,65 @@ WritePlan planChanges(const Comparison& comparison) {
     return plan;
 }
 
+std::vector<BookSide> bookSides(const Book& book,
+                                const std::function<PhoneContent(const Name&)>& stored) {
+    std::vector<BookSide> out;
+    out.reserve(size_t(book.entryCount()));
+    for (int row = 0; row < book.entryCount(); ++row) {
+        const Name& n = book.name(row);
+        BookSide b{row, std::nullopt, stored(n)};
+        b.location = n.location;
+        out.push_back(std::move(b));
+    }
+    return out;
+}
+
+std::vector<PhoneSlot> recordedSlots(const Book& book) {
+    std::map<int, const PhoneContent*> byLocation;
+    for (const auto& n : book)
+        if (n->location && n->phoneContent)
+            byLocation.emplace(*n->location, &*n->phoneContent);
+    std::vector<PhoneSlot> out;
+    out.reserve(byLocation.size());
+    for (const auto& [loc, content] : byLocation)
+        out.push_back({loc, *content});
+    return out;
+}
+
+Book slotsBook(const std::vector<PhoneSlot>& held) {
+    std::vector<const PhoneSlot*> sorted;
+    for (const PhoneSlot& s : held)
+        sorted.push_back(&s);
+    std::stable_sort(sorted.begin(), sorted.end(), [](const PhoneSlot* a, const PhoneSlot* b) {
+        return a->location < b->location;
+    });
+    Book book;
+    for (const PhoneSlot* s : sorted) {
+        Name& n = book.insertName(book.entryCount(), s->content.name);
+        n.subs = s->content.subs;
+        n.location = s->location;
+        n.phoneContent = s->content;
+    }
+    return book;
+}
+
+QString diffLine(const SlotDiff& d, const Book& book) {
+    const QString where = d.location > 0 ? QString::number(d.location) : QStringLiteral("-");
+    const QString bookName =
+        d.bookRow >= 0 && d.bookRow < book.entryCount() ? book.name(d.bookRow).text : QString();
+    switch (d.state) {
+    case SlotState::Same:
+        return where + QStringLiteral(" the same: ") + bookName;
+    case SlotState::Changed:
+        return where + QStringLiteral(" changed: ") + bookName + QStringLiteral(" (") +
+               d.changes.join(QStringLiteral("; ")) + u')';
+    case SlotState::New:
+        return where + QStringLiteral(" new: ") + bookName +
+               (d.location > 0 ? QString() : QStringLiteral(" (no free location)"));
+    case SlotState::PhoneOnly:
+        return where + QStringLiteral(" only on the phone: ") + d.phone->name;
+    }
+    return {};
+}
+
 } // namespace quorix

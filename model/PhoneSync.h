@@ -3,6 +3,7 @@
 #include "Book.h"
 
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -72,5 +73,22 @@ struct WritePlan {
     std::vector<int> unplaced;   // new names without a free location: not written
 };
 WritePlan planChanges(const Comparison& comparison);
+
+// The book's names as the comparison takes them: each with its recorded
+// location and what writing it would store (by the write's encoder).
+std::vector<BookSide> bookSides(const Book& book,
+                                const std::function<PhoneContent(const Name&)>& stored);
+// What the book's names say the phone holds: their recorded locations and
+// contents, for the names that have both (the first name wins a location two
+// claim).
+std::vector<PhoneSlot> recordedSlots(const Book& book);
+// Slots as a book, one name per slot in location order, each knowing its place:
+// what a backup holds.
+Book slotsBook(const std::vector<PhoneSlot>& held);
+
+// One line for a location that differs, for the terminal and the status bar:
+// "12 changed: Anna Smith (Mobile: +4912 → +4913)", "40 new: Bob",
+// "77 only on the phone: Carl", "- new: Eve (no free location)".
+QString diffLine(const SlotDiff& row, const Book& book);
 
 } // namespace quorix

@@ -34,7 +34,7 @@ private Q_SLOTS:
         for (int i = 0; i < KeptBackups + 7; ++i) {
             Book book;
             for (int n = 0; n <= i % 3; ++n)
-                book.insertName(n, QStringLiteral("Name %1").arg(n)).phone = PhoneSlot{n + 1, {}};
+                book.insertName(n, QStringLiteral("Name %1").arg(n)).location = n + 1;
             // Three files a second: the later ones of a second get a serial.
             const auto kind = i % 2 ? BackupKind::Write : BackupKind::Read;
             const FileResult r = backups.save(book, kind, start.addSecs(i / 3));
@@ -66,7 +66,7 @@ private Q_SLOTS:
         const BookResult back = openBook(newest.front().path);
         QVERIFY2(back.ok, qPrintable(back.error));
         QCOMPARE(back.book.entryCount(), newest.front().names);
-        QCOMPARE(back.book.name(1).phone->location, 2);
+        QCOMPARE(back.book.name(1).location.value_or(0), 2);
     }
 
     void aFolderThatCannotBeMadeIsNamed() {

@@ -266,6 +266,7 @@ void MainWindow::buildMenus() {
     QMenu* exportMenu = file->addMenu(QStringLiteral("&Export"));
     exportVCardAction = exportMenu->addAction(QStringLiteral("&vCard file..."));
     exportCsvAction = exportMenu->addAction(QStringLiteral("&CSV file..."));
+    restoreBackupAction = file->addAction(QStringLiteral("Restore from &backup..."));
     file->addSeparator();
     exitAction = file->addAction(QStringLiteral("E&xit"));
     exitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -301,6 +302,7 @@ void MainWindow::buildMenus() {
     connect(importVCardAction, &QAction::triggered, this, [this] { importVCardFile(); });
     connect(exportVCardAction, &QAction::triggered, this, &MainWindow::exportVCardFile);
     connect(exportCsvAction, &QAction::triggered, this, &MainWindow::exportCsvFile);
+    connect(restoreBackupAction, &QAction::triggered, this, &MainWindow::restoreFromBackup);
     connect(exitAction, &QAction::triggered, this, &QWidget::close);
     connect(setupAction, &QAction::triggered, this, &MainWindow::setupConnection);
     connect(readAction, &QAction::triggered, this, &MainWindow::startRead);

@@ -160,6 +160,7 @@ public:
     QAction* importVCardAction;
     QAction* exportVCardAction;
     QAction* exportCsvAction;
+    QAction* restoreBackupAction;
     QAction* exitAction;
     QAction* setupAction;
     QAction* readAction;
@@ -245,6 +246,9 @@ public Q_SLOTS:
     void importVCardFile(const QString& path = {});
     void exportVCardFile();
     void exportCsvFile();
+    // File > Restore from backup: one of the backups folder's newest files as a
+    // book without a file name.
+    void restoreFromBackup();
 
     // MainWindowLink.cpp
     void setupConnection();

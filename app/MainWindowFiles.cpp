@@ -6,6 +6,8 @@
 #include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
 #include "app/StatusPanel.h"
+#include "app/SyncDialogs.h"
+#include "files/Backups.h"
 #include "files/BookFile.h"
 #include "files/BookFormats.h"
 #include "files/CsvExport.h"
@@ -215,6 +217,23 @@ void MainWindow::importVCardFile(const QString& given) {
     adoptImport(r, QStringLiteral("Import vCard file"));
     // "12 contacts, 3 photos and 5 birthdays skipped"
     setPanel(0, r.report());
+    tree->setFocus();
+}
+
+void MainWindow::restoreFromBackup() {
+    if (phonebook().transferActive || !confirmClose())
+        return;
+    BackupListDialog dialog(files::BackupFolder().newest(), this);
+    if (dialog.exec() != QDialog::Accepted || dialog.chosenPath().isEmpty())
+        return;
+    const QString path = dialog.chosenPath();
+    files::VCardResult r = whileBusy([&] { return files::importVCard(path); });
+    if (!r.ok) {
+        FileDialogs::error(this, r);
+        return;
+    }
+    adoptImport(r, QStringLiteral("Restore from backup"));
+    setPanel(0, QStringLiteral("Restored %1").arg(path));
     tree->setFocus();
 }
 

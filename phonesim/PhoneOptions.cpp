@@ -76,16 +76,13 @@ ParseResult parseOptions(const QStringList& arguments, PhoneOptions& o, QString&
     };
     const PhoneSettings set;
     valued("memory", "N", QStringLiteral("Phonebook locations (default %1).").arg(o.memorySize));
-    valued("book", "FILE",
-           QStringLiteral("Fill the memory from this .pbf or .vcf, a name per location."));
+    valued("book", "FILE", QStringLiteral("Fill the memory from this .pbf or .vcf, a name per location."));
     flag("sparse", QStringLiteral("Spread the book's names over the memory, empty locations "
                                   "between them."));
     valued("generate", "N", QStringLiteral("Fill N locations with made-up names."));
     valued("seed", "N",
            QStringLiteral("Seed for --generate and --garbage (default %1).").arg(set.seed));
-    valued("save", "FILE",
-           QStringLiteral(
-               "Write the memory to this .pbf or .vcf on exit (.vcf keeps every character)."));
+    valued("save", "FILE", QStringLiteral("Write the memory to this .pbf or .vcf on exit (.vcf keeps every character)."));
     valued("stats", "FILE",
            QStringLiteral("Write the request counts here on exit: lines \"requests N\", "
                           "\"reads N\", \"writes N\" and \"written L1 L2 ...\" (the "

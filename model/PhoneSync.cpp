@@ -206,6 +206,38 @@ WritePlan planChanges(const Comparison& comparison) {
     return plan;
 }
 
+namespace {
+std::map<int, const PhoneContent*> byLocation(const std::vector<PhoneSlot>& held) {
+    std::map<int, const PhoneContent*> out;
+    for (const PhoneSlot& s : held)
+        out.emplace(s.location, &s.content);
+    return out;
+}
+} // namespace
+
+std::vector<WritePlan::Send> changedBehind(const WritePlan& plan,
+                                           const std::vector<PhoneSlot>& expected,
+                                           const std::vector<PhoneSlot>& found) {
+    const auto want = byLocation(expected), have = byLocation(found);
+    std::vector<WritePlan::Send> out;
+    for (const WritePlan::Send& s : plan.send) {
+        const auto w = want.find(s.location), h = have.find(s.location);
+        const bool wanted = w != want.end(), had = h != have.end();
+        if (wanted != had || (wanted && *w->second != *h->second))
+            out.push_back(s);
+    }
+    return out;
+}
+
+std::vector<PhoneSlot> replacedBy(const WritePlan& plan, const std::vector<PhoneSlot>& held) {
+    const auto have = byLocation(held);
+    std::vector<PhoneSlot> out;
+    for (const WritePlan::Send& s : plan.send)
+        if (const auto h = have.find(s.location); h != have.end())
+            out.push_back({s.location, *h->second});
+    return out;
+}
+
 std::vector<BookSide> bookSides(const Book& book,
                                 const std::function<PhoneContent(const Name&)>& stored) {
     std::vector<BookSide> out;

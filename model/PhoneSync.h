@@ -74,6 +74,16 @@ struct WritePlan {
 };
 WritePlan planChanges(const Comparison& comparison);
 
+// The sends of a plan whose location the phone no longer holds as expected:
+// expected is what a snapshot says the phone holds, found what was read at the
+// plan's locations just now (an empty location is one neither lists).
+std::vector<WritePlan::Send> changedBehind(const WritePlan& plan,
+                                           const std::vector<PhoneSlot>& expected,
+                                           const std::vector<PhoneSlot>& found);
+// What the phone holds at the plan's locations, by what it is known to hold:
+// the entries a write of the plan replaces.
+std::vector<PhoneSlot> replacedBy(const WritePlan& plan, const std::vector<PhoneSlot>& held);
+
 // The book's names as the comparison takes them: each with its recorded
 // location and what writing it would store (by the write's encoder).
 std::vector<BookSide> bookSides(const Book& book,

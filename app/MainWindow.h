@@ -38,7 +38,8 @@ class TransferParts;
 
 namespace transfer {
 class Transfer;
-}
+struct LocationRange;
+} // namespace transfer
 namespace files {
 struct BookResult;
 }
@@ -129,6 +130,9 @@ public:
     void showStatus(const QByteArray& text) override;
     void showError(const QByteArray& caption, const QByteArray& text) override;
     void linkStarted(bool ok) override;
+    // The system's reason for a link that did not start, in the status panel's
+    // tool tip.
+    void showLinkFailure(const QByteArray& device, const QByteArray& reason);
 
     // The demo: the virtual phone started by startDemo(). Its device is the
     // connection for this run only and is never written to the settings file.
@@ -261,6 +265,8 @@ public Q_SLOTS:
     void startWrite();
     void requestStop();
     void rewriteEntry();
+    // The Custom borders of the trace window, as the transfer takes them.
+    transfer::LocationRange customBorders() const;
 
 public:
     // MainWindowTransfer.cpp: the phonebook transfer over the window's link, made at

@@ -159,6 +159,16 @@ QString Book::entryNote(const Name& name) const {
     return {};
 }
 
+char16_t windows1252Char(unsigned char byte) {
+    // Characters of the bytes 0x80 to 0x9F; the rest is Latin-1.
+    static constexpr char16_t High[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    };
+    return byte >= 0x80 && byte < 0xA0 ? High[byte - 0x80] : char16_t(byte);
+}
+
 QString wholeCharacters(QString text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
@@ -191,7 +201,8 @@ namespace {
 void appendPrintable(QString& out, const QString& text) {
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        out += (u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029) ? QChar(u'?') : c;
+        out +=
+            (u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029) ? QChar(u'?') : c;
     }
 }
 

@@ -173,6 +173,10 @@ QString cleanNumber(const QString& text);
 // charset) may hold such halves, which no file can store.
 QString wholeCharacters(QString text);
 
+// The character of a byte in Windows-1252 (0x80 is "€"); the five bytes the
+// code page leaves free stand for themselves, like the Latin-1 ones.
+char16_t windows1252Char(unsigned char byte);
+
 // The book as indented text for a person: each name, then its subentries
 // ("  Mobile: +491230"), one per line. A subentry kind of no type shows its
 // number ("  Unknown (12): x"); control characters in texts show as "?".

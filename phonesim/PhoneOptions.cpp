@@ -76,13 +76,16 @@ ParseResult parseOptions(const QStringList& arguments, PhoneOptions& o, QString&
     };
     const PhoneSettings set;
     valued("memory", "N", QStringLiteral("Phonebook locations (default %1).").arg(o.memorySize));
-    valued("book", "FILE", QStringLiteral("Fill the memory from this .pbf or .vcf, a name per location."));
+    valued("book", "FILE",
+           QStringLiteral("Fill the memory from this .pbf or .vcf, a name per location."));
     flag("sparse", QStringLiteral("Spread the book's names over the memory, empty locations "
                                   "between them."));
     valued("generate", "N", QStringLiteral("Fill N locations with made-up names."));
     valued("seed", "N",
            QStringLiteral("Seed for --generate and --garbage (default %1).").arg(set.seed));
-    valued("save", "FILE", QStringLiteral("Write the memory to this .pbf or .vcf on exit (.vcf keeps every character)."));
+    valued("save", "FILE",
+           QStringLiteral(
+               "Write the memory to this .pbf or .vcf on exit (.vcf keeps every character)."));
     valued("stats", "FILE",
            QStringLiteral("Write the request counts here on exit: lines \"requests N\", "
                           "\"reads N\", \"writes N\" and \"written L1 L2 ...\" (the "
@@ -120,6 +123,11 @@ ParseResult parseOptions(const QStringList& arguments, PhoneOptions& o, QString&
            QStringLiteral("Answer these requests, if reads or writes, "
                           "for the next location (a write is still "
                           "stored where asked)."));
+    valued("late-answer", "LIST",
+           QStringLiteral("Answer these requests late (see --late-ms), even when the "
+                          "link was set up again meanwhile."));
+    valued("late-ms", "MS",
+           QStringLiteral("How late --late-answer answers (default %1).").arg(set.faults.lateMs));
     flag("garbage", QStringLiteral("Send 1 to 8 noise bytes in front of every frame."));
     valued("noise-every", "MS",
            QStringLiteral("Send a noise byte every MS milliseconds, also while silent."));
@@ -160,6 +168,7 @@ ParseResult parseOptions(const QStringList& arguments, PhoneOptions& o, QString&
         {"silent-after", &f.silentAfter, 0, std::numeric_limits<int>::max()},
         {"silent-for", &f.silentForMs, 0, std::numeric_limits<int>::max()},
         {"noise-every", &f.noiseEveryMs, 1, 600'000},
+        {"late-ms", &f.lateMs, 0, 600'000},
     };
     for (const IntOption& opt : ints) {
         const QString name = QString::fromLatin1(opt.name);
@@ -185,6 +194,7 @@ ParseResult parseOptions(const QStringList& arguments, PhoneOptions& o, QString&
         {"duplicate-answer", &f.duplicateAnswer},
         {"wrong-location", &f.wrongLocation},
         {"shuffle-fragments", &f.shuffleFragments},
+        {"late-answer", &f.lateAnswer},
     };
     for (const ListOption& opt : lists) {
         const QString name = QString::fromLatin1(opt.name);

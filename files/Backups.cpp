@@ -2,6 +2,8 @@
 
 #include "VCard.h"
 
+#include "model/PhoneSync.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -109,6 +111,13 @@ std::vector<BackupFile> BackupFolder::newest(int count) const {
         out.push_back({path, it->parts.when, it->parts.kind, countCards(path)});
     }
     return out;
+}
+
+QString keepReplaced(const std::vector<PhoneSlot>& replaced, QString* error) {
+    const FileResult backup = BackupFolder().save(slotsBook(replaced), BackupKind::Write);
+    if (!backup.ok && error)
+        *error = backup.path + QStringLiteral(": ") + backup.error;
+    return backup.path;
 }
 
 } // namespace quorix::files

@@ -61,6 +61,10 @@ private:
     QString folder_;
 };
 
+// Keeps the entries a write will replace (as the phone held them) in a "write"
+// backup of the default folder: gives the file's path, or the reason in *error.
+QString keepReplaced(const std::vector<PhoneSlot>& replaced, QString* error);
+
 // "read" or "write".
 QString backupKindText(BackupKind kind);
 

@@ -281,6 +281,8 @@ void MainWindow::buildMenus() {
     readAction->setShortcut(QKeySequence(Qt::Key_F5));
     writeAction = transfer->addAction(QStringLiteral("&Write to phone"));
     writeAction->setShortcut(QKeySequence(Qt::Key_F6));
+    writeChangesAction = transfer->addAction(QStringLiteral("Write &changes"));
+    compareAction = transfer->addAction(QStringLiteral("&Compare with phone"));
 
     QMenu* extras = menuBar()->addMenu(QStringLiteral("E&xtras"));
     sortAction = extras->addAction(QStringLiteral("&Sort book"));
@@ -307,6 +309,8 @@ void MainWindow::buildMenus() {
     connect(setupAction, &QAction::triggered, this, &MainWindow::setupConnection);
     connect(readAction, &QAction::triggered, this, &MainWindow::startRead);
     connect(writeAction, &QAction::triggered, this, &MainWindow::startWrite);
+    connect(writeChangesAction, &QAction::triggered, this, &MainWindow::writeChanges);
+    connect(compareAction, &QAction::triggered, this, &MainWindow::compareWithPhone);
     connect(sortAction, &QAction::triggered, this, &MainWindow::sortBook);
     connect(flipAction, &QAction::triggered, this, &MainWindow::flipBook);
     connect(releaseNotesAction, &QAction::triggered, this, &MainWindow::showReleaseNotes);

@@ -39,6 +39,7 @@ class TransferParts;
 namespace transfer {
 class Transfer;
 struct LocationRange;
+struct TransferReport;
 } // namespace transfer
 namespace files {
 struct BookResult;
@@ -263,12 +264,25 @@ public Q_SLOTS:
     // MainWindowTransfer.cpp
     void startRead();
     void startWrite();
+    // Transfer > Compare with phone: reads the range, leaves the book, shows
+    // the differences.
+    void compareWithPhone();
+    // Transfer > Write changes: only the names the phone holds otherwise.
+    void writeChanges();
     void requestStop();
     void rewriteEntry();
     // The Custom borders of the trace window, as the transfer takes them.
     transfer::LocationRange customBorders() const;
 
 public:
+    // What the window does when its sync job ends.
+    enum class PendingSync { None, Write, WriteCheck, Changes, Compare };
+    void transferFinished(const transfer::TransferReport& report, PendingSync pending);
+    // Write's question when the phone holds other entries where it writes.
+    void askBeforeWrite(const std::vector<PhoneSlot>& held);
+    QAction* compareAction;
+    QAction* writeChangesAction;
+
     // MainWindowTransfer.cpp: the phonebook transfer over the window's link, made at
     // first use.
     transfer::Transfer& phoneTransfer();

@@ -288,6 +288,7 @@ void MainWindow::buildMenus() {
     sortAction = extras->addAction(QStringLiteral("&Sort book"));
     sortAction->setShortcut(QKeySequence(Qt::Key_F4));
     flipAction = extras->addAction(QStringLiteral("&Flip book"));
+    addRecordAction(extras);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     releaseNotesAction = help->addAction(QStringLiteral("&Release Notes"));

@@ -174,6 +174,8 @@ public:
     QAction* flipAction;
     QAction* releaseNotesAction;
     QAction* aboutAction;
+    // Extras > Record the line...: checked while the line is recorded.
+    QAction* recordAction = nullptr;
     // File > Open recent: the last books opened or saved, newest first.
     QMenu* recentMenu;
     static constexpr int RecentCount = 8;
@@ -260,6 +262,9 @@ public Q_SLOTS:
     void toggleTrace(bool on);
     void togglePause();
     void startDemo();
+    // Starts recording the line into a file the user chooses (every link from now
+    // on), or ends the recording.
+    void toggleRecording(bool on);
 
     // MainWindowTransfer.cpp
     void startRead();
@@ -336,6 +341,7 @@ private:
     void closeLink();
     void createLink();
     void createLinkWindows();
+    void addRecordAction(QMenu* menu);
     void connectionClosed();
     void syncConnectionDialog();
 

@@ -322,6 +322,8 @@ int readPhone(const QStringList& args) {
     Session s;
     if (QString error; !opts.apply(p, s, error))
         return usageError(args, error);
+    if (QString error; !opts.link.setUpRecording(p, s.serial, error))
+        return fail(error);
     const QString output = p.value(out);
     if (QString error; !checkOutput(output, {}, error))
         return fail(error);
@@ -491,6 +493,8 @@ int writePhone(const QStringList& args) {
     Session s;
     if (QString error; !opts.apply(p, s, error))
         return usageError(args, error);
+    if (QString error; !opts.link.setUpRecording(p, s.serial, error))
+        return fail(error);
     files::BookResult loaded = files::openBook(p.positionalArguments().first());
     if (!loaded.ok)
         return fail(QStringLiteral("%1: %2").arg(loaded.path, loaded.error));

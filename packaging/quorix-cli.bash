@@ -41,7 +41,7 @@ _quorix_cli() {
     fi
 
     local command=${COMP_WORDS[1]} options book=''
-    local link="--port --cable --trace"
+    local link="--port --cable --trace --record"
     local transfer="--demo --start --stop --retries --deadline --quiet"
     case $command in
     show) options="--help" book='!*.[pPvV][bBcC][fF]' ;;
@@ -58,7 +58,7 @@ _quorix_cli() {
 
     # The value of the option before the cursor.
     case $prev in
-    -o | --output)
+    -o | --output | --record)
         _quorix_cli_files "$cur"
         return
         ;;

@@ -25,7 +25,17 @@ const char* const Description =
     "information request, each read, each write (with all its frames). Repeated frames\n"
     "the phone already handled, and requests it ignores while silent, are not counted.\n"
     "LIST is a number, or numbers and ranges such as 3,7,10-12. --verbose shows the\n"
-    "numbers as it goes.";
+    "numbers as it goes.\n"
+    "\n"
+    "--replay plays the phone's side of a line recording (quorix-cli --record, or\n"
+    "Extras > Record the line... in the window) instead of a memory. Each message the\n"
+    "program sends is looked up in the recording by its type and content, sequence\n"
+    "numbers aside, from where the last one was found on (then from the beginning):\n"
+    "the frames the phone sent after it there are sent back, as the phone cut them,\n"
+    "numbered and acknowledged afresh. A message the recording does not hold is\n"
+    "acknowledged and not answered, and said on stderr; the program then meets a\n"
+    "silent phone. The line faults (--corrupt-frame, --drop-ack, --silent-after,\n"
+    "--garbage...) apply to a replay too.";
 
 struct IntOption {
     const char* name;
@@ -134,6 +144,8 @@ ParseResult parseOptions(const QStringList& arguments, PhoneOptions& o, QString&
     valued("shuffle-fragments", "LIST",
            QStringLiteral("Send the first two frames of the "
                           "answers to these requests swapped."));
+    valued("replay", "FILE",
+           QStringLiteral("Answer as the phone of this line recording did (see above)."));
     flag("verbose", QStringLiteral("Log every frame both ways to stderr."));
 
     if (!p.parse(arguments)) {
@@ -211,10 +223,24 @@ ParseResult parseOptions(const QStringList& arguments, PhoneOptions& o, QString&
     o.saveFile = p.value(QStringLiteral("save"));
     o.statsFile = p.value(QStringLiteral("stats"));
     o.linkPath = p.value(QStringLiteral("link"));
+    o.replayFile = p.value(QStringLiteral("replay"));
 
     if (!o.bookFile.isEmpty() && o.generate >= 0) {
         message = QStringLiteral("--book and --generate cannot be used together");
         return ParseResult::Error;
+    }
+    // A replay answers from the recording: what would choose or change the answers
+    // from the memory has nothing to act on.
+    if (p.isSet(QStringLiteral("replay"))) {
+        for (const char* name : {"book", "generate", "sparse", "refuse-write", "wrong-location",
+                                 "duplicate-answer", "shuffle-fragments"}) {
+            if (p.isSet(QString::fromLatin1(name))) {
+                message = QStringLiteral("--replay answers from the recording; --%1 cannot be "
+                                         "used with it")
+                              .arg(QLatin1String(name));
+                return ParseResult::Error;
+            }
+        }
     }
     if (p.isSet(QStringLiteral("silent-for")) && f.silentAfter < 0) {
         message = QStringLiteral("--silent-for needs --silent-after");

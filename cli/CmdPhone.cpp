@@ -294,13 +294,17 @@ files::SaveResult saveRead(BookModel& model, const QString& path, bool strict) {
 int readPhone(const QStringList& args) {
     QCommandLineParser p;
     p.setApplicationDescription(
-        QStringLiteral("Reads the phone's phonebook into a phonebook file. Progress goes to "
-                       "stderr. The file is written only when the whole read succeeded "
-                       "(see --keep-partial); an earlier file of that name stays otherwise."));
+        QStringLiteral("Reads the phone's phonebook into a file: a vCard file (.vcf, every "
+                       "character kept: the backup to keep, e.g. -o backup.vcf), or a phonebook "
+                       "(.pbf) or CSV (.csv) file. Progress goes to stderr. The file is written "
+                       "only when the whole read succeeded (see --keep-partial); an earlier "
+                       "file of that name stays otherwise."));
     const TransferOptions opts;
     const QCommandLineOption out(QStringList{QStringLiteral("o"), QStringLiteral("output")},
-                                 QStringLiteral("The phonebook file to write, exactly as named; "
-                                                "'-' writes it to stdout."),
+                                 QStringLiteral("The file to write, exactly as named: "
+                                                "backup.vcf (vCard, lossless), book.pbf or "
+                                                "book.csv; '-' writes a phonebook file to "
+                                                "stdout."),
                                  QStringLiteral("FILE"));
     const QCommandLineOption keep(QStringLiteral("keep-partial"),
                                   QStringLiteral("Save the names read so far also when the read "

@@ -196,6 +196,87 @@ QString cleanNumber(const QString& text) {
 
 namespace {
 
+// Words that mark the extension after a number, lower case and without
+// accents: English, German (Durchwahl), French (poste), Spanish and
+// Portuguese (anexo, ramal), Italian (interno), Dutch (toestel, tst).
+bool isExtensionWord(const QString& word) {
+    static const QStringList words = {
+        QStringLiteral("x"),         QStringLiteral("ext"),     QStringLiteral("extn"),
+        QStringLiteral("extension"), QStringLiteral("dw"),      QStringLiteral("durchwahl"),
+        QStringLiteral("poste"),     QStringLiteral("anexo"),   QStringLiteral("ramal"),
+        QStringLiteral("interno"),   QStringLiteral("toestel"), QStringLiteral("tst"),
+    };
+    return words.contains(word);
+}
+
+} // namespace
+
+std::optional<QString> importedNumber(const QString& text) {
+    QStringView rest(text);
+    rest = rest.trimmed();
+    QString extension;
+    if (rest.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive)) {
+        // A tel: address: the number, then ";name=value" parameters, of which
+        // only the extension concerns the phone.
+        rest = rest.sliced(4);
+        const qsizetype semicolon = rest.indexOf(u';');
+        if (semicolon >= 0) {
+            for (const QStringView param : rest.sliced(semicolon + 1).split(u';')) {
+                if (param.startsWith(QLatin1String("ext="), Qt::CaseInsensitive))
+                    extension = QStringLiteral(" ext ") + param.sliced(4).toString();
+            }
+            rest = rest.first(semicolon);
+        }
+    }
+    const QString whole = rest.toString() + extension;
+    QString out;
+    bool digit = false;
+    bool inExtension = false;
+    bool extensionDigits = false;
+    for (qsizetype i = 0; i < whole.size();) {
+        const QChar c = whole.at(i);
+        if (c.isLetter()) {
+            qsizetype end = i;
+            while (end < whole.size() && whole.at(end).isLetter())
+                ++end;
+            const QString word =
+                whole.sliced(i, end - i).normalized(QString::NormalizationForm_D).toLower();
+            QString bare;
+            for (const QChar w : word)
+                if (!w.isMark())
+                    bare += w;
+            i = end;
+            if (bare == u"p" || bare == u"w") {
+                out += bare;
+            } else if (isExtensionWord(bare) && digit && !inExtension) {
+                out += u'p';
+                inExtension = true;
+            } else {
+                return std::nullopt;
+            }
+            continue;
+        }
+        if (c.category() == QChar::Number_DecimalDigit) {
+            out += QChar(u'0' + c.digitValue());
+            digit = true;
+            extensionDigits = extensionDigits || inExtension;
+        } else if (c == u'+' || c == u'*' || c == u'#') {
+            out += c;
+        } else if (c.isHighSurrogate() && i + 1 < whole.size()) {
+            // Beyond the Basic Multilingual Plane: no digit of a number.
+            if (QChar::isLetter(QChar::surrogateToUcs4(c, whole.at(i + 1))))
+                return std::nullopt;
+            ++i;
+        }
+        ++i;
+    }
+    if (!digit || (inExtension && !extensionDigits))
+        return std::nullopt;
+    return out;
+}
+
+namespace {
+
 // Control characters would break the layout or drive a terminal; a person
 // sees "?". That includes the C1 controls 0x80-0x9F, which a terminal obeys.
 void appendPrintable(QString& out, const QString& text) {

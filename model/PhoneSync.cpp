@@ -1,6 +1,6 @@
 #include "PhoneSync.h"
 
-#include "NameMatch.h"
+#include "BookMerge.h"
 
 #include <QHash>
 #include <algorithm>
@@ -81,10 +81,12 @@ Comparison comparePhone(const std::vector<BookSide>& book, const std::vector<Pho
     QHash<QString, std::vector<int>> byName; // key → unclaimed locations, ascending
     for (const auto& [loc, slot] : held)
         if (!claimed.contains(loc))
-            byName[nameKey(slot->content.name)].push_back(loc);
+            if (const QString key = personKey(slot->content.name); !key.isEmpty())
+                byName[key].push_back(loc);
     std::vector<const BookSide*> fresh;
     for (const BookSide* b : unmatched) {
-        auto it = byName.find(nameKey(b->stored.name));
+        const QString key = personKey(b->stored.name);
+        auto it = key.isEmpty() ? byName.end() : byName.find(key);
         if (it != byName.end() && !it->empty()) {
             // Of several namesakes, the one holding exactly this name's content.
             auto pick = std::find_if(it->begin(), it->end(),

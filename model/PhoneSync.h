@@ -48,7 +48,7 @@ struct Comparison {
 // Compares location by location. A name with a recorded location in the range
 // is compared with what the phone holds there; a name without one (or whose
 // location another name of the book took first) is matched to the first
-// unclaimed phone entry of the same name (sameContactName), else it is new and
+// unclaimed phone entry of the same person (personKey), else it is new and
 // goes to the first free location of the range: one the phone leaves empty and
 // no name of the book claims. Names whose recorded location lies outside the
 // range take no part. phone holds the used locations of the range.

@@ -9,6 +9,8 @@ private Q_SLOTS:
     // tst_model.cpp: the book, its helpers and the item model
     void cleanNumber_data();
     void cleanNumber();
+    void importedNumber_data();
+    void importedNumber();
     void sortClasses();
     void groupTable();
     void findnameIsExactAndSkips();
@@ -58,8 +60,13 @@ private Q_SLOTS:
     void findWalksTreeOrder();
     void textsLongerThanThePhoneStores();
 
+    // tst_merge.cpp: adding a book to a book, finding and merging duplicates
+    void addToBook_data();
+    void addToBook();
+    void findAndMergeDuplicates_data();
+    void findAndMergeDuplicates();
+
     // tst_phonesync.cpp: comparing with the phone, planning a write of the changes
     void phoneComparison_data();
     void phoneComparison();
-    void nameKeyMeetsSpellings();
 };

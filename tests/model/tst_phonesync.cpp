@@ -1,6 +1,5 @@
 // Comparing the book with the phone, and the plan of a write of the changes.
 #include "TestModel.h"
-#include "model/NameMatch.h"
 #include "model/PhoneSync.h"
 
 #include <QTest>
@@ -141,17 +140,4 @@ void TestModel::phoneComparison() {
     QCOMPARE(int(plan.skip.size()), c.same);
     QCOMPARE(int(plan.left.size()), c.phoneOnly);
     QCOMPARE(int(plan.unplaced.size()), c.unplaced);
-}
-
-void TestModel::nameKeyMeetsSpellings() {
-    const QStringList same[] = {
-        {"Anna Smith", "anna smith", "ANNA  SMITH ", "Smith, Anna", "smith,anna"},
-        {"J\u00fcrgen M\u00fcller", "Jurgen Muller", "M\u00dcLLER, J\u00dcRGEN"},
-        {"\u00c9milie", "emilie"},
-    };
-    for (const QStringList& group : same)
-        for (const QString& name : group)
-            QVERIFY2(sameContactName(group.front(), name), qPrintable(name));
-    QVERIFY(!sameContactName(QStringLiteral("Anna Smith"), QStringLiteral("Anna Smyth")));
-    QVERIFY(!sameContactName(QStringLiteral("Anna"), QStringLiteral("Anna Smith")));
 }

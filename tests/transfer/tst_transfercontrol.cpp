@@ -8,6 +8,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
 
 using namespace quorix;
 using namespace quorix::transfer;
@@ -93,6 +94,19 @@ public:
                 respond(requests.back());
         }
         return true;
+    }
+    // With holdAcks the phone's acknowledgement of a request waits for acknowledge().
+    bool holdAcks = false;
+    std::function<void()> heldAck;
+    void whenLastFrameAcknowledged(std::function<void()> done) override {
+        if (holdAcks)
+            heldAck = std::move(done);
+        else
+            done();
+    }
+    void acknowledge() {
+        if (const auto done = std::exchange(heldAck, nullptr))
+            done();
     }
     quint32 lastValidFrameTime() const override { return lastrx; }
     quint32 now() const override { return clock.now(); }
@@ -184,7 +198,7 @@ struct Rig {
     QSignalSpy finished{&transfer, &Transfer::finished};
 
     // The watchdog ticks only when a test calls it, on the test's clock.
-    Rig() { transfer.setTiming({3600 * 1000, 5000, 1}); }
+    Rig() { transfer.setTiming({3600 * 1000, 5000, 1, 20}); }
     Book& book() { return model.book(); }
     void fillBook(int count) {
         for (int i = 1; i <= count; ++i)
@@ -378,6 +392,94 @@ private Q_SLOTS:
         QCOMPARE(r.result(), int(Rig::Ready));
     }
 
+    // An answer that names no location (an empty location, a refused write)
+    // counts only after the phone acknowledged the request: one before it
+    // answers an earlier request. When the acknowledgement is lost, the request
+    // goes out again.
+    void answersWithoutLocationWaitForTheAcknowledgement_data() {
+        QTest::addColumn<bool>("write");
+        QTest::addColumn<bool>("ackLost");
+        QTest::newRow("empty location, acknowledged late") << false << false;
+        QTest::newRow("empty location, acknowledgement lost") << false << true;
+        QTest::newRow("refused write, acknowledged late") << true << false;
+        QTest::newRow("refused write, acknowledgement lost") << true << true;
+    }
+    void answersWithoutLocationWaitForTheAcknowledgement() {
+        QFETCH(bool, write);
+        QFETCH(bool, ackLost);
+        Rig r;
+        r.phone.memory = memoryWith(10, {1, 3});
+        r.phone.refuse = {2};
+        r.fillBook(3);
+        QVERIFY(write ? r.transfer.startWrite() : r.transfer.startRead());
+        r.phone.finishStart();
+        r.phone.deliver(1); // the memory information; location 1 is asked
+        r.phone.holdAcks = true;
+        r.phone.deliver(1); // location 1 answered; location 2 asked, not yet acknowledged
+        const auto sent = [&] {
+            return write ? r.phone.writeLocations() : r.phone.readLocations();
+        };
+        const auto taken = [&] {
+            return write ? r.transfer.report().names[1].fate == NameFate::Refused
+                         : r.ui.statuses.contains("Empty location 2...");
+        };
+        QCOMPARE(sent(), (QList<int>{1, 2}));
+        r.phone.deliver(1); // the answer for 2 comes before the acknowledgement
+        QVERIFY(!taken());
+        QCOMPARE(sent(), (QList<int>{1, 2}));
+        if (ackLost) {
+            r.phone.holdAcks = false;
+            r.phone.heldAck = nullptr;
+            QTRY_COMPARE(sent(), (QList<int>{1, 2, 2})); // asked again
+        } else {
+            r.phone.acknowledge();
+            r.phone.respond(r.phone.requests.back());
+            r.phone.holdAcks = false;
+        }
+        r.phone.settle();
+        QVERIFY(taken());
+        QCOMPARE(sent(), ackLost ? (QList<int>{1, 2, 2, 3}) : (QList<int>{1, 2, 3}));
+        QCOMPARE(r.result(), int(write ? Rig::Errors : Rig::Ready));
+    }
+
+    // Yes resumes with the name that had no answer, however often it is given,
+    // and never before the range (a rewrite's one location).
+    void yesResumesWithTheFirstUnansweredName_data() {
+        QTest::addColumn<bool>("rewrite");
+        QTest::addColumn<int>("yes");
+        QTest::newRow("write, one Yes") << false << 1;
+        QTest::newRow("write, three Yes") << false << 3;
+        QTest::newRow("rewrite, three Yes") << true << 3;
+    }
+    void yesResumesWithTheFirstUnansweredName() {
+        QFETCH(bool, rewrite);
+        QFETCH(int, yes);
+        Rig r;
+        r.phone.memory = memoryWith(10, range(1, 10));
+        r.fillBook(5);
+        r.book().name(3).location = 4;
+        r.ui.typedStart = rewrite ? "" : "2";
+        r.ui.typedStop = rewrite ? "" : "4";
+        QVERIFY(rewrite ? r.transfer.rewrite(r.model.indexOf(r.book().name(3)), r.borders())
+                        : r.transfer.startWrite(r.borders()));
+        r.phone.finishStart();
+        r.phone.deliver(rewrite ? 1 : 2); // the memory information (and location 2)
+        r.phone.outbox.clear();           // no answer for the name in flight
+        for (int i = 0; i < yes; ++i) {
+            r.timeOut();
+            r.transfer.timeoutAnswer(true);
+            r.phone.finishStart();
+            if (i + 1 < yes)
+                r.phone.outbox.clear(); // nor for the memory information
+        }
+        r.phone.settle();
+        QCOMPARE(r.phone.writeLocations(), rewrite ? (QList<int>{4, 4}) : (QList<int>{2, 3, 3, 4}));
+        QCOMPARE(r.phone.memory.at(1)->name, QByteArray("Name 1"));
+        QCOMPARE(r.phone.memory.at(rewrite ? 3 : 5)->name,
+                 QByteArray(rewrite ? "Name 3" : "Name 5"));
+        QCOMPARE(r.result(), int(Rig::Ready));
+    }
+
     void watchdogTiming() {
         Rig r;
         r.phone.silent = true;
@@ -558,17 +660,21 @@ private Q_SLOTS:
         r.model.addSubentry(r.book().name(0), QByteArray(105, 'n'), KindNote);
         r.model.addSubentry(r.book().name(1), QByteArray(61, 'e'), KindEMail);
         r.model.addSubentry(r.book().name(1), QByteArray(70, 'p'), KindPostalAddress);
+        // 31 emoji are 31 characters (62 UTF-16 units): written whole, as "?".
+        r.model.addSubentry(r.model.insertName(2, QStringLiteral("Emo")),
+                            QString(31, u'x').replace(u'x', QStringLiteral("😀")), KindEMail);
         r.run(&Transfer::startWrite);
         QCOMPARE(r.notes(), QByteArray("Written to location 1, Note cut to 60 characters|"
                                        "Written to location 2, E-Mail cut to 60 characters, "
-                                       "Postal Address cut to 60 characters"));
+                                       "Postal Address cut to 60 characters|"
+                                       "Written to location 3, 31 characters replaced"));
         // The book keeps the whole text.
         QCOMPARE(r.book().name(0).subs.back().text.size(), 105);
-        // Five of the seven old entries lie beyond what the book filled.
+        // Four of the seven old entries lie beyond what the book filled.
         QCOMPARE(r.ui.statuses.last(),
-                 QByteArray("Ready. The phone still holds 5 entries after location 2."));
+                 QByteArray("Ready. The phone still holds 4 entries after location 3."));
         QCOMPARE(r.transfer.report().leftoverText(),
-                 QByteArray("The phone still holds 5 entries after location 2."));
+                 QByteArray("The phone still holds 4 entries after location 3."));
         QCOMPARE(r.result(), int(Rig::Ready));
 
         // A phone that holds no more than the book filled says nothing more.

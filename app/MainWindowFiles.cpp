@@ -285,7 +285,16 @@ void MainWindow::restoreFromBackup() {
         FileDialogs::error(this, r);
         return;
     }
-    adoptImport(r, QStringLiteral("Restore from backup"));
+    // In place of the book, as one undo step; a book of no file.
+    Book fresh;
+    files::adoptImportedBook(fresh, r);
+    {
+        const BookStepScope step(*bookModel, QStringLiteral("Restore from backup"));
+        bookModel->replaceContent(fresh);
+    }
+    phonebook().bookChanged = true;
+    phonebook().bookFileName.clear();
+    updateCaption();
     setPanel(0, QStringLiteral("Restored %1").arg(path));
     tree->setFocus();
 }

@@ -292,7 +292,7 @@ void MainWindow::transferFinished(const transfer::TransferReport& report, Pendin
         QString text = closing + u' ' + o.comparison.countLine() + u'.';
         if (!o.plan.left.empty())
             text += QStringLiteral(" %1 left on the phone.")
-                        .arg(countOf(int(o.plan.left.size()), QStringLiteral("entry"),
+                        .arg(transfer::countOf(int(o.plan.left.size()), QStringLiteral("entry"),
                                      QStringLiteral("entries")));
         if (!o.keptAt.isEmpty())
             text += QStringLiteral(" Backup: ") + o.keptAt;

@@ -267,6 +267,7 @@ void MainWindow::buildMenus() {
     exportVCardAction = exportMenu->addAction(QStringLiteral("&vCard file..."));
     exportCsvAction = exportMenu->addAction(QStringLiteral("&CSV file..."));
     exportGoogleCsvAction = exportMenu->addAction(QStringLiteral("CSV for &Google Contacts..."));
+    restoreBackupAction = file->addAction(QStringLiteral("Restore from &backup..."));
     file->addSeparator();
     exitAction = file->addAction(QStringLiteral("E&xit"));
     exitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -281,6 +282,8 @@ void MainWindow::buildMenus() {
     readAction->setShortcut(QKeySequence(Qt::Key_F5));
     writeAction = transfer->addAction(QStringLiteral("&Write to phone"));
     writeAction->setShortcut(QKeySequence(Qt::Key_F6));
+    writeChangesAction = transfer->addAction(QStringLiteral("Write &changes"));
+    compareAction = transfer->addAction(QStringLiteral("&Compare with phone"));
 
     QMenu* extras = menuBar()->addMenu(QStringLiteral("E&xtras"));
     sortAction = extras->addAction(QStringLiteral("&Sort book"));
@@ -305,10 +308,13 @@ void MainWindow::buildMenus() {
     connect(exportVCardAction, &QAction::triggered, this, &MainWindow::exportVCardFile);
     connect(exportCsvAction, &QAction::triggered, this, &MainWindow::exportCsvFile);
     connect(exportGoogleCsvAction, &QAction::triggered, this, &MainWindow::exportGoogleCsvFile);
+    connect(restoreBackupAction, &QAction::triggered, this, &MainWindow::restoreFromBackup);
     connect(exitAction, &QAction::triggered, this, &QWidget::close);
     connect(setupAction, &QAction::triggered, this, &MainWindow::setupConnection);
     connect(readAction, &QAction::triggered, this, &MainWindow::startRead);
     connect(writeAction, &QAction::triggered, this, &MainWindow::startWrite);
+    connect(writeChangesAction, &QAction::triggered, this, &MainWindow::writeChanges);
+    connect(compareAction, &QAction::triggered, this, &MainWindow::compareWithPhone);
     connect(sortAction, &QAction::triggered, this, &MainWindow::sortBook);
     connect(flipAction, &QAction::triggered, this, &MainWindow::flipBook);
     connect(findDuplicatesAction, &QAction::triggered, this, &MainWindow::findDuplicates);

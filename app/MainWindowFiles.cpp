@@ -6,6 +6,8 @@
 #include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
 #include "app/StatusPanel.h"
+#include "app/SyncDialogs.h"
+#include "files/Backups.h"
 #include "files/BookFile.h"
 #include "files/BookFormats.h"
 #include "files/CsvExport.h"
@@ -283,6 +285,32 @@ bool MainWindow::importVCardFile(const QString& given, bool opens) {
         return false;
     tree->setFocus();
     return true;
+}
+
+void MainWindow::restoreFromBackup() {
+    if (phonebook().transferActive || !confirmClose())
+        return;
+    BackupListDialog dialog(files::BackupFolder().newest(), this);
+    if (dialog.exec() != QDialog::Accepted || dialog.chosenPath().isEmpty())
+        return;
+    const QString path = dialog.chosenPath();
+    files::VCardResult r = whileBusy([&] { return files::importVCard(path); });
+    if (!r.ok) {
+        FileDialogs::error(this, r);
+        return;
+    }
+    // In place of the book, as one undo step; a book of no file.
+    Book fresh;
+    files::adoptImportedBook(fresh, r);
+    {
+        const BookStepScope step(*bookModel, QStringLiteral("Restore from backup"));
+        bookModel->replaceContent(fresh);
+    }
+    phonebook().bookChanged = true;
+    phonebook().bookFileName.clear();
+    updateCaption();
+    setPanel(0, QStringLiteral("Restored %1").arg(path));
+    tree->setFocus();
 }
 
 bool MainWindow::openDroppedFile(const QString& path) {

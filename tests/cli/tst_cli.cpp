@@ -189,8 +189,8 @@ private Q_SLOTS:
 
     void helpDescribesEachCommand() {
         // Each usage line names its command, not the executable alone.
-        for (const char* command :
-             {"show", "convert", "import-csv", "import-9110", "status", "read", "write", "demo"}) {
+        for (const char* command : {"show", "convert", "import-csv", "import-9110", "status",
+                                    "read", "write", "diff", "demo"}) {
             const Run r = cli({command, "--help"});
             QCOMPARE(r.exitCode, 0);
             QVERIFY2(r.out.startsWith("Usage: quorix-cli " + QByteArray(command) + ' '),

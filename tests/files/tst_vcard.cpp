@@ -61,6 +61,10 @@ void randomBook(Book& book, QRandomGenerator& rng) {
             Book::addSubentry(n, groupNames[size_t(1 + rng.bounded(5))], KindCallerGroup);
         if (rng.bounded(4) == 0)
             Book::addSubentry(n, text(), KindUnknown);
+        if (rng.bounded(3) == 0) // where the phone keeps it, and what it held there
+            n.location = 1 + rng.bounded(500);
+        if (n.location && rng.bounded(3) > 0)
+            n.phoneContent = PhoneContent{text(), {{text(), KindMobile}, {text(), KindUnknown}}};
     }
 }
 
@@ -325,6 +329,8 @@ private Q_SLOTS:
                 QCOMPARE(back.book.name(i).text, book.name(i).text);
                 QCOMPARE(back.book.name(i).subs, book.name(i).subs);
                 QCOMPARE(back.book.name(i).organization, book.name(i).organization);
+                QCOMPARE(back.book.name(i).location, book.name(i).location);
+                QVERIFY(back.book.name(i).phoneContent == book.name(i).phoneContent);
             }
         }
         // Kinds and groups no other program knows come back too, in their order.

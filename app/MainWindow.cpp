@@ -283,7 +283,7 @@ void MainWindow::buildMenus() {
     writeAction = transfer->addAction(QStringLiteral("&Write to phone"));
     writeAction->setShortcut(QKeySequence(Qt::Key_F6));
     writeChangesAction = transfer->addAction(QStringLiteral("Write &changes"));
-    compareAction = transfer->addAction(QStringLiteral("&Compare with phone"));
+    compareAction = transfer->addAction(QStringLiteral("C&ompare with phone"));
 
     QMenu* extras = menuBar()->addMenu(QStringLiteral("E&xtras"));
     sortAction = extras->addAction(QStringLiteral("&Sort book"));

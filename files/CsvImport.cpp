@@ -294,8 +294,10 @@ LineResult csvProbe(QIODevice& device, int lineNumber, TextEncoding encoding, bo
 }
 
 std::optional<CsvHeader> readCsvHeader(const QString& path, TextEncoding encoding) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // A pipe or a device is no file to look into: the import refuses it.
+    QFile file;
+    FileResult opened;
+    if (!openForReading(file, path, opened))
         return std::nullopt;
     Records in(file, resolveEncoding(encoding, file), true);
     const QString first = in.next();
@@ -380,7 +382,8 @@ CsvResult importCsv(QIODevice& device, const CsvSettings& s) {
             continue;
         }
         const QStringList fields = csvFields(record, s.separator, s.quotes);
-        for (int column = lastRead + 1; column <= fields.size(); ++column)
+        // Column settings below 1 read nothing, so every column may be unread.
+        for (int column = std::max(lastRead + 1, 1); column <= fields.size(); ++column)
             if (!fields.at(column - 1).isEmpty()) {
                 r.unreadFirst = r.unreadFirst ? std::min(r.unreadFirst, column) : column;
                 r.unreadLast = std::max(r.unreadLast, column);

@@ -34,7 +34,7 @@ _quorix_cli() {
     local prev=${COMP_WORDS[COMP_CWORD - 1]}
     COMPREPLY=()
 
-    local commands="show convert import-csv import-9110 status read write demo"
+    local commands="show convert import-csv import-9110 status read write diff demo"
     if ((COMP_CWORD == 1)); then
         COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
         return
@@ -45,25 +45,26 @@ _quorix_cli() {
     local transfer="--demo --start --stop --retries --deadline --quiet"
     case $command in
     show) options="--help" book='!*.[pPvV][bBcC][fF]' ;;
-    convert) options="--output --add-to --strict --help" book='!*.[pPvV][bBcC][fF]' ;;
+    convert) options="--output --add-to --strict --bom --format --help" book='!*.[pPvV][bBcC][fF]' ;;
     import-csv) options="--output --add-to --strict --encoding --name-column --first-column
-                         --last-column --first-line --separator --quotes --help" ;;
+                         --last-column --first-line --separator --quotes --allow-unread --help" ;;
     import-9110) options="--output --add-to --strict --encoding --help" ;;
     status) options="$link --timeout --help" ;;
     read) options="$link $transfer --output --strict --keep-partial --help" ;;
-    write) options="$link $transfer --help" book='!*.[pPvV][bBcC][fF]' ;;
+    write) options="$link $transfer --changes --against --help" book='!*.[pPvV][bBcC][fF]' ;;
+    diff) options="$link $transfer --help" book='!*.[pPvV][bBcC][fF]' ;;
     demo) options="--trace --help" ;;
     *) return ;;
     esac
 
     # The value of the option before the cursor.
     case $prev in
-    -o | --output | --add-to | --record)
+    -o | --output | --add-to | --record | --against)
         _quorix_cli_files "$cur"
         return
         ;;
     --port)
-        _quorix_cli_ports "$cur" "$([[ $command == read || $command == write ]] && echo yes)"
+        _quorix_cli_ports "$cur" "$([[ $command == read || $command == write || $command == diff ]] && echo yes)"
         return
         ;;
     --cable)

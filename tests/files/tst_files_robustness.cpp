@@ -176,7 +176,10 @@ class TestFilesRobustness : public QObject {
             BookResult r = read(fuzz, write("in", input));
             const QByteArray where = input.toPercentEncoding();
             if (!r.ok) {
-                QVERIFY2(r.error == rejection, where.constData());
+                // An import that finds no name says so rather than giving an empty book.
+                QVERIFY2((!rejection.isEmpty() && r.error.startsWith(rejection)) ||
+                             r.error.startsWith(QLatin1String("No names to import: ")),
+                         where.constData());
                 continue;
             }
             ++accepted;

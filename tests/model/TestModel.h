@@ -57,4 +57,12 @@ private Q_SLOTS:
     void findIgnoresCaseAndAccents();
     void findWalksTreeOrder();
     void textsLongerThanThePhoneStores();
+
+    // tst_table.cpp: the table of names, its filter, sort and cell edits
+    void tableShowsOneRowPerName();
+    void tableFollowsBookAndFilter_data();
+    void tableFollowsBookAndFilter();
+    void tableSelectionSurvivesFilter();
+    void tableCellEdits_data();
+    void tableCellEdits();
 };

@@ -48,7 +48,8 @@ void MainWindow::buildViewMenu() {
         group->addAction(a);
     }
     treeViewAction->setChecked(true);
-    connect(tableViewAction, &QAction::toggled, this, &MainWindow::setTableView);
+    connect(treeViewAction, &QAction::triggered, this, [this] { setTableView(false); });
+    connect(tableViewAction, &QAction::triggered, this, [this] { setTableView(true); });
 }
 
 bool MainWindow::tableViewActive() const {
@@ -57,11 +58,8 @@ bool MainWindow::tableViewActive() const {
 
 void MainWindow::setTableView(bool on) {
     config.tableView = on;
-    {
-        const QSignalBlocker quiet(tableViewAction);
-        tableViewAction->setChecked(on);
-        treeViewAction->setChecked(!on);
-    }
+    // The group unchecks the other.
+    (on ? tableViewAction : treeViewAction)->setChecked(true);
     if (on == bookTable->isAttached())
         return;
     const QModelIndex current = on ? tree->selectedNode() : bookTable->currentName();

@@ -15,6 +15,7 @@
 #include "app/BookTree.h"
 #include "app/FileDialogs.h"
 #include "app/MainWindow.h"
+#include "model/BookTableModel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

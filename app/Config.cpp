@@ -88,7 +88,9 @@ void Config::write(ProfileFile& f) const {
     f.setValue(Section, "CSV_ENCODING", files::encodingName(csvEncoding).toUtf8());
     if (!device.isEmpty() || f.value(Section, "DEVICE"))
         f.setValue(Section, "DEVICE", device);
-    f.setValue(Section, "VIEW", tableView ? "TABLE" : "TREE");
+    // Like DEVICE: the tree, the usual view, adds no key to a file without one.
+    if (tableView || f.value(Section, "VIEW"))
+        f.setValue(Section, "VIEW", tableView ? "TABLE" : "TREE");
 }
 
 QRect WindowPlace::read(const ProfileFile& f) {

@@ -70,6 +70,7 @@ Config Config::read(const ProfileFile& f) {
     c.device = f.value(Section, "DEVICE").value_or(QByteArray());
     if (const auto encoding = f.value(Section, "CSV_ENCODING"))
         c.csvEncoding = files::encodingFromName(QString::fromUtf8(*encoding));
+    c.tableView = f.value(Section, "VIEW") == QByteArray("TABLE");
     return c;
 }
 
@@ -87,6 +88,28 @@ void Config::write(ProfileFile& f) const {
     f.setValue(Section, "CSV_ENCODING", files::encodingName(csvEncoding).toUtf8());
     if (!device.isEmpty() || f.value(Section, "DEVICE"))
         f.setValue(Section, "DEVICE", device);
+    // Like DEVICE: the tree, the usual view, adds no key to a file without one.
+    if (tableView || f.value(Section, "VIEW"))
+        f.setValue(Section, "VIEW", tableView ? "TABLE" : "TREE");
+}
+
+QRect WindowPlace::read(const ProfileFile& f) {
+    int v[4] = {};
+    const char* const keys[] = {"LEFT", "TOP", "WIDTH", "HEIGHT"};
+    for (int i = 0; i < 4; ++i) {
+        const auto n = toInt(f.value(Section, keys[i]));
+        if (!n || *n < -100000 || *n > 100000)
+            return {};
+        v[i] = *n;
+    }
+    return v[2] > 0 && v[3] > 0 ? QRect(v[0], v[1], v[2], v[3]) : QRect();
+}
+
+void WindowPlace::write(ProfileFile& f, const QRect& place) {
+    f.setValue(Section, "LEFT", QByteArray::number(place.x()));
+    f.setValue(Section, "TOP", QByteArray::number(place.y()));
+    f.setValue(Section, "WIDTH", QByteArray::number(place.width()));
+    f.setValue(Section, "HEIGHT", QByteArray::number(place.height()));
 }
 
 QStringList RecentFiles::read(const ProfileFile& f) {

@@ -4,6 +4,7 @@
 #include "files/Codepage.h"
 
 #include <QByteArray>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -33,6 +34,8 @@ struct Config {
     // A serial device path the connection dialog uses instead of the COM choice
     // (a USB adapter, a pseudo-terminal); empty for the COM choice.
     QByteArray device;
+    // The window shows the book as a table instead of the tree.
+    bool tableView = false;
 
     // The settings a file holds; a missing file, section or key, and a value
     // that is not a number or out of range, give the default.
@@ -46,7 +49,8 @@ struct Config {
     // CSV_START, CSV_STOP, CSV_LINE, CSV_SEP, CSV_QUOTES; then the ninth,
     // CSV_ENCODING ("auto", "utf-8", "windows-1252"); then DEVICE, but only
     // when there is a device or the file had one to clear, so that a file of
-    // someone who never chose a device keeps just the eight keys.
+    // someone who never chose a device keeps just the eight keys; then VIEW
+    // ("TREE" or "TABLE").
     void write(ProfileFile& file) const;
 
     friend bool operator==(const Config&, const Config&) = default;
@@ -65,6 +69,16 @@ struct RecentFiles {
     static void write(ProfileFile& file, const QStringList& paths);
     // The list with path put first (once), cut to Count.
     static QStringList added(QStringList paths, const QString& path);
+};
+
+// The main window's place and size, in the settings file's own section
+// "WINDOW" (LEFT, TOP, WIDTH, HEIGHT), written after the other sections.
+struct WindowPlace {
+    static constexpr const char* Section = "WINDOW";
+
+    // The rectangle kept, or an empty one when the file has none (or a broken one).
+    static QRect read(const ProfileFile& file);
+    static void write(ProfileFile& file, const QRect& place);
 };
 
 } // namespace quorix

@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/BookTable.h"
 #include "app/BookTree.h"
 #include "app/CsvImportDialog.h"
 #include "app/Icons.h"
@@ -128,6 +129,7 @@ MainWindow::MainWindow(QWidget* parent)
     // Files dropped on the window are opened or imported.
     setAcceptDrops(true);
     buildPopup();
+    buildBookTable();
     connectEditing();
     buildFindBar();
     updateCaption();
@@ -272,6 +274,7 @@ void MainWindow::buildMenus() {
     exitAction = file->addAction(QStringLiteral("E&xit"));
     exitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     buildEditMenu();
+    buildViewMenu();
 
     QMenu* connection = menuBar()->addMenu(QStringLiteral("&Connection"));
     setupAction = connection->addAction(QStringLiteral("&Setup"));
@@ -445,6 +448,7 @@ void MainWindow::fitTreeToHeight() {
     // to the status bar. Nothing else moves.
     const int height = surface_->height() - tree->y() - scaled(TreeGapAboveStatus);
     tree->resize(tree->width(), std::max(height, scaled(40)));
+    bookTable->setGeometry(tree->geometry());
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -519,6 +523,7 @@ void MainWindow::readConfig() {
     ProfileFile file(configPath_);
     file.load();
     config = Config::read(file);
+    setTableView(config.tableView);
     // Files opened before the settings were read stay on top.
     QStringList recent = RecentFiles::read(file);
     for (auto it = recentFiles_.crbegin(); it != recentFiles_.crend(); ++it)

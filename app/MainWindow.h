@@ -27,6 +27,7 @@ namespace phonesim {
 class PhoneSimProcess;
 }
 
+class BookTable;
 class BookTree;
 class BookUndo;
 class FindBar;
@@ -203,6 +204,14 @@ public:
     bool adoptImport(files::BookResult& imported, const QString& stepText, const QString& status,
                      bool opens = false);
 
+    // View > Tree / Table (MainWindowView.cpp): the book as the tree or as a
+    // table of names with a filter; both show the one BookModel.
+    BookTable* bookTable = nullptr;
+    QAction* treeViewAction = nullptr;
+    QAction* tableViewAction = nullptr;
+    void setTableView(bool on);
+    bool tableViewActive() const;
+
     // The tree's popup menu.
     QMenu* popup;
     std::array<QAction*, 8> changeTypeActions; // "Change type": kinds 2..9
@@ -352,6 +361,10 @@ private:
     void onCollapsed(const QModelIndex& index);
     void onRowsInserted(const QModelIndex& parent);
     void restoreExpansion();
+    // MainWindowView.cpp
+    void buildViewMenu();
+    void buildBookTable();
+    void showOutcomeInTable(const EditOutcome& outcome);
     // MainWindowEditMenu.cpp
     void buildEditMenu();
     void buildFindBar();

@@ -82,6 +82,8 @@ void MainWindow::applyOutcome(const EditOutcome& outcome) {
     }
     if (outcome.focusTree)
         tree->setFocus();
+    if (tableViewActive())
+        showOutcomeInTable(outcome);
 }
 
 namespace {

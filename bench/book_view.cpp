@@ -1,20 +1,28 @@
 // How quick the window stays with a big book: the real main window (offscreen
 // unless a platform is given) opens a generated .pbf of N names, then Expand all,
-// Sort, Collapse all, Expand all again and Flip book with the names expanded.
+// Sort, Collapse all, Expand all again and Flip book with the names expanded;
+// then View > Table (building the table proxies), a word typed into the filter
+// and taken back one keystroke at a time (the median and the slowest
+// keystroke), a sort by the Name column, the same keystrokes on the sorted
+// table, and View > Tree again.
 // Each figure is the command plus the events it leaves behind and one paint of
 // the tree, so the view's own layout work is counted: the wall-clock time and,
 // since a shared machine stretches that, the CPU time the process spent.
 // Repeated, the median shown.
 //
 //   book_view [sizes, default 10000,100000] [repeat, default 3]
+#include "app/BookTable.h"
 #include "app/BookTree.h"
 #include "app/FileDialogs.h"
 #include "app/MainWindow.h"
+#include "model/BookTableModel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -80,8 +88,18 @@ int main(int argc, char* argv[]) {
 
     QTemporaryDir dir;
     QDir::setCurrent(dir.path()); // the window keeps its settings file here
-    const char* const steps[] = {"Open",         "Expand all", "Sort",
-                                 "Collapse all", "Expand all", "Flip (expanded)"};
+    const char* const steps[] = {"Open",         "Expand all",          "Sort",
+                                 "Collapse all", "Expand all",          "Flip (expanded)",
+                                 "Table view",   "Filter key (median)", "Filter key (slowest)",
+                                 "Sort by Name", "Sorted key (median)", "Sorted key (slowest)",
+                                 "Tree view"};
+    // A word typed and taken back: narrowing and widening the rows.
+    const QString word = QStringLiteral("m\u00fcller 12");
+    QStringList keys;
+    for (qsizetype i = 1; i <= word.size(); ++i)
+        keys << word.left(i);
+    for (qsizetype i = word.size() - 1; i >= 0; --i)
+        keys << word.left(i);
 
     std::map<int, std::vector<double>> figures, cpu; // per size, one median per step
     for (const int n : sizes) {
@@ -118,6 +136,40 @@ int main(int argc, char* argv[]) {
             timed(3, [&] { w.collapseAll(); });
             timed(4, [&] { w.expandAll(); });
             timed(5, [&] { w.flipBook(); });
+            QWidget* table = w.bookTable->view()->viewport();
+            const auto timedHere = [&](auto&& command, QWidget* paint) {
+                const double cpu0 = cpuMs();
+                QElapsedTimer t;
+                t.start();
+                command();
+                QCoreApplication::processEvents();
+                paint->repaint();
+                return std::pair(double(t.nsecsElapsed()) / 1e6, cpuMs() - cpu0);
+            };
+            const auto record = [&](size_t step, std::pair<double, double> figure) {
+                runs[step].push_back(figure.first);
+                cpuRuns[step].push_back(figure.second);
+            };
+            const auto typeKeys = [&](size_t step) {
+                std::vector<double> wall, cpuTimes;
+                for (const QString& k : keys) {
+                    const auto [ms, cpuUsed] =
+                        timedHere([&] { w.bookTable->filterBox()->setText(k); }, table);
+                    wall.push_back(ms);
+                    cpuTimes.push_back(cpuUsed);
+                }
+                record(step, {median(wall), median(cpuTimes)});
+                record(step + 1, {*std::max_element(wall.begin(), wall.end()),
+                                  *std::max_element(cpuTimes.begin(), cpuTimes.end())});
+            };
+            record(6, timedHere([&] { w.setTableView(true); }, table));
+            if (w.bookTable->filter()->rowCount() != n)
+                return 1;
+            typeKeys(7);
+            record(9, timedHere([&] { w.bookTable->view()->sortByColumn(0, Qt::AscendingOrder); },
+                                table));
+            typeKeys(10);
+            record(12, timedHere([&] { w.setTableView(false); }, w.tree->viewport()));
             FileDialogs::clearHook();
             w.phonebook().bookChanged = false; // no question on closing
             w.close();

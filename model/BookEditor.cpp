@@ -283,6 +283,49 @@ void BookEditor::commitLabel(const QModelIndex& index, QString text) {
     model_.setNameText(*name, text);
 }
 
+void BookEditor::commitCell(const QModelIndex& index, int kind, const QString& text) {
+    if (index.model() != &model_ || BookModel::levelOf(index) != 1 || !model_.nameOf(index))
+        return;
+    if (kind == KindNameCollapsed || kind == KindNameExpanded) {
+        commitLabel(index, text);
+        return;
+    }
+    if (!isNumberKind(kind) && !isTextKind(kind))
+        return;
+    QStringList lines = text.split(u'\n');
+    lines.removeAll(QString());
+    Name& name = *model_.nameOf(index);
+    const BookStepScope step(model_, QStringLiteral("Edit ") + quotedForStep(name.text));
+    // The n-th subentry of the kind stays the n-th: the class sort is stable.
+    const auto posOf = [&](int n) {
+        for (int pos = 0; pos < static_cast<int>(name.subs.size()); ++pos)
+            if (name.subs[static_cast<size_t>(pos)].kind == kind && n-- == 0)
+                return pos;
+        return -1;
+    };
+    int line = 0;
+    for (; line < lines.size() && posOf(line) >= 0; ++line) {
+        const int pos = posOf(line);
+        if (name.subs[static_cast<size_t>(pos)].text != lines[line])
+            commitLabel(model_.indexOf(name, pos), lines[line]);
+    }
+    for (int pos = posOf(line); pos >= 0; pos = posOf(line)) {
+        model_.removeSubentry(name, pos);
+        if (name.subs.empty())
+            model_.setExpanded(name, false);
+    }
+    const int sortClass = sortClassOf(kind);
+    for (; line < lines.size(); ++line) {
+        if (Book::subentryCount(name, sortClass) >= classLimit(sortClass)) {
+            showError(limitMessage(sortClass));
+            break;
+        }
+        model_.addSubentry(name, isNumberKind(kind) ? cleanNumber(lines[line]) : lines[line], kind);
+        model_.book().bookChanged = true;
+    }
+    model_.sortByClass(name);
+}
+
 bool BookEditor::merge(Name& node, Name& other) {
     // All or nothing: the same walk on counts first, so a merge that cannot
     // end leaves both names as they were.

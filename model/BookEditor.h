@@ -93,6 +93,12 @@ public:
     // cleans numbers, sorts the name's subentries by class, and for a name
     // whose new text another name has, offers to merge the two.
     void commitLabel(const QModelIndex& node, QString text);
+    // A committed table cell of a name (an index of the BookModel): the name
+    // column as commitLabel; a kind's column holds its subentries one per line,
+    // in order: a changed line is committed as the label editor commits, an
+    // extra line adds a subentry within the name's limit, and a line taken
+    // away (or emptied) deletes its subentry. One undo step.
+    void commitCell(const QModelIndex& name, int kind, const QString& text);
 
     // Sort: names by NameOrder(locale), every name's subentries by class.
     // Refused while a transfer runs; marks the book even when nothing moved.
@@ -109,8 +115,7 @@ private:
     EditOutcome startNewName(int row, bool expandRoot);
     // A new subentry for New entry / New text entry, within the name's limit
     // for its class; the new node's index, or invalid when refused.
-    QModelIndex addSubentryAt(const QModelIndex& node, Name& name, const QString& text,
-                              int kind);
+    QModelIndex addSubentryAt(const QModelIndex& node, Name& name, const QString& text, int kind);
     // The merge walk; false when it stopped for want of space.
     bool merge(Name& node, Name& other);
 

@@ -242,6 +242,8 @@ private Q_SLOTS:
             "Edit|&Redo|Ctrl+Shift+Z,Ctrl+Y",
             "Edit|-",
             "Edit|&Find|Ctrl+F",
+            "View|&Tree|",
+            "View|T&able|",
             "Connection|&Setup|F10",
             "Transfer|&Read from phone|F5",
             "Transfer|&Write to phone|F6",

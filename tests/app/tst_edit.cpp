@@ -1,9 +1,11 @@
 // Editing the book in the main window: the real tree view driven by keys, the
 // mouse and drags, with the message boxes answered by the test hook.
 #include "AppTestSupport.h"
+#include "app/BookTable.h"
 #include "app/BookTree.h"
 #include "app/DuplicatesDialog.h"
 #include "app/FindBar.h"
+#include "app/ProfileFile.h"
 #include "app/StatusPanel.h"
 #include "model/NameOrder.h"
 
@@ -17,6 +19,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTableView>
 #include <QTimer>
 #include <QToolButton>
 
@@ -1006,6 +1009,60 @@ private Q_SLOTS:
         if (QGuiApplication::platformName() == QLatin1String("offscreen"))
             QSKIP("The offscreen platform runs no drag loop; tst_edit_x11 runs this on Xvfb.");
         checkDrags(dragWithMouse);
+    }
+
+    // --- View > Table ----------------------------------------------------
+
+    void tableViewShowsTheOneBook() {
+        WorkDir dir;
+        auto w = startTree({"Anna|2:040|3:0171", "Bob|3:0172", "M\xc3\xbcller|9:Caf\xc3\xa9"});
+        select(*w, nameAt(*w, 1));
+        w->tableViewAction->trigger();
+        QVERIFY(w->bookTable->isVisible());
+        QVERIFY(!w->tree->isVisible());
+        QTableView* view = w->bookTable->view();
+        QCOMPARE(view->model()->rowCount(), 3);
+        // The table starts on the name the tree had selected.
+        QCOMPARE(view->currentIndex().row(), 1);
+
+        // The filter ignores case and accents, over names, numbers and texts.
+        const auto rowsFor = [&](const QString& text) {
+            w->bookTable->filterBox()->setText(text);
+            QStringList names;
+            for (int r = 0; r < view->model()->rowCount(); ++r)
+                names << view->model()->index(r, 0).data().toString();
+            return names.join(u',');
+        };
+        QCOMPARE(rowsFor(QStringLiteral("MULL")), QStringLiteral("M\u00fcller"));
+        QCOMPARE(rowsFor(QStringLiteral("cafe")), QStringLiteral("M\u00fcller"));
+        QCOMPARE(rowsFor(QStringLiteral("017")), QStringLiteral("Anna,Bob"));
+        view->sortByColumn(0, Qt::DescendingOrder);
+        QCOMPARE(rowsFor(QString()), QStringLiteral("M\u00fcller,Bob,Anna"));
+
+        // A cell edit is cleaned as in the tree and is one undo step.
+        const QByteArray before = book(*w);
+        QVERIFY(
+            view->model()->setData(view->model()->index(2, 2), QStringLiteral("0171 (9)\n0175")));
+        QCOMPARE(w->phonebook().name(0).subs.size(), size_t(3));
+        QCOMPARE(w->phonebook().name(0).subs[2].text, QStringLiteral("0175"));
+        QCOMPARE(view->model()->index(2, 2).data().toString(), QStringLiteral("01719\n0175"));
+        QCOMPARE(w->undoAction->text(), QStringLiteral("&Undo Edit \"Anna\""));
+        w->undoAction->trigger();
+        QCOMPARE(book(*w), before);
+
+        // The view is remembered; the next start shows the table.
+        w->phonebook().bookChanged = false;
+        const QString ini = w->configPath();
+        w->close();
+        ProfileFile file(ini);
+        QVERIFY(file.load());
+        QCOMPARE(file.value("CONFIG", "VIEW"), std::optional<QByteArray>("TABLE"));
+        auto again = startWindow();
+        QVERIFY(again->tableViewAction->isChecked());
+        QVERIFY(again->bookTable->isVisible());
+        again->treeViewAction->trigger();
+        QVERIFY(again->tree->isVisible());
+        QVERIFY(!again->bookTable->isAttached());
     }
 };
 

@@ -60,6 +60,14 @@ private Q_SLOTS:
     void findWalksTreeOrder();
     void textsLongerThanThePhoneStores();
 
+    // tst_table.cpp: the table of names, its filter, sort and cell edits
+    void tableShowsOneRowPerName();
+    void tableFollowsBookAndFilter_data();
+    void tableFollowsBookAndFilter();
+    void tableSelectionSurvivesFilter();
+    void tableCellEdits_data();
+    void tableCellEdits();
+
     // tst_merge.cpp: adding a book to a book, finding and merging duplicates
     void addToBook_data();
     void addToBook();

@@ -70,6 +70,8 @@ Config Config::read(const ProfileFile& f) {
     c.device = f.value(Section, "DEVICE").value_or(QByteArray());
     if (const auto encoding = f.value(Section, "CSV_ENCODING"))
         c.csvEncoding = files::encodingFromName(QString::fromUtf8(*encoding));
+    if (const auto prefix = f.value(Section, "NUMBER_PREFIX"))
+        c.numberPrefix = cleanNumber(QString::fromUtf8(*prefix));
     return c;
 }
 
@@ -87,6 +89,15 @@ void Config::write(ProfileFile& f) const {
     f.setValue(Section, "CSV_ENCODING", files::encodingName(csvEncoding).toUtf8());
     if (!device.isEmpty() || f.value(Section, "DEVICE"))
         f.setValue(Section, "DEVICE", device);
+    if (numberPrefix != DefaultNumberPrefix || f.value(Section, "NUMBER_PREFIX"))
+        f.setValue(Section, "NUMBER_PREFIX", numberPrefix.toUtf8());
+}
+
+void Config::takeSetupFrom(const Config& other) {
+    port = other.port;
+    cable = other.cable;
+    device = other.device;
+    numberPrefix = other.numberPrefix;
 }
 
 QStringList RecentFiles::read(const ProfileFile& f) {

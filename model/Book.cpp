@@ -170,7 +170,7 @@ QString wholeCharacters(QString text) {
     return text;
 }
 
-QString cleanNumber(const QString& text) {
+QString cleanNumber(const QString& text, QStringView emptyNumber) {
     QString result;
     result.reserve(text.size());
     for (const QChar qc : text) {
@@ -180,7 +180,7 @@ QString cleanNumber(const QString& text) {
             result.append(qc);
     }
     if (result.isEmpty())
-        result = QStringLiteral("+49");
+        result = emptyNumber.toString();
     return result;
 }
 
@@ -191,7 +191,8 @@ namespace {
 void appendPrintable(QString& out, const QString& text) {
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        out += (u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029) ? QChar(u'?') : c;
+        out +=
+            (u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029) ? QChar(u'?') : c;
     }
 }
 

@@ -140,10 +140,15 @@ private:
     mutable bool rowsDirty_ = false;
 };
 
+// What a new number holds, and what an emptied one becomes, unless the user
+// set another country's prefix.
+inline constexpr QStringView DefaultNumberPrefix = u"+49";
+
 // Cleans a typed number: keeps "#", "*", "+", the digits 0-9, "p" and "w"; an
-// empty result becomes "+49". Other characters, digits of other scripts
-// included, are dropped: the phone dials only these.
-QString cleanNumber(const QString& text);
+// empty result becomes emptyNumber (the prefix new numbers start with). Other
+// characters, digits of other scripts included, are dropped: the phone dials
+// only these.
+QString cleanNumber(const QString& text, QStringView emptyNumber = DefaultNumberPrefix);
 
 // The text with every surrogate that is not half of a pair replaced by U+FFFD:
 // what comes from outside (the phone's 16-bit units, a decoder of a named

@@ -285,6 +285,7 @@ void MainWindow::buildMenus() {
     sortAction = extras->addAction(QStringLiteral("&Sort book"));
     sortAction->setShortcut(QKeySequence(Qt::Key_F4));
     flipAction = extras->addAction(QStringLiteral("&Flip book"));
+    findDuplicatesAction = extras->addAction(QStringLiteral("Find &duplicates..."));
     addRecordAction(extras);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -308,6 +309,7 @@ void MainWindow::buildMenus() {
     connect(writeAction, &QAction::triggered, this, &MainWindow::startWrite);
     connect(sortAction, &QAction::triggered, this, &MainWindow::sortBook);
     connect(flipAction, &QAction::triggered, this, &MainWindow::flipBook);
+    connect(findDuplicatesAction, &QAction::triggered, this, &MainWindow::findDuplicates);
     connect(releaseNotesAction, &QAction::triggered, this, &MainWindow::showReleaseNotes);
     connect(aboutAction, &QAction::triggered, this, &MainWindow::showAbout);
 }
@@ -566,7 +568,7 @@ void MainWindow::fillRecentMenu() {
         QAction* a = recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(label));
         a->setToolTip(QDir::toNativeSeparators(path));
         a->setStatusTip(QDir::toNativeSeparators(path));
-        connect(a, &QAction::triggered, this, [this, path] { openPath(path); });
+        connect(a, &QAction::triggered, this, [this, path] { openRecent(path); });
     }
     recentMenu->setToolTipsVisible(true);
     if (!recentFiles_.isEmpty()) {

@@ -97,16 +97,18 @@ void MainWindow::showError(const QByteArray& caption, const QByteArray& text) {
 }
 
 void MainWindow::linkStarted(bool ok) {
-    if (!ok) {
-        // The box asks to check the configuration; the system's reason is at
-        // hand in the status panel's tool tip.
-        const QByteArray reason = serial_->errorString();
-        if (!reason.isEmpty())
-            panelLabel(0)->setToolTip(panelText(0) + QLatin1Char('\n') +
-                                      QString::fromLocal8Bit(linkSettings().portDevice()) +
-                                      QStringLiteral(": ") + QString::fromLocal8Bit(reason));
-    }
+    if (!ok)
+        showLinkFailure(linkSettings().portDevice(), serial_->errorString());
     Q_EMIT linkStartFinished(ok);
+}
+
+void MainWindow::showLinkFailure(const QByteArray& device, const QByteArray& reason) {
+    // The box asks to check the configuration; the system's reason is at hand
+    // in the status panel's tool tip.
+    if (!reason.isEmpty())
+        panelLabel(0)->setToolTip(panelText(0) + QLatin1Char('\n') +
+                                  QString::fromLocal8Bit(device) + QStringLiteral(": ") +
+                                  QString::fromLocal8Bit(reason));
 }
 
 void MainWindow::addRecordAction(QMenu* menu) {

@@ -129,6 +129,11 @@ ParseResult parseOptions(const QStringList& arguments, PhoneOptions& o, QString&
            QStringLiteral("Answer these requests, if reads or writes, "
                           "for the next location (a write is still "
                           "stored where asked)."));
+    valued("late-answer", "LIST",
+           QStringLiteral("Answer these requests late (see --late-ms), even when the "
+                          "link was set up again meanwhile."));
+    valued("late-ms", "MS",
+           QStringLiteral("How late --late-answer answers (default %1).").arg(set.faults.lateMs));
     flag("garbage", QStringLiteral("Send 1 to 8 noise bytes in front of every frame."));
     valued("noise-every", "MS",
            QStringLiteral("Send a noise byte every MS milliseconds, also while silent."));
@@ -171,6 +176,7 @@ ParseResult parseOptions(const QStringList& arguments, PhoneOptions& o, QString&
         {"silent-after", &f.silentAfter, 0, std::numeric_limits<int>::max()},
         {"silent-for", &f.silentForMs, 0, std::numeric_limits<int>::max()},
         {"noise-every", &f.noiseEveryMs, 1, 600'000},
+        {"late-ms", &f.lateMs, 0, 600'000},
     };
     for (const IntOption& opt : ints) {
         const QString name = QString::fromLatin1(opt.name);
@@ -196,6 +202,7 @@ ParseResult parseOptions(const QStringList& arguments, PhoneOptions& o, QString&
         {"duplicate-answer", &f.duplicateAnswer},
         {"wrong-location", &f.wrongLocation},
         {"shuffle-fragments", &f.shuffleFragments},
+        {"late-answer", &f.lateAnswer},
     };
     for (const ListOption& opt : lists) {
         const QString name = QString::fromLatin1(opt.name);

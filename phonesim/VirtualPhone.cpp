@@ -107,11 +107,12 @@ void VirtualPhone::resetReception() {
 }
 
 void VirtualPhone::wakeUp(qint64 now) {
-    // Whatever was not acknowledged or not yet begun belonged to the link before.
+    // Whatever was not acknowledged or not yet begun belonged to the link before;
+    // a late answer the phone is still working on comes all the same.
     lastBySeq_.fill({});
     message_.clear();
     messageFragment_ = -1;
-    answers_.clear();
+    std::erase_if(answers_, [](const Outgoing& o) { return !o.late; });
     for (Slot& s : slots_)
         s.busy = false;
     log(now, QStringLiteral("wake-up bytes: a new link"));
@@ -320,6 +321,11 @@ void VirtualPhone::answer(quint8 type, const QByteArray& payload, int request, q
     if (faults.shuffleFragments.contains(request) && out.chunks.size() > 1) {
         out.chunks.swapItemsAt(0, 1);
         out.what += QStringLiteral(" (fault: first two frames swapped)");
+    }
+    if (faults.lateAnswer.contains(request)) {
+        out.due += qint64(faults.lateMs) * MsNs;
+        out.late = true;
+        out.what += QStringLiteral(" (fault: %1 ms late)").arg(faults.lateMs);
     }
     answers_.push_back(out);
     if (faults.duplicateAnswer.contains(request)) {

@@ -31,8 +31,10 @@ struct Faults {
     QSet<int> duplicateAnswer;  // requests answered twice
     QSet<int> wrongLocation;    // reads and writes answered for the next location
     QSet<int> shuffleFragments; // requests whose answer frames go out of order
-    bool garbage = false;       // noise bytes in front of every frame sent
-    int noiseEveryMs = -1;      // one noise byte this often, silent or not, from the first poll
+    QSet<int> lateAnswer;       // requests answered lateMs late, even over a new link
+    int lateMs = 7000;
+    bool garbage = false;  // noise bytes in front of every frame sent
+    int noiseEveryMs = -1; // one noise byte this often, silent or not, from the first poll
 };
 
 struct PhoneSettings {
@@ -119,6 +121,7 @@ private:
         QList<transfer::Chunk> chunks;
         qsizetype next = 0;
         QString what;
+        bool late = false; // survives a new link: the phone was busy with it
     };
 
     void handleFrame(const QByteArray& frame, qint64 now);

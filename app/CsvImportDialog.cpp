@@ -3,17 +3,20 @@
 #include "app/BookTree.h"
 #include "app/FileDialogs.h"
 #include "app/MainWindow.h"
+#include "app/MessageBoxes.h"
 #include "app/Placement.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QWindow>
 
 namespace quorix {
@@ -22,6 +25,8 @@ namespace {
 
 constexpr int DesignWidth = 355;
 constexpr int DesignHeight = 274;
+// Below the design: the check box and the table of a known header's columns.
+constexpr int HeaderHeight = 170;
 constexpr char NotAvailable[] = "Not available!";
 
 QSpinBox* makeCounter(QWidget* parent) {
@@ -90,6 +95,15 @@ CsvImportDialog::CsvImportDialog(MainWindow& main)
     expected->setBuddy(sample);
     inFile->setBuddy(probe);
 
+    byHeaderBox = new QCheckBox(this);
+    columnTable = new QTableWidget(0, 2, this);
+    columnTable->setHorizontalHeaderLabels(
+        {QStringLiteral("Column"), QStringLiteral("Imported as")});
+    columnTable->horizontalHeader()->setStretchLastSection(true);
+    columnTable->verticalHeader()->setVisible(false);
+    columnTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(byHeaderBox, &QCheckBox::toggled, this, [this] { enableSettings(); });
+
     // Column and line counters, the separator and the quotes change the sample
     // at once; the name column and the first line also pick the probe line.
     const auto reprobe = [this] {
@@ -141,18 +155,19 @@ CsvImportDialog::CsvImportDialog(MainWindow& main)
         {cancelButton, {278, 44, 69, 25}},  {encodingLabel, {278, 72, 69, 13}},
         {encodingBox, {278, 85, 69, 20}},   {expected, {8, 110, 120, 15}},
         {sample, {8, 126, 339, 62}},        {inFile, {8, 192, 120, 15}},
-        {probe, {8, 208, 339, 58}},
+        {probe, {8, 208, 339, 58}},         {byHeaderBox, {8, 272, 339, 17}},
+        {columnTable, {8, 292, 339, 144}},
     };
     scale_ = main_.scale();
-    layoutControls();
     fromConfig();
+    showHeader(std::nullopt);
     dropFile();
     refreshSample();
 }
 
 void CsvImportDialog::layoutControls() {
     const auto s = [this](int v) { return v * scale_ / 100; };
-    setFixedSize(s(DesignWidth), s(DesignHeight));
+    setFixedSize(s(DesignWidth), s(DesignHeight + (header_ ? HeaderHeight : 0)));
     for (const Place& p : places_)
         p.widget->setGeometry(s(p.box.x()), s(p.box.y()), s(p.box.width()), s(p.box.height()));
 }
@@ -167,7 +182,59 @@ files::CsvSettings CsvImportDialog::settings() const {
     s.separator = typed.isEmpty() ? QChar(u';') : typed.front();
     s.quotes = quotesBox->isChecked();
     s.encoding = files::TextEncoding(encodingBox->currentIndex());
+    if (header_ && byHeaderBox->isChecked()) {
+        s.header = header_;
+        const QList<files::CsvColumn> choices = files::csvMeaningChoices();
+        for (int row = 0; row < columnTable->rowCount(); ++row) {
+            const auto* box = qobject_cast<QComboBox*>(columnTable->cellWidget(row, 1));
+            files::CsvColumn& c = s.header->columns[row];
+            const files::CsvColumn chosen = box->currentData().toInt() < 0
+                                                ? header_->columns[row]
+                                                : choices.value(box->currentData().toInt());
+            // A meaning the user picks keeps the slot the header gave the column.
+            c = {chosen.meaning, chosen.kind, header_->columns[row].slot};
+        }
+    }
     return s;
+}
+
+void CsvImportDialog::showHeader(const std::optional<files::CsvHeader>& header) {
+    header_ = header;
+    columnTable->setRowCount(0);
+    byHeaderBox->setVisible(bool(header_));
+    columnTable->setVisible(bool(header_));
+    if (header_) {
+        byHeaderBox->setText(
+            QStringLiteral("Read the columns by their titles (%1)").arg(header_->program));
+        const QSignalBlocker quiet(byHeaderBox);
+        byHeaderBox->setChecked(true);
+        const QList<files::CsvColumn> choices = files::csvMeaningChoices();
+        columnTable->setRowCount(int(header_->titles.size()));
+        for (int row = 0; row < columnTable->rowCount(); ++row) {
+            columnTable->setItem(row, 0, new QTableWidgetItem(header_->titles[row]));
+            auto* box = new QComboBox(columnTable);
+            const files::CsvColumn& c = header_->columns[row];
+            const auto at = choices.indexOf(files::CsvColumn{c.meaning, c.kind});
+            // A meaning the list does not offer (our own "Unknown") stays as found.
+            if (at < 0)
+                box->addItem(files::csvMeaningName(c), -1);
+            for (int i = 0; i < choices.size(); ++i)
+                box->addItem(files::csvMeaningName(choices[i]), i);
+            box->setCurrentIndex(at < 0 ? 0 : int(at));
+            columnTable->setCellWidget(row, 1, box);
+        }
+        columnTable->resizeColumnToContents(0);
+    }
+    layoutControls();
+    enableSettings();
+}
+
+void CsvImportDialog::enableSettings() {
+    const bool byHeader = header_ && byHeaderBox->isChecked();
+    columnTable->setEnabled(byHeader);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{columnGroup, firstLineBox, separatorEdit, quotesBox})
+        w->setEnabled(!byHeader);
 }
 
 void CsvImportDialog::fromConfig() {
@@ -251,6 +318,8 @@ void CsvImportDialog::chooseFile(const QString& given) {
         if (!path.isEmpty() && readProbe(path)) {
             csvFile_ = files::fullPath(path);
             csvLoaded_ = true;
+            showHeader(
+                files::readCsvHeader(path, files::TextEncoding(encodingBox->currentIndex())));
         }
     }
     refreshSample();
@@ -258,8 +327,9 @@ void CsvImportDialog::chooseFile(const QString& given) {
 
 bool CsvImportDialog::readProbe(const QString& path) {
     // The probe shows the first line the import would take.
-    const files::LineResult r = files::csvProbe(path, firstLineBox->value(),
-                                                files::TextEncoding(encodingBox->currentIndex()));
+    const files::LineResult r =
+        files::csvProbe(path, firstLineBox->value(),
+                        files::TextEncoding(encodingBox->currentIndex()), quotesBox->isChecked());
     if (!r.ok) {
         FileDialogs::error(this, r);
         return false;
@@ -271,6 +341,8 @@ bool CsvImportDialog::readProbe(const QString& path) {
 void CsvImportDialog::dropFile() {
     csvLoaded_ = false;
     csvFile_.clear();
+    if (header_)
+        showHeader(std::nullopt);
 }
 
 void CsvImportDialog::startImport() {
@@ -278,7 +350,13 @@ void CsvImportDialog::startImport() {
         chooseFile();
         return;
     }
-    files::BookResult r = whileBusy([&] { return files::importCsv(csvFile_, settings()); });
+    files::CsvResult r = whileBusy([&] { return files::importCsv(csvFile_, settings()); });
+    // Data the settings leave out is not lost without a word.
+    if (r.ok && r.unreadFirst &&
+        MessageBoxes::ask(
+            this, QStringLiteral("Confirm"), r.unreadWarning() + QStringLiteral("\rImport anyway?"),
+            QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
     if (!r.ok) {
         // The book stays as it was; the file is asked for again.
         FileDialogs::error(this, r);

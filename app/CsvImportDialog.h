@@ -13,6 +13,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
+class QTableWidget;
 
 namespace quorix {
 
@@ -54,6 +55,10 @@ public:
     QPushButton* cancelButton;
     QPlainTextEdit* sample;
     QPlainTextEdit* probe;
+    // Shown when the file's first line is a header we know: read the columns
+    // by their titles, as the table says (each row's meaning can be changed).
+    QCheckBox* byHeaderBox;
+    QTableWidget* columnTable; // "Column", "Imported as": one combo box a row
 
 public Q_SLOTS:
     // Brings the button caption and both memos up to date.
@@ -72,6 +77,10 @@ private:
     // Reads the probe line of the file; false (and said why) when it cannot.
     bool readProbe(const QString& path);
     void dropFile();
+    // Fills the column table from the header of the chosen file (none: hidden).
+    void showHeader(const std::optional<files::CsvHeader>& header);
+    // The column settings or the header's table, whichever is in use.
+    void enableSettings();
     void fromConfig();
     void toConfig();
 
@@ -88,6 +97,7 @@ private:
     QString csvFile_;
     bool csvLoaded_ = false;
     QString probeLine_;
+    std::optional<files::CsvHeader> header_; // of the chosen file, when we know it
 };
 
 } // namespace quorix

@@ -4,9 +4,11 @@
 #include "files/FileResult.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 
 namespace quorix {
 
@@ -45,7 +47,13 @@ QStringList FileRequest::nameFilters() const {
 }
 
 void FileDialogs::error(QWidget* parent, const files::FileResult& result) {
-    if (isFormatMessage(result.error) || result.path.isEmpty())
+    // A format's own message stands first as it is; the file and what in it
+    // is wrong follow.
+    if (isFormatMessage(result.error) && !result.detail.isEmpty())
+        MessageBoxes::error(parent, result.error + QLatin1Char('\r') +
+                                        QDir::toNativeSeparators(result.path) + QLatin1Char('\r') +
+                                        result.detail);
+    else if (isFormatMessage(result.error) || result.path.isEmpty())
         MessageBoxes::error(parent, result.error);
     else
         MessageBoxes::error(parent, QDir::toNativeSeparators(result.path) + QLatin1Char('\r') +
@@ -57,12 +65,19 @@ void FileDialogs::setHook(Hook h) {
 }
 
 QString FileDialogs::open(QWidget* parent, const QString& title, const QString& filter) {
-    return ask(parent, {FileRequest::Mode::Open, title, filter, {}, {}});
+    return ask(parent, {FileRequest::Mode::Open, title, filter, {}, {}, {}, nullptr});
 }
 
 QString FileDialogs::save(QWidget* parent, const QString& title, const QString& filter,
                           const QString& directory, const QString& fileName) {
-    return ask(parent, {FileRequest::Mode::Save, title, filter, directory, fileName});
+    return ask(parent, {FileRequest::Mode::Save, title, filter, directory, fileName, {}, nullptr});
+}
+
+QString FileDialogs::save(QWidget* parent, const QString& title, const QString& filter,
+                          const QString& directory, const QString& fileName,
+                          const QString& optionText, bool* option) {
+    return ask(parent,
+               {FileRequest::Mode::Save, title, filter, directory, fileName, optionText, option});
 }
 
 QString FileDialogs::ask(QWidget* parent, const FileRequest& request) {
@@ -80,8 +95,19 @@ QString FileDialogs::ask(QWidget* parent, const FileRequest& request) {
     dialog.setNameFilters(request.nameFilters());
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
+    QCheckBox* option = nullptr;
+    if (!request.optionText.isEmpty() && request.option) {
+        // The system's own dialog takes no widgets of ours.
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        option = new QCheckBox(request.optionText, &dialog);
+        option->setChecked(*request.option);
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+            grid->addWidget(option, grid->rowCount(), 0, 1, -1);
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
+    if (option)
+        *request.option = option->isChecked();
     const QString chosen = dialog.selectedFiles().constFirst();
     lastDirectory() = QFileInfo(chosen).absolutePath();
     return chosen;

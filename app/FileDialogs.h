@@ -22,6 +22,10 @@ struct FileRequest {
     QString filter;
     QString directory; // where the dialog starts; empty for where the last one ended
     QString fileName;  // the name it shows at first
+    // A check box under the dialog's fields (empty text: none); *option is
+    // its state, before and after.
+    QString optionText;
+    bool* option = nullptr;
 
     // The filter as Qt writes it: {"Textfiles (*.txt)", "All files (*.*)"}.
     QStringList nameFilters() const;
@@ -40,6 +44,10 @@ public:
     // about an existing file: the caller knows the name it will really write.
     static QString save(QWidget* parent, const QString& title, const QString& filter,
                         const QString& directory, const QString& fileName);
+    // The same with a check box (optionText) whose state *option holds.
+    static QString save(QWidget* parent, const QString& title, const QString& filter,
+                        const QString& directory, const QString& fileName,
+                        const QString& optionText, bool* option);
 
     // Says in an "Error" box why a file operation failed: the format's own
     // message as it stands, or the file and the system's text for an

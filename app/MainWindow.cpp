@@ -266,6 +266,8 @@ void MainWindow::buildMenus() {
     QMenu* exportMenu = file->addMenu(QStringLiteral("&Export"));
     exportVCardAction = exportMenu->addAction(QStringLiteral("&vCard file..."));
     exportCsvAction = exportMenu->addAction(QStringLiteral("&CSV file..."));
+    exportGoogleCsvAction = exportMenu->addAction(QStringLiteral("CSV for &Google Contacts..."));
+    restoreBackupAction = file->addAction(QStringLiteral("Restore from &backup..."));
     file->addSeparator();
     exitAction = file->addAction(QStringLiteral("E&xit"));
     exitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -280,6 +282,8 @@ void MainWindow::buildMenus() {
     readAction->setShortcut(QKeySequence(Qt::Key_F5));
     writeAction = transfer->addAction(QStringLiteral("&Write to phone"));
     writeAction->setShortcut(QKeySequence(Qt::Key_F6));
+    writeChangesAction = transfer->addAction(QStringLiteral("Write &changes"));
+    compareAction = transfer->addAction(QStringLiteral("&Compare with phone"));
 
     QMenu* extras = menuBar()->addMenu(QStringLiteral("E&xtras"));
     sortAction = extras->addAction(QStringLiteral("&Sort book"));
@@ -303,10 +307,14 @@ void MainWindow::buildMenus() {
     connect(importVCardAction, &QAction::triggered, this, [this] { importVCardFile(); });
     connect(exportVCardAction, &QAction::triggered, this, &MainWindow::exportVCardFile);
     connect(exportCsvAction, &QAction::triggered, this, &MainWindow::exportCsvFile);
+    connect(exportGoogleCsvAction, &QAction::triggered, this, &MainWindow::exportGoogleCsvFile);
+    connect(restoreBackupAction, &QAction::triggered, this, &MainWindow::restoreFromBackup);
     connect(exitAction, &QAction::triggered, this, &QWidget::close);
     connect(setupAction, &QAction::triggered, this, &MainWindow::setupConnection);
     connect(readAction, &QAction::triggered, this, &MainWindow::startRead);
     connect(writeAction, &QAction::triggered, this, &MainWindow::startWrite);
+    connect(writeChangesAction, &QAction::triggered, this, &MainWindow::writeChanges);
+    connect(compareAction, &QAction::triggered, this, &MainWindow::compareWithPhone);
     connect(sortAction, &QAction::triggered, this, &MainWindow::sortBook);
     connect(flipAction, &QAction::triggered, this, &MainWindow::flipBook);
     connect(findDuplicatesAction, &QAction::triggered, this, &MainWindow::findDuplicates);

@@ -39,6 +39,8 @@ class TransferParts;
 
 namespace transfer {
 class Transfer;
+struct LocationRange;
+struct TransferReport;
 } // namespace transfer
 namespace files {
 struct BookResult;
@@ -164,6 +166,8 @@ public:
     QAction* importVCardAction;
     QAction* exportVCardAction;
     QAction* exportCsvAction;
+    QAction* exportGoogleCsvAction;
+    QAction* restoreBackupAction;
     QAction* exitAction;
     QAction* setupAction;
     QAction* readAction;
@@ -266,6 +270,10 @@ public Q_SLOTS:
     bool openRecent(const QString& path);
     void exportVCardFile();
     void exportCsvFile();
+    void exportGoogleCsvFile(); // CSV in Google Contacts' own columns
+    // File > Restore from backup: one of the backups folder's newest files as a
+    // book without a file name.
+    void restoreFromBackup();
 
     // MainWindowLink.cpp
     void setupConnection();
@@ -279,12 +287,25 @@ public Q_SLOTS:
     // MainWindowTransfer.cpp
     void startRead();
     void startWrite();
+    // Transfer > Compare with phone: reads the range, leaves the book, shows
+    // the differences.
+    void compareWithPhone();
+    // Transfer > Write changes: only the names the phone holds otherwise.
+    void writeChanges();
     void requestStop();
     void rewriteEntry();
     // The Custom borders of the trace window, as the transfer takes them.
     transfer::LocationRange customBorders() const;
 
 public:
+    // What the window does when its sync job ends.
+    enum class PendingSync { None, Write, WriteCheck, Changes, Compare };
+    void transferFinished(const transfer::TransferReport& report, PendingSync pending);
+    // Write's question when the phone holds other entries where it writes.
+    void askBeforeWrite(const std::vector<PhoneSlot>& held);
+    QAction* compareAction;
+    QAction* writeChangesAction;
+
     // MainWindowTransfer.cpp: the phonebook transfer over the window's link, made at
     // first use.
     transfer::Transfer& phoneTransfer();

@@ -6,6 +6,8 @@
 #include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
 #include "app/StatusPanel.h"
+#include "app/SyncDialogs.h"
+#include "files/Backups.h"
 #include "files/BookFile.h"
 #include "files/BookFormats.h"
 #include "files/CsvExport.h"
@@ -33,10 +35,15 @@ bool mayReplace(MainWindow& w, const QString& target) {
                              QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
-// Writes the book as a vCard or CSV file, asking for its name; the book keeps
-// its own file name. True when the file was written.
-bool exportBook(MainWindow& w, files::BookFormat format) {
+// Writes the book as a vCard or CSV file (in the CSV layout given), asking for
+// its name; the book keeps its own file name. True when the file was written.
+bool exportBook(MainWindow& w, files::BookFormat format,
+                files::CsvLayout layout = files::CsvLayout::Quorix) {
     const bool vcard = format == files::BookFormat::VCard;
+    // Excel takes a CSV file as UTF-8 only with a byte-order mark; the choice
+    // stays for the run.
+    static bool bom = false;
+    const bool google = layout == files::CsvLayout::Google;
     const QString suffix = vcard ? QStringLiteral(".vcf") : QStringLiteral(".csv");
     QString directory, fileName;
     if (const QString& current = w.phonebook().bookFileName; !current.isEmpty()) {
@@ -44,10 +51,14 @@ bool exportBook(MainWindow& w, files::BookFormat format) {
         directory = info.absolutePath();
         fileName = info.completeBaseName() + suffix;
     }
-    QString chosen = FileDialogs::save(
-        &w, vcard ? QStringLiteral("Export vCard") : QStringLiteral("Export CSV"),
-        vcard ? QStringLiteral("vCard Files|*.vcf") : QStringLiteral("CSV Files|*.csv"), directory,
-        fileName);
+    QString chosen =
+        vcard ? FileDialogs::save(&w, QStringLiteral("Export vCard"),
+                                  QStringLiteral("vCard Files|*.vcf"), directory, fileName)
+              : FileDialogs::save(&w,
+                                  google ? QStringLiteral("Export CSV for Google Contacts")
+                                         : QStringLiteral("Export CSV"),
+                                  QStringLiteral("CSV Files|*.csv"), directory, fileName,
+                                  QStringLiteral("UTF-8 with byte-order mark (for Excel)"), &bom);
     if (chosen.isEmpty())
         return false;
     if (files::formatOf(chosen) != format)
@@ -56,7 +67,7 @@ bool exportBook(MainWindow& w, files::BookFormat format) {
         return false;
     const files::FileResult r = whileBusy([&] {
         return vcard ? files::saveVCard(w.phonebook(), chosen)
-                     : files::saveCsv(w.phonebook(), chosen);
+                     : files::saveCsv(w.phonebook(), chosen, {layout, bom});
     });
     if (!r.ok) {
         FileDialogs::error(&w, r);
@@ -250,6 +261,11 @@ void MainWindow::exportCsvFile() {
         exportBook(*this, files::BookFormat::Csv);
 }
 
+void MainWindow::exportGoogleCsvFile() {
+    if (!phonebook().transferActive)
+        exportBook(*this, files::BookFormat::Csv, files::CsvLayout::Google);
+}
+
 bool MainWindow::importVCardFile(const QString& given, bool opens) {
     if (phonebook().transferActive)
         return false;
@@ -269,6 +285,32 @@ bool MainWindow::importVCardFile(const QString& given, bool opens) {
         return false;
     tree->setFocus();
     return true;
+}
+
+void MainWindow::restoreFromBackup() {
+    if (phonebook().transferActive || !confirmClose())
+        return;
+    BackupListDialog dialog(files::BackupFolder().newest(), this);
+    if (dialog.exec() != QDialog::Accepted || dialog.chosenPath().isEmpty())
+        return;
+    const QString path = dialog.chosenPath();
+    files::VCardResult r = whileBusy([&] { return files::importVCard(path); });
+    if (!r.ok) {
+        FileDialogs::error(this, r);
+        return;
+    }
+    // In place of the book, as one undo step; a book of no file.
+    Book fresh;
+    files::adoptImportedBook(fresh, r);
+    {
+        const BookStepScope step(*bookModel, QStringLiteral("Restore from backup"));
+        bookModel->replaceContent(fresh);
+    }
+    phonebook().bookChanged = true;
+    phonebook().bookFileName.clear();
+    updateCaption();
+    setPanel(0, QStringLiteral("Restored %1").arg(path));
+    tree->setFocus();
 }
 
 bool MainWindow::openDroppedFile(const QString& path) {

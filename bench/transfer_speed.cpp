@@ -2,7 +2,10 @@
 // For every book size and answer time: quorix-phonesim holding N made-up names in
 // N locations at 115200 baud, read into a book and that book written back through
 // the real link, each job repeated. Prints per job the time, the floor and their
-// ratio, and the CPU time the job cost this process.
+// ratio, and the CPU time the job cost this process. Then the sync jobs on the
+// book read, with 3 names edited each time: Write changes from the names'
+// recorded phone contents (sync), against a snapshot that has the 3 locations
+// read first (sync+snap), and with the whole range read first (sync+read).
 //
 // The floor is what a perfect program would still wait for:
 //  - the 1000 ms after opening the port and the 100 ms between the frames of one
@@ -23,7 +26,9 @@
 #include "link/SerialPort.h"
 #include "model/BookModel.h"
 #include "phonesim/PhoneSimProcess.h"
+#include "transfer/PhoneView.h"
 #include "transfer/PhonebookMessages.h"
+#include "transfer/SyncJob.h"
 #include "transfer/Transfer.h"
 
 #include <QCoreApplication>
@@ -105,7 +110,7 @@ int main(int argc, char* argv[]) {
             extra << a;
     }
 
-    std::printf("%-5s %5s %7s %10s %10s %6s %8s  %s\n", "job", "names", "answer", "time", "floor",
+    std::printf("%-9s %5s %7s %10s %10s %6s %8s  %s\n", "job", "names", "answer", "time", "floor",
                 "ratio", "cpu", "each run (s)");
     for (const int latency : latencies) {
         for (const int names : sizes) {
@@ -190,8 +195,63 @@ int main(int argc, char* argv[]) {
                     (write ? writes : reads).push_back({ms, floorMs, cpuSeconds() - cpu0});
                 }
             }
-            for (const bool write : {false, true}) {
-                const QList<Run>& runs = write ? writes : reads;
+            // Sync: 3 names of the book read are edited before each job.
+            enum SyncMode { Recorded, Snapshot, ReadRange };
+            QList<Run> syncs[3];
+            int edit = 0;
+            for (int r = 0; r < repeat; ++r) {
+                for (const SyncMode mode : {Recorded, Snapshot, ReadRange}) {
+                    Book& book = model.book();
+                    const std::vector<PhoneSlot> snapshot = recordedSlots(book);
+                    double pauses = 0;
+                    for (const int row : {names / 6, names / 2, names - 1 - names / 6}) {
+                        Name& n = book.name(row);
+                        const QString number = QStringLiteral("+4915%1").arg(++edit);
+                        if (!n.subs.empty())
+                            n.subs.front().text = number;
+                        else
+                            Book::addSubentry(n, number, KindMobile);
+                        pauses += PauseMs * double(splitPayload(writeRequest(n, 1)).size() - 1);
+                    }
+                    std::optional<std::vector<PhoneSlot>> expected;
+                    if (mode == Snapshot)
+                        expected = snapshot;
+                    if (mode == ReadRange) // a book that does not know what the phone holds
+                        for (int i = 0; i < book.entryCount(); ++i)
+                            book.name(i).phoneContent.reset();
+                    auto outcome = std::make_shared<ChangesOutcome>();
+                    received = ackBytes = 0;
+                    QEventLoop loop;
+                    bool ok = false;
+                    const auto c = QObject::connect(
+                        &transfer, &Transfer::finished, &loop, [&](const TransferReport& report) {
+                            ok = report.completed() && report.count(NameFate::Written) == 3;
+                            loop.quit();
+                        });
+                    const double cpu0 = cpuSeconds();
+                    QElapsedTimer clock;
+                    clock.start();
+                    transfer.startSync(changesJob(model, expected, {}, outcome));
+                    loop.exec();
+                    const double ms = double(clock.nsecsElapsed()) / 1e6;
+                    QObject::disconnect(c);
+                    if (!ok) {
+                        std::fprintf(stderr, "sync of %d failed\n", names);
+                        return 1;
+                    }
+                    const int requests =
+                        2 + int(transfer.syncRead().read.size()) + int(outcome->sent.size());
+                    const double floorMs =
+                        StartMs + pauses +
+                        requests * std::max(double(latency), AckBytes / LineBytesPerMs) +
+                        double(received - ackBytes) / LineBytesPerMs;
+                    syncs[mode].push_back({ms, floorMs, cpuSeconds() - cpu0});
+                    if (mode == ReadRange) // what the phone holds now, for the next round
+                        for (int i = 0; i < book.entryCount(); ++i)
+                            book.name(i).phoneContent = phoneView(book.name(i));
+                }
+            }
+            const auto print = [&](const char* job, const QList<Run>& runs) {
                 QList<double> t, f, cpu;
                 QByteArray each;
                 for (const Run& run : runs) {
@@ -201,11 +261,16 @@ int main(int argc, char* argv[]) {
                     each += QByteArray::number(run.ms / 1000, 'f', 2) + ' ';
                 }
                 const double time = median(t), floor = median(f);
-                std::printf("%-5s %5d %5d ms %8.2f s %8.2f s %6.3f %6.3f s  %s\n",
-                            write ? "write" : "read", names, latency, time / 1000, floor / 1000,
-                            time / floor, median(cpu), each.constData());
+                std::printf("%-9s %5d %5d ms %8.2f s %8.2f s %6.3f %6.3f s  %s\n", job, names,
+                            latency, time / 1000, floor / 1000, time / floor, median(cpu),
+                            each.constData());
                 std::fflush(stdout);
-            }
+            };
+            print("read", reads);
+            print("write", writes);
+            print("sync", syncs[Recorded]);
+            print("sync+snap", syncs[Snapshot]);
+            print("sync+read", syncs[ReadRange]);
         }
     }
     return 0;

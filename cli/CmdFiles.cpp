@@ -13,6 +13,9 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <algorithm>
+#include <array>
+
 namespace quorix::cli {
 
 namespace {
@@ -94,13 +97,19 @@ int fileFailure(const QString& path, const QString& reason) {
     return fail(QStringLiteral("%1: %2").arg(path, reason));
 }
 
+// A failed read: the file, the reason, and what in the file is wrong.
+int readFailure(const QString& path, const files::FileResult& read) {
+    return fileFailure(path, read.detail.isEmpty() ? read.error : read.error + u' ' + read.detail);
+}
+
 // Writes a book read or imported from input to the -o file, in the format its
 // name says. Characters a .pbf cannot hold are named in a warning (or, with
 // --strict, keep the file from being written).
-int writeBook(BookResult& read, const QString& input, const QCommandLineParser& parser) {
+int writeBook(BookResult& read, const QString& input, const QCommandLineParser& parser,
+              const files::CsvExportOptions& csv = {}) {
     const QString output = parser.value(OutputOption);
     if (!read.ok)
-        return fileFailure(input, read.error);
+        return readFailure(input, read);
     if (!read.status.isEmpty() && files::formatOf(input) == files::BookFormat::VCard)
         QTextStream(stderr) << "quorix-cli: " << input << ": " << read.status << Qt::endl;
     if (parser.isSet(AddToOption)) {
@@ -122,7 +131,7 @@ int writeBook(BookResult& read, const QString& input, const QCommandLineParser& 
         QTextStream(stderr) << "quorix-cli: warning: " << output << ": " << loss.warning()
                             << Qt::endl;
     }
-    const files::SaveResult saved = saveOutput(read.book, output);
+    const files::SaveResult saved = saveOutput(read.book, output, csv);
     if (!saved.ok)
         return fileFailure(output, saved.error);
     if (saved.adjusted > saved.replaced)
@@ -137,9 +146,10 @@ int writeBook(BookResult& read, const QString& input, const QCommandLineParser& 
     return 0;
 }
 
-template <typename B> files::SaveResult saveTo(B& book, const QString& output) {
+template <typename B>
+files::SaveResult saveTo(B& book, const QString& output, const files::CsvExportOptions& csv) {
     if (output != QLatin1String("-"))
-        return files::saveBook(book, output, files::PathRule::Exact);
+        return files::saveBook(book, output, files::PathRule::Exact, csv);
     files::SaveResult r;
     r.path = QStringLiteral("stdout");
     QFile out;
@@ -165,7 +175,7 @@ int runShow(const QStringList& args) {
     const QString input = parser.positionalArguments().first();
     const BookResult read = files::openBook(input);
     if (!read.ok)
-        return fileFailure(input, read.error);
+        return readFailure(input, read);
     QTextStream(stdout) << describeBook(read.book);
     return 0;
 }
@@ -181,8 +191,20 @@ bool encodingOption(const QCommandLineParser& parser, files::TextEncoding& encod
     return ok;
 }
 
+const QCommandLineOption BomOption(
+    QStringLiteral("bom"),
+    QStringLiteral("Start a CSV file with a UTF-8 byte-order mark, which Excel needs to read "
+                   "it as UTF-8."));
+const QCommandLineOption FormatOption(
+    QStringLiteral("format"),
+    QStringLiteral("The columns of a CSV file: quorix (Name, General ... Caller group; reads "
+                   "back to the same book) or google (Google Contacts' own, which Google "
+                   "Contacts and Outlook import). Default quorix."),
+    QStringLiteral("quorix|google"), QStringLiteral("quorix"));
+
 int runConvert(const QStringList& args) {
     QCommandLineParser parser;
+    parser.addOptions({BomOption, FormatOption});
     parser.addPositionalArgument(QStringLiteral("INPUT"),
                                  QStringLiteral("The phonebook (.pbf) or vCard (.vcf) file to "
                                                 "read."));
@@ -191,15 +213,25 @@ int runConvert(const QStringList& args) {
                   QStringLiteral("Reads a phonebook or vCard file and writes the book as a "
                                  "phonebook, vCard (3.0, UTF-8) or CSV (UTF-8) file, as the "
                                  "output's name says. vCard keeps every character; a phonebook "
-                                 "file holds Windows-1252 only and is warned about."),
+                                 "file holds Windows-1252 only and is warned about. A CSV file "
+                                 "has the same columns whatever the book holds, and cells a "
+                                 "spreadsheet would run as a formula start with \"'\"."),
                   {QStringLiteral("INPUT")}, Output::Required);
         status >= 0)
         return status;
+    files::CsvExportOptions csv;
+    csv.bom = parser.isSet(BomOption);
+    const QString format = parser.value(FormatOption).toLower();
+    if (format == QLatin1String("google"))
+        csv.layout = files::CsvLayout::Google;
+    else if (format != QLatin1String("quorix"))
+        return usageError(args,
+                          QStringLiteral("--format takes quorix or google, not '%1'").arg(format));
     const QString input = parser.positionalArguments().first();
     if (QString error; !checkOutput(parser.value(OutputOption), input, error))
         return fail(error);
     BookResult book = files::openBook(input);
-    return writeBook(book, input, parser);
+    return writeBook(book, input, parser, csv);
 }
 
 // A whole number of at least 1 from an option, or -1 after reporting it.
@@ -214,6 +246,23 @@ int positiveOption(const QCommandLineParser& parser, const QString& name, int fa
     error = QStringLiteral("--%1 takes a whole number from 1 up, not '%2'")
                 .arg(name, parser.value(name));
     return -1;
+}
+
+// The options that make import-csv read the columns by number.
+constexpr std::array<const char*, 4> ColumnOptions = {"name-column", "first-column", "last-column",
+                                                      "first-line"};
+
+// "columns read by the header of Thunderbird: Display Name = Name, ..."
+QString columnsNote(const files::CsvHeader& header) {
+    if (header.ownExport)
+        return QStringLiteral("columns read by their titles (%1's own export)").arg(header.program);
+    QStringList read;
+    for (qsizetype i = 0; i < header.columns.size(); ++i)
+        if (header.columns[i].meaning != files::CsvMeaning::Ignore)
+            read << header.titles[i] + QStringLiteral(" = ") +
+                        files::csvMeaningName(header.columns[i]);
+    return QStringLiteral("columns read by their titles (%1): %2")
+        .arg(header.program, read.join(QStringLiteral(", ")));
 }
 
 int runImportCsv(const QStringList& args) {
@@ -241,15 +290,25 @@ int runImportCsv(const QStringList& args) {
     parser.addOption(EncodingOption);
     parser.addOption(QCommandLineOption(QStringLiteral("quotes"),
                                         QStringLiteral("Fields are in double quotes: a separator "
-                                                       "inside quotes belongs to the field, and "
-                                                       "the quotes are dropped.")));
+                                                       "inside quotes belongs to the field, a "
+                                                       "doubled quote inside them is one quote, "
+                                                       "and the other quotes are dropped.")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("allow-unread"),
+        QStringLiteral("Import even when columns after the last one read hold data.")));
     const int status =
         parse(parser, args,
               QStringLiteral("Imports a CSV file, one name a line, and writes it as a "
-                             "phonebook file. A field of only the characters "
-                             "#*+0123456789pw becomes a General number, any other a "
-                             "Note; more than five numbers or two texts go on in a "
-                             "name \"NAME (2)\"."),
+                             "phonebook file. When the first line is the header of a "
+                             "program we know (Quorix, Google Contacts, Outlook, "
+                             "Thunderbird, Apple/iCloud), the columns are read by their "
+                             "titles and the column options are not needed; giving one "
+                             "reads the columns by number instead. By number, a field of "
+                             "only the characters #*+0123456789pw becomes a General "
+                             "number, any other a Note. More than five numbers or two "
+                             "texts go on in a name \"NAME (2)\". A file that gives no "
+                             "name, or whose columns after the last one read hold data, "
+                             "is not imported (exit status 1)."),
               {QStringLiteral("INPUT")}, Output::Required);
     if (status >= 0)
         return status;
@@ -282,7 +341,26 @@ int runImportCsv(const QStringList& args) {
     const QString input = parser.positionalArguments().first();
     if (QString error; !checkOutput(parser.value(OutputOption), input, error))
         return fail(error);
-    BookResult read = files::importCsv(input, settings);
+    const bool byNumber =
+        std::any_of(ColumnOptions.begin(), ColumnOptions.end(),
+                    [&](const char* name) { return parser.isSet(QString::fromLatin1(name)); });
+    if (!byNumber) {
+        settings.header = files::readCsvHeader(input, settings.encoding);
+        // A separator given that the header does not use reads by number.
+        if (settings.header && parser.isSet(QStringLiteral("separator")) &&
+            settings.header->separator != settings.separator)
+            settings.header.reset();
+        if (settings.header)
+            QTextStream(stderr) << "quorix-cli: " << input << ": " << columnsNote(*settings.header)
+                                << Qt::endl;
+    }
+    files::CsvResult read = files::importCsv(input, settings);
+    if (read.ok && read.unreadFirst && !parser.isSet(QStringLiteral("allow-unread")))
+        return fileFailure(input,
+                           read.unreadWarning() +
+                               QStringLiteral(" Nothing was written: give --last-column %1 to "
+                                              "import them, or --allow-unread.")
+                                   .arg(read.unreadLast));
     return writeBook(read, input, parser);
 }
 
@@ -328,12 +406,14 @@ bool checkOutput(const QString& output, const QString& input, QString& error) {
     return true;
 }
 
-files::SaveResult saveOutput(Book& book, const QString& output) {
-    return saveTo(book, output);
+files::SaveResult saveOutput(Book& book, const QString& output,
+                             const files::CsvExportOptions& csv) {
+    return saveTo(book, output, csv);
 }
 
-files::SaveResult saveOutput(BookModel& model, const QString& output) {
-    return saveTo(model, output);
+files::SaveResult saveOutput(BookModel& model, const QString& output,
+                             const files::CsvExportOptions& csv) {
+    return saveTo(model, output, csv);
 }
 
 // Control characters (C0, DEL, C1, line and paragraph separators) would drive

@@ -1,12 +1,15 @@
 // read, write and demo: the phonebook transfer on the terminal.
 #include "Commands.h"
 
+#include "files/Backups.h"
 #include "files/BookFile.h"
 #include "files/BookFormats.h"
 #include "link/FbusLink.h"
 #include "link/SerialPort.h"
 #include "model/BookModel.h"
+#include "model/PhoneSync.h"
 #include "phonesim/PhoneSimProcess.h"
+#include "transfer/PhoneView.h"
 #include "transfer/Transfer.h"
 
 #include <QCommandLineParser>
@@ -88,6 +91,14 @@ struct Session {
 
     // Runs a read or write to its end and gives its report.
     TransferReport run(bool (Transfer::*command)(const LocationRange&)) {
+        return runWith([&] { return (transfer.*command)(borders); });
+    }
+    TransferReport runSync(SyncJob job) {
+        job.borders = borders;
+        return runWith([&] { return transfer.startSync(std::move(job)); });
+    }
+
+    template <typename Start> TransferReport runWith(Start start) {
         QEventLoop loop;
         QObject::connect(&transfer, &Transfer::finished, &loop, &QEventLoop::quit);
         QTimer deadlineTimer;
@@ -96,7 +107,7 @@ struct Session {
             transfer.abandon("The deadline of " + QByteArray::number(deadline) +
                              " s has passed; transfer given up.");
         });
-        if (!(transfer.*command)(borders))
+        if (!start())
             return transfer.report();
         if (deadline > 0)
             deadlineTimer.start(std::chrono::milliseconds(qint64(deadline * 1000)));
@@ -340,8 +351,113 @@ int readPhone(const QStringList& args) {
         countOf(s.model.book().entryCount(), QStringLiteral("name"), QStringLiteral("names"));
     if (output != QLatin1String("-"))
         QTextStream(stdout) << "Read " << names << " into " << saved.path << '.' << Qt::endl;
+    // Every read keeps the phone's book in the backups folder.
+    if (s.model.book().isEmpty()) {
+        // Nothing to keep.
+    } else if (const files::FileResult backup =
+                   files::BackupFolder().save(s.model.book(), files::BackupKind::Read);
+               !backup.ok) {
+        errStream() << "quorix-cli: warning: no backup: " << backup.path << ": " << backup.error
+                    << Qt::endl;
+    } else if (output == QLatin1String("-")) {
+        errStream() << backup.status << Qt::endl;
+    } else {
+        QTextStream(stdout) << backup.status << Qt::endl;
+    }
     if (!whole)
         return fail(why + QStringLiteral("; the file holds the %1 read").arg(names));
+    return ExitSuccess;
+}
+
+int diffPhone(const QStringList& args) {
+    QCommandLineParser p;
+    p.setApplicationDescription(
+        QStringLiteral("Compares a phonebook file with the phone's locations (all, or --start "
+                       "to --stop) without changing either: one line per location that differs, "
+                       "then the counts. A name the file knows no location of is matched to the "
+                       "phone's entry of the same name. Exits with 0 when it could compare."));
+    p.addPositionalArgument(QStringLiteral("BOOK"),
+                            QStringLiteral("The phonebook file (.pbf) or vCard file (.vcf)."));
+    const TransferOptions opts;
+    opts.addTo(p);
+    if (const int status = parseCommandLine(p, args); status >= 0)
+        return status;
+    if (p.positionalArguments().size() != 1)
+        return usageError(args, QStringLiteral("one phonebook file to compare is required"));
+    Session s;
+    if (QString error; !opts.apply(p, s, error))
+        return usageError(args, error);
+    const files::BookResult loaded = files::openBook(p.positionalArguments().first());
+    if (!loaded.ok)
+        return fail(QStringLiteral("%1: %2").arg(loaded.path, loaded.error));
+    DemoPhone phone;
+    if (QString error; !opts.startDemo(p, s, phone, error))
+        return fail(error);
+    const TransferReport r = s.runSync(compareJob());
+    if (!r.completed())
+        return fail(endingText(r));
+    const Comparison c = compareRead(loaded.book, s.transfer.syncRead());
+    QTextStream out(stdout);
+    for (const SlotDiff& row : c.rows)
+        if (row.state != SlotState::Same)
+            out << terminalText(diffLine(row, loaded.book)) << '\n';
+    out << c.countLine() << Qt::endl;
+    return ExitSuccess;
+}
+
+// The lines of write --changes after its run, and its exit status.
+int reportChanges(const TransferReport& r, const ChangesOutcome& o, const Book& book,
+                  const QString& snapshotPath) {
+    QTextStream out(stdout);
+    for (const NameResult& n : r.names) {
+        if (n.fate == NameFate::Written || n.fate == NameFate::Refused)
+            out << resultLine(n.name, n.note()) << '\n';
+        else if (n.fate == NameFate::Sent)
+            out << resultLine(n.name, QStringLiteral("Not written (no answer for location %1)")
+                                          .arg(n.location.value_or(0)))
+                << '\n';
+        else if (n.fate == NameFate::NotReached || n.fate == NameFate::Deleted)
+            out << resultLine(n.name, QStringLiteral("Not written")) << '\n';
+    }
+    QStringList changedBehind;
+    for (const WritePlan::Send& b : o.blocked) {
+        const QString name = book.name(b.bookRow).text;
+        changedBehind << QStringLiteral("%1 (location %2)").arg(name).arg(b.location);
+        out << resultLine(name, QStringLiteral("Not written: the phone no longer holds at "
+                                               "location %1 what %2 says")
+                                    .arg(b.location)
+                                    .arg(snapshotPath))
+            << '\n';
+    }
+    for (const int row : o.plan.unplaced)
+        out << resultLine(book.name(row).text, QStringLiteral("Not written (no free location)"))
+            << '\n';
+    for (const PhoneSlot& left : o.plan.left)
+        out << resultLine(left.content.name,
+                          QStringLiteral("Left on the phone at location %1 (not in the book)")
+                              .arg(left.location))
+            << '\n';
+    if (o.keepError.isEmpty() && !o.keptAt.isEmpty())
+        out << "Backup: " << o.keptAt << '\n';
+    else if (o.keepError.isEmpty() && r.completed())
+        out << "Backup: none needed (no entry of the phone is overwritten)\n";
+    out << o.comparison.countLine() << Qt::endl;
+    if (!o.keepError.isEmpty())
+        return fail(
+            QStringLiteral("no backup could be kept, so nothing was written: %1").arg(o.keepError));
+    if (!r.completed())
+        return fail(endingText(r));
+    if (!changedBehind.isEmpty())
+        return fail(QStringLiteral("the phone changed since %1; not written: %2")
+                        .arg(snapshotPath, changedBehind.join(QStringLiteral(", "))));
+    if (r.refusals())
+        return fail(QStringLiteral("some locations could not be written"));
+    if (!o.plan.unplaced.empty())
+        return fail(QStringLiteral("%1 found no free location")
+                        .arg(countOf(int(o.plan.unplaced.size()), QStringLiteral("name"),
+                                     QStringLiteral("names"))));
+    if (r.count(NameFate::Written) != int(r.names.size()))
+        return fail(QStringLiteral("not every name was confirmed by the phone"));
     return ExitSuccess;
 }
 
@@ -357,10 +473,26 @@ int writePhone(const QStringList& args) {
                             QStringLiteral("The phonebook file (.pbf) or vCard file (.vcf)."));
     const TransferOptions opts;
     opts.addTo(p);
+    const QCommandLineOption changes(
+        QStringLiteral("changes"),
+        QStringLiteral("Write only the names whose phone entry differs from what writing them "
+                       "would store: changed names to their own locations, new names to the "
+                       "first free ones; names the book lacks stay on the phone. Reads the range "
+                       "first when BOOK does not record what the phone holds. What is "
+                       "overwritten is kept in the backups folder first."));
+    const QCommandLineOption against(
+        QStringLiteral("against"),
+        QStringLiteral("With --changes: the phone still holds SNAPSHOT (a .vcf written by read "
+                       "-o); only the locations to write are read, and a name whose location "
+                       "holds anything else is not written (exit 1)."),
+        QStringLiteral("SNAPSHOT"));
+    p.addOptions({changes, against});
     if (const int status = parseCommandLine(p, args); status >= 0)
         return status;
     if (p.positionalArguments().size() != 1)
         return usageError(args, QStringLiteral("one phonebook file to write is required"));
+    if (p.isSet(against) && !p.isSet(changes))
+        return usageError(args, QStringLiteral("--against SNAPSHOT goes with --changes"));
 
     Session s;
     if (QString error; !opts.apply(p, s, error))
@@ -371,9 +503,31 @@ int writePhone(const QStringList& args) {
     if (!loaded.ok)
         return fail(QStringLiteral("%1: %2").arg(loaded.path, loaded.error));
     files::adoptLoadedBook(s.model, loaded);
+    std::optional<Book> snapshot;
+    if (p.isSet(against)) {
+        files::BookResult snap = files::openBook(p.value(against));
+        if (!snap.ok)
+            return fail(QStringLiteral("%1: %2").arg(snap.path, snap.error));
+        if (recordedSlots(snap.book).empty())
+            return fail(QStringLiteral("%1: no phone locations in it (a snapshot is a .vcf "
+                                       "written by quorix-cli read -o)")
+                            .arg(snap.path));
+        snapshot = std::move(snap.book);
+    }
     DemoPhone phone;
     if (QString error; !opts.startDemo(p, s, phone, error))
         return fail(error);
+    if (p.isSet(changes)) {
+        auto o = std::make_shared<ChangesOutcome>();
+        std::optional<std::vector<PhoneSlot>> expected;
+        if (snapshot)
+            expected = recordedSlots(*snapshot);
+        const TransferReport r =
+            s.runSync(changesJob(s.model, std::move(expected), files::keepReplaced, o));
+        if (r.ending == TransferEnding::LinkNotStarted && !r.linkCameUp())
+            return fail(endingText(r));
+        return reportChanges(r, *o, s.model.book(), p.value(against));
+    }
     const TransferReport r = s.run(&Transfer::startWrite);
     if (r.ending == TransferEnding::LinkNotStarted && !r.linkCameUp())
         return fail(endingText(r));
@@ -478,6 +632,7 @@ int demo(const QStringList& args) {
 QList<Command> phoneCommands() {
     return {{"read", "read the phone's phonebook into a phonebook file", readPhone},
             {"write", "write a phonebook file into the phone", writePhone},
+            {"diff", "compare a phonebook file with the phone", diffPhone},
             {"demo", "read the phonebook of a virtual phone and print it", demo}};
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/BookFile.h"
+#include "files/CsvExport.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -53,8 +54,11 @@ int parseCommandLine(QCommandLineParser& parser, const QStringList& args);
 // input file. False with the complaint in error.
 bool checkOutput(const QString& output, const QString& input, QString& error);
 // Saves the book to the output exactly as named, or to stdout for "-".
-files::SaveResult saveOutput(Book& book, const QString& output);
-files::SaveResult saveOutput(BookModel& model, const QString& output);
+// csv says how a CSV file is written.
+files::SaveResult saveOutput(Book& book, const QString& output,
+                             const files::CsvExportOptions& csv = {});
+files::SaveResult saveOutput(BookModel& model, const QString& output,
+                             const files::CsvExportOptions& csv = {});
 
 // The options of every command that opens the link: --port, --cable, --trace,
 // --record.

@@ -23,24 +23,27 @@ BookResult openBook(const QString& path) {
 }
 
 namespace {
-template <typename B> SaveResult saveIn(B& book, Book& plain, const QString& path, PathRule rule) {
+template <typename B>
+SaveResult saveIn(B& book, Book& plain, const QString& path, PathRule rule,
+                  const CsvExportOptions& csv) {
     const BookFormat format = formatOf(path);
     if (format == BookFormat::Pbf)
         return saveBookFile(book, path, rule);
     Book& book_ = plain;
     SaveResult r;
-    static_cast<FileResult&>(r) = format == BookFormat::VCard ? saveVCard(book_, path)
-                                                              : saveCsv(book_, path);
+    static_cast<FileResult&>(r) =
+        format == BookFormat::VCard ? saveVCard(book_, path) : saveCsv(book_, path, csv);
     return r;
 }
 } // namespace
 
-SaveResult saveBook(Book& book, const QString& path, PathRule rule) {
-    return saveIn(book, book, path, rule);
+SaveResult saveBook(Book& book, const QString& path, PathRule rule, const CsvExportOptions& csv) {
+    return saveIn(book, book, path, rule, csv);
 }
 
-SaveResult saveBook(BookModel& model, const QString& path, PathRule rule) {
-    return saveIn(model, model.book(), path, rule);
+SaveResult saveBook(BookModel& model, const QString& path, PathRule rule,
+                    const CsvExportOptions& csv) {
+    return saveIn(model, model.book(), path, rule, csv);
 }
 
 } // namespace quorix::files

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BookFile.h"
+#include "CsvExport.h"
 
 namespace quorix::files {
 
@@ -15,8 +16,11 @@ BookResult openBook(const QString& path);
 
 // Writes the book in the format its path names. A phonebook file may lose
 // characters (see pbfLoss); ask first.
-// PathRule::AddPbf is the Save dialog's rule, Exact a command line's.
-SaveResult saveBook(Book& book, const QString& path, PathRule rule = PathRule::AddPbf);
-SaveResult saveBook(BookModel& model, const QString& path, PathRule rule = PathRule::AddPbf);
+// PathRule::AddPbf is the Save dialog's rule, Exact a command line's. csv says
+// how a CSV file is written.
+SaveResult saveBook(Book& book, const QString& path, PathRule rule = PathRule::AddPbf,
+                    const CsvExportOptions& csv = {});
+SaveResult saveBook(BookModel& model, const QString& path, PathRule rule = PathRule::AddPbf,
+                    const CsvExportOptions& csv = {});
 
 } // namespace quorix::files

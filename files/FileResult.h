@@ -20,6 +20,9 @@ struct FileResult {
     // Why it failed: the system's text for an input/output error, or the
     // format's own message ("This is not a valid phonebook!", "Invalid format!").
     QString error;
+    // What in the file is wrong, when error is a format's fixed message
+    // ("The first line is not ..."); may be empty.
+    QString detail;
     // Full path of the file read or written (also on failure, for messages).
     QString path;
     // The status-bar text after success, e.g. "Wrote file book.pbf"; may be empty.

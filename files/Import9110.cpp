@@ -15,7 +15,9 @@ namespace {
 // Walks an export line by line; the line last read is the current line.
 class Walker {
 public:
-    Walker(QIODevice& device, TextEncoding encoding) : in_(device), encoding_(encoding) {}
+    // An export's lines end with CR LF, LF or CR.
+    Walker(QIODevice& device, TextEncoding encoding)
+        : in_(device, LineEnds::Any), encoding_(encoding) {}
 
     bool atEnd() { return in_.atEnd(); }
     // Reads the next line; at the end of the file the line becomes empty.
@@ -100,20 +102,24 @@ BookResult import9110(const QString& path, TextEncoding encoding) {
     QFile file;
     if (!openForReading(file, path, r))
         return r;
-    BookResult read = import9110(file, encoding);
-    read.path = r.path;
-    return read;
+    const QString full = r.path;
+    r = import9110(file, encoding);
+    r.path = full;
+    return r;
 }
 
 BookResult import9110(QIODevice& device, TextEncoding encoding) {
     BookResult r;
     Walker w(device, resolveEncoding(encoding, device));
     const QString invalid = QStringLiteral("Invalid format!");
-    const bool valid = w.read() == "[RECORD]";
+    const QByteArray first = w.read();
+    const bool valid = first == "[RECORD]";
     if (readFailed(w.reader(), r, invalid))
         return r;
     if (!valid) {
         r.error = invalid;
+        r.detail = !w.gotLine() ? QStringLiteral("The file is empty.")
+                                : QStringLiteral("The first line is not \"[RECORD]\".");
         return r;
     }
     Filling fill(r.book);
@@ -121,6 +127,10 @@ BookResult import9110(QIODevice& device, TextEncoding encoding) {
         readRecord(w, fill);
     if (readFailed(w.reader(), r, invalid))
         return r;
+    if (r.book.isEmpty()) {
+        r.error = QStringLiteral("No names to import: no record starts with a Name field.");
+        return r;
+    }
     fill.finish();
     r.ok = true;
     r.status = QStringLiteral("Import finished.");

@@ -10,13 +10,14 @@ namespace quorix::files {
 // "GSM/PCN", else General), "Fax", "Mail" and "Address" fields become
 // subentries, numbers cleaned by cleanNumber; a name that would get a sixth
 // number or a third text goes on in a continuation name "Base (2)", ...
-// Fails with "Invalid format!" when the first line is not "[RECORD]", or with
-// the system's text when the file cannot be opened or read. On success status
+// Lines end with CR LF, LF or CR. Fails with "Invalid format!" (detail saying
+// why) when the first line is not "[RECORD]", when no record has a name, or
+// with the system's text when the file cannot be opened or read. On success status
 // is "Import finished."; hand the result to adoptImportedBook.
 // Texts are read in the given encoding (see TextEncoding; a UTF-8 file's
 // byte-order mark is not part of the first line).
 BookResult import9110(const QString& path, TextEncoding encoding = TextEncoding::Automatic);
-// The same from an open device (bytes in memory, say); result.path stays empty.
+// The same over a device open for reading (a file, or bytes in a QBuffer).
 BookResult import9110(QIODevice& device, TextEncoding encoding = TextEncoding::Automatic);
 
 } // namespace quorix::files

@@ -64,26 +64,40 @@ QByteArray LineReader::readLine(qsizetype limit) {
     QByteArray line;
     if (atEnd())
         return line;
+    bool inQuotes = false;
+    const bool anyEnd = ends_ == LineEnds::Any;
+    const auto stops = [&](char c) {
+        if (c == CtrlZ || (quote_ && c == quote_))
+            return true;
+        return !inQuotes && (c == CR || (anyEnd && c == LF));
+    };
     for (;;) {
         const char* begin = buffer_.constData() + pos_;
         const char* end = buffer_.constData() + buffer_.size();
-        const char* stop = std::find_if(begin, end, [](char c) { return c == CR || c == CtrlZ; });
+        const char* stop = std::find_if(begin, end, stops);
         if (line.size() + (stop - begin) > limit) {
             tooLong_ = true;
             finish();
             return {};
         }
         line.append(begin, stop - begin);
+        pos_ = stop - buffer_.constData();
+        if (stop != end && quote_ && *stop == quote_) {
+            // A quote stays in the line; it only decides what the line ends are.
+            line.append(*stop);
+            inQuotes = !inQuotes;
+            ++pos_;
+            continue;
+        }
         if (stop != end) {
-            if (*stop == CR) {
-                pos_ = stop - buffer_.constData() + 1;
-                pendingLf_ = true;
-            } else {
+            if (*stop == CtrlZ) {
                 finish();
+            } else {
+                ++pos_;
+                pendingLf_ = *stop == CR;
             }
             return line;
         }
-        pos_ = buffer_.size();
         if (!fill())
             return line;
     }

@@ -11,17 +11,26 @@ namespace quorix::files {
 struct BookResult;
 struct FileResult;
 
-// Reads the lines of a text file the way every reader of ours does: a CR ends a
-// line, an LF right after that CR belongs to the line end, any other LF is an
-// ordinary byte, and a Ctrl+Z byte ends the file. The device is read in
-// chunks, so a file is never held whole in memory, and a line longer than
-// MaxLineLength ends the reading: no file of ours has such lines, and a
-// device without line ends (/dev/zero) must not fill the memory.
+// Which bytes end a line. Cr is the phonebook file's rule: a CR ends a line,
+// an LF right after that CR belongs to the line end, any other LF is an
+// ordinary byte (a .pbf stores the caller-group kind as an LF). Any is the rule
+// of the files other programs write (CSV, the 9110 export): CR LF, a bare LF
+// and a bare CR each end a line.
+enum class LineEnds { Cr, Any };
+
+// Reads the lines of a text file by one of the line-end rules; a Ctrl+Z byte
+// ends the file. With a quote character, line ends between an opening and a
+// closing quote belong to the line (a CSV record whose quoted field holds a
+// line break); the quotes stay in the line. The device is read in chunks, so
+// a file is never held whole in memory, and a line longer than MaxLineLength
+// ends the reading: no file of ours has such lines, and a device without line
+// ends (/dev/zero) must not fill the memory.
 class LineReader {
 public:
     static constexpr qsizetype MaxLineLength = 1024 * 1024;
 
-    explicit LineReader(QIODevice& device) : device_(device) {}
+    explicit LineReader(QIODevice& device, LineEnds ends = LineEnds::Cr, char quote = 0)
+        : device_(device), ends_(ends), quote_(quote) {}
 
     // True when no line is left: the device is exhausted, a Ctrl+Z was met, or
     // reading failed.
@@ -41,6 +50,8 @@ private:
     void finish();
 
     QIODevice& device_;
+    LineEnds ends_;
+    char quote_;
     QByteArray buffer_;
     qsizetype pos_ = 0;
     bool ended_ = false;     // nothing more will come from the device

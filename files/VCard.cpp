@@ -1,5 +1,7 @@
 #include "VCard.h"
 
+#include "PhoneProperty.h"
+
 #include "Codepage.h"
 #include "Filling.h"
 #include "LineReader.h"
@@ -245,6 +247,7 @@ struct Card {
     // Phone fields that hold no number: Notes where the name has room.
     QStringList spare;
     QHash<QByteArray, QString> labels; // Apple group -> label
+    std::optional<PhoneMark> phone;
 };
 
 class Reader {
@@ -387,6 +390,8 @@ private:
                 }
             }
             ++r_.others; // categories of no caller group
+        } else if (name == PhoneProperty && c.exact) {
+            c.phone = parsePhoneProperty(text);
         } else if (name == UnknownProperty) {
             bool ok = false;
             const QList<QByteArray> kinds = p.values(KindParameter);
@@ -421,6 +426,10 @@ private:
             n.organization = c.org;
             for (CardEntry& e : c.subs)
                 n.subs.push_back(std::move(e.sub));
+            if (c.phone) {
+                n.location = c.phone->location;
+                n.phoneContent = std::move(c.phone->content);
+            }
             return;
         }
         QString name = (!c.fn.isEmpty() ? c.fn : c.n).trimmed();
@@ -753,6 +762,9 @@ QByteArray vCardText(const Book& book) {
                 appendFolded(out, QByteArray(UnknownProperty) + ';' + KindParameter + '=' +
                                       QByteArray::number(s.kind) + ':' + text);
         }
+        if (name->location)
+            appendFolded(out, QByteArray(PhoneProperty) + ':' +
+                                  phonePropertyValue(*name->location, name->phoneContent));
         out += "END:VCARD\r\n";
     }
     return out;

@@ -21,6 +21,23 @@ struct Subentry {
     friend bool operator==(const Subentry&, const Subentry&) = default;
 };
 
+// What one phone location holds, in the phone's own view: the name and the
+// subentries as a read gives them back, after the phone's cuts and encoding
+// (subentries in class order). Two contents are equal exactly when a read could
+// not tell them apart.
+struct PhoneContent {
+    QString name;
+    std::vector<Subentry> subs;
+    friend bool operator==(const PhoneContent&, const PhoneContent&) = default;
+};
+
+// A used location of the phone and what it holds there.
+struct PhoneSlot {
+    int location = 0;
+    PhoneContent content;
+    friend bool operator==(const PhoneSlot&, const PhoneSlot&) = default;
+};
+
 // A name (the program's messages say "entry") with its subentries.
 class Name {
 public:
@@ -38,6 +55,8 @@ public:
     // The phone location this name was last read from or confirmed written to;
     // none for a name the phone has not seen. Not kept in .pbf files.
     std::optional<int> location;
+    // What the phone held at that location then, in the phone's view.
+    std::optional<PhoneContent> phoneContent;
 
     int imageIndex() const { return expanded ? KindNameExpanded : KindNameCollapsed; }
 

@@ -22,6 +22,8 @@ bool writeBookFile(const QString& path, const Book& book, QString* error) {
     for (const auto& name : book) {
         Name& n = copy.insertName(copy.entryCount(), name->text);
         n.subs = name->subs;
+        n.location = name->location; // a .vcf keeps them; a .pbf has no place for them
+        n.phoneContent = name->phoneContent;
     }
     const files::SaveResult saved = files::saveBook(copy, path);
     if (!saved.ok && error)

@@ -1,6 +1,9 @@
 #include "phonesim/PhoneMemory.h"
 
+#include "transfer/PhoneView.h"
 #include "transfer/PhonebookMessages.h"
+
+#include <QSet>
 
 #include <algorithm>
 
@@ -87,9 +90,16 @@ bool PhoneMemory::load(const Book& book, bool sparse, QString* error) {
                          .arg(size());
         return false;
     }
+    // A book that knows where the phone keeps each name (a snapshot of a read)
+    // goes back to those locations.
+    QSet<int> recorded;
+    for (const auto& n : book)
+        if (n->location && contains(*n->location))
+            recorded.insert(*n->location);
+    const bool placed = count > 0 && recorded.size() == count;
     const int step = sparse && count > 0 ? std::max(1, size() / count) : 1;
     for (int i = 0; i < count; ++i) {
-        const int location = 1 + i * step;
+        const int location = placed ? *book.name(i).location : 1 + i * step;
         const auto entry = fromWriteRequest(writeRequest(book.name(i), location));
         if (entry)
             store(location, *entry);
@@ -102,8 +112,12 @@ Book PhoneMemory::toBook() const {
     for (int location = 1; location <= size(); ++location) {
         if (!at(location))
             continue;
-        if (auto entry = decodeEntry(readAnswer(location)))
-            book.insertName(book.entryCount(), std::make_unique<Name>(std::move(entry->name)));
+        if (auto entry = decodeEntry(readAnswer(location))) {
+            Name& n =
+                book.insertName(book.entryCount(), std::make_unique<Name>(std::move(entry->name)));
+            n.location = location;
+            n.phoneContent = contentOf(n);
+        }
     }
     return book;
 }

@@ -52,10 +52,12 @@ public:
 
     // Fills the memory from a book, one name per location from 1, each as the
     // program would write it. With sparse, the names are spread evenly over the
-    // memory with empty locations between them. Fails, leaving the memory empty,
-    // when the book has more names than the memory has locations.
+    // memory with empty locations between them. A book whose names all have
+    // distinct locations in the memory (a snapshot) puts each at its own. Fails, leaving the memory
+    // empty, when the book has more names than the memory has locations.
     bool load(const Book& book, bool sparse, QString* error);
-    // The used locations as a book, in location order, each name as a read gives it.
+    // The used locations as a book, in location order, each name as a read gives
+    // it, with its location.
     Book toBook() const;
 
 private:

@@ -96,6 +96,10 @@ ParseResult parseOptions(const QStringList& arguments, PhoneOptions& o, QString&
     valued("save", "FILE",
            QStringLiteral(
                "Write the memory to this .pbf or .vcf on exit (.vcf keeps every character)."));
+    valued("stats", "FILE",
+           QStringLiteral("Write the request counts here on exit: lines \"requests N\", "
+                          "\"reads N\", \"writes N\" and \"written L1 L2 ...\" (the "
+                          "locations of the write requests, in order)."));
     valued("link", "PATH", QStringLiteral("Make a symbolic link to the device here."));
     valued("baud", "RATE",
            QStringLiteral("Pace the output to this line rate, 10 bits a byte "
@@ -217,6 +221,7 @@ ParseResult parseOptions(const QStringList& arguments, PhoneOptions& o, QString&
     o.verbose = p.isSet(QStringLiteral("verbose"));
     o.bookFile = p.value(QStringLiteral("book"));
     o.saveFile = p.value(QStringLiteral("save"));
+    o.statsFile = p.value(QStringLiteral("stats"));
     o.linkPath = p.value(QStringLiteral("link"));
     o.replayFile = p.value(QStringLiteral("replay"));
 

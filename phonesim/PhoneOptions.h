@@ -16,6 +16,7 @@ struct PhoneOptions {
     int generate = -1; // or with this many made-up names
     bool sparse = false;
     QString saveFile;   // write the memory here on exit
+    QString statsFile;  // and the request counts here
     QString linkPath;   // symbolic link to the device
     QString replayFile; // answer as the phone of this line recording did
     bool verbose = false;

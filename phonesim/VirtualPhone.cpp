@@ -276,6 +276,7 @@ void VirtualPhone::handleRequest(quint8 type, const QByteArray& payload, int req
                    .arg(memory_.used()));
         break;
     case RequestKind::Read: {
+        ++stats_.reads;
         const bool full = memory_.at(location) != nullptr;
         answer(TypeMemory, memory_.readAnswer(location), request, now,
                full ? QStringLiteral("entry of location %1").arg(location)
@@ -287,6 +288,7 @@ void VirtualPhone::handleRequest(quint8 type, const QByteArray& payload, int req
     case RequestKind::Write: {
         // The entry is stored where it was asked to go; only the answer is wrong.
         const auto entry = PhoneMemory::fromWriteRequest(payload);
+        stats_.writes << r.location;
         QString refusal;
         if (!memory_.contains(r.location))
             refusal = QStringLiteral("outside the memory");

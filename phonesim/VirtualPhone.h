@@ -5,6 +5,7 @@
 #include "transfer/PhonebookMessages.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QSet>
 #include <QString>
 
@@ -90,6 +91,10 @@ public:
         int framesSent = 0;     // acknowledgements and repeats included
         int framesReceived = 0; // frames that were (or would have been) acknowledged
         int requests = 0;
+        int reads = 0;
+        // Write requests by location, refused ones included: what a test checks
+        // to see that a location was left alone.
+        QList<int> writes;
         int repeats = 0; // frames sent again for want of an acknowledgement
         int givenUp = 0; // frames never acknowledged after every repeat
     };

@@ -5,6 +5,7 @@
 #include "phonesim/PhoneServer.h"
 
 #include <QCoreApplication>
+#include <QSaveFile>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -39,6 +40,17 @@ bool catchStopSignals(QCoreApplication& app) {
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
     return ::sigaction(SIGINT, &sa, nullptr) == 0 && ::sigaction(SIGTERM, &sa, nullptr) == 0;
+}
+
+bool writeStats(const QString& path, const VirtualPhone::Stats& stats) {
+    QByteArray text = "requests " + QByteArray::number(stats.requests) + "\nreads " +
+                      QByteArray::number(stats.reads) + "\nwrites " +
+                      QByteArray::number(stats.writes.size()) + "\nwritten";
+    for (const int location : stats.writes)
+        text += ' ' + QByteArray::number(location);
+    text += '\n';
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
 }
 
 int complain(const QString& message) {
@@ -108,6 +120,8 @@ int main(int argc, char* argv[]) {
 
     server.close();
     int status = 0;
+    if (!options.statsFile.isEmpty() && !writeStats(options.statsFile, server.phone().stats()))
+        status = complain(QStringLiteral("cannot write %1").arg(options.statsFile));
     if (!options.saveFile.isEmpty()) {
         const quorix::Book book = server.phone().memory().toBook();
         if (!writeBookFile(options.saveFile, book, &message))

@@ -1,6 +1,7 @@
 #include "transfer/Transfer.h"
 
 #include "link/Frame.h"
+#include "transfer/PhoneView.h"
 
 #include <algorithm>
 
@@ -86,6 +87,11 @@ bool Transfer::begin(TransferKind kind, const LocationRange& borders) {
     nextLocation_ = 0;
     writeNames_.clear();
     writePosition_ = 0;
+    syncLocations_.clear();
+    syncPosition_ = 0;
+    syncWhole_ = false;
+    syncWriting_ = false;
+    syncRead_ = {};
     startConnection();
     return true;
 }
@@ -97,6 +103,15 @@ bool Transfer::startRead(const LocationRange& borders) {
 bool Transfer::startWrite(const LocationRange& borders) {
     rewriteName_ = QPersistentModelIndex();
     return begin(TransferKind::Write, borders);
+}
+
+bool Transfer::startSync(SyncJob job) {
+    if (busy() || transferActive())
+        return false;
+    rewriteName_ = QPersistentModelIndex();
+    const LocationRange borders = job.borders;
+    job_ = std::move(job);
+    return begin(TransferKind::Sync, borders);
 }
 
 bool Transfer::rewrite(const QModelIndex& selected, const LocationRange& borders) {
@@ -383,6 +398,10 @@ void Transfer::collect(const QByteArray& frame) {
         return;
     }
     const int location = request_->location;
+    if (syncReading()) {
+        syncTake(location, std::nullopt);
+        return;
+    }
     request_.reset();
     askAgainTimer_.stop();
     status("Empty location " + num(location) + "...");
@@ -409,7 +428,23 @@ void Transfer::onMemoryInfo(int size, int used) {
         report_.firstLocation = first;
         report_.lastLocation = last;
         nextLocation_ = first;
-        if (!reading()) {
+        if (report_.kind == TransferKind::Sync) {
+            const SyncRange range{first, last, size, used};
+            syncRead_.range = range;
+            const SyncReads reads = job_.reads ? job_.reads(range) : SyncReads{};
+            syncWhole_ = reads.wholeRange;
+            if (reads.wholeRange) {
+                for (int l = first; l <= last; ++l)
+                    syncLocations_.push_back(l);
+            } else {
+                for (const int l : reads.locations)
+                    if (l >= 1 && l <= std::min(size, int(MaxLocation)))
+                        syncLocations_.push_back(l);
+                std::sort(syncLocations_.begin(), syncLocations_.end());
+                syncLocations_.erase(std::unique(syncLocations_.begin(), syncLocations_.end()),
+                                     syncLocations_.end());
+            }
+        } else if (!reading()) {
             Book& b = model_.book();
             int row = 0;
             if (report_.kind == TransferKind::Rewrite) {
@@ -428,10 +463,53 @@ void Transfer::onMemoryInfo(int size, int used) {
             }
         }
     }
-    if (reading())
+    if (syncReading())
+        syncReadNext();
+    else if (reading())
         readNext();
     else
         writeNext();
+}
+
+void Transfer::syncReadNext() {
+    const int used = report_.memoryUsed.value_or(0);
+    // A whole range ends, as a read does, once every used location was found.
+    const bool allFound = syncWhole_ && int(syncRead_.held.size()) >= used;
+    if (!stopRequested_ && !allFound && syncPosition_ < syncLocations_.size()) {
+        if (state_ != State::AskingTimeout)
+            setState(State::Reading);
+        const int location = syncLocations_[syncPosition_];
+        sendRequest(Request::Kind::Read, readRequest(location), location);
+        return;
+    }
+    if (stopRequested_) {
+        finish(*stopRequested_);
+        return;
+    }
+    syncWriting_ = true;
+    const std::vector<SyncWrite> writes =
+        job_.writes ? job_.writes(syncRead_) : std::vector<SyncWrite>{};
+    for (const SyncWrite& w : writes) {
+        const Name* name = nameAt(w.name);
+        writeNames_.push_back(w.name);
+        report_.names.push_back(
+            NameResult{name ? name->text : QString(), w.location, NameFate::NotReached, {}});
+    }
+    writeNext();
+}
+
+void Transfer::syncTake(int location, const std::optional<PhoneContent>& content) {
+    request_.reset();
+    askAgainTimer_.stop();
+    syncRead_.read.push_back(location);
+    if (content)
+        syncRead_.held.push_back({location, *content});
+    const int done = int(syncPosition_) + 1;
+    const int total = int(syncLocations_.size());
+    status("Read location " + num(location) + " (" + num(done) + " / " + num(total) + ").");
+    Q_EMIT progress(done, total);
+    ++syncPosition_;
+    syncReadNext();
 }
 
 void Transfer::readNext() {
@@ -466,6 +544,10 @@ void Transfer::readNext() {
 }
 
 void Transfer::takeEntry(const Entry& entry) {
+    if (syncReading()) {
+        syncTake(entry.location, contentOf(entry.name));
+        return;
+    }
     request_.reset();
     askAgainTimer_.stop();
     const int location = entry.location;
@@ -473,6 +555,7 @@ void Transfer::takeEntry(const Entry& entry) {
     for (const Subentry& s : entry.name.subs)
         model_.addSubentry(name, s.text, s.kind);
     name.location = location;
+    name.phoneContent = contentOf(entry.name);
     report_.names.push_back(NameResult{name.text, location, NameFate::Read, {}});
     model_.setEntryNote(name, report_.names.back().note());
     const int count = readCount();
@@ -490,8 +573,10 @@ void Transfer::setFate(size_t position, NameFate fate) {
     if (!name)
         return;
     result.name = name->text;
-    if (fate == NameFate::Written)
+    if (fate == NameFate::Written) {
         name->location = result.location;
+        name->phoneContent = sentContent_;
+    }
     if (const QString note = result.note(); !note.isEmpty())
         model_.setEntryNote(*name, note);
 }
@@ -504,7 +589,9 @@ void Transfer::writeNext() {
     const int first = *report_.firstLocation;
     const int last = *report_.lastLocation;
     const size_t room = size_t(std::max(0, last - first + 1));
-    const size_t count = std::min(room, writeNames_.size());
+    const bool sync = report_.kind == TransferKind::Sync;
+    // A sync job names each name's location; the others fill the range in order.
+    const size_t count = sync ? writeNames_.size() : std::min(room, writeNames_.size());
     // A name deleted before its turn is not written; the next keeps its own location.
     while (writePosition_ < count && !nameAt(writeNames_[writePosition_]))
         report_.names[writePosition_++].fate = NameFate::Deleted;
@@ -523,9 +610,11 @@ void Transfer::writeNext() {
     }
     if (state_ != State::AskingTimeout)
         setState(State::Writing);
-    const int location = first + int(writePosition_);
-    const int total =
-        first == 1 && last == report_.memorySize ? model_.book().entryCount() : last - first + 1;
+    const int location =
+        sync ? report_.names[writePosition_].location.value_or(first) : first + int(writePosition_);
+    const int total = sync                                       ? int(count)
+                      : first == 1 && last == report_.memorySize ? model_.book().entryCount()
+                                                                 : last - first + 1;
     const int position = int(writePosition_) + 1;
     status("Writing entry " + num(position) + " / " + num(total) + " to location " + num(location) +
            ".");
@@ -550,6 +639,7 @@ void Transfer::takeWriteAnswer(bool confirmed) {
 void Transfer::sendName(Name& name, int location) {
     // The phone stores the subentries by class; the book shows them so too.
     model_.sortByClass(name);
+    sentContent_ = phoneView(name);
     setFate(writePosition_, NameFate::Sent);
     writeReplaced_ = 0;
     chunks_ = splitPayload(writeRequest(name, location, &writeReplaced_));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "transfer/PhonebookMessages.h"
+#include "transfer/SyncJob.h"
 #include "transfer/TransferLink.h"
 #include "transfer/TransferReport.h"
 
@@ -91,6 +92,11 @@ public:
     // first to last. A subentry stands for its name. False when there is no
     // location to write to.
     bool rewrite(const QModelIndex& selected, const LocationRange& borders = {});
+    // Runs a sync job: reads what it asks for, leaving the book alone, then
+    // writes what it then asks for, each name to its own location.
+    bool startSync(SyncJob job);
+    // What the reads of the last sync job found.
+    const SyncRead& syncRead() const { return syncRead_; }
     // Asks the running transfer to stop at its next step.
     void requestStop();
     // The answer to the "connection timeout" question.
@@ -164,6 +170,8 @@ private:
     void askAgain();
     void onMemoryInfo(int size, int used);
     void readNext();
+    void syncReadNext();
+    void syncTake(int location, const std::optional<PhoneContent>& content);
     void writeNext();
     void takeEntry(const Entry& entry);
     void takeWriteAnswer(bool confirmed);
@@ -180,6 +188,7 @@ private:
     void status(const QByteArray& text) { ui_.showStatus(text); }
 
     bool reading() const { return report_.kind == TransferKind::Read; }
+    bool syncReading() const { return report_.kind == TransferKind::Sync && !syncWriting_; }
     // Names are held by persistent indexes, so a name deleted during a write is
     // noticed instead of used.
     Name* nameAt(const QPersistentModelIndex& index) const;
@@ -210,6 +219,16 @@ private:
     size_t writePosition_ = 0;
     QPersistentModelIndex rewriteName_;
     int writeReplaced_ = 0; // characters of the name in flight written as "?"
+    PhoneContent sentContent_; // what the name in flight leaves on the phone
+
+    // Sync: the job, the locations to read and the position of the first
+    // without an answer, what they held; then the writes.
+    SyncJob job_;
+    std::vector<int> syncLocations_;
+    size_t syncPosition_ = 0;
+    bool syncWhole_ = false;
+    bool syncWriting_ = false;
+    SyncRead syncRead_;
 
     // The write request going out: frames still to send.
     QList<Chunk> chunks_;

@@ -37,7 +37,8 @@ struct NameResult {
     QString note() const;
 };
 
-enum class TransferKind { Read, Write, Rewrite };
+// Sync: a job of SyncJob.h, reading locations and writing chosen names.
+enum class TransferKind { Read, Write, Rewrite, Sync };
 
 enum class TransferEnding {
     Completed,      // the range was covered (a write may have refused names)

@@ -20,17 +20,26 @@ namespace quorix::test {
 // own inside it (never the real home's).
 class WorkDir {
 public:
-    WorkDir() : old_(QDir::currentPath()), oldConfig_(qgetenv("XDG_CONFIG_HOME")) {
+    WorkDir()
+        : old_(QDir::currentPath()), oldConfig_(qgetenv("XDG_CONFIG_HOME")),
+          oldData_(qgetenv("XDG_DATA_HOME")) {
         QDir::setCurrent(dir_.path());
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.filePath(QStringLiteral("config"))));
+        // Backups of the phone go here, never to the real home's data folder.
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dir_.filePath(QStringLiteral("data"))));
     }
     ~WorkDir() {
         QDir::setCurrent(old_);
-        if (oldConfig_.isNull())
-            qunsetenv("XDG_CONFIG_HOME");
-        else
-            qputenv("XDG_CONFIG_HOME", oldConfig_);
+        for (const auto& [name, value] :
+             {std::pair{"XDG_CONFIG_HOME", oldConfig_}, std::pair{"XDG_DATA_HOME", oldData_}}) {
+            if (value.isNull())
+                qunsetenv(name);
+            else
+                qputenv(name, value);
+        }
     }
+    // The backups folder of this run.
+    QString backups() const { return file(QStringLiteral("data/quorix/backups")); }
     QString path() const { return dir_.path(); }
     // Where the settings file goes when the working directory has none.
     QString userConfig() const { return file(QStringLiteral("config/quorix/quorix7.ini")); }
@@ -55,6 +64,7 @@ private:
     QTemporaryDir dir_;
     QString old_;
     QByteArray oldConfig_;
+    QByteArray oldData_;
 };
 
 // Answers the program's message boxes from a list and notes what was asked.

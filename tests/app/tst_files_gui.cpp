@@ -6,12 +6,17 @@
 #include "app/FileDialogs.h"
 #include "files/BookFile.h"
 #include "tests/files/FileTestData.h"
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QTableWidget>
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDragEnterEvent>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -648,6 +653,69 @@ private Q_SLOTS:
                                       "Tom\n 2:112\n 9:+49 30 1\n"));
     }
 
+    void csvDialogReadsAKnownHeaderByItsTitles() {
+        Session s({QMessageBox::No}, {"tb.csv"});
+        s.dir.write(QStringLiteral("tb.csv"),
+                    "First Name,Last Name,Display Name,Primary Email,Work Phone,Mobile Number\n"
+                    "Hans,Berg,Hans Berg,hans@example.org,+49 30 1234,0170 5550\n");
+        s.workOn(QStringLiteral("cur.pbf"));
+        s.w->importCsvFile();
+        CsvImportDialog& d = *s.w->csvImportDialog;
+        QVERIFY(d.byHeaderBox->isVisible() && d.byHeaderBox->isChecked());
+        QCOMPARE(d.byHeaderBox->text(),
+                 QStringLiteral("Read the columns by their titles (Thunderbird)"));
+        QVERIFY(!d.columnGroup->isEnabled());
+        QCOMPARE(d.columnTable->rowCount(), 6);
+        const auto meaning = [&](int row) {
+            return qobject_cast<QComboBox*>(d.columnTable->cellWidget(row, 1));
+        };
+        QCOMPARE(meaning(2)->currentText(), QStringLiteral("Name"));
+        QCOMPARE(meaning(4)->currentText(), QStringLiteral("Office"));
+        // The user says the work phone is a mobile one.
+        meaning(4)->setCurrentText(QStringLiteral("Mobile"));
+        d.importButton->click();
+        QVERIFY(!d.isVisible());
+        QCOMPARE(s.book(),
+                 QByteArray("Hans Berg\n 3:+49301234\n 3:01705550\n 7:hans@example.org\n"));
+    }
+
+    void csvDialogAsksWhenColumnsStayUnread() {
+        Session s({QMessageBox::No, QMessageBox::No, QMessageBox::Yes}, {"wide.csv"},
+                  "[CONFIG]\nCSV_STOP=2\n");
+        s.dir.write(QStringLiteral("wide.csv"), "Anna;1;2;3\nBob;4\n");
+        s.workOn(QStringLiteral("cur.pbf"));
+        s.w->importCsvFile();
+        CsvImportDialog& d = *s.w->csvImportDialog;
+        QVERIFY(!d.byHeaderBox->isVisible());
+        d.importButton->click(); // No: back in the dialog, the book as it was
+        QVERIFY(d.isVisible());
+        QCOMPARE(s.book(), QByteArray("Old\n 2:110\n"));
+        d.importButton->click(); // Yes: imported without the columns
+        QVERIFY(!d.isVisible());
+        QCOMPARE(s.book(), QByteArray("Anna\n 2:1\nBob\n 2:4\n"));
+        const QString asked = QStringLiteral("Confirm: Columns 3 to 4 hold data that the settings "
+                                             "do not import.\rImport anyway?");
+        QCOMPARE(s.questions().mid(1), (QStringList{asked, asked}));
+    }
+
+    void exportsCsvForGoogleWithAByteOrderMark() {
+        Session s({}, {});
+        FileDialogs::setHook([&](const FileRequest& r) {
+            s.asked.append(r);
+            if (r.option)
+                *r.option = true; // the user ticks the box
+            return s.dir.file(QStringLiteral("g.csv"));
+        });
+        s.workOn(QString(), {"Anna Berg"});
+        s.w->exportGoogleCsvAction->trigger();
+        QCOMPARE(s.asked.size(), 1);
+        QCOMPARE(s.asked[0].title, QStringLiteral("Export CSV for Google Contacts"));
+        QCOMPARE(s.asked[0].optionText, QStringLiteral("UTF-8 with byte-order mark (for Excel)"));
+        QVERIFY(s.dir.read(QStringLiteral("g.csv"))
+                    .startsWith("\xef\xbb\xbfName,Given Name,Family Name,Notes,Group Membership,"));
+        QVERIFY(s.dir.read(QStringLiteral("g.csv")).contains("\r\nAnna Berg,Anna,Berg,,,"));
+    }
+
     // --- Communicator 9110 import -------------------------------------------------
 
     void import9110_data() {
@@ -672,7 +740,12 @@ private Q_SLOTS:
         QCOMPARE(s.asked[0].title, QStringLiteral("Import Nokia 9110 - file"));
         QCOMPARE(s.asked[0].filter, QStringLiteral("Textfiles|*.txt|All files|*.*"));
         if (!before.isEmpty()) {
-            QCOMPARE(s.questions(), QStringList{QStringLiteral("Error: Invalid format!")});
+            // The format's message, then the file and what in it is wrong.
+            QCOMPARE(
+                s.questions(),
+                QStringList{QStringLiteral("Error: Invalid format!\r") +
+                            QDir::toNativeSeparators(s.dir.file(QStringLiteral("contacts.txt"))) +
+                            QStringLiteral("\rThe first line is not \"[RECORD]\".")});
             QCOMPARE(s.book(), OldBook);
             QCOMPARE(s.state(), unchanged);
             return;

@@ -4,7 +4,9 @@
 
 #include "app/BookTree.h"
 #include "app/StatusPanel.h"
+#include "app/SyncDialogs.h"
 #include "app/TraceWindow.h"
+#include "files/Backups.h"
 #include "files/BookFile.h"
 #include "phonesim/PhoneSimProcess.h"
 #include "transfer/Transfer.h"
@@ -12,6 +14,7 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QProgressBar>
+#include <QTableView>
 #include <QToolButton>
 
 using namespace quorix;
@@ -112,7 +115,11 @@ private Q_SLOTS:
         QCOMPARE(w->windowTitle(), QStringLiteral("Quorix"));
         QVERIFY(w->phonebook().bookFileName.isEmpty());
         QVERIFY(!w->undoAction->isEnabled());
-        QCOMPARE(w->panelText(0), QStringLiteral("Ready."));
+        // Every read keeps the phone's book in the backups folder, and says where.
+        const auto backups = files::BackupFolder(dir.backups()).newest();
+        QCOMPARE(int(backups.size()), 1);
+        QCOMPARE(backups.front().names, 31);
+        QCOMPARE(w->panelText(0), QStringLiteral("Ready. Backup: ") + backups.front().path);
         QVERIFY(w->readButton->isEnabled() && w->writeButton->isEnabled());
 
         // Ctrl+R on a changed name writes it back to its location alone.
@@ -132,6 +139,57 @@ private Q_SLOTS:
         phone.stop();
         QCOMPARE(described(dir.file("phone.pbf")), describeBook(w->phonebook()));
         QVERIFY(described(dir.file("phone.pbf")).contains("\n  Office: +4989000000\n"));
+    }
+
+    // An old .pbf onto a phone holding other entries: Write asks first; Compare
+    // shows the differences; Write changes writes only those, keeping what it
+    // overwrites.
+    void writeAsksBeforeItOverwrites() {
+        WorkDir dir;
+        Phone phone({"--book", Sample, "--memory", "60", "--save", dir.file("phone.pbf")});
+        auto w = startWindow();
+        w->config.device = QFile::encodeName(phone.sim.devicePath());
+        files::BookResult book = files::loadBookFile(Sample);
+        QVERIFY(book.ok);
+        book.book.name(2).subs.front().text = QStringLiteral("+4930999");
+        book.book.insertName(0, QStringLiteral("Aaron New")); // shifts every name by one
+        files::adoptLoadedBook(*w->bookModel, book);
+
+        {
+            Answers cancel({QMessageBox::Cancel});
+            // The locations it would fill are read first; nothing is written.
+            QVERIFY(transferDone(*w, [&] { w->writeButton->click(); }));
+            QTRY_COMPARE(cancel.asked.size(), 1);
+            QCOMPARE(cancel.asked[0].caption, QStringLiteral("Confirm"));
+            QCOMPARE(cancel.asked[0].buttons,
+                     QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::Cancel);
+            QVERIFY(cancel.asked[0].text.startsWith(
+                QStringLiteral("The phone holds other entries at 31 of the locations")));
+            QVERIFY(!w->phoneTransfer().busy());
+        }
+
+        QVERIFY(transferDone(*w, [&] { w->compareAction->trigger(); }));
+        CompareDialog* compare = nullptr;
+        QTRY_VERIFY((compare = w->findChild<CompareDialog*>()));
+        QVERIFY(compare->countText().startsWith(
+            QStringLiteral("1 changed, 1 new, 30 the same, 0 only on the phone")));
+        QCOMPARE(compare->table()->model()->rowCount(), 32);
+        compare->close();
+
+        QVERIFY(transferDone(*w, [&] { w->writeChangesAction->trigger(); }));
+        const auto backups = files::BackupFolder(dir.backups()).newest();
+        QCOMPARE(int(backups.size()), 1);
+        QCOMPARE(backups.front().names, 1); // the one entry overwritten
+        QCOMPARE(w->panelText(0),
+                 QStringLiteral("Ready. 1 changed, 1 new, 30 the same, 0 only on the phone. "
+                                "Backup: ") +
+                     backups.front().path);
+        phone.stop();
+        // The phone: the sample with the one change, and the new name after it.
+        files::BookResult expected = files::loadBookFile(Sample);
+        expected.book.name(2).subs.front().text = QStringLiteral("+4930999");
+        expected.book.insertName(31, QStringLiteral("Aaron New"));
+        QCOMPARE(described(dir.file("phone.pbf")), describeBook(expected.book).toUtf8());
     }
 
     void progressBarDuringReadAndWrite() {

@@ -194,8 +194,8 @@ private Q_SLOTS:
 
     void helpDescribesEachCommand() {
         // Each usage line names its command, not the executable alone.
-        for (const char* command :
-             {"show", "convert", "import-csv", "import-9110", "status", "read", "write", "demo"}) {
+        for (const char* command : {"show", "convert", "import-csv", "import-9110", "status",
+                                    "read", "write", "diff", "demo"}) {
             const Run r = cli({command, "--help"});
             QCOMPARE(r.exitCode, 0);
             QVERIFY2(r.out.startsWith("Usage: quorix-cli " + QByteArray(command) + ' '),
@@ -294,13 +294,23 @@ private Q_SLOTS:
 
         QVERIFY(writeAll(path("tabs.csv"),
                          crlf({"name\tphone\tmail", "\"Cy\tD\"\t\"+1\"\tcy@x", "Di\t2"})));
-        r = cli({"import-csv", "tabs.csv", "-o", "tabs.pbf", "--separator", "tab", "--quotes",
-                 "--first-line", "2", "--first-column", "2", "--last-column", "2"});
+        // Column 3 holds data the settings leave out: nothing is written unless allowed.
+        QStringList tabs{
+            "import-csv", "tabs.csv",     "-o", "tabs.pbf",       "--separator", "tab",
+            "--quotes",   "--first-line", "2",  "--first-column", "2",           "--last-column",
+            "2"};
+        r = cli(tabs);
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.err, QByteArray("quorix-cli: tabs.csv: Column 3 holds data that the settings do "
+                                   "not import. Nothing was written: give --last-column 3 to "
+                                   "import them, or --allow-unread.\n"));
+        QVERIFY(!QFile::exists(path("tabs.pbf")));
+        r = cli(tabs << "--allow-unread");
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(cli({"show", "tabs.pbf"}).out,
                  QByteArray("Cy?D\n  General: +1\nDi\n  General: 2\n"));
         r = cli({"import-csv", "tabs.csv", "-o", "names.pbf", "--separator", "\t", "--name-column",
-                 "3", "--first-column", "2", "--last-column", "1"});
+                 "3", "--first-column", "2", "--last-column", "1", "--allow-unread"});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(readAll(path("names.pbf")),
                  crlf({"[QUORIX7-File]", "mail", "\"+1\"", "<No Name>"}));
@@ -313,6 +323,44 @@ private Q_SLOTS:
         QCOMPARE(readAll(path("tab.pbf")), crlf({"[QUORIX7-File]", " Tab",
                                                  "\x02"
                                                  "1"}));
+    }
+
+    void csvAndCommunicatorFilesAsTheWorldWritesThem() {
+        // A Thunderbird export with LF line ends: read by its titles, no options.
+        QVERIFY(writeAll(path("tb.csv"), "First Name,Last Name,Display Name,Primary Email,"
+                                         "Mobile Number\nHans,Berg,Hans Berg,h@x,0170 1\n"));
+        Run r = cli({"import-csv", "tb.csv", "-o", "tb.pbf"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.err, QByteArray("quorix-cli: tb.csv: columns read by their titles "
+                                   "(Thunderbird): First Name = Given name, Last Name = Family "
+                                   "name, Display Name = Name, Primary Email = E-Mail, Mobile "
+                                   "Number = Mobile\n"));
+        QCOMPARE(cli({"show", "tb.pbf"}).out,
+                 QByteArray("Hans Berg\n  Mobile: 01701\n  E-Mail: h@x\n"));
+        // Nothing to import is a failure, and nothing is written.
+        r = cli({"import-csv", "tb.csv", "--first-line", "5", "-o", "none.pbf"});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.err, QByteArray("quorix-cli: tb.csv: No names to import: the file has 2 lines, "
+                                   "and the import starts at line 5.\n"));
+        QVERIFY(!QFile::exists(path("none.pbf")));
+        // Our own CSV, written for Google and for Excel, and read back.
+        QVERIFY(writeAll(path("own.pbf"), AnnaBobFile));
+        QCOMPARE(cli({"convert", "own.pbf", "-o", "own.csv", "--bom"}).exitCode, 0);
+        QVERIFY(readAll(path("own.csv")).startsWith("\xef\xbb\xbfName,General,"));
+        QCOMPARE(cli({"import-csv", "own.csv", "-o", "back.pbf"}).exitCode, 0);
+        QCOMPARE(readAll(path("back.pbf")), AnnaBobFile);
+        QCOMPARE(cli({"convert", "own.pbf", "-o", "g.csv", "--format", "google"}).exitCode, 0);
+        QVERIFY(readAll(path("g.csv")).startsWith("Name,Given Name,Family Name,"));
+        QCOMPARE(cli({"convert", "own.pbf", "-o", "x.csv", "--format", "excel"}).exitCode, 2);
+        // A 9110 export with LF line ends; a file that is none says why.
+        QVERIFY(writeAll(path("n.txt"), "[RECORD]\n[FIELD]\nName\n[FIELD-NAME]\nName\n"
+                                        "[FIELD-DATA]\nChris\n[FIELD-END]\n[RECORD-END]\n"));
+        QCOMPARE(cli({"import-9110", "n.txt", "-o", "n.pbf"}).exitCode, 0);
+        QCOMPARE(cli({"show", "n.pbf"}).out, QByteArray("Chris\n"));
+        r = cli({"import-9110", "tb.csv", "-o", "n2.pbf"});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.err, QByteArray("quorix-cli: tb.csv: Invalid format! The first line is not "
+                                   "\"[RECORD]\".\n"));
     }
 
     void convertSpeaksVCardAndCsvAndWarnsAboutPbf() {
@@ -342,10 +390,10 @@ private Q_SLOTS:
                  QByteArray("\xc5\x81\xc3\xb3"
                             "d\xc5\xba \xf0\x9f\x98\x80\n  Mobile: +481\n"));
         QCOMPARE(cli({"convert", "back.vcf", "-o", "book.csv"}).exitCode, 0);
-        QVERIFY(readAll(path("book.csv")).startsWith("Name,General,Mobile,"));
+        QVERIFY(readAll(path("book.csv")).startsWith("Name,General,General 2,"));
         QVERIFY(readAll(path("book.csv"))
                     .contains("\xc5\x81\xc3\xb3"
-                              "d\xc5\xba \xf0\x9f\x98\x80,,+481,"));
+                              "d\xc5\xba \xf0\x9f\x98\x80,,,,,,+481,"));
     }
 
     // --add-to: BOOK's names plus the import, in OUTPUT, which may be BOOK.

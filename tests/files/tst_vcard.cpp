@@ -61,6 +61,10 @@ void randomBook(Book& book, QRandomGenerator& rng) {
             Book::addSubentry(n, groupNames[size_t(1 + rng.bounded(5))], KindCallerGroup);
         if (rng.bounded(4) == 0)
             Book::addSubentry(n, text(), KindUnknown);
+        if (rng.bounded(3) == 0) // where the phone keeps it, and what it held there
+            n.location = 1 + rng.bounded(500);
+        if (n.location && rng.bounded(3) > 0)
+            n.phoneContent = PhoneContent{text(), {{text(), KindMobile}, {text(), KindUnknown}}};
     }
 }
 
@@ -325,6 +329,8 @@ private Q_SLOTS:
                 QCOMPARE(back.book.name(i).text, book.name(i).text);
                 QCOMPARE(back.book.name(i).subs, book.name(i).subs);
                 QCOMPARE(back.book.name(i).organization, book.name(i).organization);
+                QCOMPARE(back.book.name(i).location, book.name(i).location);
+                QVERIFY(back.book.name(i).phoneContent == book.name(i).phoneContent);
             }
         }
         // Kinds and groups no other program knows come back too, in their order.
@@ -350,11 +356,20 @@ private Q_SLOTS:
         Book::addSubentry(a, QStringLiteral("VIP"), KindCallerGroup);
         Name& b = book.insertName(1, QStringLiteral("😀"));
         Book::addSubentry(b, QStringLiteral("112"), KindGeneral);
+        // The same columns whatever the book holds: five of each number kind,
+        // two of each text, the group and the subentries of no known kind.
+        const QByteArray five = ",,,,,";
         QCOMPARE(csvText(book),
-                 QByteArray("Name,General,Mobile,Mobile 2,Home,Office,Fax,E-Mail,Postal Address,"
-                            "Note,Caller group\r\n"
-                            "\"Müller, \"\"Hans\"\"\",,+491,+492,,,,,\"Łódź\nPolska\",,VIP\r\n"
-                            "😀,112,,,,,,,,,\r\n"));
+                 QByteArray("Name,General,General 2,General 3,General 4,General 5,Mobile,Mobile 2,"
+                            "Mobile 3,Mobile 4,Mobile 5,Home,Home 2,Home 3,Home 4,Home 5,Office,"
+                            "Office 2,Office 3,Office 4,Office 5,Fax,Fax 2,Fax 3,Fax 4,Fax 5,"
+                            "E-Mail,E-Mail 2,Postal Address,Postal Address 2,Note,Note 2,"
+                            "Caller group,Unknown,Order\r\n"
+                            "\"Müller, \"\"Hans\"\"\"" +
+                            five + ",+491,+492,,," + five + five + five +
+                            ",,,\"Łódź\nPolska\",,,,VIP,,\r\n"
+                            "😀,112,,,," +
+                            five + five + five + five + ",,,,,,,,,\r\n"));
         const FileResult r = saveBook(book, path("book.csv"));
         QVERIFY(r.ok);
         QCOMPARE(readAll(path("book.csv")), csvText(book));
@@ -374,7 +389,7 @@ private Q_SLOTS:
                  QByteArray("Hans Müller\n  General: +49301234\n  General: 0305678\n"
                             "  General: 01701234567\n  Note: hans@example.de\n"
                             "  Note: Hauptstraße 5, 10115 Berlin\n"
-                            "Hans Müller (2)\n  Note: Sagt immer Moin, auch abends\n"
+                            "Hans Müller (2)\n  Note: Sagt immer \"Moin\", auch abends\n"
                             "Łukasz Żółw 😀\n  General: +48600100200\n  Note: lukasz@example.pl\n"
                             "  Note: ul. Długa 1, Gdańsk\n"));
         // Read as Windows-1252 on purpose, the same file gives the mojibake.
@@ -395,7 +410,7 @@ private Q_SLOTS:
         QVERIFY(r.ok);
         QCOMPARE(described(r.book),
                  QByteArray("Zofia Kowalska\n  General: +48421234567\n  General: +48600100200\n"
-                            "  Note: Przyjaciółka, Zosia\n  Note: zofia@example.pl\n"
+                            "  Note: Przyjaciółka, \"Zosia\"\n  Note: zofia@example.pl\n"
                             "Zofia Kowalska (2)\n  Note: ul. Piotrkowska 1, 90-001 Łódź\n"
                             "Jürgen Groß 🎉\n  General: +4915155501\n  Note: juergen@example.de\n"));
         QCOMPARE(csvProbe(data("google.csv")).line.left(5), QStringLiteral("Name,"));

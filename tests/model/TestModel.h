@@ -67,4 +67,8 @@ private Q_SLOTS:
     void addToBook();
     void findAndMergeDuplicates_data();
     void findAndMergeDuplicates();
+
+    // tst_phonesync.cpp: comparing with the phone, planning a write of the changes
+    void phoneComparison_data();
+    void phoneComparison();
 };

@@ -7,6 +7,7 @@
 #include "phonesim/Generator.h"
 #include "phonesim/PhoneOptions.h"
 #include "phonesim/PhoneServer.h"
+#include "transfer/PhoneView.h"
 #include "transfer/PhonebookMessages.h"
 
 #include <QFileInfo>
@@ -238,6 +239,32 @@ private Q_SLOTS:
         line.run(20);
         QVERIFY(line.answers().isEmpty());
         QVERIFY(!line.phone.memory().at(5));
+    }
+
+    // What the program expects a write to leave (phoneView) is what the phone
+    // gives back, whatever it cut or could not store; every write request counts.
+    void phoneViewIsWhatAReadGivesBack() {
+        Book names = generateBook(40, 3);
+        Name& odd = names.insertName(0, QString(140, u'N') + QStringLiteral("\U0001F600"));
+        Book::addSubentry(odd, QString(50, u'7'), KindMobile);
+        Book::addSubentry(odd, QString(70, u't'), KindUnknown);
+        Book::addSubentry(odd, QStringLiteral("Line\nbreak \u20ac"), KindNote);
+        Book::addSubentry(odd, QStringLiteral("No group"), KindCallerGroup);
+        Book::addSubentry(odd, QStringLiteral("+49"), KindGeneral); // after the others
+        Line line;
+        QList<int> locations;
+        for (int row = 0; row < names.entryCount(); ++row) {
+            const int location = 3 * row + 2;
+            line.request(writeRequest(names.name(row), location));
+            locations << location;
+            const auto back = decodeEntry(line.phone.memory().readAnswer(location));
+            QVERIFY(back);
+            QVERIFY2(contentOf(back->name) == phoneView(names.name(row)),
+                     qPrintable(names.name(row).text));
+        }
+        QCOMPARE(line.phone.stats().writes, locations);
+        QCOMPARE(phoneView(odd).name.size(), MaxNameChars);
+        QVERIFY(phoneView(odd) != contentOf(odd));
     }
 
     void refusedWrites() {

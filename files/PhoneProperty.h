@@ -1,0 +1,28 @@
+#pragma once
+
+#include "model/Book.h"
+
+#include <QByteArray>
+#include <optional>
+
+// The vCard property by which Quorix's own files remember where the phone keeps
+// a name and what it held there: "X-QUORIX-PHONE:17;Anna;3=+49123;9=Neighbour",
+// the location, then (when known) the name as the phone holds it and each
+// subentry as its kind number and text. Components are escaped as vCard texts
+// are. Other programs ignore X- properties, so the file stays plain vCard 3.0.
+namespace quorix::files {
+
+inline constexpr char PhoneProperty[] = "X-QUORIX-PHONE";
+
+struct PhoneMark {
+    int location = 0;
+    std::optional<PhoneContent> content;
+};
+
+// The escaped value (UTF-8) for a name's location and phone content.
+QByteArray phonePropertyValue(int location, const std::optional<PhoneContent>& content);
+// A value as the file holds it (charset decoded, escapes kept); nothing when
+// the location is not a number from 1 to 65535 or a subentry has no kind.
+std::optional<PhoneMark> parsePhoneProperty(const QString& value);
+
+} // namespace quorix::files

@@ -71,6 +71,8 @@ Config Config::read(const ProfileFile& f) {
     if (const auto encoding = f.value(Section, "CSV_ENCODING"))
         c.csvEncoding = files::encodingFromName(QString::fromUtf8(*encoding));
     c.tableView = f.value(Section, "VIEW") == QByteArray("TABLE");
+    if (const auto prefix = f.value(Section, "NUMBER_PREFIX"))
+        c.numberPrefix = cleanNumber(QString::fromUtf8(*prefix));
     return c;
 }
 
@@ -91,6 +93,15 @@ void Config::write(ProfileFile& f) const {
     // Like DEVICE: the tree, the usual view, adds no key to a file without one.
     if (tableView || f.value(Section, "VIEW"))
         f.setValue(Section, "VIEW", tableView ? "TABLE" : "TREE");
+    if (numberPrefix != DefaultNumberPrefix || f.value(Section, "NUMBER_PREFIX"))
+        f.setValue(Section, "NUMBER_PREFIX", numberPrefix.toUtf8());
+}
+
+void Config::takeSetupFrom(const Config& other) {
+    port = other.port;
+    cable = other.cable;
+    device = other.device;
+    numberPrefix = other.numberPrefix;
 }
 
 QRect WindowPlace::read(const ProfileFile& f) {

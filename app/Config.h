@@ -2,6 +2,7 @@
 
 #include "app/ProfileFile.h"
 #include "files/Codepage.h"
+#include "model/Book.h"
 
 #include <QByteArray>
 #include <QRect>
@@ -36,6 +37,9 @@ struct Config {
     QByteArray device;
     // The window shows the book as a table instead of the tree.
     bool tableView = false;
+    // What a new number starts with and an emptied number becomes: the
+    // country prefix; only the characters a number keeps, never empty.
+    QString numberPrefix = DefaultNumberPrefix.toString();
 
     // The settings a file holds; a missing file, section or key, and a value
     // that is not a number or out of range, give the default.
@@ -50,8 +54,13 @@ struct Config {
     // CSV_ENCODING ("auto", "utf-8", "windows-1252"); then DEVICE, but only
     // when there is a device or the file had one to clear, so that a file of
     // someone who never chose a device keeps just the eight keys; then VIEW
-    // ("TREE" or "TABLE").
+    // ("TREE" or "TABLE") once the table was chosen; then NUMBER_PREFIX, only
+    // when it is not "+49" or the file had one.
     void write(ProfileFile& file) const;
+
+    // The values the connection dialog sets (port, cable, device, number
+    // prefix) taken from other.
+    void takeSetupFrom(const Config& other);
 
     friend bool operator==(const Config&, const Config&) = default;
 };

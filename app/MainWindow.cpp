@@ -524,6 +524,7 @@ void MainWindow::readConfig() {
     file.load();
     config = Config::read(file);
     setTableView(config.tableView);
+    editor_->setNumberPrefix(config.numberPrefix);
     // Files opened before the settings were read stay on top.
     QStringList recent = RecentFiles::read(file);
     for (auto it = recentFiles_.crbegin(); it != recentFiles_.crend(); ++it)
@@ -546,7 +547,11 @@ bool MainWindow::writeConfig() {
     if (ok)
         ok = file.load(&error);
     if (ok) {
-        config.write(file);
+        Config kept = config;
+        // Setup changes made in a demo run stay out of the file.
+        if (demoRun_)
+            kept.takeSetupFrom(Config::read(file));
+        kept.write(file);
         RecentFiles::write(file, recentFiles_);
         ok = file.save(&error);
     }
@@ -598,7 +603,7 @@ bool MainWindow::confirmClose() {
         return true;
     const QString name =
         b.bookFileName.isEmpty()
-            ? QStringLiteral("<no name yet>")
+            ? QStringLiteral("the new book")
             : QLatin1Char('"') + QFileInfo(b.bookFileName).fileName() + QLatin1Char('"');
     // Yes/No/Cancel underneath; the buttons say what they do.
     const auto answer = MessageBoxes::ask(

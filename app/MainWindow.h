@@ -396,6 +396,7 @@ private:
     std::unique_ptr<link::FbusLink> fbus_;
     phonesim::PhoneSimProcess* demoPhone_ = nullptr;
     QByteArray demoDevice_;
+    bool demoRun_ = false; // the demo was started: Setup changes are not saved
     bool pausing_ = false;
     // MainWindowTransfer.cpp. After the link, so that it goes first.
     struct TransferPartsDeleter {

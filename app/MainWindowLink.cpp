@@ -52,8 +52,10 @@ link::LinkSettings MainWindow::linkSettings() const {
 }
 
 void MainWindow::syncConnectionDialog() {
-    if (connectionDialog)
-        connectionDialog->setSelection(config.port, config.cable, linkSettings().device);
+    if (!connectionDialog)
+        return;
+    connectionDialog->setSelection(config.port, config.cable, linkSettings().device);
+    connectionDialog->setNumberPrefix(config.numberPrefix);
 }
 
 void MainWindow::setupConnection() {
@@ -70,6 +72,8 @@ void MainWindow::connectionClosed() {
     // What the dialog shows when OK is pressed is the connection.
     config.port = connectionDialog->port();
     config.cable = connectionDialog->cable();
+    config.numberPrefix = connectionDialog->numberPrefix();
+    editor_->setNumberPrefix(config.numberPrefix);
     const QByteArray device = connectionDialog->device();
     // The demo's device is for this run only: it stays out of the settings
     // unless the user picks another device, which then ends the demo's hold.
@@ -222,6 +226,9 @@ void MainWindow::startDemo() {
     phonesim::PhoneSimProcess& phone = demoPhone();
     if (phone.isRunning())
         return;
+    // From here on Setup is for this run only: a demo leaves the user's
+    // settings as they were.
+    demoRun_ = true;
     QStringList arguments;
     const QString book = phonesim::PhoneSimProcess::sampleBook(phone.program());
     if (!book.isEmpty())

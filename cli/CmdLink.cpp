@@ -3,6 +3,7 @@
 #include "link/FbusLink.h"
 #include "link/Frame.h"
 #include "link/SerialPort.h"
+#include "link/StatusProbe.h"
 #include "link/Trace.h"
 
 #include <QCommandLineParser>
@@ -22,54 +23,6 @@ namespace quorix::cli {
 namespace {
 
 using namespace quorix::link;
-
-// Starts the link, waits for the phone's status answer and reports it; the
-// terminal stands in for the status bar and the message boxes.
-class StatusQuery : public LinkListener {
-public:
-    StatusQuery(FbusLink& link, int timeoutMs) : link_(link), timeoutMs_(timeoutMs) {
-        link_.setFrameObserver([this](const QByteArray& frame) {
-            if (frameType(frame) == TypeStatus && answer_.isEmpty()) {
-                answer_ = phoneStatus(frame);
-                loop_.quit();
-            }
-        });
-        timer_.setSingleShot(true);
-        QObject::connect(&timer_, &QTimer::timeout, &loop_, &QEventLoop::quit);
-    }
-
-    void showStatus(const QByteArray&) override {}
-    void showError(const QByteArray&, const QByteArray& text) override { error_ = text; }
-    void linkStarted(bool ok) override {
-        if (!ok) {
-            loop_.quit();
-            return;
-        }
-        started_ = true;
-        timer_.start(timeoutMs_);
-    }
-
-    int run(const LinkSettings& settings) {
-        link_.startLink(settings, this);
-        loop_.exec();
-        link_.stopLink();
-        if (!started_) // the message names the device and the system's reason
-            return fail(messageText(error_));
-        if (answer_.isEmpty())
-            return fail(QStringLiteral("No valid answer was received from phone."));
-        QTextStream(stdout) << "Phone status: " << messageText(answer_) << Qt::endl;
-        return 0;
-    }
-
-private:
-    FbusLink& link_;
-    const int timeoutMs_;
-    QEventLoop loop_;
-    QTimer timer_;
-    QByteArray error_;
-    QByteArray answer_;
-    bool started_ = false;
-};
 
 int status(const QStringList& args) {
     QCommandLineParser p;
@@ -105,8 +58,21 @@ int status(const QStringList& args) {
         return fail(error);
     FbusLink link(serial);
     linkOpts.setUpTrace(p, link);
-    StatusQuery query(link, int(seconds * 1000));
-    return query.run(settings);
+    // The window's Test connection runs the same check.
+    StatusProbe probe(link);
+    QEventLoop loop;
+    StatusReport report;
+    QObject::connect(&probe, &StatusProbe::finished, &loop, [&](const StatusReport& r) {
+        report = r;
+        loop.quit();
+    });
+    probe.start(settings, int(seconds * 1000));
+    if (probe.running())
+        loop.exec();
+    if (report.outcome != StatusReport::Outcome::Answered)
+        return fail(report.text());
+    QTextStream(stdout) << report.text() << Qt::endl;
+    return ExitSuccess;
 }
 
 } // namespace

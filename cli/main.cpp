@@ -75,9 +75,15 @@ int main(int argc, char* argv[]) {
 
     QStringList args = QCoreApplication::arguments();
     QTextStream out(stdout);
-    if (args.size() < 2 || args[1] == QLatin1String("--help") || args[1] == QLatin1String("-h")) {
+    if (args.size() < 2) {
+        // No command is wrong usage: the usage goes where errors go.
+        QTextStream err(stderr);
+        printUsage(err);
+        return ExitUsage;
+    }
+    if (args[1] == QLatin1String("--help") || args[1] == QLatin1String("-h")) {
         printUsage(out);
-        return args.size() < 2 ? ExitUsage : ExitSuccess;
+        return ExitSuccess;
     }
     if (args[1] == QLatin1String("--version") || args[1] == QLatin1String("-v")) {
         out << "quorix-cli " << QUORIX_VERSION << '\n';

@@ -2,6 +2,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <utility>
@@ -50,6 +58,37 @@ QByteArrayList listSerialPorts(const QString& dev, const QString& sysTty) {
          byId.entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name))
         out << QFile::encodeName(byId.filePath(n));
     return out;
+}
+
+QByteArray deviceProblem(const QByteArray& path, bool* accessDenied) {
+    if (accessDenied)
+        *accessDenied = false;
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    return {};
+#else
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0)
+        return std::strerror(errno);
+    if (S_ISDIR(st.st_mode))
+        return std::strerror(EISDIR);
+    if (!S_ISCHR(st.st_mode))
+        return "Not a serial device";
+    if (::access(path.constData(), R_OK | W_OK) != 0) {
+        const int error = errno;
+        if (accessDenied)
+            *accessDenied = error == EACCES || error == EPERM;
+        return std::strerror(error);
+    }
+    return {};
+#endif
+}
+
+QByteArray deviceTarget(const QByteArray& path) {
+    const QFileInfo info(QFile::decodeName(path));
+    if (!info.isSymLink())
+        return {};
+    return QFile::encodeName(info.canonicalFilePath());
 }
 
 } // namespace quorix::link

@@ -180,7 +180,7 @@ QString wholeCharacters(QString text) {
     return text;
 }
 
-QString cleanNumber(const QString& text) {
+QString cleanNumber(const QString& text, QStringView emptyNumber) {
     QString result;
     result.reserve(text.size());
     for (const QChar qc : text) {
@@ -190,7 +190,7 @@ QString cleanNumber(const QString& text) {
             result.append(qc);
     }
     if (result.isEmpty())
-        result = QStringLiteral("+49");
+        result = emptyNumber.toString();
     return result;
 }
 

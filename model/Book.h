@@ -166,10 +166,15 @@ private:
     mutable bool rowsDirty_ = false;
 };
 
+// What a new number holds, and what an emptied one becomes, unless the user
+// set another country's prefix.
+inline constexpr QStringView DefaultNumberPrefix = u"+49";
+
 // Cleans a typed number: keeps "#", "*", "+", the digits 0-9, "p" and "w"; an
-// empty result becomes "+49". Other characters, digits of other scripts
-// included, are dropped: the phone dials only these.
-QString cleanNumber(const QString& text);
+// empty result becomes emptyNumber (the prefix new numbers start with). Other
+// characters, digits of other scripts included, are dropped: the phone dials
+// only these.
+QString cleanNumber(const QString& text, QStringView emptyNumber = DefaultNumberPrefix);
 
 // A number as an import finds it in another program's field, or nothing when
 // the text is no number: a text without a digit, or with letters that are

@@ -84,6 +84,11 @@ QModelIndex BookEditor::addSubentryAt(const QModelIndex& node, Name& name, const
     return model_.indexOf(name, pos);
 }
 
+void BookEditor::setNumberPrefix(const QString& prefix) {
+    // A number is never empty, so neither is what an emptied one becomes.
+    numberPrefix_ = cleanNumber(prefix, numberPrefix_);
+}
+
 EditOutcome BookEditor::newEntry(const QModelIndex& selected) {
     const BookStepScope step(model_, QStringLiteral("New entry"));
     const QModelIndex node = orRoot(selected);
@@ -95,7 +100,7 @@ EditOutcome BookEditor::newEntry(const QModelIndex& selected) {
         return {};
     if (level == 1 && !name->expanded && !name->subs.empty())
         return startNewName(node.row(), false);
-    const QModelIndex index = addSubentryAt(node, *name, "+49", KindGeneral);
+    const QModelIndex index = addSubentryAt(node, *name, numberPrefix_, KindGeneral);
     return {index, index, ViewExpansion::Unchanged, false};
 }
 
@@ -255,7 +260,7 @@ void BookEditor::commitLabel(const QModelIndex& index, QString text) {
         if (!sub)
             return;
         if (isNumberKind(sub->kind))
-            text = cleanNumber(text);
+            text = cleanNumber(text, numberPrefix_);
         model_.setSubentryText(*name, index.row(), text);
         model_.sortByClass(*name);
         return;
@@ -269,8 +274,13 @@ void BookEditor::commitLabel(const QModelIndex& index, QString text) {
         const QPersistentModelIndex other(model_.indexOf(book.name(otherRow)));
         const QString oldText = name->text;
         model_.setNameText(*name, text);
-        const bool merged = ask("Double entry", MergeQuestion) && node.isValid() &&
-                            other.isValid() && merge(*model_.nameOf(node), *model_.nameOf(other));
+        // Which name stays and under which text, so the answer is an informed one.
+        const QString question = MergeQuestion + QStringLiteral("\r\r\"%1\" is renamed \"%2\" and "
+                                                                "takes the entries of the other "
+                                                                "\"%2\", which is then removed.")
+                                                     .arg(oldText, text);
+        const bool merged = ask("Double entry", question) && node.isValid() && other.isValid() &&
+                            merge(*model_.nameOf(node), *model_.nameOf(other));
         if (!node.isValid())
             return;
         name = model_.nameOf(node);

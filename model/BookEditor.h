@@ -58,7 +58,12 @@ public:
     // Without a handler, errors go to the debug log and questions get No.
     void setMessageHandler(MessageHandler handler) { messages_ = std::move(handler); }
 
-    // New entry: a "+49" General number on a name or in front of a subentry,
+    // What New entry puts into a new number and an emptied number becomes:
+    // the country prefix, "+49" unless set. An empty prefix keeps the one before.
+    void setNumberPrefix(const QString& prefix);
+    const QString& numberPrefix() const { return numberPrefix_; }
+
+    // New entry: a General number holding the prefix on a name or in front of a subentry,
     // or a new name when the root or a collapsed name with subentries is
     // selected. Refused with "Too many numbers!" on a name with five numbers.
     EditOutcome newEntry(const QModelIndex& selected);
@@ -121,6 +126,7 @@ private:
 
     BookModel& model_;
     MessageHandler messages_;
+    QString numberPrefix_ = DefaultNumberPrefix.toString();
 };
 
 } // namespace quorix

@@ -714,7 +714,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("closes");
         QTest::addColumn<int>("saves");
 
-        const QString noName = QStringLiteral("Save changes to <no name yet>?");
+        const QString noName = QStringLiteral("Save changes to the new book?");
         const QString named = QStringLiteral("Save changes to \"book.pbf\"?");
         const QString path = QDir::tempPath() + QStringLiteral("/dir/book.pbf");
         QTest::newRow("cancel keeps the window")

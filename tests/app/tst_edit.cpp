@@ -161,8 +161,13 @@ QStringList askedList(const Answers& answers) {
     return out;
 }
 
-const char* const MergeQuestion =
-    "Name already exists! Merge entries?\rNote: Caller groups will not be merged!";
+// The merge question names the edited name, the name it takes and which stays.
+QString mergeQuestion(const char* edited, const char* taken) {
+    return QStringLiteral("Name already exists! Merge entries?\rNote: Caller groups will not be "
+                          "merged!\r\r\"%1\" is renamed \"%2\" and takes the entries of the "
+                          "other \"%2\", which is then removed.")
+        .arg(QLatin1String(edited), QLatin1String(taken));
+}
 
 // Where a drag ends: just inside the top edge of the target's row (the whole
 // row is the target, not only its middle), or empty space below the names.
@@ -401,7 +406,8 @@ private Q_SLOTS:
         Answers answers({yes ? QMessageBox::Yes : QMessageBox::No});
 
         editLabel(*w, nameAt(*w, 0), QStringLiteral("Anna"));
-        QCOMPARE(askedList(answers), QStringList{question("Double entry", MergeQuestion)});
+        QCOMPARE(askedList(answers),
+                 QStringList{question("Double entry", qPrintable(mergeQuestion("Bob", "Anna")))});
         QCOMPARE(book(*w), result);
         QCOMPARE(w->panelText(1), count);
         QCOMPARE(w->tree->selectedNode(), nameAt(*w, 0));
@@ -414,7 +420,7 @@ private Q_SLOTS:
 
         editLabel(*w, nameAt(*w, 0), QStringLiteral("Other"));
         QCOMPARE(askedList(answers),
-                 QStringList({question("Double entry", MergeQuestion),
+                 QStringList({question("Double entry", qPrintable(mergeQuestion("Three", "Other"))),
                               error("Merging not possible!\rNot enough space for all "
                                     "entries.\rMerging aborted.")}));
         // Nothing moved: both names are as they were, and no step was made.
@@ -452,9 +458,8 @@ private Q_SLOTS:
         editLabel(*w, nameAt(*w, 0), QStringLiteral("Anna"));
         QTRY_COMPARE(w->phonebook().entryCount(), 1);
         QTest::qWait(100);
-        QCOMPARE(seen, QStringList{QStringLiteral("Double entry|Name already exists! Merge "
-                                                  "entries?\nNote: Caller groups will not be "
-                                                  "merged!")});
+        QCOMPARE(seen, QStringList{QStringLiteral("Double entry|") +
+                                   MessageBoxes::displayText(mergeQuestion("Bob", "Anna"))});
         QCOMPARE(book(*w), QByteArray("Anna\n  General: 2\n  General: 1\n"));
         QVERIFY(!w->tree->isEditing());
         QCOMPARE(w->panelText(1), QStringLiteral("1 entries."));

@@ -2,6 +2,7 @@
 // and the Debug box, the link start-up as the window reports it, and the demo
 // with the real virtual phone on a pseudo-terminal.
 #include "AppTestSupport.h"
+#include "app/BookTree.h"
 
 #include "app/ConnectionDialog.h"
 #include "app/FileDialogs.h"
@@ -127,9 +128,12 @@ private Q_SLOTS:
         for (QRadioButton* b : c->cableItems)
             items << b->text();
         QCOMPARE(items, QStringList({"COM 1", "COM 2", "COM 3", "COM 4", "DAU-9P", "DLR-3"}));
-        // OK and Cancel.
+        // Test connection, OK and Cancel.
         const auto buttons = c->findChildren<QPushButton*>();
-        QCOMPARE(buttons.size(), 2);
+        QCOMPARE(buttons.size(), 3);
+        QCOMPARE(c->testButton->text().remove(QLatin1Char('&')), QStringLiteral("Test connection"));
+        QVERIFY(!c->testButton->isDefault());
+        QCOMPARE(c->numberPrefix(), QStringLiteral("+49"));
         QCOMPARE(c->okButton->text().remove(QLatin1Char('&')), QStringLiteral("OK"));
         QCOMPARE(c->cancelButton->text().remove(QLatin1Char('&')), QStringLiteral("Cancel"));
         QVERIFY(c->okButton->isDefault());
@@ -242,6 +246,104 @@ private Q_SLOTS:
         QVERIFY(file.load());
         QCOMPARE(file.value("CONFIG", "DEVICE"), std::optional<QByteArray>(""));
         QCOMPARE(file.value("CONFIG", "PORT"), std::optional<QByteArray>("2"));
+    }
+
+    void numberPrefixFromSetupKeptAfterTheOtherKeys() {
+        WorkDir dir;
+        dir.write(QStringLiteral("quorix7.ini"), "[CONFIG]\nPORT=2\nDEVICE=/dev/ttyUSB0\n");
+        auto w = startWindow();
+        QCOMPARE(w->connectionDialog->numberPrefix(), QStringLiteral("+49"));
+        w->setupConnection();
+        ConnectionDialog* c = w->connectionDialog;
+        c->prefixEdit->selectAll();
+        QTest::keyClicks(c->prefixEdit, QStringLiteral("+44 x")); // only what a number keeps
+        QCOMPARE(c->prefixEdit->text(), QStringLiteral("+44"));
+        c->okButton->click();
+        // New entry and an emptied number use it.
+        const QModelIndex anna = w->bookModel->indexOf(w->bookModel->insertName(0, "Anna"));
+        w->tree->setCurrentIndex(anna);
+        w->newEntry();
+        QCOMPARE(describeBook(w->phonebook()), QStringLiteral("Anna\n  General: +44\n"));
+        QVERIFY(w->bookModel->setData(w->bookModel->index(0, 0, anna), QStringLiteral("0171")));
+        QVERIFY(w->bookModel->setData(w->bookModel->index(0, 0, anna), QString()));
+        QCOMPARE(describeBook(w->phonebook()), QStringLiteral("Anna\n  General: +44\n"));
+        w->phonebook().bookChanged = false;
+        QVERIFY(w->close());
+        QCOMPARE(dir.readConfig(), "[CONFIG]\nPORT=2\nDEVICE=/dev/ttyUSB0\nCABLE=1\n" +
+                                       CsvDefaults + "NUMBER_PREFIX=+44\n");
+        auto again = startWindow();
+        QCOMPARE(again->config.numberPrefix, QStringLiteral("+44"));
+        QCOMPARE(again->connectionDialog->numberPrefix(), QStringLiteral("+44"));
+    }
+
+    void setupFlagsAndTestsTheDevice_data() {
+        QTest::addColumn<QString>("device"); // "phone": the virtual phone; "link": a link to it
+        QTest::addColumn<QString>("note");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("missing device")
+            << QStringLiteral("/nonexistent/ttyQuorix")
+            << QStringLiteral("Cannot be used: /nonexistent/ttyQuorix: No such file or directory")
+            << QStringLiteral("Could not open serial port /nonexistent/ttyQuorix: No such file "
+                              "or directory");
+        QTest::newRow("not a serial device")
+            << QStringLiteral("file") << QStringLiteral("Cannot be used: FILE: Not a serial device")
+            << QStringLiteral("Could not open serial port FILE: Inappropriate ioctl for device");
+        QTest::newRow("virtual phone") << QStringLiteral("phone") << QString()
+                                       << QStringLiteral("Phone status: REGISTERED - BATTERY");
+        QTest::newRow("link to the virtual phone")
+            << QStringLiteral("link") << QStringLiteral("The device PHONE.")
+            << QStringLiteral("Phone status: REGISTERED - BATTERY");
+    }
+
+    void setupFlagsAndTestsTheDevice() {
+        QFETCH(QString, device);
+        QFETCH(QString, note);
+        QFETCH(QString, result);
+        WorkDir dir;
+        VirtualPhone phone;
+        const QString phoneDevice = QString::fromLocal8Bit(phone.device());
+        QVERIFY(!phoneDevice.isEmpty());
+        const QString link = dir.file(QStringLiteral("usb-Nokia_DLR-3"));
+        QVERIFY(QFile::link(phoneDevice, link));
+        const QString file = dir.file(QStringLiteral("plain"));
+        dir.write(QStringLiteral("plain"), "x");
+        device = device == QLatin1String("phone")  ? phoneDevice
+                 : device == QLatin1String("link") ? link
+                 : device == QLatin1String("file") ? file
+                                                   : device;
+        note.replace(QLatin1String("FILE"), file).replace(QLatin1String("PHONE"), phoneDevice);
+        result.replace(QLatin1String("FILE"), file);
+
+        auto w = startWindow();
+        ConnectionDialog* c = w->connectionDialog;
+        w->setupConnection();
+        // The list names the device behind a link.
+        c->setDevices({link.toLocal8Bit()});
+        QCOMPARE(c->devices(), QByteArrayList{link.toLocal8Bit()});
+        QCOMPARE(c->deviceBox->model()->index(1, 1).data().toString(),
+                 QStringLiteral("→ ") + phoneDevice);
+        chooseDeviceText(*c, device);
+        QCOMPARE(c->deviceNote->text(), note);
+        QCOMPARE(c->deviceNote->isVisibleTo(c), !note.isEmpty());
+
+        // The test runs while the window goes on, and can be stopped.
+        QSignalSpy finished(c, &ConnectionDialog::testFinished);
+        c->testButton->click();
+        QVERIFY(c->testing());
+        QCOMPARE(c->testButton->text().remove(u'&'), QStringLiteral("Stop test"));
+        QVERIFY(
+            finished.wait(link::FbusLink::StartDelayMs + ConnectionDialog::TestTimeoutMs + 2000));
+        QCOMPARE(finished.first().first().toString(), result);
+        QCOMPARE(c->testLabel->text(), result);
+        QCOMPARE(c->testButton->text().remove(u'&'), QStringLiteral("Test connection"));
+        c->testButton->click();
+        c->testButton->click();
+        QCOMPARE(finished.last().first().toString(),
+                 QStringLiteral("The test of %1 was stopped.").arg(device));
+        // The window's own link was not touched, and the dialog's test port is closed.
+        QVERIFY(!w->serial().isOpen());
+        c->cancelButton->click();
+        QCOMPARE(w->linkSettings().device, QByteArray());
     }
 
     void setupRefusedDuringTransfer() {
@@ -602,8 +704,9 @@ private Q_SLOTS:
         QVERIFY(phone.isRunning());
         QVERIFY(w->close());
         QVERIFY(answers.asked.isEmpty());
+        // Setup changes of a demo run are for that run: the file keeps the user's.
         const QByteArray ini = dir.readConfig();
-        QVERIFY2(!ini.contains("DEVICE") && ini.contains("PORT=2\n"), ini.constData());
+        QVERIFY2(!ini.contains("DEVICE") && ini.contains("PORT=3\n"), ini.constData());
         // The virtual phone is stopped with the window.
         QTRY_VERIFY_WITH_TIMEOUT(!phone.isRunning(), 5000);
     }
@@ -614,12 +717,17 @@ private Q_SLOTS:
         QSignalSpy ready(w.get(), &MainWindow::demoReady);
         w->startDemo();
         QVERIFY(ready.wait(10000));
-        // Choosing another device is the user's own setting, kept as usual.
-        chooseDevice(*w, QStringLiteral("/dev/ttyUSB3"));
+        // Choosing another device (or prefix) holds for the run, even after the
+        // virtual phone is left, but a demo run does not save its Setup.
+        w->setupConnection();
+        w->connectionDialog->prefixEdit->setText(QStringLiteral("+44"));
+        chooseDeviceText(*w->connectionDialog, QStringLiteral("/dev/ttyUSB3"));
+        w->connectionDialog->okButton->click();
         QVERIFY(!w->demoActive());
         QCOMPARE(w->linkSettings().device, QByteArray("/dev/ttyUSB3"));
+        QCOMPARE(w->config.numberPrefix, QStringLiteral("+44"));
         QVERIFY(w->close());
-        QVERIFY(dir.readConfig().endsWith("DEVICE=/dev/ttyUSB3\n"));
+        QCOMPARE(dir.readConfig(), "[CONFIG]\nPORT=1\nCABLE=1\n" + CsvDefaults);
     }
 
     void demoFailures() {

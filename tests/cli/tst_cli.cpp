@@ -175,6 +175,7 @@ private Q_SLOTS:
             << QStringList{"status", "--port", "/dev/null", "--timeout", "0"}
             << QByteArray("--timeout wants a number of seconds above 0 and at most 3600");
         QTest::newRow("status, no port") << QStringList{"status"} << QByteArray("--port DEVICE");
+        QTest::newRow("no command") << QStringList{} << QByteArray();
         QTest::newRow("demo, argument")
             << QStringList{"demo", "x"} << QByteArray("unexpected argument 'x'");
     }
@@ -183,7 +184,11 @@ private Q_SLOTS:
         QFETCH(QByteArray, message);
         const Run r = cli(args);
         QCOMPARE(r.exitCode, 2);
-        QVERIFY2(r.err.startsWith("quorix-cli: " + message), r.err.constData());
+        // A bare quorix-cli is wrong usage too: its usage goes to stderr.
+        QVERIFY2(r.err.startsWith(message.isEmpty() ? QByteArray("Usage: quorix-cli COMMAND")
+                                                    : "quorix-cli: " + message),
+                 r.err.constData());
+        QVERIFY(r.out.isEmpty());
         QVERIFY(!QFile::exists(path("x.pbf")));
     }
 

@@ -4,6 +4,7 @@
 #include "link/FbusTransmitter.h"
 #include "link/Frame.h"
 #include "link/SerialPort.h"
+#include "link/StatusProbe.h"
 
 #include "Answers.h"
 #include "LinkTestMain.h"
@@ -16,6 +17,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
 
 #include <fcntl.h>
 #include <grp.h>
@@ -294,6 +296,62 @@ private Q_SLOTS:
         r.link.stopLink();
         QVERIFY(!r.serial.isOpen());
         QVERIFY(!r.link.transmitter());
+    }
+
+    // The cable check of the CLI's status and the window's Test connection.
+    void statusProbeTakesOnlyTheAnswerToItsRequest_data() {
+        QTest::addColumn<bool>("lateAnswerFirst"); // an earlier exchange's answer in the start wait
+        QTest::addColumn<bool>("answers");         // the phone answers our request
+        QTest::addColumn<bool>("missing");         // the device does not exist
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("text");
+        using O = StatusReport::Outcome;
+        const QString answered = QStringLiteral("Phone status: REGISTERED - CHARGER CONN.");
+        const QString silent = QStringLiteral("No valid answer was received from phone. DEVICE "
+                                              "opened, but the phone did not answer within 0.4 s: "
+                                              "is it on, and is the cable a DLR-3?");
+        QTest::newRow("answered") << false << true << false << int(O::Answered) << answered;
+        QTest::newRow("late answer only") << true << false << false << int(O::NoAnswer) << silent;
+        QTest::newRow("late answer, then ours")
+            << true << true << false << int(O::Answered) << answered;
+        QTest::newRow("silent") << false << false << false << int(O::NoAnswer) << silent;
+        QTest::newRow("missing device")
+            << false << false << true << int(O::NotOpened)
+            << QStringLiteral("Could not open serial port DEVICE: No such file or directory");
+    }
+
+    void statusProbeTakesOnlyTheAnswerToItsRequest() {
+        QFETCH(bool, lateAnswerFirst);
+        QFETCH(bool, answers);
+        QFETCH(bool, missing);
+        QFETCH(int, outcome);
+        QFETCH(QString, text);
+        PtyPeer phone;
+        SerialPort serial;
+        FbusLink link(serial);
+        StatusProbe probe(link);
+        std::optional<StatusReport> report;
+        QObject::connect(&probe, &StatusProbe::finished,
+                         [&](const StatusReport& r) { report = r; });
+        LinkSettings settings;
+        settings.device = missing ? QByteArray("/nonexistent/ttyQuorix") : phone.device();
+        probe.start(settings, 400);
+        QVERIFY(probe.running());
+        const QByteArray status = phoneFrame(TypeStatus, hex("0000000001000001"), 0x43);
+        if (!missing) {
+            if (lateAnswerFirst)
+                phone.write(status);
+            QCOMPARE(phone.read(FbusLink::WakeBytes + LinkOpening.size()).right(LinkOpening.size()),
+                     LinkOpening);
+            if (answers)
+                phone.write(phoneAckOf(LinkOpening) + status);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(report.has_value(), 3000);
+        QCOMPARE(int(report->outcome), outcome);
+        QCOMPARE(report->text(),
+                 text.replace(QLatin1String("DEVICE"), QString::fromLocal8Bit(settings.device)));
+        QVERIFY(!probe.running());
+        QVERIFY(!serial.isOpen());
     }
 
     void everyLinkOpensWithSequenceOne() {

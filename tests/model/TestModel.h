@@ -25,6 +25,8 @@ private Q_SLOTS:
     // tst_editor.cpp: the editing commands
     void newEntry();
     void newEntryOnCollapsedNameMakesNameInFront();
+    void numberPrefix_data();
+    void numberPrefix();
     void newTextEntry();
     void newName();
     void fullNameTakesNoMore();

@@ -47,6 +47,31 @@ void TestModel::newEntry() {
     QVERIFY(f.messages.shown.isEmpty());
 }
 
+void TestModel::numberPrefix_data() {
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("used");
+    QTest::newRow("another country") << QStringLiteral("+44") << QStringLiteral("+44");
+    QTest::newRow("cleaned like a number") << QStringLiteral("+1 (0)") << QStringLiteral("+10");
+    QTest::newRow("nothing usable keeps the default")
+        << QStringLiteral("x") << QStringLiteral("+49");
+}
+
+void TestModel::numberPrefix() {
+    QFETCH(QString, given);
+    QFETCH(QString, used);
+    EditorFixture f;
+    fill(f.book(), {"Anna"});
+    f.editor.setNumberPrefix(given);
+    QCOMPARE(f.editor.numberPrefix(), used);
+    // New entry starts with it, and a number emptied or typed without a digit becomes it.
+    f.editor.newEntry(f.nameIndex(0));
+    QCOMPARE(describeBook(f.book()), "Anna\n  General: " + used + "\n");
+    for (const char* typed : {"0171", "", "-"}) {
+        f.editor.commitLabel(f.subIndex(0, 0), QString::fromLatin1(typed));
+        QCOMPARE(f.book().name(0).subs[0].text, *typed == '0' ? QStringLiteral("0171") : used);
+    }
+}
+
 void TestModel::newEntryOnCollapsedNameMakesNameInFront() {
     EditorFixture f;
     fill(f.book(), {"Anna", FullName, "New Entry 1"});
@@ -258,11 +283,13 @@ void TestModel::mergeYesMovesEverythingAndDropsOther() {
 
     QVERIFY(f.model.setData(bob, QStringLiteral("Anna")));
     QCOMPARE(f.messages.log(), QByteArray("Double entry: Name already exists! Merge entries?\r"
-                                          "Note: Caller groups will not be merged!"));
+                                          "Note: Caller groups will not be merged!\r\r"
+                                          "\"Bob\" is renamed \"Anna\" and takes the entries of "
+                                          "the other \"Anna\", which is then removed."));
     QCOMPARE(f.messages.shown.first().type, UserMessage::Type::Question);
-    QCOMPARE(f.messages.shown.first().displayText(),
-             QStringLiteral("Name already exists! Merge entries?\n"
-                            "Note: Caller groups will not be merged!"));
+    QVERIFY(f.messages.shown.first().displayText().startsWith(
+        QStringLiteral("Name already exists! Merge entries?\n"
+                       "Note: Caller groups will not be merged!\n")));
     // The other name is gone; the edited one has everything, sorted by class.
     QCOMPARE(describeBook(f.book()), QByteArray("Carl\nAnna\n  Mobile: 2\n  General: 1\n"
                                                 "  E-Mail: b@c\n  Note: memo\n"
@@ -306,7 +333,9 @@ void TestModel::mergeAbortsWhenFull() {
     f.messages.answers = {true};
     f.editor.commitLabel(f.nameIndex(1), "Anna");
     QCOMPARE(f.messages.log(), QByteArray("Double entry: Name already exists! Merge entries?\r"
-                                          "Note: Caller groups will not be merged!\n"
+                                          "Note: Caller groups will not be merged!\r\r"
+                                          "\"Bob\" is renamed \"Anna\" and takes the entries of "
+                                          "the other \"Anna\", which is then removed.\n"
                                           "Error: Merging not possible!\r"
                                           "Not enough space for all entries.\rMerging aborted."));
     QCOMPARE(f.messages.shown.last().type, UserMessage::Type::Error);

@@ -1,9 +1,16 @@
 #include "Book.h"
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 namespace quorix {
+
+quint64 Name::nextSerial() {
+    // Any thread may build a book.
+    static std::atomic<quint64> next{1};
+    return next++;
+}
 
 int Book::rowOf(const Name* n) const {
     if (!n)
@@ -191,7 +198,8 @@ namespace {
 void appendPrintable(QString& out, const QString& text) {
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        out += (u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029) ? QChar(u'?') : c;
+        out +=
+            (u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029) ? QChar(u'?') : c;
     }
 }
 

@@ -540,7 +540,7 @@ Name* Transfer::nextName() {
 
 void Transfer::sendName(Name& name, int location) {
     lastSent_ = location;
-    model_.sortByClass(name);
+    model_.sortForWrite(name);
     model_.setEntryNote(name, "Tried to write to loc. " + num(location));
     writeReplaced_ = 0;
     chunks_ = splitPayload(writeRequest(name, location, &writeReplaced_));

@@ -28,6 +28,7 @@ class PhoneSimProcess;
 
 class BookTree;
 class BookUndo;
+class CommandActions;
 class FindBar;
 class MainSurface;
 class StatusPanel;
@@ -150,6 +151,13 @@ public:
     QCheckBox* debugBox;
     QLabel* notice;
 
+    // Every command of the window as one action, by name: menus, buttons and
+    // the popup share them, and the commands a transfer refuses are disabled
+    // while one runs. The members below are the same actions.
+    CommandActions& commands() const { return *commands_; }
+    // The transfer began or ended: commands that would disturb it wait.
+    void setTransferActive(bool active);
+
     // Main menu.
     QAction* newAction;
     QAction* openAction;
@@ -164,6 +172,8 @@ public:
     QAction* setupAction;
     QAction* readAction;
     QAction* writeAction;
+    QAction* stopAction;  // the "Stop" button's
+    QAction* clearAction; // the "Clear" button's
     QAction* sortAction;
     QAction* flipAction;
     QAction* releaseNotesAction;
@@ -316,6 +326,7 @@ private:
     void syncConnectionDialog();
 
     std::unique_ptr<BookEditor> editor_;
+    CommandActions* commands_ = nullptr;
     MainSurface* surface_;
     std::array<StatusPanel*, 3> panels_{};
     QString configPath_;

@@ -72,11 +72,11 @@ bool exportBook(MainWindow& w, files::BookFormat format) {
 // silently: the user saves anyway, saves a vCard instead, or cancels.
 bool writeBook(MainWindow& w, const QString& path) {
     if (const files::PbfLoss loss = files::pbfLoss(w.phonebook()); !loss.isEmpty()) {
-        const auto answer = MessageBoxes::ask(
-            &w, QStringLiteral("Confirm"), loss.warning(), QMessageBox::Warning,
-            QMessageBox::Save | QMessageBox::SaveAll | QMessageBox::Cancel,
-            {{QMessageBox::Save, QStringLiteral("Save anyway")},
-             {QMessageBox::SaveAll, QStringLiteral("Save as vCard...")}});
+        const auto answer =
+            MessageBoxes::ask(&w, QStringLiteral("Confirm"), loss.warning(), QMessageBox::Warning,
+                              QMessageBox::Save | QMessageBox::SaveAll | QMessageBox::Cancel,
+                              {{QMessageBox::Save, QStringLiteral("Save anyway")},
+                               {QMessageBox::SaveAll, QStringLiteral("Save as vCard...")}});
         if (answer == QMessageBox::SaveAll) {
             if (!exportBook(w, files::BookFormat::VCard))
                 return false;
@@ -122,7 +122,7 @@ bool saveAs(MainWindow& w) {
 } // namespace
 
 void MainWindow::openFile() {
-    if (phonebook().transferActive || !confirmClose())
+    if (!confirmClose())
         return;
     const QString path = FileDialogs::open(this, QStringLiteral("Open Phonebook"),
                                            QStringLiteral("Phonebook-Files|*.pbf"));
@@ -170,13 +170,10 @@ void MainWindow::saveFile() {
 }
 
 void MainWindow::saveFileAs() {
-    if (!phonebook().transferActive)
-        saveAs(*this);
+    saveAs(*this);
 }
 
 bool MainWindow::saveBook() {
-    if (phonebook().transferActive)
-        return false;
     const QString current = phonebook().bookFileName;
     if (current.isEmpty())
         return saveAs(*this);
@@ -189,22 +186,20 @@ bool MainWindow::saveBook() {
 }
 
 void MainWindow::exportVCardFile() {
-    if (!phonebook().transferActive)
-        exportBook(*this, files::BookFormat::VCard);
+    exportBook(*this, files::BookFormat::VCard);
 }
 
 void MainWindow::exportCsvFile() {
-    if (!phonebook().transferActive)
-        exportBook(*this, files::BookFormat::Csv);
+    exportBook(*this, files::BookFormat::Csv);
 }
 
 void MainWindow::importVCardFile(const QString& given) {
-    if (phonebook().transferActive || !confirmClose())
+    if (!confirmClose())
         return;
-    const QString path =
-        !given.isEmpty() ? given
-                         : FileDialogs::open(this, QStringLiteral("Import vCard - file"),
-                                             QStringLiteral("vCard Files|*.vcf|All files|*.*"));
+    const QString path = !given.isEmpty()
+                             ? given
+                             : FileDialogs::open(this, QStringLiteral("Import vCard - file"),
+                                                 QStringLiteral("vCard Files|*.vcf|All files|*.*"));
     if (path.isEmpty())
         return;
     files::VCardResult r = whileBusy([&] { return files::importVCard(path); });
@@ -231,7 +226,8 @@ bool MainWindow::openDroppedFile(const QString& path) {
 namespace {
 // The one local file of a drop whose kind the window takes, or an empty text.
 QString droppedFile(const QMimeData* data) {
-    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile())
+    if (!data || !data->hasUrls() || data->urls().size() != 1 ||
+        !data->urls().front().isLocalFile())
         return {};
     const QString path = data->urls().front().toLocalFile();
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -257,16 +253,17 @@ void MainWindow::dropEvent(QDropEvent* event) {
     }
     event->acceptProposedAction();
     // Not inside the drop: the questions and dialogs it may bring are modal.
-    QMetaObject::invokeMethod(this, [this, path] { openDroppedFile(path); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, path] { openDroppedFile(path); }, Qt::QueuedConnection);
 }
 
 void MainWindow::importCsvFile() {
-    if (!phonebook().transferActive && csvImportDialog)
+    if (csvImportDialog)
         csvImportDialog->showDialog();
 }
 
 void MainWindow::import9110File() {
-    if (phonebook().transferActive || !confirmClose())
+    if (!confirmClose())
         return;
     const QString path = FileDialogs::open(this, QStringLiteral("Import Nokia 9110 - file"),
                                            QStringLiteral("Textfiles|*.txt|All files|*.*"));

@@ -49,7 +49,7 @@ void MainWindow::syncConnectionDialog() {
 }
 
 void MainWindow::setupConnection() {
-    if (phonebook().transferActive || !connectionDialog)
+    if (!connectionDialog)
         return;
     // Adapters come and go; offer the devices there are now.
     connectionDialog->setDevices(link::listSerialPorts());

@@ -100,13 +100,7 @@ public:
     explicit TransferParts(MainWindow& w) : link(w), ui(w), transfer(link, *w.bookModel, ui) {
         ui.transfer = &transfer;
         QObject::connect(&transfer, &transfer::Transfer::transferActiveChanged, &w,
-                         [&w](bool active) {
-                             w.readButton->setEnabled(!active);
-                             w.writeButton->setEnabled(!active);
-                             if (!active)
-                                 w.hideProgress();
-                             w.bookUndo->setTransferActive(active);
-                         });
+                         [&w](bool active) { w.setTransferActive(active); });
         QObject::connect(&transfer, &transfer::Transfer::progress, &w,
                          [&w](int done, int total) { w.showProgress(done, total); });
         // A read replaces the book outside the undo history; edits made
@@ -139,8 +133,8 @@ transfer::Transfer& MainWindow::phoneTransfer() {
 }
 
 void MainWindow::startRead() {
-    // The menu's F5 also comes here: nothing while a transfer runs.
-    if (phonebook().transferActive || phoneTransfer().busy())
+    // Still starting: no question about a book the transfer will refuse to read into.
+    if (phoneTransfer().busy())
         return;
     if (!confirmClose())
         return;

@@ -75,8 +75,8 @@ CsvImportDialog::CsvImportDialog(MainWindow& main)
     QLabel* encodingLabel = label(this, "Encoding:");
     encodingBox = new QComboBox(this);
     // In the order of files::TextEncoding.
-    encodingBox->addItems({QStringLiteral("Automatic"), QStringLiteral("UTF-8"),
-                           QStringLiteral("Windows-1252")});
+    encodingBox->addItems(
+        {QStringLiteral("Automatic"), QStringLiteral("UTF-8"), QStringLiteral("Windows-1252")});
     encodingLabel->setBuddy(encodingBox);
 
     importButton = new QPushButton(QStringLiteral("Load file"), this);
@@ -239,8 +239,9 @@ void CsvImportDialog::showEvent(QShowEvent* event) {
 void CsvImportDialog::chooseFile(const QString& given) {
     dropFile();
     refreshSample();
-    // Cancel leaves the dialog up without a file: "Load file" asks again.
-    if (main_.confirmClose()) {
+    // Cancel leaves the dialog up without a file: "Load file" asks again. The
+    // book's unsaved changes are asked about when the import replaces it.
+    {
         const QString path =
             !given.isEmpty()
                 ? given
@@ -257,8 +258,8 @@ void CsvImportDialog::chooseFile(const QString& given) {
 
 bool CsvImportDialog::readProbe(const QString& path) {
     // The probe shows the first line the import would take.
-    const files::LineResult r =
-        files::csvProbe(path, firstLineBox->value(), files::TextEncoding(encodingBox->currentIndex()));
+    const files::LineResult r = files::csvProbe(path, firstLineBox->value(),
+                                                files::TextEncoding(encodingBox->currentIndex()));
     if (!r.ok) {
         FileDialogs::error(this, r);
         return false;
@@ -285,10 +286,10 @@ void CsvImportDialog::startImport() {
         refreshSample();
         return;
     }
-    main_.adoptImport(r, QStringLiteral("Import CSV file"));
     // The import ends, as every fill of the book does, with the flip's "OK.".
-    main_.setPanel(0, QStringLiteral("OK."));
-    accept();
+    // Cancelled, the dialog stays up with its file.
+    if (main_.adoptImport(r, QStringLiteral("Import CSV file"), QStringLiteral("OK.")))
+        accept();
 }
 
 void CsvImportDialog::done(int result) {

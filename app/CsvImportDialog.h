@@ -20,16 +20,16 @@ class MainWindow;
 
 // The CSV import dialog: the user sets the columns, the separator, the quotes
 // and the first line, compares a made-up line in that layout with a line of
-// the chosen file, and imports the file in place of the book. The settings
-// live in the main window's configuration and stay for the whole run; the
-// file is chosen anew at every showing.
+// the chosen file, and imports the file into the book (MainWindow::adoptImport).
+// The settings live in the main window's configuration and stay for the whole
+// run; the file is chosen anew at every showing.
 class CsvImportDialog : public QDialog {
     Q_OBJECT
 public:
     explicit CsvImportDialog(MainWindow& main);
 
-    // Shows the dialog, modal for the application, and asks for a file (after
-    // the question about unsaved changes). Returns while the dialog stays up.
+    // Shows the dialog, modal for the application, and asks for a file.
+    // Returns while the dialog stays up.
     // Shows the dialog and asks for a file; with a path (a file dropped on the
     // window, given on the command line or chosen in Open recent) that file is
     // taken instead. True when a file is loaded.

@@ -298,6 +298,9 @@ void MainWindow::buildMenus() {
     sortAction = command(extras, "extras.sort", QStringLiteral("&Sort book"), During::Refused,
                          QKeySequence(Qt::Key_F4));
     flipAction = command(extras, "extras.flip", QStringLiteral("&Flip book"), During::Refused);
+    findDuplicatesAction = command(extras, "extras.findDuplicates",
+                                   QStringLiteral("Find &duplicates..."), During::Refused);
+    addRecordAction(extras);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     releaseNotesAction = command(help, "help.releaseNotes", QStringLiteral("&Release Notes"),
@@ -322,6 +325,7 @@ void MainWindow::buildMenus() {
     connect(clearAction, &QAction::triggered, this, &MainWindow::clearBook);
     connect(sortAction, &QAction::triggered, this, &MainWindow::sortBook);
     connect(flipAction, &QAction::triggered, this, &MainWindow::flipBook);
+    connect(findDuplicatesAction, &QAction::triggered, this, &MainWindow::findDuplicates);
     connect(releaseNotesAction, &QAction::triggered, this, &MainWindow::showReleaseNotes);
     connect(aboutAction, &QAction::triggered, this, &MainWindow::showAbout);
 
@@ -596,7 +600,7 @@ void MainWindow::fillRecentMenu() {
         QAction* a = recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(label));
         a->setToolTip(QDir::toNativeSeparators(path));
         a->setStatusTip(QDir::toNativeSeparators(path));
-        connect(a, &QAction::triggered, this, [this, path] { openPath(path); });
+        connect(a, &QAction::triggered, this, [this, path] { openRecent(path); });
     }
     recentMenu->setToolTipsVisible(true);
     if (!recentFiles_.isEmpty()) {

@@ -5,6 +5,7 @@
 #include "link/SerialPort.h"
 #include "model/BookEditor.h"
 #include "model/BookModel.h"
+#include "transfer/TransferReport.h"
 
 #include <QMainWindow>
 #include <QPoint>
@@ -39,7 +40,7 @@ class TransferParts;
 
 namespace transfer {
 class Transfer;
-}
+} // namespace transfer
 namespace files {
 struct BookResult;
 }
@@ -130,6 +131,9 @@ public:
     void showStatus(const QByteArray& text) override;
     void showError(const QByteArray& caption, const QByteArray& text) override;
     void linkStarted(bool ok) override;
+    // The system's reason for a link that did not start, in the status panel's
+    // tool tip.
+    void showLinkFailure(const QByteArray& device, const QByteArray& reason);
 
     // The demo: the virtual phone started by startDemo(). Its device is the
     // connection for this run only and is never written to the settings file.
@@ -176,8 +180,11 @@ public:
     QAction* clearAction; // the "Clear" button's
     QAction* sortAction;
     QAction* flipAction;
+    QAction* findDuplicatesAction;
     QAction* releaseNotesAction;
     QAction* aboutAction;
+    // Extras > Record the line...: checked while the line is recorded.
+    QAction* recordAction = nullptr;
     // File > Open recent: the last books opened or saved, newest first.
     QMenu* recentMenu;
     static constexpr int RecentCount = 8;
@@ -190,9 +197,17 @@ public:
     QAction* undoAction = nullptr;
     QAction* redoAction = nullptr;
     QAction* findAction = nullptr;
-    // An imported book in place of this one, as one step that can be undone;
-    // the book has no file name afterwards.
-    void adoptImport(files::BookResult& imported, const QString& stepText);
+    // An imported book into the window. When the book holds names already,
+    // the user chooses: add the import to them (merging the names that are
+    // there, one undo step, the book keeps its file) or replace the book
+    // (after the unsaved-changes question; one undo step, no file name, or
+    // with opens the imported file as the book's own, as Open makes it), or
+    // cancel. status is the import's own report for the first panel. False
+    // when nothing was taken in.
+    enum class ImportChoice { Add, Replace, Cancel };
+    ImportChoice askImportChoice(const QString& path);
+    bool adoptImport(files::BookResult& imported, const QString& stepText, const QString& status,
+                     bool opens = false);
 
     // The tree's popup menu.
     QMenu* popup;
@@ -234,6 +249,9 @@ public Q_SLOTS:
     void setGroup(int group);
     void sortBook();
     void flipBook();
+    // Extras > Find duplicates: the groups of names that look like one
+    // person, each merged or skipped in a dialog.
+    void findDuplicates();
 
     // MainWindowEditMenu.cpp
     void showFindBar();
@@ -243,16 +261,19 @@ public Q_SLOTS:
 
     // MainWindowFiles.cpp
     void openFile();
-    // Opens a file given on the command line, dropped or chosen from Open
-    // recent: a phonebook is loaded, a CSV file goes to the import dialog.
-    // Asks the close question first; false when nothing was opened.
+    // Opens a file given on the command line or dropped: a phonebook is
+    // loaded (after the close question), a CSV file goes to the import dialog,
+    // a vCard opens as the book, or beside names is imported (adoptImport).
+    // False when nothing was opened.
     bool openPath(const QString& path);
     void saveFile();
     void saveFileAs();
     void importCsvFile();
     void import9110File();
-    // A vCard file in place of the book; path empty asks for one.
-    void importVCardFile(const QString& path = {});
+    // A vCard file into the book (see adoptImport); path empty asks for one.
+    bool importVCardFile(const QString& path = {}, bool opens = false);
+    // An entry of Open recent: the book is opened (a phonebook or a vCard).
+    bool openRecent(const QString& path);
     void exportVCardFile();
     void exportCsvFile();
 
@@ -261,12 +282,17 @@ public Q_SLOTS:
     void toggleTrace(bool on);
     void togglePause();
     void startDemo();
+    // Starts recording the line into a file the user chooses (every link from now
+    // on), or ends the recording.
+    void toggleRecording(bool on);
 
     // MainWindowTransfer.cpp
     void startRead();
     void startWrite();
     void requestStop();
     void rewriteEntry();
+    // The Custom borders of the trace window, as the transfer takes them.
+    transfer::LocationRange customBorders() const;
 
 public:
     // MainWindowTransfer.cpp: the phonebook transfer over the window's link, made at
@@ -276,6 +302,9 @@ public:
     // MainWindowFiles.cpp: saves the book to its file, or asks for a file name when
     // it has none; true only when the book was saved. Tests override it.
     virtual bool saveBook();
+    // MainWindowFiles.cpp: Save of a book opened from a vCard file: asks once
+    // whether to keep it a vCard, else saves as a phonebook.
+    bool saveVCardBook();
     // MainWindowFiles.cpp: a file dropped on the window: a .pbf is opened, a
     // .vcf or .csv imported; false for a file of no kind we know.
     bool openDroppedFile(const QString& path);
@@ -322,6 +351,7 @@ private:
     void closeLink();
     void createLink();
     void createLinkWindows();
+    void addRecordAction(QMenu* menu);
     void connectionClosed();
     void syncConnectionDialog();
 
@@ -335,6 +365,8 @@ private:
     bool shown_ = false;
     bool configLoaded_ = false;
     QStringList recentFiles_;
+    // The vCard file the user chose to keep as vCard when saving.
+    QString vcardKept_;
 
     // Declared in this order so that the link goes before its port.
     std::unique_ptr<link::SerialPort> serial_;

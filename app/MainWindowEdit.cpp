@@ -4,6 +4,7 @@
 // message boxes, and what the view must do afterwards.
 #include "app/BookTree.h"
 #include "app/BookUndo.h"
+#include "app/DuplicatesDialog.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
 #include "app/StatusPanel.h"
@@ -140,6 +141,19 @@ void MainWindow::sortBook() {
 
 void MainWindow::flipBook() {
     editor_->flipBook();
+}
+
+void MainWindow::findDuplicates() {
+    DuplicatesDialog dialog(*bookModel, this);
+    if (dialog.groupCount() == 0) {
+        MessageBoxes::ask(this, QStringLiteral("Find duplicates"),
+                          QStringLiteral("No names share a number or stand for the same person."),
+                          QMessageBox::Information, QMessageBox::Ok);
+        return;
+    }
+    dialog.exec();
+    setPanel(0, dialog.summary());
+    tree->setFocus();
 }
 
 void MainWindow::expandAll() {

@@ -5,10 +5,13 @@
 #include "app/CommandActions.h"
 #include "app/FindBar.h"
 #include "app/MainWindow.h"
+#include "app/MessageBoxes.h"
 #include "files/FileResult.h"
+#include "model/BookMerge.h"
 #include "model/BookSearch.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -102,7 +105,53 @@ void MainWindow::find(int direction) {
     findBar->showMatches(static_cast<int>(it - hits.begin()) + 1, static_cast<int>(hits.size()));
 }
 
-void MainWindow::adoptImport(files::BookResult& imported, const QString& stepText) {
+MainWindow::ImportChoice MainWindow::askImportChoice(const QString& path) {
+    if (phonebook().isEmpty())
+        return ImportChoice::Replace;
+    const auto answer = MessageBoxes::choose(
+        this, QStringLiteral("Import"),
+        QStringLiteral("The book holds %1 entries. Add the names of \"%2\" to the book, or "
+                       "replace the book with them?\rNames that are in the book already are "
+                       "merged with them.")
+            .arg(phonebook().entryCount())
+            .arg(QFileInfo(path).fileName()),
+        QStringLiteral("Add to book"), QStringLiteral("Replace book"));
+    if (answer == QMessageBox::Yes)
+        return ImportChoice::Add;
+    return answer == QMessageBox::No ? ImportChoice::Replace : ImportChoice::Cancel;
+}
+
+bool MainWindow::adoptImport(files::BookResult& imported, const QString& stepText,
+                             const QString& status, bool opens) {
+    const ImportChoice choice = askImportChoice(imported.path);
+    if (choice == ImportChoice::Cancel)
+        return false;
+    if (choice == ImportChoice::Add) {
+        // One step, undone as a whole; the book keeps its file.
+        AddCounts counts;
+        {
+            const BookStepScope step(*bookModel, stepText);
+            counts = addToBook(*bookModel, imported.book);
+        }
+        phonebook().bookChanged = true;
+        bookModel->setRootExpanded(true);
+        setPanel(0, status.isEmpty() ? counts.summary()
+                                     : counts.summary() + QStringLiteral("; ") + status);
+        return true;
+    }
+    // Replacing the book asks about its unsaved changes first.
+    if (!confirmClose())
+        return false;
+    if (opens) {
+        // The file becomes the book's own, as File > Open makes it.
+        files::adoptLoadedBook(*bookModel, imported);
+        bookUndo->clear();
+        updateCaption();
+        addRecentFile(phonebook().bookFileName);
+        setPanel(0, QStringLiteral("Opened file ") + QFileInfo(imported.path).fileName() +
+                        (status.isEmpty() ? QString() : QStringLiteral("; ") + status));
+        return true;
+    }
     // The import goes into a book of its own first, then replaces this one as
     // one step; undo brings the earlier book back.
     Book fresh;
@@ -115,6 +164,8 @@ void MainWindow::adoptImport(files::BookResult& imported, const QString& stepTex
     phonebook().bookChanged = true;
     phonebook().bookFileName.clear();
     updateCaption();
+    setPanel(0, status);
+    return true;
 }
 
 } // namespace quorix

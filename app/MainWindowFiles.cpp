@@ -72,11 +72,15 @@ bool exportBook(MainWindow& w, files::BookFormat format) {
 // silently: the user saves anyway, saves a vCard instead, or cancels.
 bool writeBook(MainWindow& w, const QString& path) {
     if (const files::PbfLoss loss = files::pbfLoss(w.phonebook()); !loss.isEmpty()) {
-        const auto answer =
-            MessageBoxes::ask(&w, QStringLiteral("Confirm"), loss.warning(), QMessageBox::Warning,
-                              QMessageBox::Save | QMessageBox::SaveAll | QMessageBox::Cancel,
-                              {{QMessageBox::Save, QStringLiteral("Save anyway")},
-                               {QMessageBox::SaveAll, QStringLiteral("Save as vCard...")}});
+        // Saving as vCard loses nothing, so it is what Enter does.
+        const auto answer = MessageBoxes::ask(
+            &w, Question{QStringLiteral("Confirm"),
+                         loss.warning(),
+                         QMessageBox::Warning,
+                         QMessageBox::Save | QMessageBox::SaveAll | QMessageBox::Cancel,
+                         {{QMessageBox::Save, QStringLiteral("Save anyway")},
+                          {QMessageBox::SaveAll, QStringLiteral("Save as vCard...")}},
+                         QMessageBox::SaveAll});
         if (answer == QMessageBox::SaveAll) {
             if (!exportBook(w, files::BookFormat::VCard))
                 return false;
@@ -124,8 +128,10 @@ bool saveAs(MainWindow& w) {
 void MainWindow::openFile() {
     if (!confirmClose())
         return;
-    const QString path = FileDialogs::open(this, QStringLiteral("Open Phonebook"),
-                                           QStringLiteral("Phonebook-Files|*.pbf"));
+    const QString path = FileDialogs::open(
+        this, QStringLiteral("Open Phonebook"),
+        QStringLiteral("Phonebook-Files|*.pbf *.vcf *.vcard|Phonebook files (*.pbf)|*.pbf|"
+                       "vCard files (*.vcf)|*.vcf *.vcard"));
     if (!path.isEmpty())
         loadBook(path);
 }
@@ -133,22 +139,32 @@ void MainWindow::openFile() {
 bool MainWindow::openPath(const QString& path) {
     if (phonebook().transferActive)
         return false;
-    const QString suffix = QFileInfo(path).suffix().toLower();
     // Each import a file can go to is one line here.
-    if (suffix == QLatin1String("csv"))
+    switch (files::formatOf(path)) {
+    case files::BookFormat::Csv:
         return csvImportDialog && csvImportDialog->showDialog(path);
-    if (suffix == QLatin1String("vcf") || suffix == QLatin1String("vcard")) {
-        importVCardFile(path);
-        return true;
+    case files::BookFormat::VCard:
+        // A vCard is a book of its own: into an empty window it opens as one;
+        // beside names it may be added to them instead.
+        if (phonebook().isEmpty())
+            return confirmClose() && loadBook(path);
+        return importVCardFile(path, true);
+    case files::BookFormat::Pbf:
+        break;
     }
     // Anything else is taken for a phonebook; the file's first line decides.
     return confirmClose() && loadBook(path);
 }
 
+bool MainWindow::openRecent(const QString& path) {
+    return !phonebook().transferActive && confirmClose() && loadBook(path);
+}
+
 bool MainWindow::loadBook(const QString& path) {
     // The file is read into a book of its own, so a file that is not a
     // phonebook, or cannot be read, leaves the book as it was.
-    files::BookResult r = whileBusy([&] { return files::loadBookFile(path); });
+    // A vCard opens as the book, and Save keeps it a vCard (see saveBook).
+    files::BookResult r = whileBusy([&] { return files::openBook(path); });
     if (!r.ok) {
         FileDialogs::error(this, r);
         // A file that is gone is no longer offered under Open recent.
@@ -156,10 +172,14 @@ bool MainWindow::loadBook(const QString& path) {
             fillRecentMenu();
         return false;
     }
+    const bool vcard = files::formatOf(path) == files::BookFormat::VCard;
     files::adoptLoadedBook(*bookModel, r);
     bookUndo->clear();
     updateCaption();
-    setPanel(0, r.status);
+    // A vCard's status is what its reader passed over, if anything.
+    setPanel(0, vcard ? QStringLiteral("Opened file ") + QFileInfo(r.path).fileName() +
+                            (r.status.isEmpty() ? QString() : QStringLiteral("; ") + r.status)
+                      : r.status);
     tree->setFocus();
     addRecentFile(phonebook().bookFileName);
     return true;
@@ -177,12 +197,44 @@ bool MainWindow::saveBook() {
     const QString current = phonebook().bookFileName;
     if (current.isEmpty())
         return saveAs(*this);
+    if (files::formatOf(current) == files::BookFormat::VCard)
+        return saveVCardBook();
     // A book opened from a file without ".pbf" in its name is written beside
     // it under the name with ".pbf" added, which may be another book's file.
     const QString target = files::fullPath(files::pbfPath(current));
     if (target != current && !mayReplace(*this, target))
         return false;
     return writeBook(*this, current);
+}
+
+bool MainWindow::saveVCardBook() {
+    const QString current = phonebook().bookFileName;
+    // Asked once for each vCard opened: after that, Save writes the vCard.
+    if (vcardKept_ != current) {
+        const auto answer = MessageBoxes::choose(
+            this, QStringLiteral("Confirm"),
+            QLatin1Char('"') + QFileInfo(current).fileName() +
+                QStringLiteral("\" is a vCard file. Keep it as vCard?\rvCard keeps every "
+                               "character; a phonebook file (.pbf) is the program's own format."),
+            QStringLiteral("Save as vCard"), QStringLiteral("Save as phonebook..."));
+        if (answer == QMessageBox::No)
+            return saveAs(*this);
+        if (answer != QMessageBox::Yes)
+            return false;
+        vcardKept_ = current;
+    }
+    const files::FileResult r = whileBusy([&] { return files::saveVCard(phonebook(), current); });
+    if (!r.ok) {
+        FileDialogs::error(this, r);
+        return false;
+    }
+    phonebook().bookChanged = false;
+    bookUndo->setSaved();
+    updateCaption();
+    setPanel(0, r.status);
+    tree->setFocus();
+    addRecentFile(current);
+    return true;
 }
 
 void MainWindow::exportVCardFile() {
@@ -193,24 +245,23 @@ void MainWindow::exportCsvFile() {
     exportBook(*this, files::BookFormat::Csv);
 }
 
-void MainWindow::importVCardFile(const QString& given) {
-    if (!confirmClose())
-        return;
+bool MainWindow::importVCardFile(const QString& given, bool opens) {
     const QString path = !given.isEmpty()
                              ? given
                              : FileDialogs::open(this, QStringLiteral("Import vCard - file"),
                                                  QStringLiteral("vCard Files|*.vcf|All files|*.*"));
     if (path.isEmpty())
-        return;
+        return false;
     files::VCardResult r = whileBusy([&] { return files::importVCard(path); });
     if (!r.ok) {
         FileDialogs::error(this, r);
-        return;
+        return false;
     }
-    adoptImport(r, QStringLiteral("Import vCard file"));
     // "12 contacts, 3 photos and 5 birthdays skipped"
-    setPanel(0, r.report());
+    if (!adoptImport(r, QStringLiteral("Import vCard file"), r.report(), opens))
+        return false;
     tree->setFocus();
+    return true;
 }
 
 bool MainWindow::openDroppedFile(const QString& path) {
@@ -263,8 +314,6 @@ void MainWindow::importCsvFile() {
 }
 
 void MainWindow::import9110File() {
-    if (!confirmClose())
-        return;
     const QString path = FileDialogs::open(this, QStringLiteral("Import Nokia 9110 - file"),
                                            QStringLiteral("Textfiles|*.txt|All files|*.*"));
     if (path.isEmpty())
@@ -280,8 +329,10 @@ void MainWindow::import9110File() {
     }
     // The names come collapsed under the open root; the book counts as
     // changed and has no file name.
-    adoptImport(r, QStringLiteral("Import 9110 file"));
-    setPanel(0, r.status);
+    if (!adoptImport(r, QStringLiteral("Import 9110 file"), r.status)) {
+        setPanel(0, before);
+        return;
+    }
     tree->setFocus();
 }
 

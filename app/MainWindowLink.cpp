@@ -1,4 +1,5 @@
 // The phone link: connection set-up, trace window, the demo phone.
+#include "app/CommandActions.h"
 #include "app/ConnectionDialog.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
@@ -7,9 +8,17 @@
 #include "link/SerialPortList.h"
 #include "phonesim/PhoneSimProcess.h"
 
+#include "app/FileDialogs.h"
+
+#include <QAction>
 #include <QCheckBox>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
+#include <QSignalBlocker>
+#include <QStandardPaths>
 
 namespace quorix {
 
@@ -85,16 +94,80 @@ void MainWindow::showError(const QByteArray& caption, const QByteArray& text) {
 }
 
 void MainWindow::linkStarted(bool ok) {
-    if (!ok) {
-        // The box asks to check the configuration; the system's reason is at
-        // hand in the status panel's tool tip.
-        const QByteArray reason = serial_->errorString();
-        if (!reason.isEmpty())
-            panelLabel(0)->setToolTip(panelText(0) + QLatin1Char('\n') +
-                                      QString::fromLocal8Bit(linkSettings().portDevice()) +
-                                      QStringLiteral(": ") + QString::fromLocal8Bit(reason));
-    }
+    if (!ok)
+        showLinkFailure(linkSettings().portDevice(), serial_->errorString());
     Q_EMIT linkStartFinished(ok);
+}
+
+void MainWindow::showLinkFailure(const QByteArray& device, const QByteArray& reason) {
+    // The box asks to check the configuration; the system's reason is at hand
+    // in the status panel's tool tip.
+    if (!reason.isEmpty())
+        panelLabel(0)->setToolTip(panelText(0) + QLatin1Char('\n') +
+                                  QString::fromLocal8Bit(device) + QStringLiteral(": ") +
+                                  QString::fromLocal8Bit(reason));
+}
+
+void MainWindow::addRecordAction(QMenu* menu) {
+    menu->addSeparator();
+    // A recording may begin or end while a transfer runs.
+    recordAction = commands_->add(QStringLiteral("extras.record"),
+                                  menu->addAction(QStringLiteral("&Record the line...")),
+                                  CommandActions::During::Allowed);
+    recordAction->setCheckable(true);
+    recordAction->setStatusTip(
+        QStringLiteral("Keeps every byte to and from the phone, with its time, in a file you "
+                       "can send in with a problem report."));
+    connect(recordAction, &QAction::toggled, this, &MainWindow::toggleRecording);
+}
+
+void MainWindow::toggleRecording(bool on) {
+    // The item shows whether a recording runs, whatever came of the request.
+    const auto showChecked = [this](bool checked) {
+        const QSignalBlocker block(recordAction);
+        recordAction->setChecked(checked);
+    };
+    if (!on) {
+        if (const auto recorder = serial_->recorder()) {
+            serial_->setRecorder(nullptr);
+            recorder->close();
+            setPanel(0, QStringLiteral("The line was recorded into %1.")
+                            .arg(QDir::toNativeSeparators(recorder->path())));
+        }
+        return;
+    }
+    const QString name =
+        QStringLiteral("quorix-line-%1.qlr")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    const QString path = FileDialogs::save(
+        this, QStringLiteral("Record the line"),
+        QStringLiteral("Line recordings|*.qlr|All files|*"),
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), name);
+    if (path.isEmpty()) {
+        showChecked(false);
+        return;
+    }
+    auto recorder = std::make_shared<link::LineRecorder>();
+    if (QString error; !recorder->open(path, &error)) {
+        showChecked(false);
+        MessageBoxes::error(this, QStringLiteral("Could not record the line:\r") + error);
+        return;
+    }
+    // A full disk stops the recording on whichever thread wrote; the window
+    // hears of it on its own.
+    recorder->setFailureHandler([this](const QString& error) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, error] {
+                serial_->setRecorder(nullptr);
+                const QSignalBlocker block(recordAction);
+                recordAction->setChecked(false);
+                MessageBoxes::error(this, QStringLiteral("The line recording stopped:\r") + error);
+            },
+            Qt::QueuedConnection);
+    });
+    serial_->setRecorder(std::move(recorder));
+    setPanel(0, QStringLiteral("Recording the line into %1.").arg(QDir::toNativeSeparators(path)));
 }
 
 void MainWindow::toggleTrace(bool on) {

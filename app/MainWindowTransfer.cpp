@@ -2,6 +2,7 @@
 // transfer status in the first panel, the "connection timeout" question.
 #include "app/BookTree.h"
 #include "app/BookUndo.h"
+#include "app/CommandActions.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
 #include "app/StatusPanel.h"
@@ -9,6 +10,7 @@
 
 #include "transfer/Transfer.h"
 
+#include <QMessageBox>
 #include <QTimer>
 #include <QToolButton>
 
@@ -16,41 +18,7 @@ namespace quorix {
 
 namespace {
 
-// The window's link as the transfer's: the connection the window's settings
-// name, and the window hears how each start went, as it does for every start.
-class WindowLink : public transfer::TransferLink, private link::LinkListener {
-public:
-    explicit WindowLink(MainWindow& w) : w_(w) {}
-
-    void startLink(link::LinkListener* listener) override {
-        listener_ = listener;
-        w_.fbus().startLink(w_.linkSettings(), this);
-    }
-    void stopLink() override { w_.fbus().stopLink(); }
-    bool sendFrame(quint8 type, const QByteArray& data, quint8 fragment, bool followOn) override {
-        return w_.fbus().sendFrame(type, data, fragment, followOn);
-    }
-    quint32 lastValidFrameTime() const override { return w_.fbus().lastValidFrameTime(); }
-    quint32 now() const override { return w_.fbus().clock().now(); }
-    void setPhonebookAnswer(link::PhonebookAnswer* handler) override {
-        w_.fbus().setPhonebookAnswer(handler);
-    }
-
-private:
-    void showStatus(const QByteArray& text) override { listener_->showStatus(text); }
-    void showError(const QByteArray& caption, const QByteArray& text) override {
-        listener_->showError(caption, text);
-    }
-    void linkStarted(bool ok) override {
-        std::exchange(listener_, nullptr)->linkStarted(ok);
-        w_.linkStarted(ok); // the system's reason for a failure, in the panel's tool tip
-    }
-
-    MainWindow& w_;
-    link::LinkListener* listener_ = nullptr;
-};
-
-// The window as the transfer's person: status panel, message boxes, borders.
+// The window as the transfer's person: status panel and message boxes.
 class WindowUi : public transfer::TransferUi {
 public:
     explicit WindowUi(MainWindow& w) : w_(w) {}
@@ -68,24 +36,20 @@ public:
         // Asked from the event loop rather than inside the watchdog's tick; the
         // phone's late answers are handled while the box is open.
         QTimer::singleShot(0, &w_, [w = &w_, t = transfer, caption, text] {
+            if (!t->asking())
+                return; // a late answer ended the transfer meanwhile
             const auto answer =
                 MessageBoxes::ask(w, QString::fromLatin1(caption), QString::fromLatin1(text),
                                   QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No);
             t->timeoutAnswer(answer == QMessageBox::Yes);
         });
     }
-    // The Custom borders live in the trace window, shown or not.
-    QByteArray startBorder() const override {
-        return w_.traceWindow ? w_.traceWindow->startBorderText().toLatin1() : QByteArray();
-    }
-    QByteArray stopBorder() const override {
-        return w_.traceWindow ? w_.traceWindow->stopBorderText().toLatin1() : QByteArray();
-    }
-    void setBorders(const QByteArray& start, const QByteArray& stop) override {
-        if (!w_.traceWindow)
-            return;
-        w_.traceWindow->setStartBorderText(QString::fromLatin1(start));
-        w_.traceWindow->setStopBorderText(QString::fromLatin1(stop));
+    void withdrawTimeout() override {
+        // The transfer ended under the open question: it asks nothing any more.
+        const QString caption = QString::fromLatin1(transfer::Transfer::TimeoutCaption);
+        for (QMessageBox* box : w_.findChildren<QMessageBox*>())
+            if (box->isVisible() && box->windowTitle() == caption)
+                box->done(QMessageBox::No);
     }
     void focusBook() override { w_.tree->setFocus(); }
 
@@ -97,10 +61,18 @@ private:
 
 class TransferParts {
 public:
-    explicit TransferParts(MainWindow& w) : link(w), ui(w), transfer(link, *w.bookModel, ui) {
+    explicit TransferParts(MainWindow& w)
+        : link(w.fbus(), [&w] { return w.linkSettings(); }), ui(w),
+          transfer(link, *w.bookModel, ui) {
         ui.transfer = &transfer;
-        QObject::connect(&transfer, &transfer::Transfer::transferActiveChanged, &w,
-                         [&w](bool active) { w.setTransferActive(active); });
+        // From the link's start to the last answer, commands that would
+        // disturb the transfer wait.
+        QObject::connect(&transfer, &transfer::Transfer::stateChanged, &w,
+                         [&w](transfer::Transfer::State state) {
+                             const bool active = state != transfer::Transfer::State::Idle;
+                             if (active != w.commands().transferActive())
+                                 w.setTransferActive(active);
+                         });
         QObject::connect(&transfer, &transfer::Transfer::progress, &w,
                          [&w](int done, int total) { w.showProgress(done, total); });
         // A read replaces the book outside the undo history; edits made
@@ -110,13 +82,16 @@ public:
             w.bookUndo->clear();
             w.updateCaption();
         });
-        QObject::connect(&transfer, &transfer::Transfer::finished, &w, [&w, this] {
-            if (std::exchange(replacedByRead, false))
-                w.bookUndo->clear();
-        });
+        QObject::connect(&transfer, &transfer::Transfer::finished, &w,
+                         [&w, this](const transfer::TransferReport& report) {
+                             if (std::exchange(replacedByRead, false))
+                                 w.bookUndo->clear();
+                             if (report.ending == transfer::TransferEnding::LinkNotStarted)
+                                 w.showLinkFailure(report.device, report.systemReason);
+                         });
     }
 
-    WindowLink link;
+    transfer::FbusTransferLink link;
     WindowUi ui;
     transfer::Transfer transfer;
     bool replacedByRead = false;
@@ -132,17 +107,25 @@ transfer::Transfer& MainWindow::phoneTransfer() {
     return transfer_->transfer;
 }
 
+transfer::LocationRange MainWindow::customBorders() const {
+    // The Custom borders live in the trace window, shown or not.
+    if (!traceWindow)
+        return {};
+    return {transfer::Transfer::border(traceWindow->startBorderText().toLatin1()),
+            transfer::Transfer::border(traceWindow->stopBorderText().toLatin1())};
+}
+
 void MainWindow::startRead() {
     // Still starting: no question about a book the transfer will refuse to read into.
     if (phoneTransfer().busy())
         return;
     if (!confirmClose())
         return;
-    phoneTransfer().startRead();
+    phoneTransfer().startRead(customBorders());
 }
 
 void MainWindow::startWrite() {
-    phoneTransfer().startWrite(); // refused while a transfer runs
+    phoneTransfer().startWrite(customBorders()); // refused while a transfer runs
 }
 
 void MainWindow::requestStop() {
@@ -151,7 +134,7 @@ void MainWindow::requestStop() {
 }
 
 void MainWindow::rewriteEntry() {
-    phoneTransfer().rewriteEntry(tree->selectedNode());
+    phoneTransfer().rewrite(tree->selectedNode(), customBorders());
 }
 
 } // namespace quorix

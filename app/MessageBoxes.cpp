@@ -40,16 +40,30 @@ QMessageBox::StandardButton MessageBoxes::ask(QWidget* parent, const Question& q
         if (QAbstractButton* b = box.button(button))
             b->setText(label);
     // As on the system the program comes from, the first button is the default.
-    for (const auto b : {QMessageBox::Yes, QMessageBox::Ok, QMessageBox::Save, QMessageBox::No,
-                         QMessageBox::Cancel}) {
-        if (buttons.testFlag(b)) {
-            box.setDefaultButton(b);
-            break;
+    if (q.defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(q.defaultButton);
+    else
+        for (const auto b : {QMessageBox::Yes, QMessageBox::Ok, QMessageBox::Save, QMessageBox::No,
+                             QMessageBox::Cancel}) {
+            if (buttons.testFlag(b)) {
+                box.setDefaultButton(b);
+                break;
+            }
         }
-    }
     box.exec();
     // Escape and the close box count as the escape button (Cancel, else No).
     return box.clickedButton() ? box.standardButton(box.clickedButton()) : QMessageBox::NoButton;
+}
+
+QMessageBox::StandardButton MessageBoxes::choose(QWidget* parent, const QString& caption,
+                                                 const QString& text, const QString& yesLabel,
+                                                 const QString& noLabel) {
+    return ask(parent, Question{caption,
+                                text,
+                                QMessageBox::Question,
+                                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                {{QMessageBox::Yes, yesLabel}, {QMessageBox::No, noLabel}},
+                                QMessageBox::Yes});
 }
 
 void MessageBoxes::error(QWidget* parent, const QString& text) {

@@ -16,6 +16,8 @@ struct Question {
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     // Buttons that say what they do instead of their standard text.
     QList<QPair<QMessageBox::StandardButton, QString>> labels = {};
+    // The button Enter presses; without one, the first of Yes, OK, Save, No, Cancel.
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
 // Every message box of the program goes through here, so that tests can answer
@@ -33,6 +35,11 @@ public:
                                            QMessageBox::StandardButtons buttons,
                                            const Labels& labels = {});
     static QMessageBox::StandardButton ask(QWidget* parent, const Question& question);
+    // A choice between two ways on and Cancel: Yes and No carry the labels,
+    // Yes is the default. Gives Yes, No, or anything else for Cancel.
+    static QMessageBox::StandardButton choose(QWidget* parent, const QString& caption,
+                                              const QString& text, const QString& yesLabel,
+                                              const QString& noLabel);
     // A refusal or failure: caption "Error", error icon, OK.
     static void error(QWidget* parent, const QString& text);
 

@@ -79,19 +79,29 @@ struct Options {
                        "window half-way through and quit."),
         QStringLiteral("file")};
 
+    QCommandLineOption dialogShot{
+        QStringLiteral("screenshot-dialog"),
+        QStringLiteral("Save a picture of the dialog or question open 1.5 s after the start "
+                       "(the file given to open, or --show-duplicates, brings one) and quit."),
+        QStringLiteral("file")};
+    QCommandLineOption duplicates{QStringLiteral("show-duplicates"),
+                                  QStringLiteral("Run Extras > Find duplicates at the start.")};
+
     explicit Options(QCommandLineParser& parser) {
         for (QCommandLineOption* hidden :
              {&screenshot, &infoShot, &csvShot, &sample, &popup, &expanded, &traceShot,
-              &connectionShot, &notesShot, &readShot, &editMenu, &find})
+              &connectionShot, &notesShot, &readShot, &editMenu, &find, &dialogShot, &duplicates})
             hidden->setFlags(QCommandLineOption::HiddenFromHelp);
         parser.setApplicationDescription(QStringLiteral("Phonebook editor for the Nokia 7110."));
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addOptions({demo, screenshot, infoShot, csvShot, sample, popup, expanded, traceShot,
-                           connectionShot, notesShot, readShot, editMenu, find});
+                           connectionShot, notesShot, readShot, editMenu, find, dialogShot,
+                           duplicates});
         parser.addPositionalArgument(
             QStringLiteral("file"),
-            QStringLiteral("A phonebook (.pbf) to open, or a CSV file (.csv) to import."),
+            QStringLiteral("A book to open: a vCard file (.vcf, the lossless backup) or a "
+                           "phonebook (.pbf); or a CSV file (.csv) to import."),
             QStringLiteral("[file]"));
     }
 };
@@ -295,7 +305,22 @@ int main(int argc, char* argv[]) {
         QObject::connect(&window, &MainWindow::startupFinished, &window,
                          [&window, path] { window.openPath(path); });
     }
-    if (parser.isSet(options.readShot)) {
+    if (parser.isSet(options.duplicates))
+        QObject::connect(&window, &MainWindow::startupFinished, &window, [&window] {
+            QTimer::singleShot(0, &window, [&window] { window.findDuplicatesAction->trigger(); });
+        });
+    if (parser.isSet(options.dialogShot)) {
+        window.setInfoAtStart(false);
+        const QString file = parser.value(options.dialogShot);
+        // A question or dialog runs its own loop; the timer fires inside it.
+        QTimer::singleShot(1500, &window, [file] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog)
+                return giveUp("no dialog open to take a picture of");
+            grab(dialog, file);
+            QCoreApplication::exit(0);
+        });
+    } else if (parser.isSet(options.readShot)) {
         window.setInfoAtStart(false);
         QObject::connect(&window, &MainWindow::startupFinished, &window, &MainWindow::startDemo);
         readScreenshot(window, parser.value(options.readShot));

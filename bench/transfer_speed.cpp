@@ -53,9 +53,6 @@ struct BenchUi : TransferUi {
     void askTimeout(const QByteArray&, const QByteArray&) override {
         std::fprintf(stderr, "the phone went silent\n");
     }
-    QByteArray startBorder() const override { return {}; }
-    QByteArray stopBorder() const override { return {}; }
-    void setBorders(const QByteArray&, const QByteArray&) override {}
 };
 
 double cpuSeconds() {
@@ -167,11 +164,11 @@ int main(int argc, char* argv[]) {
                     received = ackBytes = 0;
                     QEventLoop loop;
                     int result = -1;
-                    const auto c =
-                        QObject::connect(&transfer, &Transfer::finished, &loop, [&](int res) {
-                            result = res;
-                            loop.quit();
-                        });
+                    const auto c = QObject::connect(&transfer, &Transfer::finished, &loop,
+                                                    [&](const TransferReport& report) {
+                                                        result = int(report.ending);
+                                                        loop.quit();
+                                                    });
                     const double cpu0 = cpuSeconds();
                     QElapsedTimer clock;
                     clock.start();
@@ -179,7 +176,8 @@ int main(int argc, char* argv[]) {
                     loop.exec();
                     const double ms = double(clock.nsecsElapsed()) / 1e6;
                     QObject::disconnect(c);
-                    if (result != Transfer::ResultReady || model.book().entryCount() != names) {
+                    if (result != int(TransferEnding::Completed) ||
+                        model.book().entryCount() != names) {
                         std::fprintf(stderr, "%s of %d failed: result %d\n",
                                      write ? "write" : "read", names, result);
                         return 1;

@@ -5,6 +5,7 @@
 #include "files/CsvImport.h"
 #include "files/Import9110.h"
 
+#include "model/BookMerge.h"
 #include "model/BookModel.h"
 
 #include <QCommandLineParser>
@@ -26,17 +27,26 @@ const QCommandLineOption OutputOption({QStringLiteral("o"), QStringLiteral("outp
                                                      "one is written whole."),
                                       QStringLiteral("OUTPUT"));
 
-const QCommandLineOption StrictOption(
-    QStringLiteral("strict"),
-    QStringLiteral("Write no phonebook file that would lose characters (a .pbf holds "
-                   "Windows-1252 only); exit with 1 instead of warning."));
+const QCommandLineOption AddToOption(
+    QStringLiteral("add-to"),
+    QStringLiteral("Add the input's names to the names of BOOK (a phonebook or vCard file) and "
+                   "write them all to OUTPUT, which may be BOOK itself. A name BOOK holds "
+                   "already (case, accents and \"Family, Given\" aside) takes the input's "
+                   "numbers and texts it lacks, or goes on in \"Name (2)\" when they do not "
+                   "fit."),
+    QStringLiteral("BOOK"));
 
-const QCommandLineOption EncodingOption(
-    QStringLiteral("encoding"),
-    QStringLiteral("The file's character set: auto (UTF-8 when the file has a UTF-8 "
-                   "byte-order mark or is valid UTF-8, else Windows-1252), utf-8 or "
-                   "windows-1252 (default auto)."),
-    QStringLiteral("auto|utf-8|windows-1252"), QStringLiteral("auto"));
+const QCommandLineOption
+    StrictOption(QStringLiteral("strict"),
+                 QStringLiteral("Write no phonebook file that would lose characters (a .pbf holds "
+                                "Windows-1252 only); exit with 1 instead of warning."));
+
+const QCommandLineOption
+    EncodingOption(QStringLiteral("encoding"),
+                   QStringLiteral("The file's character set: auto (UTF-8 when the file has a UTF-8 "
+                                  "byte-order mark or is valid UTF-8, else Windows-1252), utf-8 or "
+                                  "windows-1252 (default auto)."),
+                   QStringLiteral("auto|utf-8|windows-1252"), QStringLiteral("auto"));
 
 enum class Output { None, Required };
 
@@ -49,7 +59,7 @@ int parse(QCommandLineParser& parser, const QStringList& args, const QString& de
                                   QStringLiteral("Shows this help."));
     parser.addOption(help);
     if (output == Output::Required)
-        parser.addOptions({OutputOption, StrictOption});
+        parser.addOptions({OutputOption, AddToOption, StrictOption});
     if (!parser.parse(args))
         return usageError(args, parser.errorText());
     if (parser.isSet(help)) {
@@ -93,7 +103,18 @@ int writeBook(BookResult& read, const QString& input, const QCommandLineParser& 
         return fileFailure(input, read.error);
     if (!read.status.isEmpty() && files::formatOf(input) == files::BookFormat::VCard)
         QTextStream(stderr) << "quorix-cli: " << input << ": " << read.status << Qt::endl;
-    const bool pbf = output == QLatin1String("-") || files::formatOf(output) == files::BookFormat::Pbf;
+    if (parser.isSet(AddToOption)) {
+        // The book is read whole before anything is written, so OUTPUT may name it.
+        const QString base = parser.value(AddToOption);
+        BookResult into = files::openBook(base);
+        if (!into.ok)
+            return fileFailure(base, into.error);
+        const AddCounts counts = addToBook(into.book, read.book);
+        read.book = std::move(into.book);
+        QTextStream(stderr) << "quorix-cli: " << base << ": " << counts.summary() << Qt::endl;
+    }
+    const bool pbf =
+        output == QLatin1String("-") || files::formatOf(output) == files::BookFormat::Pbf;
     if (const files::PbfLoss loss = files::pbfLoss(read.book); pbf && !loss.isEmpty()) {
         if (parser.isSet(StrictOption))
             return fileFailure(output,
@@ -105,7 +126,8 @@ int writeBook(BookResult& read, const QString& input, const QCommandLineParser& 
     if (!saved.ok)
         return fileFailure(output, saved.error);
     if (saved.adjusted > saved.replaced)
-        QTextStream(stderr) << "quorix-cli: " << output << ": note: " << saved.adjusted - saved.replaced
+        QTextStream(stderr) << "quorix-cli: " << output
+                            << ": note: " << saved.adjusted - saved.replaced
                             << " text(s) or kind(s) adjusted to fit the file (CR, Ctrl+Z and a "
                                "name's leading control byte became blanks, kinds the file "
                                "cannot hold became unknown)"

@@ -101,6 +101,8 @@ int status(const QStringList& args) {
             args, QStringLiteral("--timeout wants a number of seconds above 0 and at most 3600"));
 
     SerialPort serial;
+    if (QString error; !linkOpts.setUpRecording(p, serial, error))
+        return fail(error);
     FbusLink link(serial);
     linkOpts.setUpTrace(p, link);
     StatusQuery query(link, int(seconds * 1000));
@@ -117,7 +119,12 @@ LinkOptions::LinkOptions(const QString& portHelp)
     : port(QStringLiteral("port"), portHelp, QStringLiteral("DEVICE")),
       cable(QStringLiteral("cable"), QStringLiteral("Cable: dau-9p or dlr-3 (default)."),
             QStringLiteral("CABLE"), QStringLiteral("dlr-3")),
-      trace(QStringLiteral("trace"), QStringLiteral("Write the FBUS trace to stderr.")) {}
+      trace(QStringLiteral("trace"), QStringLiteral("Write the FBUS trace to stderr.")),
+      record(QStringLiteral("record"),
+             QStringLiteral("Record every byte on the line both ways, with its time, into FILE "
+                            "(replaced); quorix-phonesim --replay FILE plays the phone's side "
+                            "back."),
+             QStringLiteral("FILE")) {}
 
 bool LinkOptions::settings(const QCommandLineParser& parser, LinkSettings& s,
                            QString& error) const {
@@ -151,6 +158,23 @@ void LinkOptions::setUpTrace(const QCommandLineParser& parser, FbusLink& link) c
         std::fwrite(entry.constData(), 1, size_t(entry.size()), stderr);
         std::fflush(stderr);
     });
+}
+
+bool LinkOptions::setUpRecording(const QCommandLineParser& parser, SerialPort& serial,
+                                 QString& error) const {
+    if (!parser.isSet(record))
+        return true;
+    auto recorder = std::make_shared<LineRecorder>();
+    if (!recorder->open(parser.value(record), &error)) {
+        error = QStringLiteral("cannot record the line: %1").arg(error);
+        return false;
+    }
+    recorder->setFailureHandler([](const QString& why) {
+        QTextStream(stderr) << "quorix-cli: warning: the line recording stopped: " << why
+                            << Qt::endl;
+    });
+    serial.setRecorder(std::move(recorder));
+    return true;
 }
 
 QList<Command> linkCommands() {

@@ -30,17 +30,15 @@ QTextStream& errStream() {
     return s;
 }
 
-// The terminal stands in for the window: status texts go to stderr, the borders
-// come from --start and --stop, and the "connection timeout" question is answered
-// Yes as long as --retries allows, then No.
+// The terminal stands in for the window: status texts go to stderr, and the
+// "connection timeout" question is answered Yes as long as --retries allows,
+// then No.
 class TerminalUi : public TransferUi {
 public:
     Transfer* transfer = nullptr;
-    QByteArray start, stop;
     int retries = DefaultRetries;
     bool quiet = false;
     int timeouts = 0;
-    QByteArray error;      // the message box text of a link that did not start
     QByteArray lastStatus; // what the status bar would show at the end
 
     void showStatus(const QByteArray& text) override {
@@ -48,7 +46,7 @@ public:
         if (!quiet)
             errStream() << QString::fromLatin1(text) << Qt::endl;
     }
-    void showError(const QByteArray&, const QByteArray& text) override { error = text; }
+    void showError(const QByteArray&, const QByteArray&) override {} // in the report
     void askTimeout(const QByteArray&, const QByteArray& text) override {
         const bool yes = timeouts < retries;
         ++timeouts;
@@ -58,24 +56,19 @@ public:
                     << Qt::endl;
         // Answered from the event loop, as a person would, not inside the watchdog.
         // Giving up is ours, not the user's: the closing text says so.
-        const QByteArray closing = "No valid answer from the phone after " +
-                                   QByteArray::number(retries) +
-                                   (retries == 1 ? " retry" : " retries") + "; transfer given up.";
+        const QByteArray reason =
+            "No valid answer from the phone after " +
+            countOf(retries, QStringLiteral("retry"), QStringLiteral("retries")).toLatin1() +
+            "; transfer given up.";
         QMetaObject::invokeMethod(
             transfer,
-            [t = transfer, yes, closing] {
+            [t = transfer, yes, reason] {
                 if (yes)
                     t->timeoutAnswer(true);
                 else if (t->asking())
-                    t->abandon(closing);
+                    t->abandon(reason);
             },
             Qt::QueuedConnection);
-    }
-    QByteArray startBorder() const override { return start; }
-    QByteArray stopBorder() const override { return stop; }
-    void setBorders(const QByteArray& s, const QByteArray& e) override {
-        start = s;
-        stop = e;
     }
 };
 
@@ -88,51 +81,54 @@ struct Session {
     BookModel model;
     TerminalUi ui;
     Transfer transfer{transferLink, model, ui};
+    LocationRange borders;
     double deadline = 0; // seconds; 0: none
 
     Session() { ui.transfer = &transfer; }
 
-    // Runs a read or write to its end; gives the Transfer::Result.
-    int run(bool (Transfer::*command)()) {
+    // Runs a read or write to its end and gives its report.
+    TransferReport run(bool (Transfer::*command)(const LocationRange&)) {
         QEventLoop loop;
-        int result = Transfer::NoLink;
-        QObject::connect(&transfer, &Transfer::finished, &loop, [&](int r) {
-            result = r;
-            loop.quit();
-        });
+        QObject::connect(&transfer, &Transfer::finished, &loop, &QEventLoop::quit);
         QTimer deadlineTimer;
         deadlineTimer.setSingleShot(true);
         QObject::connect(&deadlineTimer, &QTimer::timeout, &transfer, [this] {
             transfer.abandon("The deadline of " + QByteArray::number(deadline) +
                              " s has passed; transfer given up.");
         });
-        if (!(transfer.*command)())
-            return Transfer::NoLink;
+        if (!(transfer.*command)(borders))
+            return transfer.report();
         if (deadline > 0)
             deadlineTimer.start(std::chrono::milliseconds(qint64(deadline * 1000)));
-        loop.exec();
-        return result;
+        if (transfer.busy())
+            loop.exec();
+        return transfer.report();
     }
+};
 
-    // The last line of a transfer that did not end as asked.
-    QString closing() const { return QString::fromLatin1(transfer.lastClosingText()); }
-
-    // Why the link did not start, on one line: the port, the message and the
-    // system's reason when there is one.
-    QString linkError() const {
-        const QString port = QFile::decodeName(settings.portDevice());
+// Why the transfer ended as it did, on one line without its full stop: the
+// closing text, or for a link that did not start the port, the message and the
+// system's reason.
+QString endingText(const TransferReport& r) {
+    QString line;
+    if (r.ending == TransferEnding::LinkNotStarted) {
+        const QString port = QFile::decodeName(r.device);
         // The reason goes in brackets at the end, not in the middle of the text.
-        QByteArrayList lines = ui.error.split('\r');
-        lines.removeAll(serial.errorString());
-        QString line = port + QStringLiteral(": ") + QString::fromLatin1(lines.join(' '));
-        QString reason = QString::fromLocal8Bit(serial.errorString());
+        QByteArrayList lines = r.linkMessage.split('\r');
+        lines.removeAll(r.systemReason);
+        line = port + QStringLiteral(": ") + QString::fromLatin1(lines.join(' '));
+        QString reason = QString::fromLocal8Bit(r.systemReason);
         if (reason.startsWith(port + QStringLiteral(": ")))
             reason.remove(0, port.size() + 2);
         if (!reason.isEmpty())
             line += QStringLiteral(" (%1)").arg(reason);
-        return line;
+    } else {
+        line = QString::fromLatin1(r.closingText());
     }
-};
+    if (line.endsWith(QLatin1Char('.')))
+        line.chop(1);
+    return line;
+}
 
 // quorix-phonesim with the sample book, for --demo and the demo command. Stopped
 // (and waited for) when this goes.
@@ -222,6 +218,7 @@ struct TransferOptions {
                             .arg(Transfer::MaxLocation);
                 return false;
             }
+            (border == &start ? s.borders.first : s.borders.last) = n;
         }
         bool ok = false;
         s.ui.retries = p.value(retries).toInt(&ok);
@@ -236,8 +233,6 @@ struct TransferOptions {
                 return false;
             }
         }
-        s.ui.start = p.value(start).toLatin1();
-        s.ui.stop = p.value(stop).toLatin1();
         s.ui.quiet = p.isSet(quiet);
         if (!link.settings(p, s.settings, error))
             return false;
@@ -288,13 +283,17 @@ files::SaveResult saveRead(BookModel& model, const QString& path, bool strict) {
 int readPhone(const QStringList& args) {
     QCommandLineParser p;
     p.setApplicationDescription(
-        QStringLiteral("Reads the phone's phonebook into a phonebook file. Progress goes to "
-                       "stderr. The file is written only when the whole read succeeded "
-                       "(see --keep-partial); an earlier file of that name stays otherwise."));
+        QStringLiteral("Reads the phone's phonebook into a file: a vCard file (.vcf, every "
+                       "character kept: the backup to keep, e.g. -o backup.vcf), or a phonebook "
+                       "(.pbf) or CSV (.csv) file. Progress goes to stderr. The file is written "
+                       "only when the whole read succeeded (see --keep-partial); an earlier "
+                       "file of that name stays otherwise."));
     const TransferOptions opts;
     const QCommandLineOption out(QStringList{QStringLiteral("o"), QStringLiteral("output")},
-                                 QStringLiteral("The phonebook file to write, exactly as named; "
-                                                "'-' writes it to stdout."),
+                                 QStringLiteral("The file to write, exactly as named: "
+                                                "backup.vcf (vCard, lossless), book.pbf or "
+                                                "book.csv; '-' writes a phonebook file to "
+                                                "stdout."),
                                  QStringLiteral("FILE"));
     const QCommandLineOption keep(QStringLiteral("keep-partial"),
                                   QStringLiteral("Save the names read so far also when the read "
@@ -316,34 +315,33 @@ int readPhone(const QStringList& args) {
     Session s;
     if (QString error; !opts.apply(p, s, error))
         return usageError(args, error);
+    if (QString error; !opts.link.setUpRecording(p, s.serial, error))
+        return fail(error);
     const QString output = p.value(out);
     if (QString error; !checkOutput(output, {}, error))
         return fail(error);
     DemoPhone phone;
     if (QString error; !opts.startDemo(p, s, phone, error))
         return fail(error);
-    const int result = s.run(&Transfer::startRead);
+    const TransferReport r = s.run(&Transfer::startRead);
+    const int read = r.count(NameFate::Read);
     // A link that could not be set up again after names came is a broken-off read.
-    if (result == Transfer::NoLink && s.transfer.readCount() == 0)
-        return fail(s.linkError());
-    const int names = s.model.book().entryCount();
-    const bool whole = result == Transfer::ResultReady;
-    QString why = result == Transfer::NoLink ? s.linkError() : s.closing();
-    if (why.isEmpty())
-        why = QStringLiteral("the read was broken off after %1 names").arg(s.transfer.readCount());
-    if (why.endsWith(QLatin1Char('.')))
-        why.chop(1);
+    if (r.ending == TransferEnding::LinkNotStarted && read == 0)
+        return fail(endingText(r));
+    const bool whole = r.completed();
+    const QString why = endingText(r);
     if (!whole && !p.isSet(keep))
         return fail(why + QStringLiteral("; nothing was saved (--keep-partial saves the names "
                                          "read)"));
     const files::SaveResult saved = saveRead(s.model, output, p.isSet(strict));
     if (!saved.ok)
         return fail(QStringLiteral("cannot save %1: %2").arg(saved.path, saved.error));
+    const QString names =
+        countOf(s.model.book().entryCount(), QStringLiteral("name"), QStringLiteral("names"));
     if (output != QLatin1String("-"))
-        QTextStream(stdout) << "Read " << names << (names == 1 ? " name" : " names") << " into "
-                            << saved.path << '.' << Qt::endl;
+        QTextStream(stdout) << "Read " << names << " into " << saved.path << '.' << Qt::endl;
     if (!whole)
-        return fail(why + QStringLiteral("; the file holds the %1 names read").arg(names));
+        return fail(why + QStringLiteral("; the file holds the %1 read").arg(names));
     return ExitSuccess;
 }
 
@@ -355,7 +353,8 @@ int writePhone(const QStringList& args) {
                        "Exits with 0 only when every name was written, or the names left over "
                        "lie beyond --stop; with 1 when a location could not be written, names "
                        "did not fit into the phone's memory, or the write was broken off."));
-    p.addPositionalArgument(QStringLiteral("BOOK"), QStringLiteral("The phonebook file (.pbf) or vCard file (.vcf)."));
+    p.addPositionalArgument(QStringLiteral("BOOK"),
+                            QStringLiteral("The phonebook file (.pbf) or vCard file (.vcf)."));
     const TransferOptions opts;
     opts.addTo(p);
     if (const int status = parseCommandLine(p, args); status >= 0)
@@ -366,6 +365,8 @@ int writePhone(const QStringList& args) {
     Session s;
     if (QString error; !opts.apply(p, s, error))
         return usageError(args, error);
+    if (QString error; !opts.link.setUpRecording(p, s.serial, error))
+        return fail(error);
     files::BookResult loaded = files::openBook(p.positionalArguments().first());
     if (!loaded.ok)
         return fail(QStringLiteral("%1: %2").arg(loaded.path, loaded.error));
@@ -373,54 +374,61 @@ int writePhone(const QStringList& args) {
     DemoPhone phone;
     if (QString error; !opts.startDemo(p, s, phone, error))
         return fail(error);
-    const int result = s.run(&Transfer::startWrite);
-    if (result == Transfer::NoLink && s.transfer.currentLocation() < 0)
-        return fail(s.linkError());
+    const TransferReport r = s.run(&Transfer::startWrite);
+    if (r.ending == TransferEnding::LinkNotStarted && !r.linkCameUp())
+        return fail(endingText(r));
 
     QTextStream out(stdout);
-    const Book& book = s.model.book();
-    const bool over = result == Transfer::ResultReady || result == Transfer::ResultErrors;
-    int tried = 0;
-    for (const auto& name : book) {
-        QString note = book.entryNote(*name);
-        if (note.isEmpty())
-            continue;
-        ++tried;
-        // Sent, but no answer came before the end: the phone may or may not hold it.
-        static const QString sent = QStringLiteral("Tried to write to loc. ");
-        if (note.startsWith(sent))
-            note = QStringLiteral("Not written (no answer for location %1)")
-                       .arg(note.mid(sent.size()));
-        out << resultLine(name->text, note) << '\n';
+    const int all = s.model.book().entryCount();
+    int broken = 0, outside = 0;
+    for (const NameResult& n : r.names) {
+        switch (n.fate) {
+        case NameFate::Written:
+        case NameFate::Refused:
+            out << resultLine(n.name, n.note()) << '\n';
+            break;
+        case NameFate::Sent:
+            // Sent, but no answer came before the end: the phone may or may not hold it.
+            out << resultLine(
+                       n.name,
+                       QStringLiteral("Not written (no answer for location %1)").arg(*n.location))
+                << '\n';
+            break;
+        case NameFate::NotReached:
+        case NameFate::Deleted:
+            ++broken;
+            break;
+        case NameFate::OutsideRange:
+            ++outside;
+            break;
+        case NameFate::Read:
+            break;
+        }
     }
-    const int left = book.entryCount() - tried;
-    bool didNotFit = false;
-    if (left > 0 && !over) {
-        out << left << " of " << book.entryCount() << " names were not written (the write was "
-            << "broken off before them).\n";
-    } else if (left > 0 && p.isSet(opts.stop)) {
-        out << left << " of " << book.entryCount()
+    if (broken + outside > 0 && !r.completed()) {
+        out << broken + outside << " of " << all
+            << " names were not written (the write was broken off before them).\n";
+    } else if (outside > 0 && p.isSet(opts.stop)) {
+        out << outside << " of " << all
             << " names were not written (the range ended before them).\n";
-    } else if (left > 0) {
-        didNotFit = true;
-        out << left << " of " << book.entryCount()
-            << " names did not fit into the phone's memory (locations "
-            << s.transfer.firstLocation() << QChar(0x2013) << s.transfer.lastLocation() << ").\n";
+    } else if (outside > 0) {
+        out << outside << " of " << all << " names did not fit into the phone's memory (locations "
+            << r.firstLocation.value_or(1) << QChar(0x2013) << r.lastLocation.value_or(0) << ").\n";
     }
-    if (!s.transfer.leftoverText().isEmpty())
-        out << s.transfer.leftoverText() << '\n';
+    if (const QByteArray left = r.leftoverText(); !left.isEmpty())
+        out << left << '\n';
     out.flush();
-    if (result == Transfer::NoLink)
-        return fail(s.linkError());
-    if (!over)
-        return fail(s.closing().isEmpty() ? QStringLiteral("the write was broken off")
-                                          : s.closing());
-    if (result == Transfer::ResultErrors)
+    if (!r.completed())
+        return fail(endingText(r));
+    if (r.refusals())
         return fail(QStringLiteral("some locations could not be written"));
-    if (didNotFit)
+    if (outside > 0 && !p.isSet(opts.stop))
         return fail(QStringLiteral("%1 of %2 names did not fit into the phone's memory")
-                        .arg(left)
-                        .arg(book.entryCount()));
+                        .arg(outside)
+                        .arg(all));
+    // Exit 0 says the phone holds every name in range: each one confirmed.
+    if (r.count(NameFate::Written) + outside != int(r.names.size()))
+        return fail(QStringLiteral("not every name was confirmed by the phone"));
     return ExitSuccess;
 }
 
@@ -450,18 +458,19 @@ int demo(const QStringList& args) {
     out << "Reading its phonebook over " << device << " at 115200 baud..." << Qt::endl;
     QElapsedTimer clock;
     clock.start();
-    const int result = s.run(&Transfer::startRead);
-    if (result == Transfer::NoLink)
-        return fail(s.linkError());
+    const TransferReport r = s.run(&Transfer::startRead);
+    if (r.ending == TransferEnding::LinkNotStarted)
+        return fail(endingText(r));
 
     const Book& book = s.model.book();
     out << '\n' << describeBook(book) << '\n';
-    out << "Read " << book.entryCount() << " names (the phone has " << s.transfer.memorySize()
-        << " locations, " << s.transfer.memoryUsed() << " of them used) in "
+    out << "Read " << countOf(book.entryCount(), QStringLiteral("name"), QStringLiteral("names"))
+        << " (the phone has " << r.memorySize.value_or(0) << " locations, "
+        << r.memoryUsed.value_or(0) << " of them used) in "
         << QString::number(double(clock.elapsed()) / 1000.0, 'f', 1)
         << " s; the transfer ended with \"" << QString::fromLatin1(s.ui.lastStatus) << "\"."
         << Qt::endl;
-    return result == Transfer::ResultReady ? 0 : fail(QStringLiteral("the read was broken off"));
+    return r.completed() ? 0 : fail(QStringLiteral("the read was broken off"));
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 namespace quorix::link {
 class FbusLink;
+class SerialPort;
 struct LinkSettings;
 } // namespace quorix::link
 
@@ -55,23 +56,29 @@ bool checkOutput(const QString& output, const QString& input, QString& error);
 files::SaveResult saveOutput(Book& book, const QString& output);
 files::SaveResult saveOutput(BookModel& model, const QString& output);
 
-// The options of every command that opens the link: --port, --cable, --trace.
+// The options of every command that opens the link: --port, --cable, --trace,
+// --record.
 struct LinkOptions {
     explicit LinkOptions(const QString& portHelp = QStringLiteral("Serial device, or COM1..COM4."));
     QCommandLineOption port;
     QCommandLineOption cable;
     QCommandLineOption trace;
+    QCommandLineOption record;
 
-    void addTo(QCommandLineParser& parser) const { parser.addOptions({port, cable, trace}); }
+    void addTo(QCommandLineParser& parser) const {
+        parser.addOptions({port, cable, trace, record});
+    }
     // The settings the parsed options give (the port need not be set); false
     // with the complaint in error when they name no cable or port we know.
     bool settings(const QCommandLineParser& parser, link::LinkSettings& settings,
                   QString& error) const;
     // With --trace, the link writes its trace to stderr.
     void setUpTrace(const QCommandLineParser& parser, link::FbusLink& link) const;
+    // With --record FILE, the port records its line into FILE; false with the
+    // file and the reason in error when it cannot be written.
+    bool setUpRecording(const QCommandLineParser& parser, link::SerialPort& serial,
+                        QString& error) const;
 };
-
-
 
 // Message texts use single CRs as line breaks; a terminal wants newlines.
 QString messageText(const QByteArray& text);

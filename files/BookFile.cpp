@@ -222,8 +222,17 @@ BookResult loadBookFile(const QString& path) {
     QFile file;
     if (!openForReading(file, path, r))
         return r;
+    BookResult read = readBookFile(file);
+    read.path = r.path;
+    if (read.ok)
+        read.status = QStringLiteral("Opened file ") + QFileInfo(r.path).fileName();
+    return read;
+}
+
+BookResult readBookFile(QIODevice& device) {
+    BookResult r;
     const QString notValid = QStringLiteral("This is not a valid phonebook!");
-    LineReader in(file);
+    LineReader in(device);
     // Only the header's bytes are taken for the check: a longer first line is
     // no header, however long it goes on.
     const bool valid = in.readLine(qsizetype(sizeof(PbfHeader)) - 1) == QByteArrayView(PbfHeader);
@@ -252,7 +261,6 @@ BookResult loadBookFile(const QString& path) {
     book.flipBook();
     book.rootExpanded = true;
     r.ok = true;
-    r.status = QStringLiteral("Opened file ") + QFileInfo(r.path).fileName();
     return r;
 }
 

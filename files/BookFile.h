@@ -67,5 +67,7 @@ bool writeBookFile(const Book& book, QIODevice& device, QString& error);
 // opened or read. On success status is "Opened file NAME"; hand the result to
 // adoptLoadedBook to make it the live book.
 BookResult loadBookFile(const QString& path);
+// The same from an open device (bytes in memory, say); no path, no status.
+BookResult readBookFile(QIODevice& device);
 
 } // namespace quorix::files

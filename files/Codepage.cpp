@@ -1,29 +1,23 @@
 #include "Codepage.h"
 
+#include "model/Book.h"
+
 #include <QIODevice>
 #include <QStringDecoder>
 
 #include <algorithm>
-#include <array>
 
 namespace quorix::files {
 
 namespace {
 
-// Characters of the bytes 0x80 to 0x9F; the rest of the table is Latin-1.
-constexpr std::array<char16_t, 32> High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
 // The byte of a character, or -1 when the table has none.
 int byteOf(char16_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return c;
-    for (int i = 0; i < int(High.size()); ++i)
-        if (High[size_t(i)] == c)
-            return 0x80 + i;
+    for (int b = 0x80; b < 0xA0; ++b)
+        if (windows1252Char(uchar(b)) == c)
+            return b;
     return -1;
 }
 
@@ -45,7 +39,7 @@ QString decodeCp1252(QByteArrayView bytes) {
     QChar* out = text.data();
     for (const char b : bytes) {
         const auto u = uchar(b);
-        *out++ = QChar(u >= 0x80 && u < 0xA0 ? High[u - 0x80] : char16_t(u));
+        *out++ = QChar(windows1252Char(u));
     }
     return text;
 }
@@ -118,7 +112,8 @@ TextEncoding resolveEncoding(TextEncoding chosen, QIODevice& device) {
             return TextEncoding::Utf8;
         }
         first = false;
-        high = high || std::any_of(chunk.begin(), chunk.end(), [](char c) { return uchar(c) > 0x7f; });
+        high =
+            high || std::any_of(chunk.begin(), chunk.end(), [](char c) { return uchar(c) > 0x7f; });
         // The decoder keeps a sequence cut by the chunk's end for the next one.
         const QString decoded = utf8.decode(chunk);
         valid = !utf8.hasError();

@@ -82,8 +82,15 @@ LineResult csvProbe(const QString& path, int lineNumber, TextEncoding encoding) 
     QFile file;
     if (!openForReading(file, path, r))
         return r;
-    r.encoding = resolveEncoding(encoding, file);
-    LineReader in(file);
+    LineResult read = csvProbe(file, lineNumber, encoding);
+    read.path = r.path;
+    return read;
+}
+
+LineResult csvProbe(QIODevice& device, int lineNumber, TextEncoding encoding) {
+    LineResult r;
+    r.encoding = resolveEncoding(encoding, device);
+    LineReader in(device);
     skipTo(in, lineNumber);
     r.line = decodeLine(in.readLine(), r.encoding, lineNumber <= 1);
     if (in.failed() || in.tooLong()) {
@@ -100,8 +107,15 @@ BookResult importCsv(const QString& path, const CsvSettings& s) {
     QFile file;
     if (!openForReading(file, path, r))
         return r;
-    const TextEncoding encoding = resolveEncoding(s.encoding, file);
-    LineReader in(file);
+    BookResult read = importCsv(file, s);
+    read.path = r.path;
+    return read;
+}
+
+BookResult importCsv(QIODevice& device, const CsvSettings& s) {
+    BookResult r;
+    const TextEncoding encoding = resolveEncoding(s.encoding, device);
+    LineReader in(device);
     skipTo(in, s.firstLine);
     bool first = s.firstLine <= 1;
     Filling fill(r.book);

@@ -45,6 +45,8 @@ struct LineResult : FileResult {
 // beside the sample; an empty text when the file has fewer lines.
 LineResult csvProbe(const QString& path, int lineNumber = 1,
                     TextEncoding encoding = TextEncoding::Automatic);
+LineResult csvProbe(QIODevice& device, int lineNumber = 1,
+                    TextEncoding encoding = TextEncoding::Automatic);
 
 // Reads a CSV file into a fresh book: from settings.firstLine on, one name per
 // line (an empty name becomes "<No Name>"), with one subentry per non-empty
@@ -54,5 +56,7 @@ LineResult csvProbe(const QString& path, int lineNumber = 1,
 // "Base (2)", "Base (3)", ... Each name's subentries stand in class order.
 // Hand the result to adoptImportedBook.
 BookResult importCsv(const QString& path, const CsvSettings& settings);
+// The same from an open device (bytes in memory, say); result.path stays empty.
+BookResult importCsv(QIODevice& device, const CsvSettings& settings);
 
 } // namespace quorix::files

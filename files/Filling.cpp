@@ -10,9 +10,13 @@ void Filling::startName(const QString& text) {
     counter_ = 1;
 }
 
-void Filling::makeRoom(int kind) {
+bool Filling::hasRoom(int kind) const {
     const int sortClass = sortClassOf(kind);
-    if (Book::subentryCount(*current_, sortClass) < classLimit(sortClass))
+    return Book::subentryCount(*current_, sortClass) < classLimit(sortClass);
+}
+
+void Filling::makeRoom(int kind) {
+    if (hasRoom(kind))
         return;
     Book::sortByClass(*current_);
     ++counter_;

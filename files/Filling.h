@@ -16,6 +16,10 @@ public:
     // Makes room for one more subentry of the kind: when the current name holds
     // its class's limit already, it is sorted and a continuation name follows.
     void makeRoom(int kind);
+    // True when the current name takes one more subentry of the kind.
+    bool hasRoom(int kind) const;
+    // The current name (after startName).
+    Name* current() const { return current_; }
     // Appends a subentry to the current name (after makeRoom).
     void add(QString text, int kind);
     // Sorts the current name's subentries by class.

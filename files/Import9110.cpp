@@ -100,7 +100,14 @@ BookResult import9110(const QString& path, TextEncoding encoding) {
     QFile file;
     if (!openForReading(file, path, r))
         return r;
-    Walker w(file, resolveEncoding(encoding, file));
+    BookResult read = import9110(file, encoding);
+    read.path = r.path;
+    return read;
+}
+
+BookResult import9110(QIODevice& device, TextEncoding encoding) {
+    BookResult r;
+    Walker w(device, resolveEncoding(encoding, device));
     const QString invalid = QStringLiteral("Invalid format!");
     const bool valid = w.read() == "[RECORD]";
     if (readFailed(w.reader(), r, invalid))

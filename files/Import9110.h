@@ -16,5 +16,7 @@ namespace quorix::files {
 // Texts are read in the given encoding (see TextEncoding; a UTF-8 file's
 // byte-order mark is not part of the first line).
 BookResult import9110(const QString& path, TextEncoding encoding = TextEncoding::Automatic);
+// The same from an open device (bytes in memory, say); result.path stays empty.
+BookResult import9110(QIODevice& device, TextEncoding encoding = TextEncoding::Automatic);
 
 } // namespace quorix::files

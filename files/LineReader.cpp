@@ -3,6 +3,7 @@
 #include "FileResult.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -90,6 +91,12 @@ QByteArray LineReader::readLine(qsizetype limit) {
 
 bool openForReading(QFile& file, const QString& path, FileResult& result) {
     result.path = fullPath(path);
+    // Opening a pipe waits for a writer, and a device may never end: only a
+    // regular file (or a link to one) is read.
+    if (const QFileInfo info(path); info.exists() && !info.isFile()) {
+        result.error = QString::fromLatin1(NotRegularFile);
+        return false;
+    }
     file.setFileName(path);
     if (file.open(QIODevice::ReadOnly))
         return true;

@@ -49,8 +49,13 @@ private:
     bool tooLong_ = false;
 };
 
+// Why a path that is no regular file is not read.
+inline constexpr char NotRegularFile[] =
+    "not a regular file (a folder, a pipe or a device); choose a file";
+
 // Opens path for reading; result.path becomes its full path, and on failure
-// result.error the system's text.
+// result.error the system's text, or NotRegularFile for a folder, a pipe or a
+// device, which is refused before it is opened.
 bool openForReading(QFile& file, const QString& path, FileResult& result);
 
 // When reading failed: the system's text goes to result.error (formatError when

@@ -2,11 +2,14 @@
 
 #include "Codepage.h"
 #include "Filling.h"
+#include "LineReader.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -29,7 +32,8 @@ struct Parameter {
 };
 
 struct Property {
-    QByteArray name; // upper case, group prefix removed
+    QByteArray name;  // upper case, group prefix removed
+    QByteArray group; // Apple's "item1" of "item1.TEL", lower case; empty when none
     std::vector<Parameter> params;
     QByteArray value;
 
@@ -83,8 +87,10 @@ std::optional<Property> parseProperty(const QByteArray& line) {
     }
     parts << part;
     p.name = parts.takeFirst().trimmed().toUpper();
-    if (const qsizetype dot = p.name.lastIndexOf('.'); dot >= 0)
+    if (const qsizetype dot = p.name.lastIndexOf('.'); dot >= 0) {
+        p.group = p.name.left(dot).toLower();
         p.name = p.name.mid(dot + 1);
+    }
     for (const QByteArray& param : parts) {
         const qsizetype eq = param.indexOf('=');
         if (eq < 0)
@@ -124,11 +130,12 @@ bool isValidUtf8(const QByteArray& bytes) {
 // The property's value as characters: quoted-printable undone, then the
 // charset it names; without one, UTF-8 (2.1 files of old phones may hold
 // Windows-1252 instead, which is taken when the bytes are no valid UTF-8).
-QString valueText(const Property& p) {
+// A UTF-16 file was made UTF-8 on reading, whatever its cards say.
+QString valueText(const Property& p, bool fromUtf16) {
     QByteArray bytes = p.value;
     if (p.has("ENCODING", "QUOTED-PRINTABLE") || p.has("TYPE", "QUOTED-PRINTABLE"))
         bytes = decodeQuotedPrintable(bytes);
-    const QList<QByteArray> charsets = p.values("CHARSET");
+    const QList<QByteArray> charsets = fromUtf16 ? QList<QByteArray>{} : p.values("CHARSET");
     if (!charsets.isEmpty() && charsets.front() != "UTF-8") {
         QStringDecoder d(charsets.front().constData());
         if (d.isValid())
@@ -187,54 +194,114 @@ int telKind(const Property& p) {
     return KindGeneral;
 }
 
+// The kind an Apple label ("item1.X-ABLabel") gives its number: Apple's own
+// ("_$!<Mobile>!$_", "_$!<HomeFAX>!$_") and what people type, in English and
+// the common languages; nothing for a label of no kind.
+std::optional<int> labelKind(const QString& label) {
+    QString bare;
+    for (const QChar c : label.normalized(QString::NormalizationForm_D).toLower())
+        if (!c.isMark()) // accents go: "Móvil" is "movil"
+            bare += c.isLetter() ? c : QChar(u' ');
+    const QStringList words = bare.split(u' ', Qt::SkipEmptyParts);
+    const auto any = [&](std::initializer_list<const char*> table) {
+        return std::any_of(words.begin(), words.end(), [&](const QString& w) {
+            return std::any_of(table.begin(), table.end(),
+                               [&](const char* t) { return w == QLatin1String(t); });
+        });
+    };
+    // Accents are gone: "movil", "telemovel", "escritorio", "buro".
+    if (any({"fax", "homefax", "workfax", "telefax", "telecopie", "telecopieur"}))
+        return KindFax;
+    if (any({"mobile", "mobil", "cell", "cellular", "iphone", "handy", "portable", "movil",
+             "celular", "cellulare", "telefonino", "mobiel", "gsm", "telemovel", "komorka",
+             "mobiltelefon"}))
+        return KindMobile;
+    if (any({"home", "privat", "zuhause", "heim", "domicile", "maison", "casa", "domicilio",
+             "particular", "abitazione", "thuis", "prive", "residencial", "dom"}))
+        return KindHome;
+    if (any({"work",       "office",    "arbeit", "buro",          "geschaftlich", "dienstlich",
+             "firma",      "travail",   "bureau", "professionnel", "trabajo",      "oficina",
+             "lavoro",     "ufficio",   "werk",   "kantoor",       "zakelijk",     "trabalho",
+             "escritorio", "comercial", "praca"}))
+        return KindOffice;
+    return std::nullopt;
+}
+
+// A subentry of a card as read; a number remembers its Apple group, whose
+// label may come after it.
+struct CardEntry {
+    Subentry sub;
+    QByteArray group;
+};
+
 // One card as read, turned into names when it ends.
 struct Card {
     QString fn;
     QString n;
-    bool exact = false; // written by us: texts and kinds exactly as they stand
-    std::vector<Subentry> subs;
+    QString org;
+    bool exact = false;  // written by us: texts and kinds exactly as they stand
+    bool broken = false; // a line broke a limit: the card is skipped
+    std::vector<CardEntry> subs;
+    // Phone fields that hold no number: Notes where the name has room.
+    QStringList spare;
+    QHash<QByteArray, QString> labels; // Apple group -> label
 };
 
 class Reader {
 public:
-    explicit Reader(VCardResult& r) : r_(r), fill_(r.book) {}
+    Reader(VCardResult& r, bool fromUtf16) : r_(r), fill_(r.book), fromUtf16_(fromUtf16) {}
 
-    bool line(const QByteArray& logical, int lineNo) {
+    void line(const QByteArray& logical) {
         const std::optional<Property> p = parseProperty(logical);
         if (!p)
-            return true; // a line without a colon carries nothing
-        if (p->name == "BEGIN" && p->value.trimmed().toUpper() == "VCARD") {
+            return; // a line without a colon carries nothing
+        const bool begin = p->name == "BEGIN" && p->value.trimmed().toUpper() == "VCARD";
+        const bool end = p->name == "END";
+        if (nested_ > 0) {
+            // An AGENT's card inside this one: skipped whole.
+            nested_ += begin ? 1 : end ? -1 : 0;
+            return;
+        }
+        if (begin && card_ && std::exchange(agent_, false)) {
+            nested_ = 1;
+            return;
+        }
+        agent_ = false;
+        if (begin) {
             if (card_)
-                return fail(lineNo, QStringLiteral("a card begins before the last one ended"));
+                finishCard(); // the last card lacked its END; it ends here
             card_.emplace();
-            return true;
+            return;
         }
         if (!card_)
-            return true; // outside a card
-        if (p->name == "END") {
+            return; // outside a card
+        if (end) {
             finishCard();
-            return true;
+            return;
         }
         take(*p);
-        return true;
     }
-    void skippedLongLine(const QByteArray& name) {
-        if (card_)
+    // A line over the limit: a photo or the like is skipped on its own; any
+    // other property breaks its card, which is skipped when it ends.
+    void longLine(const QByteArray& name) {
+        if (!card_)
+            return;
+        if (name == "PHOTO" || name == "LOGO" || name == "SOUND" || name == "KEY" ||
+            name.startsWith("X-"))
             countSkipped(name);
+        else
+            card_->broken = true;
     }
     bool finish() {
         if (card_)
             finishCard(); // a file that ends inside a card keeps what it has
         if (r_.contacts == 0) {
-            r_.error = QStringLiteral("This file holds no vCard.");
+            r_.error = r_.tooLong > 0 ? QStringLiteral("No card could be read: ") + r_.report()
+                                      : QStringLiteral("This file holds no vCard.");
             return false;
         }
         fill_.finish();
         return true;
-    }
-    bool fail(int lineNo, const QString& why) {
-        r_.error = QStringLiteral("Line %1: %2").arg(lineNo).arg(why);
-        return false;
     }
 
 private:
@@ -256,7 +323,7 @@ private:
             c.exact = p.value == ProdId;
             return;
         }
-        const QString text = valueText(p);
+        const QString text = valueText(p, fromUtf16_);
         if (name == "FN") {
             c.fn = unescape(text);
         } else if (name == "N") {
@@ -267,11 +334,30 @@ private:
                 if (i < parts.size() && !unescape(parts[i]).trimmed().isEmpty())
                     words << unescape(parts[i]).trimmed();
             c.n = words.join(u' ');
+        } else if (name == "ORG") {
+            QStringList parts;
+            for (const QString& part : splitUnescaped(text, u';'))
+                if (const QString u = unescape(part).trimmed(); !u.isEmpty())
+                    parts << u;
+            c.org = c.exact ? unescape(text) : parts.join(QStringLiteral(", "));
+        } else if (name == "AGENT") {
+            ++r_.agents;
+            // In 2.1 the agent's card follows on the next lines, or starts on this one.
+            const QByteArray value = p.value.trimmed().toUpper();
+            if (value == "BEGIN:VCARD")
+                nested_ = 1;
+            agent_ = value.isEmpty();
+        } else if (name == "X-ABLABEL" && !p.group.isEmpty()) {
+            c.labels.insert(p.group, unescape(text).trimmed());
         } else if (name == "TEL") {
-            QString number = unescape(text);
-            if (number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
-                number = number.mid(4);
-            add(c.exact ? number : cleanNumber(number), telKind(p), number.trimmed().isEmpty());
+            const QString typed = unescape(text);
+            if (c.exact) {
+                add(typed, telKind(p), p.group);
+            } else if (const std::optional<QString> number = importedNumber(typed)) {
+                add(*number, telKind(p), p.group);
+            } else if (!typed.trimmed().isEmpty()) {
+                c.spare << typed.trimmed(); // no number: a Note where there is room
+            }
         } else if (name == "EMAIL") {
             add(unescape(text), KindEMail);
         } else if (name == "ADR" && c.exact) {
@@ -311,38 +397,160 @@ private:
         }
     }
 
-    void add(const QString& text, int kind, bool empty = false) {
-        if (!card_->exact && (empty || text.isEmpty()))
+    void add(const QString& text, int kind, const QByteArray& group = {}) {
+        if (!card_->exact && text.isEmpty())
             return;
-        card_->subs.push_back({text, kind});
+        card_->subs.push_back({{text, kind}, group});
     }
     void setGroup(const QString& group) {
         auto& subs = card_->subs;
-        std::erase_if(subs, [](const Subentry& s) { return s.kind == KindCallerGroup; });
-        subs.push_back({group, KindCallerGroup});
+        std::erase_if(subs, [](const CardEntry& e) { return e.sub.kind == KindCallerGroup; });
+        subs.push_back({{group, KindCallerGroup}, {}});
     }
 
     void finishCard() {
         Card c = std::move(*card_);
         card_.reset();
-        ++r_.contacts;
-        const QString name = !c.fn.isEmpty() || c.exact ? c.fn : c.n;
-        if (c.exact) {
-            Name& n = r_.book.addAtTop(name.isEmpty() ? QString(QLatin1String(NoName)) : name);
-            n.subs = std::move(c.subs);
+        if (c.broken) {
+            ++r_.tooLong;
             return;
         }
-        fill_.startName(name.trimmed());
-        for (Subentry& s : c.subs) {
-            fill_.makeRoom(s.kind);
-            fill_.add(std::move(s.text), s.kind);
+        ++r_.contacts;
+        if (c.exact) {
+            Name& n = r_.book.addAtTop(c.fn.isEmpty() ? QString(QLatin1String(NoName)) : c.fn);
+            n.organization = c.org;
+            for (CardEntry& e : c.subs)
+                n.subs.push_back(std::move(e.sub));
+            return;
+        }
+        QString name = (!c.fn.isEmpty() ? c.fn : c.n).trimmed();
+        const bool company = name.isEmpty();
+        if (company)
+            name = c.org;
+        fill_.startName(name);
+        fill_.current()->organization = c.org;
+        for (CardEntry& e : c.subs) {
+            if (isNumberKind(e.sub.kind) && !e.group.isEmpty())
+                if (const auto kind = labelKind(c.labels.value(e.group)))
+                    e.sub.kind = *kind;
+            fill_.makeRoom(e.sub.kind);
+            fill_.add(std::move(e.sub.text), e.sub.kind);
+        }
+        for (QString& text : c.spare) {
+            if (fill_.hasRoom(KindNote))
+                fill_.add(std::move(text), KindNote);
+            else
+                ++r_.notNumbers;
+        }
+        if (!company && !c.org.isEmpty()) {
+            if (fill_.hasRoom(KindNote))
+                fill_.add(c.org, KindNote);
+            else
+                ++r_.others;
         }
         fill_.finishName();
     }
 
     VCardResult& r_;
     Filling fill_;
+    bool fromUtf16_;
     std::optional<Card> card_;
+    bool agent_ = false; // the last property was an AGENT whose card follows
+    int nested_ = 0;     // depth inside an AGENT's card
+};
+
+// The physical lines of a vCard file, read in chunks. A line ends at CR LF, LF
+// or CR. A UTF-16 file (either byte order, with or without its mark) is made
+// UTF-8 on the way; a UTF-8 mark is dropped. A line longer than MaxVCardLine
+// keeps its first MaxVCardLine bytes and is marked overlong.
+class PhysicalLines {
+public:
+    explicit PhysicalLines(QIODevice& device) : device_(device) {
+        if (!fill())
+            return;
+        const auto starts = [&](QByteArrayView mark) { return buffer_.startsWith(mark); };
+        std::optional<QStringConverter::Encoding> utf16;
+        if (starts("\xff\xfe"))
+            utf16 = QStringConverter::Utf16LE;
+        else if (starts("\xfe\xff"))
+            utf16 = QStringConverter::Utf16BE;
+        else if (buffer_.size() >= 2 && buffer_[0] != 0 && buffer_[1] == 0)
+            utf16 = QStringConverter::Utf16LE; // "B\0E\0..."; UTF-8 text holds no zero
+        else if (buffer_.size() >= 2 && buffer_[0] == 0 && buffer_[1] != 0)
+            utf16 = QStringConverter::Utf16BE;
+        if (starts("\xef\xbb\xbf"))
+            pos_ = 3;
+        if (utf16) {
+            if (starts("\xff\xfe") || starts("\xfe\xff"))
+                buffer_.remove(0, 2);
+            decoder_ = QStringDecoder(*utf16, QStringConverter::Flag::ConvertInitialBom);
+            buffer_ = QString(decoder_.decode(buffer_)).toUtf8();
+        }
+    }
+
+    bool fromUtf16() const { return decoder_.isValid(); }
+    bool failed() const { return failed_; }
+
+    // The next line without its end; false when the file has no more.
+    bool next(QByteArray& line, bool& overlong) {
+        line.clear();
+        overlong = false;
+        bool started = false;
+        for (;;) {
+            if (pos_ == buffer_.size() && !fill())
+                return started;
+            if (std::exchange(pendingLf_, false) && buffer_[pos_] == '\n') {
+                ++pos_;
+                continue;
+            }
+            started = true;
+            const char* begin = buffer_.constData() + pos_;
+            const char* end = buffer_.constData() + buffer_.size();
+            const char* stop =
+                std::find_if(begin, end, [](char c) { return c == '\r' || c == '\n'; });
+            if (!overlong && line.size() + (stop - begin) > MaxVCardLine) {
+                line.append(begin, MaxVCardLine - line.size());
+                overlong = true;
+            } else if (!overlong) {
+                line.append(begin, stop - begin);
+            }
+            pos_ = stop - buffer_.constData();
+            if (stop != end) {
+                pendingLf_ = *stop == '\r';
+                ++pos_;
+                return true;
+            }
+        }
+    }
+
+private:
+    bool fill() {
+        if (ended_)
+            return false;
+        buffer_.resize(ChunkSize);
+        const qint64 got = device_.read(buffer_.data(), ChunkSize);
+        if (got <= 0) {
+            failed_ = got < 0;
+            ended_ = true;
+            buffer_.clear();
+            pos_ = 0;
+            return false;
+        }
+        buffer_.resize(got);
+        if (decoder_.isValid())
+            buffer_ = QString(decoder_.decode(buffer_)).toUtf8();
+        pos_ = 0;
+        return !buffer_.isEmpty() || fill(); // an odd byte of UTF-16 waits for its pair
+    }
+
+    static constexpr qint64 ChunkSize = 64 * 1024;
+    QIODevice& device_;
+    QStringDecoder decoder_;
+    QByteArray buffer_;
+    qsizetype pos_ = 0;
+    bool ended_ = false;
+    bool failed_ = false;
+    bool pendingLf_ = false;
 };
 
 // True when a line's property is quoted-printable: its soft line breaks ("="
@@ -393,6 +601,26 @@ void appendFolded(QByteArray& out, const QByteArray& line) {
     out += "\r\n";
 }
 
+// N of a name as shown: "Given Family" and "Family, Given" give Family;Given,
+// a single word is the given name. A company's card has no person's name.
+QByteArray structuredName(const Name& name) {
+    QString family;
+    QString given;
+    const QString text = name.text.trimmed();
+    if (!name.organization.isEmpty() && name.organization == name.text) {
+        // a company: N stays empty
+    } else if (const qsizetype comma = text.indexOf(u','); comma >= 0) {
+        family = text.left(comma).trimmed();
+        given = text.mid(comma + 1).trimmed();
+    } else if (const qsizetype blank = text.lastIndexOf(u' '); blank >= 0) {
+        family = text.mid(blank + 1);
+        given = text.left(blank).trimmed();
+    } else {
+        given = text;
+    }
+    return "N:" + escapeText(family) + ';' + escapeText(given) + ";;;";
+}
+
 QByteArray telType(int kind) {
     switch (kind) {
     case KindMobile:
@@ -417,84 +645,70 @@ QString VCardResult::report() const {
             skipped << (n == 1 ? QStringLiteral("1 %1").arg(QLatin1String(one))
                                : QStringLiteral("%1 %2").arg(n).arg(QLatin1String(many)));
     };
+    item(tooLong, "card with a line over 1 MiB", "cards with a line over 1 MiB");
+    item(agents, "nested card", "nested cards");
+    item(notNumbers, "phone field without a number", "phone fields without a number");
     item(photos, "photo", "photos");
     item(birthdays, "birthday", "birthdays");
     item(others, "other property", "other properties");
-    QString out = contacts == 1 ? QStringLiteral("1 contact")
-                                : QStringLiteral("%1 contacts").arg(contacts);
+    QString out =
+        contacts == 1 ? QStringLiteral("1 contact") : QStringLiteral("%1 contacts").arg(contacts);
     if (skipped.isEmpty())
         return out;
     const QString last = skipped.takeLast();
-    out += QStringLiteral(", ") +
-           (skipped.isEmpty() ? last : skipped.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last) +
-           QStringLiteral(" skipped");
+    out +=
+        QStringLiteral(", ") +
+        (skipped.isEmpty() ? last
+                           : skipped.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last) +
+        QStringLiteral(" skipped");
     return out;
 }
 
 VCardResult readVCard(QIODevice& device) {
     VCardResult r;
-    Reader reader(r);
+    PhysicalLines lines(device);
+    Reader reader(r, lines.fromUtf16());
     QByteArray logical;
+    QByteArray physical;
     bool overlong = false; // the unfolded line grew past the limit
-    int lineNo = 0;
-    int logicalStart = 0;
-    const auto flush = [&]() -> bool {
+    bool physicalOverlong = false;
+    const auto flush = [&] {
         const QByteArray line = std::exchange(logical, {});
-        if (overlong) {
-            overlong = false;
-            const QByteArray name = propertyName(line);
-            if (name == "PHOTO" || name == "LOGO" || name == "SOUND" || name == "KEY" ||
-                name.startsWith("X-")) {
-                reader.skippedLongLine(name);
-                return true;
-            }
-            return reader.fail(logicalStart, QStringLiteral("the line is longer than 1 MiB"));
-        }
-        return line.isEmpty() || reader.line(line, logicalStart);
+        if (std::exchange(overlong, false))
+            reader.longLine(propertyName(line));
+        else if (!line.isEmpty())
+            reader.line(line);
     };
-    // One buffer for the file: QIODevice::readLine(maxSize) would allocate the
-    // whole limit for every line and keep it as the line's capacity.
-    QByteArray buffer(MaxVCardLine + 3, Qt::Uninitialized);
-    for (;;) {
-        const qint64 got = device.readLine(buffer.data(), buffer.size());
-        if (got <= 0)
-            break;
-        QByteArray physical(buffer.constData(), qsizetype(got));
-        ++lineNo;
-        if (!physical.endsWith('\n') && !device.atEnd()) {
-            reader.fail(lineNo, QStringLiteral("the line is longer than 1 MiB"));
-            return r;
-        }
-        while (physical.endsWith('\n') || physical.endsWith('\r'))
-            physical.chop(1);
+    // Keeps the name for the decision at the end; the rest is dropped.
+    const auto keepName = [&] {
+        logical = logical.left(logical.indexOf(':') + 1);
+        overlong = true;
+    };
+    while (lines.next(physical, physicalOverlong)) {
         const bool folded = !physical.isEmpty() && (physical[0] == ' ' || physical[0] == '\t');
-        const bool softBreak = !logical.isEmpty() && logical.endsWith('=') &&
-                               isQuotedPrintable(logical);
+        const bool softBreak =
+            !logical.isEmpty() && logical.endsWith('=') && isQuotedPrintable(logical);
         if ((folded || softBreak) && (!logical.isEmpty() || overlong)) {
             if (softBreak)
                 logical.chop(1);
             const QByteArrayView more = folded && !softBreak ? QByteArrayView(physical).sliced(1)
                                                              : QByteArrayView(physical);
-            if (overlong || logical.size() + more.size() > MaxVCardLine) {
-                // Keep the name for the decision at the end; drop the rest.
+            if (overlong || physicalOverlong || logical.size() + more.size() > MaxVCardLine) {
                 if (!overlong)
-                    logical = logical.left(logical.indexOf(':') + 1);
-                overlong = true;
+                    keepName();
             } else {
                 logical += more;
             }
             continue;
         }
-        if (!flush())
-            return r;
+        flush();
         logical = physical;
-        logicalStart = lineNo;
+        if (physicalOverlong)
+            keepName();
     }
-    if (!flush())
-        return r;
-    if (const auto* file = qobject_cast<QFileDevice*>(&device);
-        file && file->error() != QFileDevice::NoError) {
-        r.error = file->errorString();
+    flush();
+    if (lines.failed()) {
+        r.error = device.errorString();
         return r;
     }
     r.ok = reader.finish();
@@ -505,12 +719,9 @@ VCardResult readVCard(QIODevice& device) {
 
 VCardResult importVCard(const QString& path) {
     VCardResult r;
-    QFile file(path);
-    r.path = fullPath(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        r.error = file.errorString();
+    QFile file;
+    if (!openForReading(file, path, r))
         return r;
-    }
     VCardResult read = readVCard(file);
     read.path = r.path;
     return read;
@@ -522,9 +733,10 @@ QByteArray vCardText(const Book& book) {
         out += "BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:";
         out += ProdId;
         out += "\r\n";
-        const QByteArray fn = escapeText(name->text);
-        appendFolded(out, "FN:" + fn);
-        appendFolded(out, "N:" + fn + ";;;;");
+        appendFolded(out, "FN:" + escapeText(name->text));
+        appendFolded(out, structuredName(*name));
+        if (!name->organization.isEmpty())
+            appendFolded(out, "ORG:" + escapeText(name->organization));
         for (const Subentry& s : name->subs) {
             const QByteArray text = escapeText(s.text);
             if (isNumberKind(s.kind))

@@ -10,7 +10,8 @@
 namespace quorix::files {
 
 // The longest physical or unfolded line the reader takes. A property we skip
-// may unfold longer (a large photo); it is dropped without being held.
+// may be longer (a large photo); it is dropped without being held. Any other
+// longer line makes its card skipped (and counted); the other cards are read.
 inline constexpr qsizetype MaxVCardLine = 1024 * 1024;
 
 struct VCardResult : BookResult {
@@ -19,19 +20,27 @@ struct VCardResult : BookResult {
     int photos = 0;
     int birthdays = 0;
     int others = 0;
+    // Cards skipped whole: an AGENT's card inside another, a card with a line
+    // over MaxVCardLine.
+    int agents = 0;
+    int tooLong = 0;
+    // Phone fields that hold no number, where the name had no room for a Note.
+    int notNumbers = 0;
     // "12 contacts, 3 photos and 5 birthdays skipped"
     QString report() const;
 };
 
-// Reads the cards of a vCard file into a fresh book, one name per card (FN,
-// else N joined): TEL by TYPE (CELL Mobile, HOME Home, WORK Office, FAX Fax,
-// else General; numbers cleaned as typed numbers are), EMAIL E-Mail, ADR Postal
-// Address (its parts joined with ", "), NOTE Note, CATEGORIES naming a caller
-// group that group. A card with more than a name holds goes on in "Name (2)",
-// ... Files written by writeVCard come back exactly as they were written
-// (texts unchanged, kinds kept, no continuation names). Fails with a message
-// naming the line when a line is longer than MaxVCardLine, when a card is not
-// closed before the next begins, or when the file holds no card.
+// Reads the cards of a vCard file (UTF-8, a UTF-16 of either byte order, lines
+// ending in CR LF, LF or CR) into a fresh book, one name per card (FN, else N
+// joined, else ORG): TEL by TYPE or by its Apple label (CELL Mobile, HOME Home,
+// WORK Office, FAX Fax, else General; numbers as importedNumber finds them),
+// EMAIL E-Mail, ADR Postal Address (its parts joined with ", "), NOTE Note,
+// CATEGORIES naming a caller group that group. A phone field without a number
+// and the ORG of a named card become Notes where the name has room. A card with
+// more than a name holds goes on in "Name (2)", ... An AGENT's card inside
+// another is skipped and counted. Files written by vCardText come back exactly
+// as they were written (texts unchanged, kinds kept, no continuation names).
+// Fails when the file holds no card it could read.
 VCardResult readVCard(QIODevice& device);
 VCardResult importVCard(const QString& path);
 

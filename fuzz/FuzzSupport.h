@@ -1,8 +1,10 @@
 #pragma once
-// What the fuzz targets share: the input as Qt bytes, a scratch file for the
-// readers that take a path, a Qt application for the code that uses timers,
-// and a check that stops the run on a broken rule.
+// What the fuzz targets share: the input as Qt bytes or as a device in memory
+// for the file readers, a scratch file for the configuration file (which takes
+// a path only), a Qt application for the code that uses timers, and a check
+// that stops the run on a broken rule.
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
@@ -37,6 +39,20 @@ inline QString scratchFile(const QByteArray& contents, const char* name = "input
         std::abort();
     return path;
 }
+
+// The bytes as a device open for reading, as a file reader takes them.
+class Memory {
+public:
+    explicit Memory(const QByteArray& bytes) {
+        buffer_.setData(bytes);
+        buffer_.open(QIODevice::ReadOnly);
+    }
+    QIODevice& device() { return buffer_; }
+    operator QIODevice&() { return buffer_; }
+
+private:
+    QBuffer buffer_;
+};
 
 // Takes bytes from the front of the input, as the target needs them.
 class Input {

@@ -8,7 +8,8 @@
 using namespace quorix;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const files::BookResult r = files::import9110(fuzz::scratchFile(fuzz::bytes(data, size)));
+    fuzz::Memory input(fuzz::bytes(data, size));
+    const files::BookResult r = files::import9110(input);
     if (!r.ok) {
         FUZZ_CHECK(!r.error.isEmpty());
         FUZZ_CHECK(r.book.isEmpty());

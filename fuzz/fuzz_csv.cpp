@@ -17,12 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     s.firstLine = 1 + in.byte() % 4;
     s.separator = QChar(char16_t(in.byte()));
     s.quotes = in.byte() & 1;
-    const QString path = fuzz::scratchFile(in.rest());
+    const QByteArray file = in.rest();
 
-    const files::LineResult probe = files::csvProbe(path, s.firstLine);
+    fuzz::Memory forProbe(file);
+    const files::LineResult probe = files::csvProbe(forProbe, s.firstLine);
     FUZZ_CHECK(probe.ok || !probe.error.isEmpty());
 
-    const files::BookResult r = files::importCsv(path, s);
+    fuzz::Memory forImport(file);
+    const files::BookResult r = files::importCsv(forImport, s);
     if (!r.ok) {
         FUZZ_CHECK(!r.error.isEmpty());
         return 0;

@@ -4,16 +4,13 @@
 
 #include "files/VCard.h"
 
-#include <QBuffer>
-
 using namespace quorix;
 
 namespace {
 
-files::VCardResult readBytes(QByteArray bytes) {
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    return files::readVCard(buffer);
+files::VCardResult readBytes(const QByteArray& bytes) {
+    fuzz::Memory input(bytes);
+    return files::readVCard(input);
 }
 
 } // namespace
@@ -31,6 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 0; i < r.book.entryCount(); ++i) {
         FUZZ_CHECK(back.book.name(i).text == r.book.name(i).text);
         FUZZ_CHECK(back.book.name(i).subs == r.book.name(i).subs);
+        FUZZ_CHECK(back.book.name(i).organization == r.book.name(i).organization);
     }
     return 0;
 }

@@ -66,14 +66,40 @@ bool SerialPort::open() {
         return false;
     }
     error_.clear();
+    if (const auto rec = recorder())
+        rec->opened(portName_);
     startReceiving();
     return true;
 }
 
 void SerialPort::close() {
     stopReceiving();
+    std::shared_ptr<LineRecorder> rec;
+    {
+        std::lock_guard g(handleMutex_);
+        if (!device_)
+            return;
+        device_.reset(); // a write still running elsewhere keeps the device until it ends
+        rec = recorder_;
+    }
+    if (rec)
+        rec->closed();
+}
+
+void SerialPort::setRecorder(std::shared_ptr<LineRecorder> recorder) {
+    bool open = false;
+    {
+        std::lock_guard g(handleMutex_);
+        recorder_ = recorder;
+        open = device_ != nullptr;
+    }
+    if (recorder && open)
+        recorder->opened(portName_);
+}
+
+std::shared_ptr<LineRecorder> SerialPort::recorder() const {
     std::lock_guard g(handleMutex_);
-    device_.reset(); // a write still running elsewhere keeps the device until it ends
+    return recorder_;
 }
 
 quint16 SerialPort::pollInterval() const {
@@ -184,6 +210,7 @@ quint32 SerialPort::sendData(const char* data, quint32 count, quint32 timeoutMs)
     const auto port = handle();
     if (!port)
         return 0;
+    const auto rec = recorder();
     using Steady = std::chrono::steady_clock;
     auto lastProgress = Steady::now();
     quint32 written = 0;
@@ -192,7 +219,11 @@ quint32 SerialPort::sendData(const char* data, quint32 count, quint32 timeoutMs)
         if (space > 0) {
             if (checkLineStatus_ && port->modemStatus() == 0)
                 break;
-            const qint64 n = port->write(data + written, std::min<quint32>(count - written, space));
+            const char* from = data + written;
+            const auto write = [&] {
+                return port->write(from, std::min<quint32>(count - written, space));
+            };
+            const qint64 n = rec ? rec->written(from, write) : write();
             if (n > 0) {
                 written += quint32(n);
                 lastProgress = Steady::now();
@@ -290,6 +321,9 @@ qint64 SerialPort::readNow(serial::Port& port, qint64 waiting) {
     const qint64 got =
         port.read(rxBuffer_.data(), size_t(std::min<qint64>(waiting, qint64(rxBuffer_.size()))));
     // A failed read is left alone: the bytes come with a later read if still there.
+    if (got > 0)
+        if (const auto rec = recorder())
+            rec->read(rxBuffer_.data(), got);
     if (got > 0 && receiveHandler)
         receiveHandler(this, rxBuffer_.data(), quint32(got));
     return got;

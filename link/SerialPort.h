@@ -9,6 +9,8 @@
 
 class QSocketNotifier;
 
+#include "link/LineRecording.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <functional>
@@ -149,6 +151,11 @@ public:
     ReceiveMode receiveMode() const { return receiveMode_; }
     void setReceiveMode(ReceiveMode mode);
 
+    // Records every byte written and read, and each open and close, until replaced
+    // or cleared (null); a port already open is marked open at once.
+    void setRecorder(std::shared_ptr<LineRecorder> recorder);
+    std::shared_ptr<LineRecorder> recorder() const;
+
     // Bits per second a BaudRate choice stands for (0 for BaudCustom).
     static quint32 baudOf(BaudRateChoice b);
 
@@ -168,6 +175,7 @@ private:
 
     mutable std::mutex handleMutex_; // guards device_ only, never held while waiting
     std::shared_ptr<serial::Port> device_;
+    std::shared_ptr<LineRecorder> recorder_; // guarded by handleMutex_ as well
     QTimer poll_;
     QSocketNotifier* notifier_ = nullptr;
     // Where there is no descriptor to watch: a thread waits for bytes and posts

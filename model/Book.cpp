@@ -166,6 +166,16 @@ QString Book::entryNote(const Name& name) const {
     return {};
 }
 
+char16_t windows1252Char(unsigned char byte) {
+    // Characters of the bytes 0x80 to 0x9F; the rest is Latin-1.
+    static constexpr char16_t High[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    };
+    return byte >= 0x80 && byte < 0xA0 ? High[byte - 0x80] : char16_t(byte);
+}
+
 QString wholeCharacters(QString text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
@@ -189,6 +199,87 @@ QString cleanNumber(const QString& text) {
     if (result.isEmpty())
         result = QStringLiteral("+49");
     return result;
+}
+
+namespace {
+
+// Words that mark the extension after a number, lower case and without
+// accents: English, German (Durchwahl), French (poste), Spanish and
+// Portuguese (anexo, ramal), Italian (interno), Dutch (toestel, tst).
+bool isExtensionWord(const QString& word) {
+    static const QStringList words = {
+        QStringLiteral("x"),         QStringLiteral("ext"),     QStringLiteral("extn"),
+        QStringLiteral("extension"), QStringLiteral("dw"),      QStringLiteral("durchwahl"),
+        QStringLiteral("poste"),     QStringLiteral("anexo"),   QStringLiteral("ramal"),
+        QStringLiteral("interno"),   QStringLiteral("toestel"), QStringLiteral("tst"),
+    };
+    return words.contains(word);
+}
+
+} // namespace
+
+std::optional<QString> importedNumber(const QString& text) {
+    QStringView rest(text);
+    rest = rest.trimmed();
+    QString extension;
+    if (rest.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive)) {
+        // A tel: address: the number, then ";name=value" parameters, of which
+        // only the extension concerns the phone.
+        rest = rest.sliced(4);
+        const qsizetype semicolon = rest.indexOf(u';');
+        if (semicolon >= 0) {
+            for (const QStringView param : rest.sliced(semicolon + 1).split(u';')) {
+                if (param.startsWith(QLatin1String("ext="), Qt::CaseInsensitive))
+                    extension = QStringLiteral(" ext ") + param.sliced(4).toString();
+            }
+            rest = rest.first(semicolon);
+        }
+    }
+    const QString whole = rest.toString() + extension;
+    QString out;
+    bool digit = false;
+    bool inExtension = false;
+    bool extensionDigits = false;
+    for (qsizetype i = 0; i < whole.size();) {
+        const QChar c = whole.at(i);
+        if (c.isLetter()) {
+            qsizetype end = i;
+            while (end < whole.size() && whole.at(end).isLetter())
+                ++end;
+            const QString word =
+                whole.sliced(i, end - i).normalized(QString::NormalizationForm_D).toLower();
+            QString bare;
+            for (const QChar w : word)
+                if (!w.isMark())
+                    bare += w;
+            i = end;
+            if (bare == u"p" || bare == u"w") {
+                out += bare;
+            } else if (isExtensionWord(bare) && digit && !inExtension) {
+                out += u'p';
+                inExtension = true;
+            } else {
+                return std::nullopt;
+            }
+            continue;
+        }
+        if (c.category() == QChar::Number_DecimalDigit) {
+            out += QChar(u'0' + c.digitValue());
+            digit = true;
+            extensionDigits = extensionDigits || inExtension;
+        } else if (c == u'+' || c == u'*' || c == u'#') {
+            out += c;
+        } else if (c.isHighSurrogate() && i + 1 < whole.size()) {
+            // Beyond the Basic Multilingual Plane: no digit of a number.
+            if (QChar::isLetter(QChar::surrogateToUcs4(c, whole.at(i + 1))))
+                return std::nullopt;
+            ++i;
+        }
+        ++i;
+    }
+    if (!digit || (inExtension && !extensionDigits))
+        return std::nullopt;
+    return out;
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace quorix {
@@ -53,6 +54,12 @@ public:
     // The icon follows the expansion: 1 while expanded, 0 while collapsed.
     bool expanded = false;
     std::vector<Subentry> subs;
+    // The company a vCard gave (ORG), written back to vCard; no other file
+    // keeps it.
+    QString organization;
+    // The phone location this name was last read from or confirmed written to;
+    // none for a name the phone has not seen. Not kept in .pbf files.
+    std::optional<int> location;
 
     int imageIndex() const { return expanded ? KindNameExpanded : KindNameCollapsed; }
     // Unique for the run: the undo history tells a name from another that
@@ -172,10 +179,24 @@ private:
 // included, are dropped: the phone dials only these.
 QString cleanNumber(const QString& text);
 
+// A number as an import finds it in another program's field, or nothing when
+// the text is no number: a text without a digit, or with letters that are
+// neither an extension mark ("ext", "ext.", "x", "extension", ";ext=" of a
+// "tel:" address, and their common forms in other languages) nor the phone's
+// pause "p" or wait "w". Blanks, dashes, dots, slashes and brackets are dropped;
+// an extension follows the phone's pause ("+1 418 656-9254 ext. 102" gives
+// "+14186569254p102"); digits of other scripts become 0-9. Nothing is ever
+// made up: no "+49" for an empty number.
+std::optional<QString> importedNumber(const QString& text);
+
 // The text with every surrogate that is not half of a pair replaced by U+FFFD:
 // what comes from outside (the phone's 16-bit units, a decoder of a named
 // charset) may hold such halves, which no file can store.
 QString wholeCharacters(QString text);
+
+// The character of a byte in Windows-1252 (0x80 is "€"); the five bytes the
+// code page leaves free stand for themselves, like the Latin-1 ones.
+char16_t windows1252Char(unsigned char byte);
 
 // The book as indented text for a person: each name, then its subentries
 // ("  Mobile: +491230"), one per line. A subentry kind of no type shows its

@@ -14,13 +14,28 @@ int phoneTextLimit(int kind) {
     return 0;
 }
 
+namespace {
+
+// Characters as the phone counts them: a surrogate pair (an emoji) is one.
+qsizetype characters(const QString& text) {
+    qsizetype pairs = 0;
+    for (qsizetype i = 0; i + 1 < text.size(); ++i)
+        if (text[i].isHighSurrogate() && text[i + 1].isLowSurrogate()) {
+            ++pairs;
+            ++i;
+        }
+    return text.size() - pairs;
+}
+
+} // namespace
+
 std::vector<TextCut> textCuts(const Name& name) {
     std::vector<TextCut> cuts;
-    if (name.text.size() > PhoneNameChars)
+    if (characters(name.text) > PhoneNameChars)
         cuts.push_back({QStringLiteral("Name"), PhoneNameChars});
     for (const Subentry& sub : name.subs) {
         const int limit = phoneTextLimit(sub.kind);
-        if (limit > 0 && sub.text.size() > limit)
+        if (limit > 0 && characters(sub.text) > limit)
             cuts.push_back({QString::fromLatin1(kindName(sub.kind)), limit});
     }
     return cuts;

@@ -41,14 +41,14 @@ _quorix_cli() {
     fi
 
     local command=${COMP_WORDS[1]} options book=''
-    local link="--port --cable --trace"
+    local link="--port --cable --trace --record"
     local transfer="--demo --start --stop --retries --deadline --quiet"
     case $command in
     show) options="--help" book='!*.[pPvV][bBcC][fF]' ;;
-    convert) options="--output --strict --help" book='!*.[pPvV][bBcC][fF]' ;;
-    import-csv) options="--output --strict --encoding --name-column --first-column
+    convert) options="--output --add-to --strict --help" book='!*.[pPvV][bBcC][fF]' ;;
+    import-csv) options="--output --add-to --strict --encoding --name-column --first-column
                          --last-column --first-line --separator --quotes --help" ;;
-    import-9110) options="--output --strict --encoding --help" ;;
+    import-9110) options="--output --add-to --strict --encoding --help" ;;
     status) options="$link --timeout --help" ;;
     read) options="$link $transfer --output --strict --keep-partial --help" ;;
     write) options="$link $transfer --help" book='!*.[pPvV][bBcC][fF]' ;;
@@ -58,7 +58,7 @@ _quorix_cli() {
 
     # The value of the option before the cursor.
     case $prev in
-    -o | --output)
+    -o | --output | --add-to | --record)
         _quorix_cli_files "$cur"
         return
         ;;

@@ -25,7 +25,17 @@ const char* const Description =
     "information request, each read, each write (with all its frames). Repeated frames\n"
     "the phone already handled, and requests it ignores while silent, are not counted.\n"
     "LIST is a number, or numbers and ranges such as 3,7,10-12. --verbose shows the\n"
-    "numbers as it goes.";
+    "numbers as it goes.\n"
+    "\n"
+    "--replay plays the phone's side of a line recording (quorix-cli --record, or\n"
+    "Extras > Record the line... in the window) instead of a memory. Each message the\n"
+    "program sends is looked up in the recording by its type and content, sequence\n"
+    "numbers aside, from where the last one was found on (then from the beginning):\n"
+    "the frames the phone sent after it there are sent back, as the phone cut them,\n"
+    "numbered and acknowledged afresh. A message the recording does not hold is\n"
+    "acknowledged and not answered, and said on stderr; the program then meets a\n"
+    "silent phone. The line faults (--corrupt-frame, --drop-ack, --silent-after,\n"
+    "--garbage...) apply to a replay too.";
 
 struct IntOption {
     const char* name;
@@ -76,13 +86,16 @@ ParseResult parseOptions(const QStringList& arguments, PhoneOptions& o, QString&
     };
     const PhoneSettings set;
     valued("memory", "N", QStringLiteral("Phonebook locations (default %1).").arg(o.memorySize));
-    valued("book", "FILE", QStringLiteral("Fill the memory from this .pbf or .vcf, a name per location."));
+    valued("book", "FILE",
+           QStringLiteral("Fill the memory from this .pbf or .vcf, a name per location."));
     flag("sparse", QStringLiteral("Spread the book's names over the memory, empty locations "
                                   "between them."));
     valued("generate", "N", QStringLiteral("Fill N locations with made-up names."));
     valued("seed", "N",
            QStringLiteral("Seed for --generate and --garbage (default %1).").arg(set.seed));
-    valued("save", "FILE", QStringLiteral("Write the memory to this .pbf or .vcf on exit (.vcf keeps every character)."));
+    valued("save", "FILE",
+           QStringLiteral(
+               "Write the memory to this .pbf or .vcf on exit (.vcf keeps every character)."));
     valued("link", "PATH", QStringLiteral("Make a symbolic link to the device here."));
     valued("baud", "RATE",
            QStringLiteral("Pace the output to this line rate, 10 bits a byte "
@@ -116,12 +129,19 @@ ParseResult parseOptions(const QStringList& arguments, PhoneOptions& o, QString&
            QStringLiteral("Answer these requests, if reads or writes, "
                           "for the next location (a write is still "
                           "stored where asked)."));
+    valued("late-answer", "LIST",
+           QStringLiteral("Answer these requests late (see --late-ms), even when the "
+                          "link was set up again meanwhile."));
+    valued("late-ms", "MS",
+           QStringLiteral("How late --late-answer answers (default %1).").arg(set.faults.lateMs));
     flag("garbage", QStringLiteral("Send 1 to 8 noise bytes in front of every frame."));
     valued("noise-every", "MS",
            QStringLiteral("Send a noise byte every MS milliseconds, also while silent."));
     valued("shuffle-fragments", "LIST",
            QStringLiteral("Send the first two frames of the "
                           "answers to these requests swapped."));
+    valued("replay", "FILE",
+           QStringLiteral("Answer as the phone of this line recording did (see above)."));
     flag("verbose", QStringLiteral("Log every frame both ways to stderr."));
 
     if (!p.parse(arguments)) {
@@ -156,6 +176,7 @@ ParseResult parseOptions(const QStringList& arguments, PhoneOptions& o, QString&
         {"silent-after", &f.silentAfter, 0, std::numeric_limits<int>::max()},
         {"silent-for", &f.silentForMs, 0, std::numeric_limits<int>::max()},
         {"noise-every", &f.noiseEveryMs, 1, 600'000},
+        {"late-ms", &f.lateMs, 0, 600'000},
     };
     for (const IntOption& opt : ints) {
         const QString name = QString::fromLatin1(opt.name);
@@ -181,6 +202,7 @@ ParseResult parseOptions(const QStringList& arguments, PhoneOptions& o, QString&
         {"duplicate-answer", &f.duplicateAnswer},
         {"wrong-location", &f.wrongLocation},
         {"shuffle-fragments", &f.shuffleFragments},
+        {"late-answer", &f.lateAnswer},
     };
     for (const ListOption& opt : lists) {
         const QString name = QString::fromLatin1(opt.name);
@@ -196,10 +218,24 @@ ParseResult parseOptions(const QStringList& arguments, PhoneOptions& o, QString&
     o.bookFile = p.value(QStringLiteral("book"));
     o.saveFile = p.value(QStringLiteral("save"));
     o.linkPath = p.value(QStringLiteral("link"));
+    o.replayFile = p.value(QStringLiteral("replay"));
 
     if (!o.bookFile.isEmpty() && o.generate >= 0) {
         message = QStringLiteral("--book and --generate cannot be used together");
         return ParseResult::Error;
+    }
+    // A replay answers from the recording: what would choose or change the answers
+    // from the memory has nothing to act on.
+    if (p.isSet(QStringLiteral("replay"))) {
+        for (const char* name : {"book", "generate", "sparse", "refuse-write", "wrong-location",
+                                 "duplicate-answer", "shuffle-fragments"}) {
+            if (p.isSet(QString::fromLatin1(name))) {
+                message = QStringLiteral("--replay answers from the recording; --%1 cannot be "
+                                         "used with it")
+                              .arg(QLatin1String(name));
+                return ParseResult::Error;
+            }
+        }
     }
     if (p.isSet(QStringLiteral("silent-for")) && f.silentAfter < 0) {
         message = QStringLiteral("--silent-for needs --silent-after");

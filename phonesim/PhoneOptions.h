@@ -15,8 +15,9 @@ struct PhoneOptions {
     QString bookFile;  // fill the memory from this .pbf
     int generate = -1; // or with this many made-up names
     bool sparse = false;
-    QString saveFile; // write the memory here on exit
-    QString linkPath; // symbolic link to the device
+    QString saveFile;   // write the memory here on exit
+    QString linkPath;   // symbolic link to the device
+    QString replayFile; // answer as the phone of this line recording did
     bool verbose = false;
 };
 

@@ -107,11 +107,12 @@ void VirtualPhone::resetReception() {
 }
 
 void VirtualPhone::wakeUp(qint64 now) {
-    // Whatever was not acknowledged or not yet begun belonged to the link before.
+    // Whatever was not acknowledged or not yet begun belonged to the link before;
+    // a late answer the phone is still working on comes all the same.
     lastBySeq_.fill({});
     message_.clear();
     messageFragment_ = -1;
-    answers_.clear();
+    std::erase_if(answers_, [](const Outgoing& o) { return !o.late; });
     for (Slot& s : slots_)
         s.busy = false;
     log(now, QStringLiteral("wake-up bytes: a new link"));
@@ -213,7 +214,39 @@ void VirtualPhone::handleFrame(const QByteArray& f, qint64 now) {
     handleRequest(messageType_, payload, messageRequest_, now);
 }
 
+void VirtualPhone::replayAnswer(quint8 type, const QByteArray& payload, int request, qint64 now) {
+    const auto frames = replay_->answer(type, payload);
+    if (!frames) {
+        const QString what = QStringLiteral("request %1 (%2) is not in the recording; not answered")
+                                 .arg(request)
+                                 .arg(requestText(type, payload));
+        log(now, what);
+        if (notice_)
+            notice_(what);
+        return;
+    }
+    // Each recorded frame goes out as it was cut, in its turn, as the phone sent it.
+    const qint64 due = now + qint64(settings_.latencyMs) * MsNs;
+    for (qsizetype i = 0; i < frames->size(); ++i) {
+        const LineReplay::Frame& f = frames->at(i);
+        answers_.push_back(Outgoing{due,
+                                    f.type,
+                                    {f.chunk},
+                                    0,
+                                    QStringLiteral("request %1: recorded answer, frame %2 of %3")
+                                        .arg(request)
+                                        .arg(i + 1)
+                                        .arg(frames->size())});
+    }
+    if (frames->isEmpty())
+        log(now, QStringLiteral("request %1: the recorded phone did not answer it").arg(request));
+}
+
 void VirtualPhone::handleRequest(quint8 type, const QByteArray& payload, int request, qint64 now) {
+    if (replay_) {
+        replayAnswer(type, payload, request, now);
+        return;
+    }
     const Faults& faults = settings_.faults;
     if (type == TypeStatus) {
         answer(TypeStatus, statusAnswer(), request, now, QStringLiteral("phone status"));
@@ -288,6 +321,11 @@ void VirtualPhone::answer(quint8 type, const QByteArray& payload, int request, q
     if (faults.shuffleFragments.contains(request) && out.chunks.size() > 1) {
         out.chunks.swapItemsAt(0, 1);
         out.what += QStringLiteral(" (fault: first two frames swapped)");
+    }
+    if (faults.lateAnswer.contains(request)) {
+        out.due += qint64(faults.lateMs) * MsNs;
+        out.late = true;
+        out.what += QStringLiteral(" (fault: %1 ms late)").arg(faults.lateMs);
     }
     answers_.push_back(out);
     if (faults.duplicateAnswer.contains(request)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "phonesim/LineReplay.h"
 #include "phonesim/PhoneMemory.h"
 #include "transfer/PhonebookMessages.h"
 
@@ -10,6 +11,7 @@
 #include <array>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <random>
 
 namespace quorix::phonesim {
@@ -29,8 +31,10 @@ struct Faults {
     QSet<int> duplicateAnswer;  // requests answered twice
     QSet<int> wrongLocation;    // reads and writes answered for the next location
     QSet<int> shuffleFragments; // requests whose answer frames go out of order
-    bool garbage = false;       // noise bytes in front of every frame sent
-    int noiseEveryMs = -1;      // one noise byte this often, silent or not, from the first poll
+    QSet<int> lateAnswer;       // requests answered lateMs late, even over a new link
+    int lateMs = 7000;
+    bool garbage = false;  // noise bytes in front of every frame sent
+    int noiseEveryMs = -1; // one noise byte this often, silent or not, from the first poll
 };
 
 struct PhoneSettings {
@@ -69,6 +73,17 @@ public:
 
     // Receives one line per frame in and out, and per event, when set.
     void setLogger(Logger logger) { logger_ = std::move(logger); }
+    // Receives what the person running the phone must know: a request a replay
+    // cannot answer.
+    void setNoticeHandler(std::function<void(const QString&)> handler) {
+        notice_ = std::move(handler);
+    }
+
+    // Answers every request as the phone of a recording did instead of from the
+    // memory: its recorded frames go out as this phone's own, numbered and
+    // repeated by its frame layer. A request the recording does not hold gets its
+    // acknowledgement and no answer.
+    void setReplay(LineReplay replay) { replay_ = std::move(replay); }
 
     struct Stats {
         qint64 bytesSent = 0;
@@ -106,11 +121,13 @@ private:
         QList<transfer::Chunk> chunks;
         qsizetype next = 0;
         QString what;
+        bool late = false; // survives a new link: the phone was busy with it
     };
 
     void handleFrame(const QByteArray& frame, qint64 now);
     void handleRequest(quint8 type, const QByteArray& payload, int request, qint64 now);
     void answer(quint8 type, const QByteArray& payload, int request, qint64 now, QString what);
+    void replayAnswer(quint8 type, const QByteArray& payload, int request, qint64 now);
     void wakeUp(qint64 now);
     void startSilence(qint64 now);
     void endSilence(qint64 now);
@@ -126,6 +143,8 @@ private:
     PhoneMemory memory_;
     PhoneSettings settings_;
     Logger logger_;
+    std::function<void(const QString&)> notice_;
+    std::optional<LineReplay> replay_;
     Stats stats_;
     std::mt19937 rng_;
     qint64 byteNs_ = 0; // time one byte takes on the line; 0 when unpaced

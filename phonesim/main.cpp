@@ -1,5 +1,6 @@
 // quorix-phonesim: a virtual Nokia 7110 on a pseudo-terminal.
 #include "phonesim/BookFile.h"
+#include "phonesim/LineReplay.h"
 #include "phonesim/PhoneOptions.h"
 #include "phonesim/PhoneServer.h"
 
@@ -67,7 +68,24 @@ int main(int argc, char* argv[]) {
         return complain(message);
     const int used = memory.used(), size = memory.size();
 
+    QString serving = QStringLiteral("%1 of %2 locations used").arg(used).arg(size);
     PhoneServer server(std::move(memory), options.settings);
+    if (!options.replayFile.isEmpty()) {
+        QList<quorix::link::LineEvent> events;
+        if (!quorix::link::readLineRecording(options.replayFile, events, &message))
+            return complain(message);
+        LineReplay replay(events);
+        if (replay.exchanges().isEmpty())
+            return complain(QStringLiteral("%1: the recording holds no message of the program")
+                                .arg(options.replayFile));
+        serving = QStringLiteral("replaying the %1 messages of %2")
+                      .arg(replay.exchanges().size())
+                      .arg(options.replayFile);
+        server.phone().setReplay(std::move(replay));
+        server.phone().setNoticeHandler([](const QString& notice) {
+            std::fprintf(stderr, "quorix-phonesim: %s\n", notice.toLocal8Bit().constData());
+        });
+    }
     if (options.verbose) {
         QObject::connect(&server, &PhoneServer::logLine, [](const QString& line) {
             std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
@@ -80,7 +98,7 @@ int main(int argc, char* argv[]) {
 
     std::printf("%s\n", qPrintable(server.devicePath()));
     std::fflush(stdout);
-    std::fprintf(stderr, "quorix-phonesim: %d of %d locations used, serving on %s%s\n", used, size,
+    std::fprintf(stderr, "quorix-phonesim: %s, serving on %s%s\n", qPrintable(serving),
                  qPrintable(server.devicePath()),
                  options.linkPath.isEmpty()
                      ? ""

@@ -326,7 +326,14 @@ QString decodeText(const QByteArray& bytes) {
         const auto c = char16_t((quint8(bytes[i]) << 8) | quint8(bytes[i + 1]));
         if (c == 0)
             break;
-        text.append(c <= 30 ? QChar(u' ') : QChar(c));
+        // Earlier versions of this program stored the code page's 8-bit
+        // characters as they were: 0x80-0x9F are Windows-1252's, not controls.
+        if (c <= 30)
+            text.append(QChar(u' '));
+        else if (c >= 0x80 && c < 0xA0)
+            text.append(QChar(windows1252Char(uchar(c))));
+        else
+            text.append(QChar(c));
     }
     // Only whole pairs are kept as surrogates.
     return wholeCharacters(std::move(text));

@@ -23,8 +23,9 @@ Transfer::Transfer(TransferLink& link, BookModel& model, TransferUi& ui, QObject
     connect(&watchdog_, &QTimer::timeout, this, &Transfer::onWatchdogTick);
     chunkTimer_.setSingleShot(true);
     connect(&chunkTimer_, &QTimer::timeout, this, &Transfer::sendNextChunk);
-    connect(&model_, &QAbstractItemModel::rowsAboutToBeRemoved, this,
-            &Transfer::namesAboutToBeRemoved);
+    askAgainTimer_.setSingleShot(true);
+    askAgainTimer_.setInterval(timing_.ackWaitMs);
+    connect(&askAgainTimer_, &QTimer::timeout, this, &Transfer::askAgain);
     link_.setPhonebookAnswer(this);
 }
 
@@ -37,19 +38,7 @@ Transfer::~Transfer() {
 void Transfer::setTiming(const Timing& timing) {
     timing_ = timing;
     watchdog_.setInterval(timing_.watchdogMs);
-}
-
-QByteArray Transfer::closingText(int outcome) {
-    switch (outcome) {
-    case Ready:
-        return "Ready.";
-    case Errors:
-        return "Ready, but errors occured.";
-    case Aborted:
-        return "Transfer aborted by user.";
-    default:
-        return {};
-    }
+    askAgainTimer_.setInterval(timing_.ackWaitMs);
 }
 
 QString Transfer::joinNote(const QString& note, const QStringList& details) {
@@ -58,15 +47,6 @@ QString Transfer::joinNote(const QString& note, const QStringList& details) {
 
 QString Transfer::replacedDetail(int count) {
     return replacedRemark(count);
-}
-
-QByteArray Transfer::leftoverText(int used, int last) {
-    // At most last of the used locations lie up to last; the rest follow it.
-    const int left = used - last;
-    if (last < 1 || left < 1)
-        return {};
-    return "The phone still holds " + num(left) + (left == 1 ? " entry" : " entries") +
-           " after location " + num(last) + ".";
 }
 
 std::optional<int> Transfer::border(const QByteArray& text) {
@@ -78,88 +58,74 @@ std::optional<int> Transfer::border(const QByteArray& text) {
     return std::min(value, MaxLocation);
 }
 
+void Transfer::setState(State state) {
+    if (state_ == state)
+        return;
+    state_ = state;
+    Q_EMIT stateChanged(state);
+}
+
 // ---- commands ----
 
-// Nothing of an earlier transfer may steer this one: a read that fails before
-// it cleared the book must not take the last one's location for its own.
-void Transfer::resetState(int mode) {
-    transferMode_ = mode;
-    readCount_ = 0;
-    stopRequested_ = false;
-    currentLocation_ = -2;
-    answeredLocation_ = -1;
-    memorySize_ = -1;
-    memoryUsed_ = -1;
-    outcome_ = Ready;
-    closingOverride_.clear();
-    writeResult_ = -1;
-    writtenCount_ = 0;
-    lastSent_ = 0;
-    leftoverText_.clear();
-    writeNameSet_ = false;
-    writeName_ = QPersistentModelIndex();
-    writeNameFollower_ = QPersistentModelIndex();
-    lastRead_ = QPersistentModelIndex();
-    fragmentState_ = -1;
-    fragmentData_.clear();
-}
-
-bool Transfer::startRead() {
+bool Transfer::begin(TransferKind kind, const LocationRange& borders) {
     if (busy() || transferActive())
         return false;
-    resetState(ReadMode);
+    // Nothing of an earlier transfer may steer this one.
+    report_ = TransferReport{};
+    report_.kind = kind;
+    const auto location = [](std::optional<int> b) -> std::optional<int> {
+        if (!b || *b <= 0)
+            return std::nullopt;
+        return std::min(*b, MaxLocation);
+    };
+    borders_ = {location(borders.first), location(borders.last)};
+    request_.reset();
+    stopRequested_.reset();
+    bookCleared_ = false;
+    reconnecting_ = false;
+    nextLocation_ = 0;
+    writeNames_.clear();
+    writePosition_ = 0;
     startConnection();
     return true;
 }
 
-bool Transfer::startWrite() {
-    if (busy() || transferActive())
-        return false;
-    resetState(WriteMode);
-    startConnection();
-    return true;
+bool Transfer::startRead(const LocationRange& borders) {
+    return begin(TransferKind::Read, borders);
 }
 
-bool Transfer::rewriteEntry(const QModelIndex& selected) {
+bool Transfer::startWrite(const LocationRange& borders) {
+    rewriteName_ = QPersistentModelIndex();
+    return begin(TransferKind::Write, borders);
+}
+
+bool Transfer::rewrite(const QModelIndex& selected, const LocationRange& borders) {
     if (busy() || transferActive())
         return false;
     // A subentry stands for its name; the root is no name to write.
     Name* name = model_.nameOf(selected);
     if (!name)
         return false;
-    savedStart_ = ui_.startBorder();
-    savedStop_ = ui_.stopBorder();
-    const QString note = model_.book().entryNote(*name);
-    if (!note.isEmpty()) {
-        // The location ends the note's first part; details may follow after a comma.
-        const QString head = note.section(u',', 0, 0);
-        bool ok = false;
-        int location = head.mid(head.lastIndexOf(u' ') + 1).toInt(&ok, 10);
-        if (!ok)
-            location = -1;
-        if (!border(savedStart_) || !border(savedStop_))
-            ui_.setBorders(num(location), num(location));
+    LocationRange range = borders;
+    if (!range.first || !range.last || *range.first <= 0 || *range.last <= 0) {
+        // Back to where the phone has it.
+        if (!name->location)
+            return false;
+        range = {name->location, name->location};
     }
-    if (!border(ui_.startBorder()) || !border(ui_.stopBorder())) {
-        // Nothing to do; the borders the user typed stay as they were.
-        ui_.setBorders(savedStart_, savedStop_);
-        return false;
-    }
-    rewriteNameSet_ = true;
     rewriteName_ = indexOfName(*name);
-    restoreBorders_ = true;
-    return startWrite();
+    return begin(TransferKind::Rewrite, range);
 }
 
 void Transfer::requestStop() {
-    stopRequested_ = true;
-    outcome_ = Aborted;
+    if (busy())
+        stopRequested_ = TransferEnding::StoppedByUser;
 }
 
 // ---- start and end ----
 
 void Transfer::startConnection() {
-    phase_ = Phase::Starting;
+    setState(State::StartingLink);
     link_.startLink(this);
 }
 
@@ -168,78 +134,70 @@ void Transfer::showStatus(const QByteArray& text) {
 }
 
 void Transfer::showError(const QByteArray& caption, const QByteArray& text) {
+    report_.linkMessage = text;
     ui_.showError(caption, text);
 }
 
 void Transfer::linkStarted(bool ok) {
-    if (phase_ != Phase::Starting)
+    if (state_ != State::StartingLink)
         return;
     if (!ok) {
         linkFailed();
         return;
     }
     reconnecting_ = false;
-    fragmentState_ = -1;
+    lastFragment_.reset();
+    assemblyBroken_ = false;
     fragmentData_.clear();
     setActive(true);
-    phase_ = Phase::WaitingInfo;
+    setState(State::WaitingForMemoryInfo);
     status("Retrieving memory information...");
-    link_.sendFrame(link::TypeMemory, memoryInfoRequest(), 1, false);
+    sendRequest(Request::Kind::MemoryInfo, memoryInfoRequest(), 0);
     watchdog_.start();
 }
 
 void Transfer::linkFailed() {
-    phase_ = Phase::Idle;
-    ++generation_;
-    // The transfer ends here, as an ended transfer ends: a read set up again leaves
-    // its names in location order, and a rewrite puts the borders back, so that
-    // the next transfer does not cover the rewrite's one location.
-    if (std::exchange(reconnecting_, false) && transferMode_ == ReadMode &&
-        answeredLocation_ != -1) {
+    report_.device = link_.device();
+    report_.systemReason = link_.systemError();
+    // A read set up again leaves its names in location order, as an ended read does.
+    if (std::exchange(reconnecting_, false) && reading() && bookCleared_) {
         flipBook();
+        bookCleared_ = false;
         status("Error opening serial port!");
     }
-    if (restoreBorders_) {
-        restoreBorders_ = false;
-        ui_.setBorders(savedStart_, savedStop_);
-    }
-    rewriteNameSet_ = false;
-    rewriteName_ = QPersistentModelIndex();
-    setActive(false);
-    Q_EMIT finished(NoLink);
+    finish(TransferEnding::LinkNotStarted);
 }
 
-void Transfer::closeConnection(bool restore) {
+void Transfer::stopLink() {
     watchdog_.stop();
     chunkTimer_.stop();
+    askAgainTimer_.stop();
     chunks_.clear();
-    awaitingWrite_ = false;
+    request_.reset();
     ++generation_;
     link_.stopLink();
-    if (!restore) {
-        // Set up again within the same transfer: it stays active, and the borders
-        // and the name a rewrite starts with stay for the resumed transfer. It is
-        // not over, so no closing text yet.
-        phase_ = Phase::Starting;
-        return;
+}
+
+void Transfer::finish(TransferEnding ending) {
+    const bool wasAsking = state_ == State::AskingTimeout;
+    stopLink();
+    report_.ending = ending;
+    if (reading() && bookCleared_) {
+        // The names were added at the top: location order is the flipped one.
+        flipBook();
+        bookCleared_ = false;
     }
-    // A write that leaves older entries behind it says so, lest it be taken
-    // for a full replace of the phone's book.
-    if (transferMode_ == WriteMode && !rewriteNameSet_)
-        leftoverText_ = leftoverText(memoryUsed_, lastSent_);
-    lastClosing_ = closingOverride_.isEmpty() ? closingText(outcome_) : closingOverride_;
-    if (!lastClosing_.isEmpty())
-        status(leftoverText_.isEmpty() ? lastClosing_ : lastClosing_ + ' ' + leftoverText_);
-    if (restoreBorders_) {
-        restoreBorders_ = false;
-        ui_.setBorders(savedStart_, savedStop_);
-    }
-    rewriteNameSet_ = false;
+    const QByteArray closing = report_.closingText();
+    const QByteArray leftover = report_.leftoverText();
+    if (!closing.isEmpty())
+        status(leftover.isEmpty() ? closing : closing + ' ' + leftover);
     rewriteName_ = QPersistentModelIndex();
-    phase_ = Phase::Idle;
-    asking_ = false;
+    writeNames_.clear();
     setActive(false);
-    Q_EMIT finished(outcome_);
+    setState(State::Idle);
+    if (wasAsking)
+        ui_.withdrawTimeout();
+    Q_EMIT finished(report_);
 }
 
 void Transfer::setActive(bool active) {
@@ -266,196 +224,220 @@ void Transfer::onWatchdogTick() {
     if (quint32(link_.now() - link_.lastValidFrameTime()) <= timing_.silenceMs)
         return;
     watchdog_.stop();
-    asking_ = true;
+    if (state_ == State::CountingLeftovers) {
+        // The write itself is over; only the count of what lies beyond is missing.
+        finish(TransferEnding::Completed);
+        return;
+    }
+    setState(State::AskingTimeout);
     ui_.askTimeout(TimeoutCaption, TimeoutText);
 }
 
 void Transfer::timeoutAnswer(bool yes) {
-    if (!asking_)
-        return;
-    asking_ = false;
     // A late answer may have ended the transfer while the question was open.
-    if (phase_ != Phase::WaitingInfo && phase_ != Phase::Running)
+    if (state_ != State::AskingTimeout)
         return;
     if (!yes) {
         abandon();
         return;
     }
-    closeConnection(false);
-    if (transferMode_ == ReadMode) {
-        // Back to the last location answered, and no further: a second Yes
-        // before the memory information came must not step back again (the
-        // names before would be read twice, out of order).
-        if (answeredLocation_ >= 0 && currentLocation_ > answeredLocation_)
-            currentLocation_ = answeredLocation_;
-    } else if (currentLocation_ > 0) {
-        --currentLocation_;
-    }
-    // The request that had no valid answer is sent again whatever came back for it:
-    // a confirmation for another location would otherwise hold the loop forever.
-    if (transferMode_ == WriteMode)
-        writeResult_ = -1;
-    if (transferMode_ == WriteMode && writeNameSet_) {
-        // Step back to the name before the one that had no answer, so that the
-        // resumed loop sends that one again.
-        int row = -1;
-        if (writeName_.isValid())
-            row = writeName_.row() - 1;
-        else if (writeNameFollower_.isValid())
-            row = writeNameFollower_.row() - 1;
-        else
-            row = model_.book().entryCount() - 1;
-        writeNameFollower_ = QPersistentModelIndex();
-        writeNameSet_ = row >= 0;
-        writeName_ = row >= 0 ? indexOfName(model_.book().name(row)) : QPersistentModelIndex();
-    }
+    // The loop resumes where the phone stopped answering: a read with the first
+    // location without an answer, a write with the first name without one. Both
+    // only move forward with answers, so no number of Yes steps back further.
+    stopLink();
     reconnecting_ = true;
     startConnection();
 }
 
-void Transfer::abandon(const QByteArray& closing) {
-    if (phase_ == Phase::Idle)
+void Transfer::abandon(const QByteArray& reason) {
+    if (state_ == State::Idle)
         return;
-    asking_ = false;
-    outcome_ = Aborted;
-    closingOverride_ = closing;
-    if (transferMode_ == ReadMode && answeredLocation_ != -1)
-        flipBook();
-    closeConnection(true);
+    report_.reason = reason;
+    finish(reason.isEmpty() ? TransferEnding::StoppedByUser : TransferEnding::GivenUp);
 }
 
 void Transfer::portLost(const QByteArray& device, const QByteArray& reason) {
-    if (phase_ == Phase::Idle)
+    if (state_ == State::Idle)
         return;
-    asking_ = false;
-    outcome_ = Lost;
-    const QByteArray done = transferMode_ == ReadMode
-                                ? "Read interrupted after " + num(readCount_)
-                                : "Write interrupted after " + num(writtenCount_);
-    closingOverride_ = done + " names: " + device + " disappeared (" + reason + ")";
-    // What was read stays, in location order, as after the answer No.
-    if (transferMode_ == ReadMode && answeredLocation_ != -1)
-        flipBook();
-    closeConnection(true);
+    report_.device = device;
+    report_.systemReason = reason;
+    finish(TransferEnding::PortLost);
 }
 
-// ---- answers ----
+// ---- requests and answers ----
 
+void Transfer::sendRequest(Request::Kind kind, const QByteArray& payload, int location) {
+    request_ = Request{kind, location, true, false};
+    askAgainTimer_.stop();
+    link_.sendFrame(link::TypeMemory, payload, 1, false);
+    link_.whenLastFrameAcknowledged([this, generation = generation_] {
+        if (generation == generation_)
+            onAcknowledged();
+    });
+}
+
+void Transfer::onAcknowledged() {
+    if (!request_ || !request_->sentWhole)
+        return;
+    request_->acknowledged = true;
+    // An answer without a location that came before this was not ours.
+    askAgainTimer_.stop();
+}
+
+// An answer that names no location came, but the phone never acknowledged our
+// request: the acknowledgement may be lost, or the answer belonged to an earlier
+// request. Rather than guess, the phone is asked once more.
+void Transfer::askAgain() {
+    if (!request_ || request_->acknowledged || !request_->sentWhole)
+        return;
+    switch (request_->kind) {
+    case Request::Kind::MemoryInfo:
+        sendRequest(Request::Kind::MemoryInfo, memoryInfoRequest(), 0);
+        break;
+    case Request::Kind::Read:
+        sendRequest(Request::Kind::Read, readRequest(request_->location), request_->location);
+        break;
+    case Request::Kind::Write:
+        if (Name* name = nameAt(writeNames_[writePosition_]))
+            sendName(*name, request_->location);
+        break;
+    }
+}
+
+// Which answer belongs to which request. Exactly one request is outstanding
+// (request_), and the phone acknowledges every frame of a request before it
+// answers it, so the line carries, in order: the acknowledgement of our
+// request's last frame, then its answer. Hence:
+// - an answer counts once: taking it clears request_, so repeats fall through;
+// - an answer that names its location (an entry, a write confirmation) counts
+//   only for a request for that location;
+// - an answer that names none (an empty location, a refused write) counts only
+//   after the acknowledgement: one before it answers an earlier request. If the
+//   acknowledgement never comes (lost on the line), the request is sent again.
+// Everything else is dropped; when the phone falls silent, the watchdog asks.
 void Transfer::handlePhonebookAnswer(const QByteArray& frame) {
-    // Between transfers and while the link starts, nothing is waited for.
-    if (phase_ != Phase::WaitingInfo && phase_ != Phase::Running)
+    if (!request_ || state_ == State::Idle || state_ == State::StartingLink)
         return;
     const Answer a = recogniseAnswer(frame);
+    const Request::Kind kind = request_->kind;
     switch (a.kind) {
-    case AnswerKind::WriteConfirmed:
-    case AnswerKind::WriteRefused:
-        // Only an answer to a request that has gone out whole moves the loop: a late
-        // or repeated one would credit the wrong name.
-        if (transferMode_ != WriteMode || phase_ != Phase::Running || !awaitingWrite_)
-            return;
-        writeResult_ = a.kind == AnswerKind::WriteConfirmed ? a.location : -2;
-        writeNext();
-        break;
     case AnswerKind::MemoryInfo:
-        // Taken once per link start; a repeated one would send a second request.
-        if (phase_ == Phase::WaitingInfo)
-            onMemoryInfo(a.memorySize, a.memoryUsed);
+        if (kind != Request::Kind::MemoryInfo)
+            return;
+        request_.reset();
+        askAgainTimer_.stop();
+        if (state_ == State::CountingLeftovers) {
+            const int written = report_.count(NameFate::Written);
+            report_.leftAfter = std::max(0, a.memoryUsed - written);
+            finish(TransferEnding::Completed);
+            return;
+        }
+        onMemoryInfo(a.memorySize, a.memoryUsed);
+        break;
+    case AnswerKind::WriteConfirmed:
+        if (kind == Request::Kind::Write && request_->sentWhole && a.location == request_->location)
+            takeWriteAnswer(true);
+        break;
+    case AnswerKind::WriteRefused:
+        if (kind != Request::Kind::Write || !request_->sentWhole)
+            return;
+        if (request_->acknowledged)
+            takeWriteAnswer(false);
+        else
+            askAgainTimer_.start();
         break;
     case AnswerKind::EntryFrame:
-        // Entries belong to a read, and only once it knows its range. While a
-        // write runs they must not touch the book.
-        if (transferMode_ == ReadMode && currentLocation_ != -2)
+        // Entries belong to a read; while a write runs they must not touch the book.
+        if (kind == Request::Kind::Read)
             collect(frame);
         break;
     }
 }
 
 void Transfer::collect(const QByteArray& frame) {
-    if (fragmentState_ == -2)
+    if (assemblyBroken_)
         return;
     const int f = link::fragmentByte(frame);
-    if (fragmentState_ >= 0 && f != fragmentState_ - 1) {
+    if (lastFragment_ && f != *lastFragment_ - 1) {
         // Out of order: the message is lost; the watchdog sets the link up again.
-        fragmentState_ = -2;
+        assemblyBroken_ = true;
+        lastFragment_.reset();
         fragmentData_.clear();
         return;
     }
-    fragmentState_ = f;
+    lastFragment_ = f;
     fragmentData_.append(link::frameData(frame));
     if (f != 1)
         return;
     const QByteArray payload = std::exchange(fragmentData_, {});
-    fragmentState_ = -1;
-    decodeEntry(payload);
-}
-
-void Transfer::decodeEntry(const QByteArray& payload) {
-    const std::optional<Entry> entry = transfer::decodeEntry(payload);
-    // After Yes the loop stands one location back until the memory information
-    // comes; before the range that is no location we asked for.
-    if (entry && entry->location == currentLocation_ && entry->location >= firstLocation_) {
-        const int location = entry->location;
-        if (location == answeredLocation_) {
-            // A second answer for the location handled last replaces its name.
-            if (Name* earlier = nameAt(lastRead_)) {
-                model_.removeName(model_.book().rowOf(earlier));
-                --readCount_;
-            }
-        }
-        Name& name = model_.addNameAtTop(entry->name.text);
-        for (const Subentry& s : entry->name.subs)
-            model_.addSubentry(name, s.text, s.kind);
-        lastRead_ = indexOfName(name);
-        ++readCount_;
-        answeredLocation_ = location;
-        model_.setEntryNote(name, "Read from location " + num(location));
-        status("Read entry " + num(readCount_) + " / " + num(memoryUsed_) + " from loc. " +
-               num(location) + ".");
-        Q_EMIT progress(readCount_, memoryUsed_);
-    } else if (isEmptyLocation(payload)) {
-        status("Empty location " + num(currentLocation_) + "...");
-        // The name read last belongs to an earlier location: a late answer for
-        // this one must not replace it. (A second answer for the location just
-        // read keeps its name, and a third may still replace it.)
-        if (answeredLocation_ != currentLocation_)
-            lastRead_ = QPersistentModelIndex();
-        answeredLocation_ = currentLocation_;
+    lastFragment_.reset();
+    if (const std::optional<Entry> entry = decodeEntry(payload)) {
+        if (entry->location == request_->location)
+            takeEntry(*entry);
+        return;
     }
-    // Before the memory information of a re-setup the loop waits for it.
-    if (phase_ == Phase::Running)
-        readNext();
+    if (!isEmptyLocation(payload))
+        return;
+    if (!request_->acknowledged) {
+        askAgainTimer_.start();
+        return;
+    }
+    const int location = request_->location;
+    request_.reset();
+    askAgainTimer_.stop();
+    status("Empty location " + num(location) + "...");
+    nextLocation_ = location + 1;
+    readNext();
 }
 
 // ---- the loops ----
 
 void Transfer::onMemoryInfo(int size, int used) {
-    memorySize_ = size;
-    memoryUsed_ = used;
-    firstLocation_ = border(ui_.startBorder()).value_or(1);
-    lastLocation_ = border(ui_.stopBorder()).value_or(memorySize_);
-    if (firstLocation_ > lastLocation_)
-        firstLocation_ = lastLocation_;
-    if (lastLocation_ < 1) {
-        // A phone without locations: nothing to read or write, not location 0.
-        firstLocation_ = 1;
-        lastLocation_ = 0;
+    report_.memorySize = size;
+    report_.memoryUsed = used;
+    if (!report_.firstLocation) {
+        // The range is fixed by the first answer; a re-setup covers the same.
+        int first = borders_.first.value_or(1);
+        int last = borders_.last.value_or(size);
+        if (first > last)
+            first = last;
+        if (last < 1) {
+            // A phone without locations: nothing to read or write, not location 0.
+            first = 1;
+            last = 0;
+        }
+        report_.firstLocation = first;
+        report_.lastLocation = last;
+        nextLocation_ = first;
+        if (!reading()) {
+            Book& b = model_.book();
+            int row = 0;
+            if (report_.kind == TransferKind::Rewrite) {
+                Name* start = nameAt(rewriteName_);
+                row = start ? b.rowOf(start) : b.entryCount();
+            }
+            const int room = std::max(0, last - first + 1);
+            for (int r = row, i = 0; r < b.entryCount(); ++r, ++i) {
+                writeNames_.push_back(indexOfName(b.name(r)));
+                NameResult result{b.name(r).text, std::nullopt, NameFate::OutsideRange, {}};
+                if (i < room) {
+                    result.location = first + i;
+                    result.fate = NameFate::NotReached;
+                }
+                report_.names.push_back(result);
+            }
+        }
     }
-    if (currentLocation_ == -2) {
-        currentLocation_ = firstLocation_ - 1;
-        answeredLocation_ = -1;
-    }
-    phase_ = Phase::Running;
-    if (transferMode_ == WriteMode)
-        writeNext();
-    else if (transferMode_ == ReadMode)
+    if (reading())
         readNext();
+    else
+        writeNext();
 }
 
 void Transfer::readNext() {
-    if (readCount_ >= memoryUsed_ || stopRequested_)
-        currentLocation_ = lastLocation_;
-    if (currentLocation_ < lastLocation_) {
-        if (answeredLocation_ == -1) {
+    const int used = report_.memoryUsed.value_or(0);
+    if (!stopRequested_ && readCount() < used && nextLocation_ <= *report_.lastLocation) {
+        if (!bookCleared_) {
             model_.setRootExpanded(false);
             model_.clearNames();
             Book& b = model_.book();
@@ -463,98 +445,125 @@ void Transfer::readNext() {
             // The phone's book, not the file's: Save must ask where it goes.
             b.bookFileName.clear();
             b.entryNotes.clear();
-            readCount_ = 0;
-            answeredLocation_ = currentLocation_;
-            Q_EMIT progress(0, memoryUsed_);
+            bookCleared_ = true;
+            Q_EMIT progress(0, used);
             Q_EMIT bookReplaced();
         }
-        if (answeredLocation_ == currentLocation_) {
-            ++currentLocation_;
-            link_.sendFrame(link::TypeMemory, readRequest(currentLocation_), 1, false);
-        }
+        // A late answer taken while the question is open leaves the question open.
+        if (state_ != State::AskingTimeout)
+            setState(State::Reading);
+        sendRequest(Request::Kind::Read, readRequest(nextLocation_), nextLocation_);
         return;
     }
     // A read that ended before it cleared the book leaves it as it was.
-    if (answeredLocation_ != -1)
+    if (bookCleared_) {
         flipBook();
+        bookCleared_ = false;
+    }
     model_.setRootExpanded(true);
     ui_.focusBook();
-    closeConnection(true);
+    finish(stopRequested_.value_or(TransferEnding::Completed));
+}
+
+void Transfer::takeEntry(const Entry& entry) {
+    request_.reset();
+    askAgainTimer_.stop();
+    const int location = entry.location;
+    Name& name = model_.addNameAtTop(entry.name.text);
+    for (const Subentry& s : entry.name.subs)
+        model_.addSubentry(name, s.text, s.kind);
+    name.location = location;
+    report_.names.push_back(NameResult{name.text, location, NameFate::Read, {}});
+    model_.setEntryNote(name, report_.names.back().note());
+    const int count = readCount();
+    const int used = report_.memoryUsed.value_or(0);
+    status("Read entry " + num(count) + " / " + num(used) + " from loc. " + num(location) + ".");
+    Q_EMIT progress(count, used);
+    nextLocation_ = location + 1;
+    readNext();
+}
+
+void Transfer::setFate(size_t position, NameFate fate) {
+    NameResult& result = report_.names[position];
+    result.fate = fate;
+    Name* name = nameAt(writeNames_[position]);
+    if (!name)
+        return;
+    result.name = name->text;
+    if (fate == NameFate::Written)
+        name->location = result.location;
+    if (const QString note = result.note(); !note.isEmpty())
+        model_.setEntryNote(*name, note);
 }
 
 void Transfer::writeNext() {
-    if (writeResult_ != -1) {
-        Name* written = writeNameSet_ ? nameAt(writeName_) : nullptr;
-        if (writeResult_ == -2) {
-            outcome_ = Errors;
-            if (written)
-                model_.setEntryNote(*written,
-                                    "Error while writing to loc. " + num(currentLocation_));
-        } else {
-            ++writtenCount_;
-            if (written)
-                model_.setEntryNote(
-                    *written,
-                    joinNoteParts(QStringLiteral("Written to location %1").arg(currentLocation_),
-                                  cutRemarks(*written) << replacedRemark(writeReplaced_)));
+    if (stopRequested_) {
+        finish(*stopRequested_);
+        return;
+    }
+    const int first = *report_.firstLocation;
+    const int last = *report_.lastLocation;
+    const size_t room = size_t(std::max(0, last - first + 1));
+    const size_t count = std::min(room, writeNames_.size());
+    // A name deleted before its turn is not written; the next keeps its own location.
+    while (writePosition_ < count && !nameAt(writeNames_[writePosition_]))
+        report_.names[writePosition_++].fate = NameFate::Deleted;
+    if (writePosition_ >= count) {
+        // A whole write from location 1 asks how much of the phone's old book is
+        // left beyond it, lest it be taken for a full replace.
+        if (report_.kind == TransferKind::Write && first == 1 && count > 0 &&
+            first + int(count) - 1 < report_.memorySize &&
+            size_t(report_.count(NameFate::Written)) == count) {
+            setState(State::CountingLeftovers);
+            sendRequest(Request::Kind::MemoryInfo, memoryInfoRequest(), 0);
+            return;
         }
-    }
-    if (stopRequested_)
-        currentLocation_ = lastLocation_;
-    if (currentLocation_ >= lastLocation_) {
-        closeConnection(true);
+        finish(TransferEnding::Completed);
         return;
     }
-    if (writeResult_ != currentLocation_ && writeResult_ >= 0)
-        return; // confirmed for another location: the watchdog takes over
-    ++currentLocation_;
-    Name* next = nextName();
-    if (!next) {
-        closeConnection(true);
-        return;
-    }
-    writeNameSet_ = true;
-    writeName_ = indexOfName(*next);
-    writeNameFollower_ = QPersistentModelIndex();
-    const int total = firstLocation_ == 1 && lastLocation_ == memorySize_
-                          ? model_.book().entryCount()
-                          : lastLocation_ - firstLocation_ + 1;
-    status("Writing entry " + num(currentLocation_ - firstLocation_ + 1) + " / " + num(total) +
-           " to location " + num(currentLocation_) + ".");
-    Q_EMIT progress(currentLocation_ - firstLocation_ + 1, total);
-    sendName(*next, currentLocation_);
+    if (state_ != State::AskingTimeout)
+        setState(State::Writing);
+    const int location = first + int(writePosition_);
+    const int total =
+        first == 1 && last == report_.memorySize ? model_.book().entryCount() : last - first + 1;
+    const int position = int(writePosition_) + 1;
+    status("Writing entry " + num(position) + " / " + num(total) + " to location " + num(location) +
+           ".");
+    Q_EMIT progress(position, total);
+    sendName(*nameAt(writeNames_[writePosition_]), location);
 }
 
-Name* Transfer::nextName() {
-    Book& b = model_.book();
-    if (writeNameSet_) {
-        if (!writeName_.isValid()) // deleted meanwhile: its successor comes next
-            return nameAt(writeNameFollower_);
-        const int row = writeName_.row() + 1;
-        return row < b.entryCount() ? &b.name(row) : nullptr;
+void Transfer::takeWriteAnswer(bool confirmed) {
+    request_.reset();
+    askAgainTimer_.stop();
+    if (confirmed) {
+        if (Name* name = nameAt(writeNames_[writePosition_]))
+            report_.names[writePosition_].remarks = cutRemarks(*name)
+                                                    << replacedRemark(writeReplaced_);
+        report_.names[writePosition_].remarks.removeAll(QString());
     }
-    if (rewriteNameSet_) // a rewrite whose name was deleted has nothing to write
-        return nameAt(rewriteName_);
-    return b.isEmpty() ? nullptr : &b.name(0);
+    setFate(writePosition_, confirmed ? NameFate::Written : NameFate::Refused);
+    ++writePosition_;
+    writeNext();
 }
 
 void Transfer::sendName(Name& name, int location) {
-    lastSent_ = location;
+    // The phone stores the subentries by class; the book shows them so, and
+    // the sorting is a step the undo history can take back.
     model_.sortForWrite(name);
-    model_.setEntryNote(name, "Tried to write to loc. " + num(location));
+    setFate(writePosition_, NameFate::Sent);
     writeReplaced_ = 0;
     chunks_ = splitPayload(writeRequest(name, location, &writeReplaced_));
-    awaitingWrite_ = false;
+    request_ = Request{Request::Kind::Write, location, false, false};
+    askAgainTimer_.stop();
     if (chunks_.isEmpty()) {
         // Too many frames for the fragment byte to count: the phone could not take
         // it, so it counts as refused, one step later so the stack stays flat.
         QMetaObject::invokeMethod(
             this,
             [this, generation = generation_] {
-                if (generation != generation_ || phase_ != Phase::Running)
-                    return;
-                writeResult_ = -2;
-                writeNext();
+                if (generation == generation_ && request_)
+                    takeWriteAnswer(false);
             },
             Qt::QueuedConnection);
         return;
@@ -563,12 +572,17 @@ void Transfer::sendName(Name& name, int location) {
 }
 
 void Transfer::sendNextChunk() {
-    if (chunks_.isEmpty())
+    if (chunks_.isEmpty() || !request_)
         return;
     const Chunk c = chunks_.takeFirst();
     link_.sendFrame(link::TypeMemory, c.data, c.fragment, c.followOn);
     if (chunks_.isEmpty()) {
-        awaitingWrite_ = true; // the phone answers after the last frame
+        // The phone answers after the last frame, once it has acknowledged it.
+        request_->sentWhole = true;
+        link_.whenLastFrameAcknowledged([this, generation = generation_] {
+            if (generation == generation_)
+                onAcknowledged();
+        });
         return;
     }
     // The pause counts from when the frame went out, however long it waited in
@@ -592,19 +606,6 @@ Name* Transfer::nameAt(const QPersistentModelIndex& index) const {
 
 QPersistentModelIndex Transfer::indexOfName(const Name& name) const {
     return QPersistentModelIndex(model_.indexOf(name));
-}
-
-void Transfer::namesAboutToBeRemoved(const QModelIndex& parent, int first, int last) {
-    if (!writeNameSet_ || BookModel::levelOf(parent) != 0)
-        return;
-    // The name the write goes on from: writeName, or once that is gone, the name
-    // that followed it.
-    const QPersistentModelIndex& from = writeName_.isValid() ? writeName_ : writeNameFollower_;
-    if (!from.isValid() || from.row() < first || from.row() > last)
-        return;
-    const int after = last + 1;
-    writeNameFollower_ = after < model_.book().entryCount() ? indexOfName(model_.book().name(after))
-                                                            : QPersistentModelIndex();
 }
 
 } // namespace quorix::transfer

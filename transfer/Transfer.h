@@ -2,6 +2,7 @@
 
 #include "transfer/PhonebookMessages.h"
 #include "transfer/TransferLink.h"
+#include "transfer/TransferReport.h"
 
 #include "link/FbusLink.h"
 #include "model/BookModel.h"
@@ -18,8 +19,7 @@
 namespace quorix::transfer {
 
 // Everything a transfer needs from the person at the screen. The window answers
-// with its status bar, message boxes and the trace window's Custom borders; the
-// CLI with the terminal and its options.
+// with its status bar and message boxes; the CLI with the terminal.
 class TransferUi {
 public:
     virtual ~TransferUi() = default;
@@ -33,10 +33,8 @@ public:
     // Transfer::timeoutAnswer(), at once or later; answers of the phone that
     // arrive meanwhile are still handled.
     virtual void askTimeout(const QByteArray& caption, const QByteArray& text) = 0;
-    // The Custom borders "Start:" and "Stop:", as typed.
-    virtual QByteArray startBorder() const = 0;
-    virtual QByteArray stopBorder() const = 0;
-    virtual void setBorders(const QByteArray& start, const QByteArray& stop) = 0;
+    // The transfer ended while its question was open: the question is void.
+    virtual void withdrawTimeout() {}
     // A read has filled the book: the tree may take the input focus.
     virtual void focusBook() {}
 };
@@ -46,33 +44,25 @@ public:
 // A state machine fed by the phone's answers (handlePhonebookAnswer), its timers (the
 // pause between the frames of a write request, the watchdog) and the commands;
 // nothing here waits, so the event loop keeps running throughout.
-//
-// The names follow the transfer state the window keeps: transferMode 1 write,
-// 2 read; currentLocation the location asked for last (-2 until the memory information);
-// answeredLocation the location a read handled last (-1 until it cleared the book);
-// writeResult -1 none, -2 refused, else the location the phone confirmed.
 class Transfer : public QObject, public link::PhonebookAnswer, private link::LinkListener {
     Q_OBJECT
 public:
-    enum Mode { NoMode = 0, WriteMode = 1, ReadMode = 2 };
-    // outcome: decides the closing text.
-    // Lost: the port went away under the transfer.
-    enum Outcome { Ready = 0, Errors = 1, Aborted = 2, Lost = 4 };
-    // How a transfer ended, for finished(): an outcome, or NoLink when the port
-    // could not be opened (at the start or when the link was set up again).
-    enum Result {
-        ResultReady = Ready,
-        ResultErrors = Errors,
-        ResultAborted = Aborted,
-        NoLink = 3,
-        ResultLost = Lost
+    enum class State {
+        Idle,
+        StartingLink,
+        WaitingForMemoryInfo,
+        Reading,
+        Writing,
+        CountingLeftovers, // a finished write asks how many entries lie beyond it
+        AskingTimeout,
     };
-    Q_ENUM(Result)
+    Q_ENUM(State)
 
     struct Timing {
         int watchdogMs = 3000;    // how often the watchdog looks
         quint32 silenceMs = 5000; // longer without a valid frame asks the question
         int chunkPauseMs = 100;   // between the frames of a write request
+        int ackWaitMs = 1500;     // an answer came but not the acknowledgement: ask again
     };
 
     // The highest location a request can name.
@@ -91,24 +81,24 @@ public:
 
     // ---- commands; each gives false and does nothing while a transfer runs ----
 
-    // Replaces the book by the phone's names. The unsaved-changes question is
-    // the caller's, before this.
-    bool startRead();
+    // Replaces the book by the phone's names within the borders. The
+    // unsaved-changes question is the caller's, before this.
+    bool startRead(const LocationRange& borders = {});
     // Writes the book from its first name, one name per location.
-    bool startWrite();
-    // Writes the selected name again: with no borders given, to the location its
-    // note names; with both given, it and the following names from Start to Stop.
-    // A subentry stands for its name.
-    bool rewriteEntry(const QModelIndex& selected);
+    bool startWrite(const LocationRange& borders = {});
+    // Writes the selected name again: with a border missing, to the location it
+    // was read from or written to; with both, it and the following names from
+    // first to last. A subentry stands for its name. False when there is no
+    // location to write to.
+    bool rewrite(const QModelIndex& selected, const LocationRange& borders = {});
     // Asks the running transfer to stop at its next step.
     void requestStop();
     // The answer to the "connection timeout" question.
     void timeoutAnswer(bool yes);
     // Ends the running transfer at once, as the answer No does: a read keeps the
-    // names it has, in location order. closing replaces "Transfer aborted by
-    // user." when someone other than the user gave up (the CLI's retries or
-    // deadline).
-    void abandon(const QByteArray& closing = {});
+    // names it has, in location order. A reason means someone other than the
+    // user gave up (the CLI's retries or deadline); it becomes the closing text.
+    void abandon(const QByteArray& reason = {});
 
     // The watchdog ticked; its timer calls it, tests may too.
     void onWatchdogTick();
@@ -116,37 +106,15 @@ public:
 
     // ---- state ----
 
+    State state() const { return state_; }
     // Starting, running, or asking the time-out question: a transfer is under way.
-    bool busy() const { return phase_ != Phase::Idle; }
+    bool busy() const { return state_ != State::Idle; }
     bool transferActive() const { return model_.book().transferActive; }
-    bool asking() const { return asking_; }
-    int transferMode() const { return transferMode_; }
-    int firstLocation() const { return firstLocation_; }
-    int lastLocation() const { return lastLocation_; }
-    int currentLocation() const { return currentLocation_; }
-    int answeredLocation() const { return answeredLocation_; }
-    int readCount() const { return readCount_; }
-    int memorySize() const { return memorySize_; }
-    int memoryUsed() const { return memoryUsed_; }
-    int writeResult() const { return writeResult_; }
-    // Locations the phone confirmed in this write.
-    int writtenCount() const { return writtenCount_; }
-    int outcome() const { return outcome_; }
-    bool stopRequested() const { return stopRequested_; }
-    int fragmentState() const { return fragmentState_; }
+    bool asking() const { return state_ == State::AskingTimeout; }
+    // The report of the transfer under way, or of the last one.
+    const TransferReport& report() const { return report_; }
+    int readCount() const { return report_.count(NameFate::Read); }
 
-    // After a write: "The phone still holds N entries after location M." when
-    // the phone had more used locations than the write filled, else empty.
-    const QByteArray& leftoverText() const { return leftoverText_; }
-    // That text for a phone with used locations before a write that ended at
-    // location last; entries beyond it are at least used - last.
-    static QByteArray leftoverText(int used, int last);
-
-    // The closing text of an outcome; empty for any other value (Lost has its own,
-    // made when the port goes).
-    static QByteArray closingText(int outcome);
-    // The text the status showed when the last transfer ended.
-    QByteArray lastClosingText() const { return lastClosing_; }
     // An entry note with its details: "Written to location 3" and
     // {"1 character replaced"} give "Written to location 3, 1 character replaced".
     static QString joinNote(const QString& note, const QStringList& details);
@@ -161,10 +129,11 @@ public:
     void portLost(const QByteArray& device, const QByteArray& reason) override;
 
 Q_SIGNALS:
+    void stateChanged(Transfer::State state);
     // transferActive changed: the window enables or disables Read and Write.
     void transferActiveChanged(bool active);
-    // The transfer is over (Result).
-    void finished(int result);
+    // The transfer is over.
+    void finished(const quorix::transfer::TransferReport& report);
     // How far Read and Write are, as their status texts count: entries read of
     // those the phone holds, names written of those to write.
     void progress(int done, int total);
@@ -173,35 +142,48 @@ Q_SIGNALS:
     void bookReplaced();
 
 private:
-    enum class Phase { Idle, Starting, WaitingInfo, Running };
+    // The one request the phone owes an answer to. An answer counts only for it,
+    // and only once; see handlePhonebookAnswer().
+    struct Request {
+        enum class Kind { MemoryInfo, Read, Write } kind = Kind::MemoryInfo;
+        int location = 0;
+        bool sentWhole = false;    // every frame handed to the link
+        bool acknowledged = false; // the phone acknowledged the last frame
+    };
 
     // LinkListener
     void showStatus(const QByteArray& text) override;
     void showError(const QByteArray& caption, const QByteArray& text) override;
     void linkStarted(bool ok) override;
 
+    bool begin(TransferKind kind, const LocationRange& borders);
+    void setState(State state);
     void startConnection();
+    void sendRequest(Request::Kind kind, const QByteArray& payload, int location);
+    void onAcknowledged();
+    void askAgain();
     void onMemoryInfo(int size, int used);
     void readNext();
     void writeNext();
+    void takeEntry(const Entry& entry);
+    void takeWriteAnswer(bool confirmed);
     void sendName(Name& name, int location);
     void sendNextChunk();
-    void closeConnection(bool restore);
-    void resetState(int mode);
+    void finish(TransferEnding ending);
+    void stopLink();
     void linkFailed();
+    void setFate(size_t position, NameFate fate);
 
     void collect(const QByteArray& frame);
-    void decodeEntry(const QByteArray& payload);
     void flipBook();
     void setActive(bool active);
     void status(const QByteArray& text) { ui_.showStatus(text); }
 
+    bool reading() const { return report_.kind == TransferKind::Read; }
     // Names are held by persistent indexes, so a name deleted during a write is
     // noticed instead of used.
     Name* nameAt(const QPersistentModelIndex& index) const;
     QPersistentModelIndex indexOfName(const Name& name) const;
-    Name* nextName();
-    void namesAboutToBeRemoved(const QModelIndex& parent, int first, int last);
 
     TransferLink& link_;
     BookModel& model_;
@@ -209,48 +191,34 @@ private:
     Timing timing_;
     QTimer watchdog_;
     QTimer chunkTimer_;
+    QTimer askAgainTimer_;
 
-    Phase phase_ = Phase::Idle;
-    bool reconnecting_ = false; // the link is being set up again within a transfer
-    bool asking_ = false;
-    unsigned generation_ = 0; // moves at every close, so stale continuations drop out
+    State state_ = State::Idle;
+    unsigned generation_ = 0; // moves at every link stop: stale continuations drop out
+    TransferReport report_;
+    LocationRange borders_;
+    std::optional<Request> request_;
+    std::optional<TransferEnding> stopRequested_;
+    bool bookCleared_ = false; // a read has emptied the book
+    bool reconnecting_ = false;
 
-    int transferMode_ = NoMode;
-    int firstLocation_ = 0;
-    int lastLocation_ = 0;
-    int currentLocation_ = -2;
-    int answeredLocation_ = -1;
-    int readCount_ = 0;
-    int memorySize_ = -1;
-    int memoryUsed_ = -1;
-    int lastSent_ = 0;      // the last location a write sent a name to
-    QByteArray leftoverText_;
-    int writeResult_ = -1;
-    int writtenCount_ = 0;
-    int outcome_ = Ready;
-    QByteArray closingOverride_; // said instead of the outcome's text
-    QByteArray lastClosing_;
-    bool stopRequested_ = false;
-    bool restoreBorders_ = false;
-    QByteArray savedStart_;
-    QByteArray savedStop_;
-
-    // writeName, rewriteName; a writeName that was deleted leaves its successor.
-    bool writeNameSet_ = false;
-    QPersistentModelIndex writeName_;
-    int writeReplaced_ = 0; // characters of the name in flight written as "?"
-    QPersistentModelIndex writeNameFollower_;
-    bool rewriteNameSet_ = false;
+    // Read: the first location without an answer.
+    int nextLocation_ = 0;
+    // Write: the names to write, in order, and the position of the first one
+    // without an answer; name i goes to the first location + i.
+    std::vector<QPersistentModelIndex> writeNames_;
+    size_t writePosition_ = 0;
     QPersistentModelIndex rewriteName_;
-    // The name the last read answer added, replaced by a second answer for it.
-    QPersistentModelIndex lastRead_;
+    int writeReplaced_ = 0; // characters of the name in flight written as "?"
 
-    // The write request going out: frames still to send, and whether the whole
-    // request is out, so that an answer may belong to it.
+    // The write request going out: frames still to send.
     QList<Chunk> chunks_;
-    bool awaitingWrite_ = false;
 
-    int fragmentState_ = -1;
+    // An entry answer arriving in frames: the fragment byte of the frame taken
+    // last, while one is being assembled; broken after a frame out of order,
+    // until the link is set up again.
+    std::optional<int> lastFragment_;
+    bool assemblyBroken_ = false;
     QByteArray fragmentData_;
 };
 

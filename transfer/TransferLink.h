@@ -5,6 +5,7 @@
 #include <QByteArray>
 
 #include <functional>
+#include <optional>
 
 namespace quorix::transfer {
 
@@ -25,6 +26,12 @@ public:
     // Calls done with the tick count at which the frame sent last went out to the
     // phone. A link that writes at once may call it at once, with now().
     virtual void whenLastFrameWritten(std::function<void(quint32 writtenAt)> done) { done(now()); }
+    // Calls acknowledged once the phone has acknowledged the frame sent last; a
+    // later call replaces it. A link that cannot tell calls it at once.
+    virtual void whenLastFrameAcknowledged(std::function<void()> acknowledged) { acknowledged(); }
+    // The device the link opens, and the system's text for its last failure.
+    virtual QByteArray device() const { return {}; }
+    virtual QByteArray systemError() const { return {}; }
     // Tick count of the latest valid frame the phone sent us, and the tick count
     // now, on one clock. Bytes that make no such frame do not count.
     virtual quint32 lastValidFrameTime() const = 0;
@@ -33,22 +40,21 @@ public:
     virtual void setPhonebookAnswer(link::PhonebookAnswer* handler) = 0;
 };
 
-// The real link: an FbusLink and the connection settings, which are read afresh
-// at every start, as the connection dialog may have changed them.
+// The real link, for the window and the CLI alike: an FbusLink and the
+// connection settings, which are read afresh at every start, as the connection
+// dialog may have changed them.
 class FbusTransferLink final : public TransferLink {
 public:
     using Settings = std::function<link::LinkSettings()>;
 
-    FbusTransferLink(link::FbusLink& link, Settings settings)
-        : link_(link), settings_(std::move(settings)) {}
+    FbusTransferLink(link::FbusLink& link, Settings settings);
 
-    void startLink(link::LinkListener* listener) override {
-        link_.startLink(settings_ ? settings_() : link::LinkSettings{}, listener);
-    }
-    void stopLink() override { link_.stopLink(); }
-    bool sendFrame(quint8 type, const QByteArray& data, quint8 fragment, bool followOn) override {
-        return link_.sendFrame(type, data, fragment, followOn);
-    }
+    void startLink(link::LinkListener* listener) override;
+    void stopLink() override;
+    bool sendFrame(quint8 type, const QByteArray& data, quint8 fragment, bool followOn) override;
+    void whenLastFrameAcknowledged(std::function<void()> acknowledged) override;
+    QByteArray device() const override;
+    QByteArray systemError() const override;
     void whenLastFrameWritten(std::function<void(quint32)> done) override {
         link_.whenLastFrameWritten(std::move(done));
     }
@@ -61,8 +67,13 @@ public:
     link::FbusLink& fbus() const { return link_; }
 
 private:
+    void frameSeen(const QByteArray& frame);
+
     link::FbusLink& link_;
     Settings settings_;
+    link::LinkSettings started_;
+    std::optional<int> awaitedSequence_; // of the frame sent last, until acknowledged
+    std::function<void()> acknowledged_;
 };
 
 } // namespace quorix::transfer

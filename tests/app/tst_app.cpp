@@ -246,6 +246,9 @@ private Q_SLOTS:
             "Transfer|&Write to phone|F6",
             "Extras|&Sort book|F4",
             "Extras|&Flip book|",
+            "Extras|Find &duplicates...|",
+            "Extras|-",
+            "Extras|&Record the line...|",
             "Help|&Release Notes|F1",
             "Help|&About|",
         };

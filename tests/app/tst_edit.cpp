@@ -2,6 +2,7 @@
 // mouse and drags, with the message boxes answered by the test hook.
 #include "AppTestSupport.h"
 #include "app/BookTree.h"
+#include "app/DuplicatesDialog.h"
 #include "app/FindBar.h"
 #include "app/StatusPanel.h"
 #include "model/NameOrder.h"
@@ -11,9 +12,11 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 
@@ -646,6 +649,41 @@ private Q_SLOTS:
                             "Zoe\n  Home: 1\n  General: 2\n  Note: n\n  Caller group: VIP\n"));
         QVERIFY(w->phonebook().bookChanged);
         QVERIFY(w->tree->hasFocus());
+    }
+
+    void findDuplicatesMergesOrSkipsEachGroup() {
+        WorkDir dir;
+        auto w = startTree({"Anna Berg|3:+49 171 234567", "Tom|2:0301", "Berg, Anna|2:0171 234567",
+                            "Dentist|5:+4930998877", "Dr. Weiss|2:030 998877|9:dentist"});
+        // The dialog is modal: it is worked from inside its own loop.
+        QStringList shown;
+        const auto press = [&](const char* button) {
+            QTimer::singleShot(0, [&shown, button] {
+                auto* d = qobject_cast<DuplicatesDialog*>(QApplication::activeModalWidget());
+                QVERIFY(d);
+                for (int i = 0; i < d->list->count(); ++i)
+                    shown << d->list->item(i)->text();
+                (button[0] == 'm' ? d->mergeButton : d->skipButton)->click();
+                // After the last group only Close is left.
+                if (!d->mergeButton->isEnabled())
+                    d->closeButton->click();
+            });
+        };
+        press("merge");
+        press("skip");
+        w->findDuplicatesAction->trigger();
+        QCOMPARE(shown, (QStringList{QStringLiteral("Anna Berg \u2013 +49 171 234567"),
+                                     QStringLiteral("Berg, Anna \u2013 0171 234567"),
+                                     QStringLiteral("Dentist \u2013 +4930998877"),
+                                     QStringLiteral("Dr. Weiss \u2013 030 998877")}));
+        QCOMPARE(book(*w), QByteArray("Anna Berg\n  Mobile: +49 171 234567\nTom\n  General: "
+                                      "0301\nDentist\n  Office: +4930998877\nDr. Weiss\n  "
+                                      "General: 030 998877\n  Note: dentist\n"));
+        QCOMPARE(w->panelText(0), QStringLiteral("Duplicates: 1 merged, 1 skipped"));
+        // The merge is one step back.
+        QCOMPARE(w->undoAction->text(), QStringLiteral("&Undo Merge \"Anna Berg\""));
+        w->undoAction->trigger();
+        QCOMPARE(w->phonebook().entryCount(), 5);
     }
 
     void flipTwiceGivesTheBookBack() {

@@ -100,6 +100,7 @@ QByteArray pbf(const QByteArrayList& names) {
 }
 
 const QByteArray OldBook = "Old\n 2:110\n";
+const QByteArray OldAnna = "Anna Berg\n 2:0301111\n";
 const QString NotABook = QStringLiteral("Error: This is not a valid phonebook!");
 
 } // namespace
@@ -119,7 +120,10 @@ private Q_SLOTS:
         QCOMPARE(s.asked.size(), 1);
         QCOMPARE(s.asked[0].mode, FileRequest::Mode::Open);
         QCOMPARE(s.asked[0].title, QStringLiteral("Open Phonebook"));
-        QCOMPARE(s.asked[0].nameFilters(), QStringList{QStringLiteral("Phonebook-Files (*.pbf)")});
+        QCOMPARE(s.asked[0].nameFilters(),
+                 (QStringList{QStringLiteral("Phonebook-Files (*.pbf *.vcf *.vcard)"),
+                              QStringLiteral("Phonebook files (*.pbf) (*.pbf)"),
+                              QStringLiteral("vCard files (*.vcf) (*.vcf *.vcard)")}));
         QVERIFY(s.asked[0].fileName.isEmpty());
         QVERIFY(s.answers.asked.isEmpty());
         QCOMPARE(s.book(), QByteArray("Anna\n 3:+491230\n 9:Neighbour\n 10:Family\nBob\n 2:112\n"));
@@ -155,17 +159,13 @@ private Q_SLOTS:
     }
 
     void replacingCommandsStopWhenTheQuestionIsCancelled() {
-        Session s({QMessageBox::Cancel, QMessageBox::Cancel, QMessageBox::Cancel}, {"x", "y", "z"});
+        // Open asks before the file dialog; an import asks once the file is
+        // read, since adding it needs no question (see importAddsReplacesOrCancels).
+        Session s({QMessageBox::Cancel}, {"x"});
         s.workOn(QString());
         s.w->openAction->trigger();
-        s.w->import9110Action->trigger();
-        s.w->importCsvAction->trigger();
-        QCOMPARE(s.answers.asked.size(), 3);
+        QCOMPARE(s.answers.asked.size(), 1);
         QVERIFY(s.asked.isEmpty());
-        // The CSV dialog stays up without a file.
-        QVERIFY(s.w->csvImportDialog->isVisible());
-        QCOMPARE(s.w->csvImportDialog->importButton->text(), QStringLiteral("Load file"));
-        s.w->csvImportDialog->cancelButton->click();
         QCOMPARE(s.book(), OldBook);
         QCOMPARE(s.state(), QStringLiteral("Quorix |  | changed | before"));
     }
@@ -467,6 +467,7 @@ private Q_SLOTS:
                                     "file and will be saved as \"?\".")});
         QCOMPARE(s.answers.asked[0].buttons,
                  QMessageBox::Save | QMessageBox::SaveAll | QMessageBox::Cancel);
+        QCOMPARE(s.answers.asked[0].defaultButton, QMessageBox::SaveAll); // loses nothing
         QVERIFY(s.dir.read(QStringLiteral("b.pbf")).startsWith(pbf));
         if (!vcf.isEmpty())
             QVERIFY(s.dir.read(QStringLiteral("b.vcf")).contains(vcf));
@@ -474,7 +475,8 @@ private Q_SLOTS:
     }
 
     void vCardImportAndExport() {
-        Session s({QMessageBox::No}, {"in.vcf", "out"});
+        // Replace book, then do not save the old one.
+        Session s({QMessageBox::No, QMessageBox::No}, {"in.vcf", "out"});
         s.dir.write(QStringLiteral("in.vcf"),
                     "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:"
                     "Gro=C3=9F;J=C3=BCrgen;;;\r\nTEL;CELL:0170 1\r\nBDAY:1970-01-01\r\n"
@@ -516,6 +518,92 @@ private Q_SLOTS:
         QVERIFY(!other.isAccepted());
     }
 
+    // The question an import into a book with names asks, through the menu and
+    // through a drop, and what each answer leaves.
+    void importAddsReplacesOrCancels_data() {
+        QTest::addColumn<bool>("drop");
+        QTest::addColumn<QList<Reply>>("replies");
+        QTest::addColumn<QByteArray>("book");
+        QTest::addColumn<QString>("state");
+        const QByteArray added = "Anna Berg\n 2:0301111\n 3:+491712222\nBob\n 2:0303333\n";
+        QTest::newRow("add") << false << QList<Reply>{QMessageBox::Yes} << added
+                             << QStringLiteral(
+                                    "Quorix - cur.pbf | cur.pbf | changed | 1 added, 1 "
+                                    "merged, 0 skipped (already in the book); 2 contacts");
+        QTest::newRow("add, dropped") << true << QList<Reply>{QMessageBox::Yes} << added
+                                      << QStringLiteral("Quorix - cur.pbf | cur.pbf | changed | 1 "
+                                                        "added, 1 merged, 0 skipped (already in "
+                                                        "the book); 2 contacts");
+        const QByteArray imported = "Berg, Anna\n 2:0301111\n 3:+491712222\nBob\n 2:0303333\n";
+        QTest::newRow("replace, old book not saved")
+            << false << QList<Reply>{QMessageBox::No, QMessageBox::No} << imported
+            << QStringLiteral("Quorix |  | changed | 2 contacts");
+        // A dropped vCard that replaces the book is opened as the book's file.
+        QTest::newRow("replace, dropped")
+            << true << QList<Reply>{QMessageBox::No, QMessageBox::No} << imported
+            << QStringLiteral("Quorix - in.vcf | in.vcf | saved | Opened file in.vcf; 2 contacts");
+        QTest::newRow("replace, then cancel the save question")
+            << false << QList<Reply>{QMessageBox::No, QMessageBox::Cancel} << OldAnna
+            << QStringLiteral("Quorix - cur.pbf | cur.pbf | changed | before");
+        QTest::newRow("cancel") << true << QList<Reply>{QMessageBox::Cancel} << OldAnna
+                                << QStringLiteral("Quorix - cur.pbf | cur.pbf | changed | before");
+    }
+    void importAddsReplacesOrCancels() {
+        QFETCH(bool, drop);
+        QFETCH(QList<Reply>, replies);
+        QFETCH(QByteArray, book);
+        QFETCH(QString, state);
+        Session s(replies, {"in.vcf"});
+        s.dir.write(QStringLiteral("in.vcf"),
+                    "BEGIN:VCARD\r\nFN:Berg, Anna\r\nTEL:0301111\r\nTEL;TYPE=CELL:+491712222\r\n"
+                    "END:VCARD\r\nBEGIN:VCARD\r\nFN:Bob\r\nTEL:0303333\r\nEND:VCARD\r\n");
+        s.w->bookModel->addSubentry(s.w->bookModel->insertName(0, "Anna Berg"), "0301111",
+                                    KindGeneral);
+        s.workOn(QStringLiteral("cur.pbf"), {});
+        if (drop)
+            s.w->openDroppedFile(s.dir.file(QStringLiteral("in.vcf")));
+        else
+            s.w->importVCardAction->trigger();
+        const Question& q = s.answers.asked.at(0);
+        QCOMPARE(q.caption + QStringLiteral(": ") + q.text,
+                 QStringLiteral("Import: The book holds 1 entries. Add the names of \"in.vcf\" to "
+                                "the book, or replace the book with them?\rNames that are in the "
+                                "book already are merged with them."));
+        QCOMPARE(q.defaultButton, QMessageBox::Yes);
+        QCOMPARE(q.labels.at(0).second, QStringLiteral("Add to book"));
+        QCOMPARE(q.labels.at(1).second, QStringLiteral("Replace book"));
+        QCOMPARE(s.answers.asked.size(), replies.size());
+        QCOMPARE(s.book(), book);
+        // The vCard reader's own report follows what the question led to.
+        QCOMPARE(s.state(), state);
+        // Whatever changed the book is one step back.
+        if (book != OldAnna && !drop) {
+            s.w->undoAction->trigger();
+            QCOMPARE(s.book(), OldAnna);
+        }
+    }
+
+    void vCardOpensAndSavesAsVCard() {
+        // Open takes a vCard as the book; Save asks once whether to keep it one.
+        Session s({QMessageBox::Yes}, {"b.vcf"});
+        s.dir.write(QStringLiteral("b.vcf"), "BEGIN:VCARD\r\nFN:Łukasz\r\nEND:VCARD\r\n");
+        s.w->openAction->trigger();
+        QCOMPARE(s.state(),
+                 QStringLiteral("Quorix - b.vcf | b.vcf | saved | Opened file b.vcf; 1 contact"));
+        s.w->bookModel->setNameText(s.w->phonebook().name(0), QStringLiteral("Łukasz Nowak"));
+        s.w->phonebook().bookChanged = true;
+        s.w->saveAction->trigger();
+        s.w->phonebook().bookChanged = true;
+        s.w->saveAction->trigger();
+        QCOMPARE(s.questions(), QStringList{QStringLiteral(
+                                    "Confirm: \"b.vcf\" is a vCard file. Keep it as vCard?\rvCard "
+                                    "keeps every character; a phonebook file (.pbf) is the "
+                                    "program's own format.")});
+        QCOMPARE(s.answers.asked[0].defaultButton, QMessageBox::Yes);
+        QVERIFY(s.dir.read(QStringLiteral("b.vcf")).contains("FN:Łukasz Nowak\r\n"));
+        QCOMPARE(s.state(), QStringLiteral("Quorix - b.vcf | b.vcf | saved | Wrote file b.vcf"));
+    }
+
     void csvDialogReadsTheChosenEncoding() {
         Session s({QMessageBox::No}, {"u.csv"}, "[CONFIG]\nCSV_ENCODING=windows-1252\n");
         s.dir.write(QStringLiteral("u.csv"), "M\xc3\xbcller;+491\r\n");
@@ -532,17 +620,17 @@ private Q_SLOTS:
     }
 
     void csvImportReplacesTheBook() {
-        Session s({QMessageBox::No}, {"people.csv"},
+        Session s({QMessageBox::No, QMessageBox::No}, {"people.csv"},
                   "[CONFIG]\nCSV_STOP=3\nCSV_LINE=2\nCSV_SEP=44\nCSV_QUOTES=YES\n");
         s.dir.write(QStringLiteral("people.csv"),
                     "Name,Phone,Mail\r\n\"Berg, Anna\",+491230,\"anna@example.org\"\r\n"
                     "Tom,\"+49 30 1\",112\r\n");
         s.workOn(QStringLiteral("cur.pbf"));
         s.w->importCsvFile();
-        QCOMPARE(s.answers.asked.size(), 1); // do not save the old book
         QCOMPARE(s.w->csvImportDialog->probe->toPlainText(),
                  QStringLiteral("\"Berg, Anna\",+491230,\"anna@example.org\""));
         s.w->csvImportDialog->importButton->click();
+        QCOMPARE(s.answers.asked.size(), 2); // replace the book, do not save the old one
 
         QVERIFY(!s.w->csvImportDialog->isVisible());
         QCOMPARE(s.book(), QByteArray("Berg, Anna\n 2:+491230\n 9:anna@example.org\n"
@@ -570,7 +658,7 @@ private Q_SLOTS:
 
     void import9110() {
         QFETCH(QByteArray, before);
-        Session s({}, {"contacts.txt"});
+        Session s({QMessageBox::No}, {"contacts.txt"}); // Replace book
         s.dir.write(
             QStringLiteral("contacts.txt"),
             before + crlf({"[RECORD]", "[FIELD]", "Name", "[FIELD-NAME]", "Name", "[FIELD-DATA]",
@@ -589,7 +677,8 @@ private Q_SLOTS:
             QCOMPARE(s.state(), unchanged);
             return;
         }
-        QVERIFY(s.answers.asked.isEmpty());
+        QCOMPARE(s.answers.asked.size(), 1);
+        QCOMPARE(s.answers.asked[0].caption, QStringLiteral("Import"));
         QCOMPARE(s.book(), QByteArray("Chris Sample\n 3:+491230\n"));
         QCOMPARE(s.state(), QStringLiteral("Quorix |  | changed | Import finished."));
         QCOMPARE(s.w->focusWidget(), s.w->tree);

@@ -4,12 +4,14 @@
 #include "AppTestSupport.h"
 
 #include "app/ConnectionDialog.h"
+#include "app/FileDialogs.h"
 #include "app/Placement.h"
 #include "app/ProfileFile.h"
 #include "app/StatusPanel.h"
 #include "app/TraceWindow.h"
 #include "link/Clock.h"
 #include "link/Frame.h"
+#include "link/LineRecording.h"
 #include "link/SerialPortList.h"
 #include "link/Trace.h"
 #include "phonesim/PhoneSimProcess.h"
@@ -505,6 +507,62 @@ private Q_SLOTS:
         QVERIFY(w->close());
         QVERIFY(!w->fbus().transmitter());
         QVERIFY(!w->serial().isOpen());
+    }
+
+    // Extras > Record the line...: checked, it records the links that follow into
+    // the file chosen, both ways; unchecked, it stops. A cancelled dialog or a
+    // file that cannot be made leaves it unchecked.
+    void recordTheLine() {
+        WorkDir dir;
+        VirtualPhone phone;
+        QVERIFY2(!phone.device().isEmpty(), qPrintable(phone.sim.errorString()));
+        auto w = startWindow();
+        Answers answers;
+        QString chosen;
+        FileDialogs::setHook([&](const FileRequest&) { return chosen; });
+        w->recordAction->trigger(); // cancelled
+        QVERIFY(!w->recordAction->isChecked());
+        chosen = dir.file(QStringLiteral("no/such/dir/line.qlr"));
+        w->recordAction->trigger();
+        QVERIFY(!w->recordAction->isChecked());
+        QCOMPARE(answers.asked.size(), 1);
+        QVERIFY(answers.asked.first().text.startsWith(
+            QStringLiteral("Could not record the line:\r") + chosen + QStringLiteral(": ")));
+        QVERIFY(!w->serial().recorder());
+
+        chosen = dir.file(QStringLiteral("line.qlr"));
+        w->recordAction->trigger();
+        FileDialogs::clearHook();
+        QVERIFY(w->recordAction->isChecked());
+        chooseDevice(*w, QString::fromLocal8Bit(phone.device()));
+        QSignalSpy finished(w.get(), &MainWindow::linkStartFinished);
+        w->startLink();
+        QVERIFY(finished.wait(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(w->fbus().lastValidFrameTime() != 0, 5000);
+        w->fbus().stopLink();
+        w->recordAction->trigger();
+        QVERIFY(!w->recordAction->isChecked());
+        QVERIFY(!w->serial().recorder());
+        QCOMPARE(w->panelText(0),
+                 QStringLiteral("The line was recorded into ") + chosen + QLatin1Char('.'));
+
+        QList<link::LineEvent> events;
+        QString error;
+        QVERIFY2(link::readLineRecording(chosen, events, &error), qPrintable(error));
+        QVERIFY(events.size() >= 4);
+        QCOMPARE(events.first().kind, link::LineEvent::Opened);
+        QCOMPARE(events.first().bytes, phone.device());
+        QCOMPARE(events[1].bytes, QByteArray(link::FbusLink::WakeBytes, 0x55).left(32));
+        QCOMPARE(events.last().kind, link::LineEvent::Closed);
+        QByteArray written, read;
+        for (const link::LineEvent& e : events) {
+            if (e.kind == link::LineEvent::Written)
+                written += e.bytes;
+            else if (e.kind == link::LineEvent::Read)
+                read += e.bytes;
+        }
+        QVERIFY(written.contains(LinkOpeningFrame));
+        QVERIFY(read.contains(link::buildAck(LinkOpeningFrame, link::FromPhone)));
     }
 
     // --- The demo --------------------------------------------------------------

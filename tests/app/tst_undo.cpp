@@ -141,9 +141,6 @@ struct NoUi : transfer::TransferUi {
     void showStatus(const QByteArray&) override {}
     void showError(const QByteArray&, const QByteArray&) override {}
     void askTimeout(const QByteArray&, const QByteArray&) override {}
-    QByteArray startBorder() const override { return {}; }
-    QByteArray stopBorder() const override { return {}; }
-    void setBorders(const QByteArray&, const QByteArray&) override {}
 };
 
 struct Session {
@@ -154,8 +151,11 @@ struct Session {
             return m.type == UserMessage::Type::Error || rng.bounded(4) != 0;
         });
         transfer.setTiming({.watchdogMs = 3000, .silenceMs = 5000, .chunkPauseMs = 0});
-        QObject::connect(&transfer, &transfer::Transfer::transferActiveChanged, &undo,
-                         &BookUndo::setTransferActive);
+        // As the window does: undo waits from the link's start to the end.
+        QObject::connect(&transfer, &transfer::Transfer::stateChanged, &undo,
+                         [this](transfer::Transfer::State state) {
+                             undo.setTransferActive(state != transfer::Transfer::State::Idle);
+                         });
     }
 
     // One random user action (an edit or a write to the phone).

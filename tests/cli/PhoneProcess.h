@@ -13,6 +13,24 @@ inline QByteArray readFile(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// How a program run ended: exit code -1 when it did not end in time.
+struct Run {
+    int exitCode = -1;
+    QByteArray out, err;
+};
+
+inline Run run(const QString& program, const QStringList& args, int timeoutMs = 60000) {
+    QProcess p;
+    p.start(program, args);
+    Run r;
+    if (!p.waitForFinished(timeoutMs))
+        return r;
+    r.exitCode = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
 // quorix-phonesim, running until the test ends or stop() (then it saves its
 // memory, if asked to). device is the pseudo-terminal it printed.
 class Phone {
@@ -33,6 +51,11 @@ public:
             return;
         process_.terminate();
         process_.waitForFinished(5000);
+    }
+    // What it said on stderr, once stopped.
+    QByteArray errors() {
+        stop();
+        return process_.readAllStandardError();
     }
     QString device;
 

@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace quorix::testdata;
 
@@ -111,8 +112,18 @@ private Q_SLOTS:
         QTest::newRow("a 9110 line of 2 MiB")
             << QStringList{"import-9110", "long.csv", "-o", "x.pbf"}
             << QByteArray("long.csv: Invalid format!");
-        QTest::newRow("endless zeros") << QStringList{"show", "/dev/zero"}
-                                       << QByteArray("/dev/zero: This is not a valid phonebook!");
+        // Inputs that are no regular file are refused at once, never waited on.
+        const QByteArray notAFile = ": not a regular file (a folder, a pipe or a device)";
+        QTest::newRow("endless zeros")
+            << QStringList{"show", "/dev/zero"} << "/dev/zero" + notAFile;
+        QTest::newRow("a directory") << QStringList{"show", "."} << "." + notAFile;
+        QTest::newRow("a pipe as book") << QStringList{"show", "pipe.pbf"} << "pipe.pbf" + notAFile;
+        QTest::newRow("a pipe as vCard")
+            << QStringList{"convert", "pipe.vcf", "-o", "x.pbf"} << "pipe.vcf" + notAFile;
+        QTest::newRow("a pipe as CSV")
+            << QStringList{"import-csv", "pipe.pbf", "-o", "x.pbf"} << "pipe.pbf" + notAFile;
+        QTest::newRow("a pipe as 9110")
+            << QStringList{"import-9110", "pipe.vcf", "-o", "x.pbf"} << "pipe.vcf" + notAFile;
     }
     void failuresNameTheFileAndTheReason() {
         QFETCH(QStringList, args);
@@ -120,6 +131,9 @@ private Q_SLOTS:
         QVERIFY(writeAll(path("anna.csv"), "Anna;+491230\r\n"));
         QVERIFY(writeAll(path("long.pbf"), "[QUORIX7-File]\r\n" + QByteArray(2 << 20, 'x')));
         QVERIFY(writeAll(path("long.csv"), "[RECORD]\r\nA;1\r\n" + QByteArray(2 << 20, ';')));
+        for (const char* pipe : {"pipe.pbf", "pipe.vcf"})
+            QVERIFY(QFile::exists(path(pipe)) ||
+                    ::mkfifo(QFile::encodeName(path(pipe)), 0600) == 0);
         const Run r = cli(args);
         QCOMPARE(r.exitCode, 1);
         QCOMPARE(readAll(path("anna.csv")), QByteArray("Anna;+491230\r\n"));
@@ -303,9 +317,13 @@ private Q_SLOTS:
         Run r = cli({"convert", "uni.vcf", "-o", "uni.pbf"});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.err, QByteArray("quorix-cli: uni.vcf: 1 contact, 1 photo skipped\n"
-                                   "quorix-cli: warning: uni.pbf: 3 characters in 1 name cannot be stored in a .pbf file and will "
+                                   "quorix-cli: warning: uni.pbf: 3 characters in 1 name cannot be "
+                                   "stored in a .pbf file and will "
                                    "be saved as \"?\".\n"));
-        QCOMPARE(readAll(path("uni.pbf")), crlf({"[QUORIX7-File]", "?\xf3""d? ?", "\x03+481"}));
+        QCOMPARE(readAll(path("uni.pbf")), crlf({"[QUORIX7-File]",
+                                                 "?\xf3"
+                                                 "d? ?",
+                                                 "\x03+481"}));
 
         QVERIFY(QFile::remove(path("uni.pbf")));
         r = cli({"convert", "uni.vcf", "-o", "uni.pbf", "--strict"});
@@ -316,10 +334,61 @@ private Q_SLOTS:
         // vCard and CSV keep every character.
         QCOMPARE(cli({"convert", "uni.vcf", "-o", "back.vcf", "--strict"}).exitCode, 0);
         QCOMPARE(cli({"show", "back.vcf"}).out,
-                 QByteArray("\xc5\x81\xc3\xb3""d\xc5\xba \xf0\x9f\x98\x80\n  Mobile: +481\n"));
+                 QByteArray("\xc5\x81\xc3\xb3"
+                            "d\xc5\xba \xf0\x9f\x98\x80\n  Mobile: +481\n"));
         QCOMPARE(cli({"convert", "back.vcf", "-o", "book.csv"}).exitCode, 0);
         QVERIFY(readAll(path("book.csv")).startsWith("Name,General,Mobile,"));
-        QVERIFY(readAll(path("book.csv")).contains("\xc5\x81\xc3\xb3""d\xc5\xba \xf0\x9f\x98\x80,,+481,"));
+        QVERIFY(readAll(path("book.csv"))
+                    .contains("\xc5\x81\xc3\xb3"
+                              "d\xc5\xba \xf0\x9f\x98\x80,,+481,"));
+    }
+
+    // --add-to: BOOK's names plus the import, in OUTPUT, which may be BOOK.
+    void addToWritesTheBookPlusTheImport_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("shown"); // quorix-cli show OUTPUT
+        QTest::addColumn<QByteArray>("err");
+        const QByteArray merged = "Anna\n  Mobile: +491230\n  General: 0309\n  Note: Neighbour\n"
+                                  "  Caller group: Family\nBob\n  General: 112\nCarl\n"
+                                  "  General: 0301\n";
+        QTest::newRow("import-csv into another file")
+            << QStringList{"import-csv", "new.csv", "--add-to", "base.pbf", "-o", "out.pbf"}
+            << "out.pbf" << 0 << merged
+            << QByteArray("quorix-cli: base.pbf: 1 added, 1 merged, 0 skipped (already in the "
+                          "book)\n");
+        QTest::newRow("convert into the book itself")
+            << QStringList{"convert", "new.vcf", "--add-to", "base.vcf", "-o", "base.vcf"}
+            << "base.vcf" << 0 << merged
+            << QByteArray("quorix-cli: new.vcf: 2 contacts\nquorix-cli: base.vcf: 1 added, 1 "
+                          "merged, 0 skipped (already in the "
+                          "book)\n");
+        QTest::newRow("book missing: nothing written")
+            << QStringList{"import-csv", "new.csv", "--add-to", "none.pbf", "-o", "out2.pbf"}
+            << "out2.pbf" << 1 << QByteArray()
+            << QByteArray("quorix-cli: none.pbf: No such file or directory\n");
+    }
+    void addToWritesTheBookPlusTheImport() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, output);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, shown);
+        QFETCH(QByteArray, err);
+        QVERIFY(writeAll(path("base.pbf"), AnnaBobFile));
+        QCOMPARE(cli({"convert", "base.pbf", "-o", "base.vcf"}).exitCode, 0);
+        QVERIFY(writeAll(path("new.csv"), "anna;0309;+491230\r\nCarl;0301\r\n"));
+        QVERIFY(writeAll(path("new.vcf"), "BEGIN:VCARD\r\nFN:anna\r\nTEL:0309\r\n"
+                                          "TEL;TYPE=CELL:01230\r\nEND:VCARD\r\nBEGIN:VCARD\r\n"
+                                          "FN:Carl\r\nTEL:0301\r\nEND:VCARD\r\n"));
+        const Run r = cli(args);
+        QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(r.err, err);
+        if (shown.isEmpty()) {
+            QVERIFY(!QFile::exists(path(output)));
+            return;
+        }
+        QCOMPARE(cli({"show", output}).out, shown);
     }
 
     void importsTakeAnEncoding() {

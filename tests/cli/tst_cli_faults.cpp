@@ -93,36 +93,65 @@ class TestCliFaults : public QObject {
     void faults_data(bool write) {
         QTest::addColumn<QStringList>("faults");
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("lastLine"); // a regular expression
+        QTest::addColumn<QString>("lastLine");    // a regular expression
+        QTest::addColumn<QStringList>("cliArgs"); // more options for quorix-cli
         const QString broken =
             QStringLiteral("No valid answer from the phone after 1 retry; transfer given up");
-        QTest::newRow("corrupt frames") << QStringList{"--corrupt-frame", "3,6,9"} << 0 << "";
-        QTest::newRow("garbage") << QStringList{"--garbage"} << 0 << "";
-        QTest::newRow("dropped acknowledgements") << QStringList{"--drop-ack", "3,5"} << 0 << "";
-        QTest::newRow("duplicate answers") << QStringList{"--duplicate-answer", "3-5"} << 0 << "";
-        QTest::newRow("wrong location") << QStringList{"--wrong-location", "4"} << 0 << "";
+        QTest::newRow("corrupt frames")
+            << QStringList{"--corrupt-frame", "3,6,9"} << 0 << "" << QStringList{};
+        QTest::newRow("garbage") << QStringList{"--garbage"} << 0 << "" << QStringList{};
+        QTest::newRow("dropped acknowledgements")
+            << QStringList{"--drop-ack", "3,5"} << 0 << "" << QStringList{};
+        QTest::newRow("duplicate answers")
+            << QStringList{"--duplicate-answer", "3-5"} << 0 << "" << QStringList{};
+        QTest::newRow("wrong location")
+            << QStringList{"--wrong-location", "4"} << 0 << "" << QStringList{};
         if (!write)
             QTest::newRow("shuffled fragments")
-                << QStringList{"--frame-size", "40", "--shuffle-fragments", "4"} << 0 << "";
+                << QStringList{"--frame-size", "40", "--shuffle-fragments", "4"} << 0 << ""
+                << QStringList{};
         QTest::newRow("silence for a while")
-            << QStringList{"--silent-after", "4", "--silent-for", "1500"} << 0 << "";
-        QTest::newRow("silence for ever") << QStringList{"--silent-after", "4"} << 1 << broken;
-        QTest::newRow("continuous noise") << QStringList{"--noise-every", "300"} << 0 << "";
+            << QStringList{"--silent-after", "4", "--silent-for", "1500"} << 0 << ""
+            << QStringList{};
+        QTest::newRow("silence for ever")
+            << QStringList{"--silent-after", "4"} << 1 << broken << QStringList{};
+        QTest::newRow("continuous noise")
+            << QStringList{"--noise-every", "300"} << 0 << "" << QStringList{};
         QTest::newRow("noise, then silence for ever")
-            << QStringList{"--silent-after", "4", "--noise-every", "300"} << 1 << broken;
+            << QStringList{"--silent-after", "4", "--noise-every", "300"} << 1 << broken
+            << QStringList{};
     }
 
 private Q_SLOTS:
-    void read_data() { faults_data(false); }
+    // The book read is the phone's memory, or the read does not end with 0.
+    void read_data() {
+        faults_data(false);
+        // The answer for an empty location names none: a repeated or late one
+        // must not be taken for the location asked next.
+        const QStringList spread{"--memory", "20", "--sparse"};
+        QTest::newRow("repeated empty answers, names spread out")
+            << spread + QStringList{"--duplicate-answer", "3-22"} << 0 << "" << QStringList{};
+        QTest::newRow("late empty answer over a new link")
+            << spread + QStringList{"--late-answer", "4", "--late-ms", "6000"} << 0 << ""
+            << QStringList{};
+        QTest::newRow("late entry over a new link")
+            << spread + QStringList{"--late-answer", "3", "--late-ms", "6000"} << 0 << ""
+            << QStringList{};
+        QTest::newRow("silence over two new links")
+            << spread + QStringList{"--silent-after", "4", "--silent-for", "9000"} << 0 << ""
+            << QStringList{"--retries", "2"};
+    }
     void read() {
         QFETCH(QStringList, faults);
         QFETCH(int, exitCode);
         QFETCH(QString, lastLine);
+        QFETCH(QStringList, cliArgs);
         writeFile(path("phone.pbf"), book("Name", 6));
         Phone phone(QStringList{"--book", path("phone.pbf"), "--memory", "8", Quiet} + faults);
         QFile::remove(path("read.pbf"));
-        const Run r = cli({"read", "--port", phone.device, "-o", path("read.pbf"), "--retries", "1",
-                           "--keep-partial", "--quiet"});
+        const Run r = cli(QStringList{"read", "--port", phone.device, "-o", path("read.pbf"),
+                                      "--retries", "1", "--keep-partial", "--quiet"} +
+                          cliArgs);
         QCOMPARE(r.exitCode, exitCode);
         const QByteArrayList memory = names(readFile(path("phone.pbf")));
         const QByteArrayList got = names(readFile(path("read.pbf")));
@@ -137,16 +166,37 @@ private Q_SLOTS:
 
     void write_data() {
         faults_data(true);
-        QTest::newRow("refused locations") << QStringList{"--refuse-write", "2,4"} << 1
-                                           << "quorix-cli: some locations could not be written";
+        QTest::newRow("refused locations")
+            << QStringList{"--refuse-write", "2,4"} << 1
+            << "quorix-cli: some locations could not be written" << QStringList{};
         QTest::newRow("memory smaller than the book")
             << QStringList{"--memory", "4"} << 1
-            << "quorix-cli: 2 of 6 names did not fit into the phone's memory";
+            << "quorix-cli: 2 of 6 names did not fit into the phone's memory" << QStringList{};
+        // Answers without a location (a refusal) or for an earlier one (a
+        // confirmation) that come again later credit no other name.
+        QTest::newRow("repeated refusal")
+            << QStringList{"--refuse-write", "2", "--duplicate-answer", "4"} << 1
+            << "quorix-cli: some locations could not be written" << QStringList{};
+        const QString broken0 =
+            QStringLiteral("No valid answer from the phone after 0 retries; transfer given up");
+        QTest::newRow("repeated confirmation, then silence")
+            << QStringList{"--duplicate-answer", "3", "--silent-after", "4"} << 1 << broken0
+            << QStringList{"--retries", "0"};
+        QTest::newRow("late confirmation over a new link")
+            << QStringList{"--late-answer", "4", "--late-ms", "6000"} << 0 << "" << QStringList{};
+        // Yes resumes with the name that had no answer, never before the range.
+        QTest::newRow("silence over two new links in a one-location range")
+            << QStringList{"--silent-after", "2", "--silent-for", "9000"} << 0 << ""
+            << QStringList{"--start", "7", "--stop", "7", "--retries", "2"};
+        QTest::newRow("repeated answers in a range")
+            << QStringList{"--duplicate-answer", "3-5"} << 0 << ""
+            << QStringList{"--start", "3", "--stop", "5"};
     }
     void write() {
         QFETCH(QStringList, faults);
         QFETCH(int, exitCode);
         QFETCH(QString, lastLine);
+        QFETCH(QStringList, cliArgs);
         // The phone full of old names, so that every location shows what happened.
         const int size = faults.contains(QLatin1String("--memory")) ? 4 : 8;
         writeFile(path("old.pbf"), book("Old", size));
@@ -154,8 +204,9 @@ private Q_SLOTS:
         Phone phone(QStringList{"--book", path("old.pbf"), "--memory", QString::number(size),
                                 "--save", path("after.pbf"), Quiet} +
                     faults);
-        const Run r =
-            cli({"write", path("new.pbf"), "--port", phone.device, "--retries", "1", "--quiet"});
+        const Run r = cli(QStringList{"write", path("new.pbf"), "--port", phone.device, "--retries",
+                                      "1", "--quiet"} +
+                          cliArgs);
         phone.stop();
         QCOMPARE(r.exitCode, exitCode);
         if (exitCode == 0)
@@ -163,7 +214,24 @@ private Q_SLOTS:
         else
             QVERIFY2(QRegularExpression(lastLine).match(QString::fromUtf8(r.lastLine())).hasMatch(),
                      r.err.constData());
-        checkWritten(r.out, size);
+        const auto given = [&](const char* option, int otherwise) {
+            const qsizetype at = cliArgs.indexOf(QLatin1String(option));
+            return at < 0 ? otherwise : cliArgs.at(at + 1).toInt();
+        };
+        const int start = given("--start", 1);
+        checkWritten(r.out, size, start);
+        // A name is reported refused only where the phone refused.
+        const qsizetype refused = faults.indexOf(QStringLiteral("--refuse-write"));
+        for (const QByteArray& l : r.out.split('\n'))
+            if (const qsizetype at = l.indexOf("Error while writing to loc. "); at >= 0)
+                QVERIFY2(refused >= 0 && faults.at(refused + 1)
+                                             .split(u',')
+                                             .contains(QString::fromUtf8(l.mid(at + 28))),
+                         l.constData());
+        // 0 only when the phone confirmed every name the range holds.
+        if (r.exitCode == 0)
+            QCOMPARE(r.out.count("Written to location"),
+                     std::min(6, given("--stop", size) - start + 1));
     }
 
     // The port disappears in the middle (a USB adapter pulled): a read ends at once
@@ -219,9 +287,10 @@ private Q_SLOTS:
 
 private:
     // The phone's memory after a write holds each name reported written at its
-    // location, the old name where nothing was written, and either where the
-    // write went out but no answer came.
-    void checkWritten(const QByteArray& report, int size) {
+    // location (the write's first location + its position, and nowhere else),
+    // the old name where nothing was written, and either where the write went
+    // out but no answer came.
+    void checkWritten(const QByteArray& report, int size, int start = 1) {
         const QByteArrayList after = names(readFile(path("after.pbf")));
         QCOMPARE(after.size(), size);
         static const QRegularExpression line(
@@ -230,12 +299,14 @@ private:
         QHash<int, QString> reported;
         for (const QByteArray& l : report.split('\n')) {
             const QRegularExpressionMatch m = line.match(QString::fromUtf8(l));
-            if (m.hasMatch())
-                reported[m.captured(3).toInt()] = m.captured(2);
+            if (!m.hasMatch())
+                continue;
+            QCOMPARE(m.captured(3).toInt(), start + m.captured(1).toInt() - 1);
+            reported[m.captured(3).toInt()] = m.captured(2);
         }
         for (int location = 1; location <= size; ++location) {
             const QByteArray held = after.at(location - 1);
-            const QByteArray written = "New " + QByteArray::number(location);
+            const QByteArray written = "New " + QByteArray::number(location - start + 1);
             const QByteArray old = "Old " + QByteArray::number(location);
             const QString what = reported.value(location);
             if (what == QLatin1String("Written to location"))

@@ -11,6 +11,8 @@
 
 using quorix::test::Phone;
 using quorix::test::readFile;
+using quorix::test::Run;
+using quorix::test::run;
 
 namespace {
 
@@ -18,21 +20,8 @@ const QString Cli = QStringLiteral(QUORIX_CLI);
 const QString Phonesim = QStringLiteral(QUORIX_PHONESIM);
 const QString Sample = QFileInfo(Phonesim).absoluteDir().filePath(QStringLiteral("sample.pbf"));
 
-struct Run {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
 Run cli(const QStringList& args, int timeoutMs = 60000) {
-    QProcess p;
-    p.start(Cli, args);
-    Run r;
-    if (!p.waitForFinished(timeoutMs))
-        return r;
-    r.exitCode = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return run(Cli, args, timeoutMs);
 }
 
 } // namespace

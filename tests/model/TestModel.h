@@ -9,6 +9,8 @@ private Q_SLOTS:
     // tst_model.cpp: the book, its helpers and the item model
     void cleanNumber_data();
     void cleanNumber();
+    void importedNumber_data();
+    void importedNumber();
     void sortClasses();
     void groupTable();
     void findnameIsExactAndSkips();
@@ -57,4 +59,10 @@ private Q_SLOTS:
     void findIgnoresCaseAndAccents();
     void findWalksTreeOrder();
     void textsLongerThanThePhoneStores();
+
+    // tst_merge.cpp: adding a book to a book, finding and merging duplicates
+    void addToBook_data();
+    void addToBook();
+    void findAndMergeDuplicates_data();
+    void findAndMergeDuplicates();
 };

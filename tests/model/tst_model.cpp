@@ -29,6 +29,43 @@ void TestModel::cleanNumber() {
     QCOMPARE(quorix::cleanNumber(QString::fromUtf8(in)), QString::fromUtf8(out));
 }
 
+void TestModel::importedNumber_data() {
+    // "-" for a text that is no number.
+    QTest::addColumn<QByteArray>("in");
+    QTest::addColumn<QByteArray>("out");
+    QTest::newRow("empty") << QByteArray() << QByteArray("-");
+    QTest::newRow("no digit") << QByteArray("BusinessPhone") << QByteArray("-");
+    QTest::newRow("pager") << QByteArray("pager") << QByteArray("-");
+    QTest::newRow("chinese") << QByteArray("电话号码") << QByteArray("-");
+    QTest::newRow("punctuation") << QByteArray("+ ( ) -") << QByteArray("-");
+    QTest::newRow("plain") << QByteArray("+49 (30) 123-45.6/7") << QByteArray("+49301234567");
+    QTest::newRow("tel uri ext") << QByteArray("tel:+1-418-656-9254;ext=102")
+                                 << QByteArray("+14186569254p102");
+    QTest::newRow("tel uri context")
+        << QByteArray("tel:5550100;phone-context=example.com") << QByteArray("5550100");
+    QTest::newRow("ext.") << QByteArray("+1 418 656 9254 ext. 102")
+                          << QByteArray("+14186569254p102");
+    QTest::newRow("x") << QByteArray("555-0100 x123") << QByteArray("5550100p123");
+    QTest::newRow("glued x") << QByteArray("555-0100x123") << QByteArray("5550100p123");
+    QTest::newRow("Durchwahl") << QByteArray("030 1234 Durchwahl 56") << QByteArray("0301234p56");
+    QTest::newRow("poste") << QByteArray("01 23 45 67 89 poste 12") << QByteArray("0123456789p12");
+    QTest::newRow("ext without digits") << QByteArray("555 ext") << QByteArray("-");
+    QTest::newRow("only an extension") << QByteArray("x123") << QByteArray("-");
+    QTest::newRow("two extensions") << QByteArray("1 x 2 x 3") << QByteArray("-");
+    QTest::newRow("pause and wait") << QByteArray("*31#p12w3") << QByteArray("*31#p12w3");
+    QTest::newRow("upper pause") << QByteArray("12 P 3") << QByteArray("12p3");
+    QTest::newRow("word with p and w") << QByteArray("1 power 2") << QByteArray("-");
+    QTest::newRow("word in a number") << QByteArray("1-800-FLOWERS") << QByteArray("-");
+    QTest::newRow("remark") << QByteArray("+49 30 1234 (Büro)") << QByteArray("-");
+    QTest::newRow("wide digits") << QByteArray("０３０ １２") << QByteArray("03012");
+}
+void TestModel::importedNumber() {
+    QFETCH(QByteArray, in);
+    QFETCH(QByteArray, out);
+    const std::optional<QString> got = quorix::importedNumber(QString::fromUtf8(in));
+    QCOMPARE(got.value_or(QStringLiteral("-")), QString::fromUtf8(out));
+}
+
 void TestModel::sortClasses() {
     const int expected[KindCount] = {4, 4, 1, 1, 1, 1, 1, 2, 2, 2, 3, 4};
     for (int kind = 0; kind < KindCount; ++kind)

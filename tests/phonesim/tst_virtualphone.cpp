@@ -57,8 +57,11 @@ struct Line {
     QByteArray rx;
     QList<QByteArray> frames; // every frame from the phone, good or not
     bool autoAck = true;
+    QList<LineEvent>* recording = nullptr; // the line both ways, when set
 
     void send(const QByteArray& bytes) {
+        if (recording)
+            recording->append({LineEvent::Written, double(t) / Ms, bytes});
         phone.receive(bytes, t);
         collect();
     }
@@ -73,11 +76,17 @@ struct Line {
             send(frame(c.data, c.fragment, c.followOn, type));
     }
     void collect() {
-        rx += phone.poll(t);
+        const QByteArray got = phone.poll(t);
+        if (recording && !got.isEmpty())
+            recording->append({LineEvent::Read, double(t) / Ms, got});
+        rx += got;
         while (auto f = cutFrame(rx)) {
             frames << *f;
-            if (autoAck && checkFrame(*f) && !isAck(*f))
+            if (autoAck && checkFrame(*f) && !isAck(*f)) {
+                if (recording)
+                    recording->append({LineEvent::Written, double(t) / Ms, buildAck(*f)});
                 phone.receive(buildAck(*f), t);
+            }
         }
     }
     void run(int ms, int stepMs = 1) {
@@ -292,6 +301,67 @@ private Q_SLOTS:
         // So do the wake-up bytes that come before it.
         line.send(QByteArray(130, 'U') + read);
         QCOMPARE(line.answers().size(), 4);
+    }
+
+    // A replay answers each request as the recorded phone did, frame by frame,
+    // whatever the sequence numbers; a repeat in the recording is no request of
+    // its own; what the recording does not hold is acknowledged, said, and not
+    // answered.
+    void replayAnswersAsTheRecordedPhoneDid() {
+        PhoneSettings s = quick();
+        s.frameSize = 40; // entry answers of several frames
+        s.faults.dropAck = {3};
+        const Name anna = person("Anna", {{"+49301234567", KindMobile}, {"VIP", KindCallerGroup}});
+        QList<LineEvent> recording{{LineEvent::Opened, 0, "/dev/ttyUSB0"}};
+        Line live(s, memoryWith({{1, anna}, {3, Name("Ben")}}));
+        live.recording = &recording;
+        const QList<QByteArray> requests = {memoryInfoRequest(), readRequest(1), readRequest(2),
+                                            readRequest(3), readRequest(2)};
+        QList<QByteArray> answered;
+        live.send(QByteArray(130, 'U') + live.frame(hex("00010001"), 1, false, TypeStatus));
+        for (const QByteArray& r : requests) {
+            const qsizetype before = live.answers().size();
+            const QByteArray first = live.frame(r);
+            live.send(first);
+            if (r == readRequest(1))
+                live.send(first); // its acknowledgement was dropped: written again
+            live.run(5);
+            QByteArray frames;
+            for (const QByteArray& f : live.answers().mid(before))
+                frames += frameData(f) + char(fragmentByte(f)) + char(sequenceByte(f) & 0x40);
+            answered << frames;
+        }
+        const LineReplay replay(recording);
+        QCOMPARE(replay.exchanges().size(), 1 + requests.size());
+        QCOMPARE(replay.exchanges().first().type, TypeStatus);
+
+        Line replayed(quick(), PhoneMemory(10));
+        replayed.seq = 5;
+        replayed.phone.setReplay(replay);
+        QStringList notices;
+        replayed.phone.setNoticeHandler([&](const QString& n) { notices << n; });
+        replayed.send(replayed.frame(hex("00010001"), 1, false, TypeStatus));
+        replayed.run(5);
+        QCOMPARE(frameData(replayed.answers().value(0)), VirtualPhone::statusAnswer());
+        for (qsizetype i = 0; i < requests.size(); ++i) {
+            const qsizetype before = replayed.answers().size();
+            replayed.send(replayed.frame(requests[i]));
+            replayed.run(5);
+            QByteArray frames;
+            for (const QByteArray& f : replayed.answers().mid(before))
+                frames += frameData(f) + char(fragmentByte(f)) + char(sequenceByte(f) & 0x40);
+            QCOMPARE(frames, answered[i]);
+        }
+        QVERIFY(answered[1].size() > 80); // Anna came in several frames
+        QVERIFY(notices.isEmpty());
+
+        const qsizetype acks = replayed.acks().size(), before = replayed.answers().size();
+        replayed.send(replayed.frame(readRequest(4)));
+        replayed.run(2000);
+        QCOMPARE(replayed.answers().size(), before);
+        QCOMPARE(replayed.acks().size(), acks + 1);
+        QCOMPARE(notices, QStringList{"request 7 (read location 4) is not in the recording; not "
+                                      "answered"});
     }
 
     void pacingAndLatency() {
@@ -525,6 +595,8 @@ private Q_SLOTS:
                                          {"--book", "a.pbf", "--generate", "3"},
                                          {"--silent-for", "10"},
                                          {"--refuse-write", "x"},
+                                         {"--replay", "r.qlr", "--book", "a.pbf"},
+                                         {"--replay", "r.qlr", "--wrong-location", "2"},
                                          {"--bogus"},
                                          {"stray"}};
         for (const QStringList& bad : bads) {
@@ -533,9 +605,10 @@ private Q_SLOTS:
             QVERIFY(!message.isEmpty());
         }
         QCOMPARE(parse({"--help"}, o, message), ParseResult::Help);
-        for (const char* name : {"--silent-after", "--refuse-write", "--corrupt-frame",
-                                 "--drop-ack", "--duplicate-answer", "--wrong-location",
-                                 "--garbage", "--shuffle-fragments", "--verbose", "--link"})
+        for (const char* name :
+             {"--silent-after", "--refuse-write", "--corrupt-frame", "--drop-ack",
+              "--duplicate-answer", "--wrong-location", "--garbage", "--shuffle-fragments",
+              "--verbose", "--link", "--replay"})
             QVERIFY2(message.contains(QLatin1String(name)), name);
     }
 

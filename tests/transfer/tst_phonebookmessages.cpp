@@ -233,15 +233,17 @@ private Q_SLOTS:
         QTest::newRow("16-bit character") << hex("20ac0041") << QStringLiteral("€A");
         QTest::newRow("no terminator") << hex("00410042") << QStringLiteral("AB");
         QTest::newRow("stops at 00 00") << hex("004100000042") << QStringLiteral("A");
-        QTest::newRow("second byte 0 is no end") << hex("0141 0100 0041")
-                                                 << QStringLiteral("ŁĀA");
+        QTest::newRow("second byte 0 is no end") << hex("0141 0100 0041") << QStringLiteral("ŁĀA");
         QTest::newRow("odd last byte") << hex("004100") << QStringLiteral("A");
         QTest::newRow("empty") << QByteArray() << QString();
         QTest::newRow("latin-1") << hex("00fc00e9") << QStringLiteral("üé");
         QTest::newRow("polish") << hex("0141 00f3 0064 017a") << QStringLiteral("Łódź");
         QTest::newRow("surrogate pair") << hex("d83d de00") << QStringLiteral("😀");
-        QTest::newRow("lone surrogates") << hex("d83d 0041 de00")
-                                         << QStringLiteral("\uFFFDA\uFFFD");
+        QTest::newRow("lone surrogates")
+            << hex("d83d 0041 de00") << QStringLiteral("\uFFFDA\uFFFD");
+        // Earlier versions stored the code page's bytes: 0x80-0x9F are its characters.
+        QTest::newRow("windows-1252 high")
+            << hex("0080 008a 0081 009f 00a0") << QStringLiteral("€Š\u0081Ÿ\u00a0");
     }
     void decodetextEdges() {
         QFETCH(QByteArray, bytes);
@@ -251,9 +253,8 @@ private Q_SLOTS:
 
     void textsTravelAsSixteenBitCodeUnits() {
         int replaced = -1;
-        const Name n = makeName(QStringLiteral("Łódź €"),
-                                {{QStringLiteral("Grüße 😀!"), KindNote},
-                                 {QStringLiteral("+48 ٣"), KindMobile}});
+        const Name n = makeName(QStringLiteral("Łódź €"), {{QStringLiteral("Grüße 😀!"), KindNote},
+                                                           {QStringLiteral("+48 ٣"), KindMobile}});
         const QByteArray r = writeRequest(n, 3, &replaced);
         // The name block: 6 characters, each one code unit, high byte first.
         QCOMPARE(r.mid(EntryHeaderSize, 20),
@@ -274,9 +275,9 @@ private Q_SLOTS:
         // with the end of a long text is not counted as replaced.
         QCOMPARE(phoneText(QStringLiteral("a😀b\xd800"), &replaced), QStringLiteral("a?b?"));
         QCOMPARE(replaced, 2);
-        writeRequest(makeName(QStringLiteral("x"), {{QString(60, u'n') + QStringLiteral("😀"),
-                                                      KindNote}}),
-                     1, &replaced);
+        writeRequest(
+            makeName(QStringLiteral("x"), {{QString(60, u'n') + QStringLiteral("😀"), KindNote}}), 1,
+            &replaced);
         QCOMPARE(replaced, 0);
         const QByteArray full = textBlock(BlockNote, QString(59, u'n') + QStringLiteral("😀😀"));
         QCOMPARE(full.mid(6 + 2 * 59, 4), hex("003f 0000"));
@@ -285,10 +286,11 @@ private Q_SLOTS:
     void decodeWhatWasWritten() {
         // The phone echoes blocks as written: the read side gets the name back,
         // subentries sorted by class, the group named again.
-        const Name written = makeName(QStringLiteral("Hans Müller"), {{"Family", KindCallerGroup},
-                                                         {"hans@example.com", KindEMail},
-                                                         {"+4930123", KindMobile},
-                                                         {"089555", KindOffice}});
+        const Name written =
+            makeName(QStringLiteral("Hans Müller"), {{"Family", KindCallerGroup},
+                                                     {"hans@example.com", KindEMail},
+                                                     {"+4930123", KindMobile},
+                                                     {"089555", KindOffice}});
         const QByteArray request = writeRequest(written, 42);
         const QByteArray answer = entryAnswer(42, request.mid(EntryHeaderSize), request[17]);
         const auto entry = decodeEntry(answer);

@@ -27,9 +27,6 @@ struct SilentUi : TransferUi {
     void showStatus(const QByteArray&) override {}
     void showError(const QByteArray&, const QByteArray& text) override { errors << text; }
     void askTimeout(const QByteArray&, const QByteArray& text) override { errors << text; }
-    QByteArray startBorder() const override { return {}; }
-    QByteArray stopBorder() const override { return {}; }
-    void setBorders(const QByteArray&, const QByteArray&) override {}
 };
 
 // One frame as the phone logged it on arrival.
@@ -70,7 +67,7 @@ QList<Arrival> readAndWrite(link::SerialPort::ReceiveMode mode, int names, QStri
             QTest::qWait(300);
         finished.clear();
         write ? transfer.startWrite() : transfer.startRead();
-        if (!finished.wait(60000) || finished.first().first().toInt() != Transfer::ResultReady ||
+        if (!finished.wait(60000) || !transfer.report().completed() ||
             model.book().entryCount() != names) {
             failure = QStringLiteral("the %1 failed: %2")
                           .arg(write ? "write" : "read", QString::fromLatin1(ui.errors.join('|')));

@@ -11,13 +11,15 @@ BookCommand::BookCommand(BookModel& model, std::unique_ptr<BookStep> step)
 }
 
 void BookCommand::undo() {
-    step_->undo(model_);
+    if (!step_->undo(model_))
+        failed_ = true;
 }
 
 void BookCommand::redo() {
     if (std::exchange(done_, false))
         return;
-    step_->redo(model_);
+    if (!step_->redo(model_))
+        failed_ = true;
 }
 
 BookUndo::BookUndo(BookModel& model, QObject* parent)
@@ -57,15 +59,27 @@ void BookUndo::setTransferActive(bool active) {
 void BookUndo::undo() {
     if (transferActive_ || !stack_->canUndo())
         return;
-    replayed_ = true;
-    stack_->undo();
+    replay(stack_->index() - 1, [this] { stack_->undo(); });
 }
 
 void BookUndo::redo() {
     if (transferActive_ || !stack_->canRedo())
         return;
+    replay(stack_->index(), [this] { stack_->redo(); });
+}
+
+void BookUndo::replay(int index, const std::function<void()>& step) {
+    auto* command = dynamic_cast<BookCommand*>(const_cast<QUndoCommand*>(stack_->command(index)));
     replayed_ = true;
-    stack_->redo();
+    step();
+    if (!command || !std::exchange(command->failed_, false))
+        return;
+    // The book no longer holds what the step changed: it was changed outside
+    // the history. The step left it alone, and no other step can be trusted.
+    clear();
+    model_.book().bookChanged = true;
+    stack_->resetClean();
+    Q_EMIT historyLost();
 }
 
 void BookUndo::onIndexChanged(int index) {

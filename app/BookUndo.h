@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QUndoCommand>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -25,6 +26,9 @@ private:
     BookModel& model_;
     std::unique_ptr<BookStep> step_;
     bool done_ = true;
+    bool failed_ = false; // the last undo or redo found another book and did nothing
+
+    friend class BookUndo;
 };
 
 // The book's undo history: a QUndoStack the model's finished steps go onto.
@@ -55,7 +59,13 @@ public:
     void undo();
     void redo();
 
+Q_SIGNALS:
+    // An undo or redo found the book changed outside the history: it changed
+    // nothing, and the history is gone.
+    void historyLost();
+
 private:
+    void replay(int index, const std::function<void()>& step);
     void onIndexChanged(int index);
     void updateActions();
 

@@ -2,6 +2,8 @@
 
 #include "app/BookTable.h"
 #include "app/BookTree.h"
+#include "app/BookUndo.h"
+#include "app/CommandActions.h"
 #include "app/CsvImportDialog.h"
 #include "app/Icons.h"
 #include "app/InfoWindow.h"
@@ -115,6 +117,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     createLink();
     bookModel = new BookModel(this);
+    commands_ = new CommandActions(this);
     // The kind icons follow the window's palette, light or dark.
     bookModel->setDecorationProvider(
         [this](int kind) { return QVariant(icons::kind(kind, palette())); });
@@ -185,14 +188,6 @@ void MainWindow::buildControls() {
     tree->setModel(bookModel);
     tree->setFont(font());
 
-    connect(saveButton, &QToolButton::clicked, this, &MainWindow::saveFile);
-    connect(loadButton, &QToolButton::clicked, this, &MainWindow::openFile);
-    connect(sortButton, &QToolButton::clicked, this, &MainWindow::sortBook);
-    connect(clearButton, &QToolButton::clicked, this, &MainWindow::clearBook);
-    connect(readButton, &QToolButton::clicked, this, &MainWindow::startRead);
-    connect(writeButton, &QToolButton::clicked, this, &MainWindow::startWrite);
-    connect(stopButton, &QToolButton::clicked, this, &MainWindow::requestStop);
-    connect(exitButton, &QToolButton::clicked, this, &QWidget::close);
     connect(debugBox, &QCheckBox::toggled, this, &MainWindow::toggleTrace);
 
     connect(tree, &QTreeView::expanded, this, &MainWindow::onExpanded);
@@ -247,58 +242,81 @@ void MainWindow::buildControls() {
 }
 
 void MainWindow::buildMenus() {
+    using During = CommandActions::During;
+    // One action per command, registered by name; Refused ones wait while a
+    // transfer runs.
+    const auto command = [this](QMenu* menu, const char* id, const QString& text, During during,
+                                const QKeySequence& key = {}) {
+        QAction* a = commands_->add(QString::fromLatin1(id), makeAction(this, text, key), during);
+        if (menu)
+            menu->addAction(a);
+        return a;
+    };
     // Every menu and item has an Alt+letter access key; the shortcuts are the
     // old ones, with the keys of today's desktops beside them (Ctrl+Shift+S for
     // Save as, Ctrl+Q to quit).
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    newAction = file->addAction(QStringLiteral("&New"));
-    openAction = file->addAction(QStringLiteral("&Open"));
-    openAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    newAction = command(file, "file.new", QStringLiteral("&New"), During::Refused);
+    openAction = command(file, "file.open", QStringLiteral("&Open"), During::Refused,
+                         QKeySequence(Qt::CTRL | Qt::Key_O));
     recentMenu = file->addMenu(QStringLiteral("Open &recent"));
-    saveAction = file->addAction(QStringLiteral("&Save"));
-    saveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    saveAsAction = file->addAction(QStringLiteral("Save &as"));
+    saveAction = command(file, "file.save", QStringLiteral("&Save"), During::Refused,
+                         QKeySequence(Qt::CTRL | Qt::Key_S));
+    saveAsAction = command(file, "file.saveAs", QStringLiteral("Save &as"), During::Refused);
     saveAsAction->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_A), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)});
     file->addSeparator();
     QMenu* import = file->addMenu(QStringLiteral("&Import"));
-    importCsvAction = import->addAction(QStringLiteral("&Comma Separated Values (*.csv)"));
-    import9110Action = import->addAction(QStringLiteral("Nokia Communicator &9110 file"));
-    importVCardAction = import->addAction(QStringLiteral("&vCard file..."));
+    importCsvAction = command(import, "file.importCsv",
+                              QStringLiteral("&Comma Separated Values (*.csv)"), During::Refused);
+    import9110Action = command(import, "file.import9110",
+                               QStringLiteral("Nokia Communicator &9110 file"), During::Refused);
+    importVCardAction =
+        command(import, "file.importVCard", QStringLiteral("&vCard file..."), During::Refused);
     QMenu* exportMenu = file->addMenu(QStringLiteral("&Export"));
-    exportVCardAction = exportMenu->addAction(QStringLiteral("&vCard file..."));
-    exportCsvAction = exportMenu->addAction(QStringLiteral("&CSV file..."));
-    exportGoogleCsvAction = exportMenu->addAction(QStringLiteral("CSV for &Google Contacts..."));
-    restoreBackupAction = file->addAction(QStringLiteral("Restore from &backup..."));
+    exportVCardAction =
+        command(exportMenu, "file.exportVCard", QStringLiteral("&vCard file..."), During::Refused);
+    exportCsvAction =
+        command(exportMenu, "file.exportCsv", QStringLiteral("&CSV file..."), During::Refused);
+    exportGoogleCsvAction = command(exportMenu, "file.exportGoogleCsv",
+                                    QStringLiteral("CSV for &Google Contacts..."), During::Refused);
+    restoreBackupAction = command(file, "file.restoreBackup",
+                                  QStringLiteral("Restore from &backup..."), During::Refused);
     file->addSeparator();
-    exitAction = file->addAction(QStringLiteral("E&xit"));
-    exitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    exitAction = command(file, "file.exit", QStringLiteral("E&xit"), During::Allowed,
+                         QKeySequence(Qt::CTRL | Qt::Key_Q));
     buildEditMenu();
     buildViewMenu();
 
     QMenu* connection = menuBar()->addMenu(QStringLiteral("&Connection"));
-    setupAction = connection->addAction(QStringLiteral("&Setup"));
-    setupAction->setShortcut(QKeySequence(Qt::Key_F10));
+    setupAction = command(connection, "connection.setup", QStringLiteral("&Setup"), During::Refused,
+                          QKeySequence(Qt::Key_F10));
 
     QMenu* transfer = menuBar()->addMenu(QStringLiteral("&Transfer"));
-    readAction = transfer->addAction(QStringLiteral("&Read from phone"));
-    readAction->setShortcut(QKeySequence(Qt::Key_F5));
-    writeAction = transfer->addAction(QStringLiteral("&Write to phone"));
-    writeAction->setShortcut(QKeySequence(Qt::Key_F6));
-    writeChangesAction = transfer->addAction(QStringLiteral("Write &changes"));
-    compareAction = transfer->addAction(QStringLiteral("C&ompare with phone"));
+    readAction = command(transfer, "transfer.read", QStringLiteral("&Read from phone"),
+                         During::Refused, QKeySequence(Qt::Key_F5));
+    writeAction = command(transfer, "transfer.write", QStringLiteral("&Write to phone"),
+                          During::Refused, QKeySequence(Qt::Key_F6));
+    writeChangesAction = command(transfer, "transfer.writeChanges",
+                                 QStringLiteral("Write &changes"), During::Refused);
+    compareAction = command(transfer, "transfer.compare", QStringLiteral("C&ompare with phone"),
+                            During::Refused);
+    // Stop and Clear have buttons only.
+    stopAction = command(nullptr, "transfer.stop", QStringLiteral("Stop"), During::Allowed);
+    clearAction = command(nullptr, "book.clear", QStringLiteral("Clear"), During::Refused);
 
     QMenu* extras = menuBar()->addMenu(QStringLiteral("E&xtras"));
-    sortAction = extras->addAction(QStringLiteral("&Sort book"));
-    sortAction->setShortcut(QKeySequence(Qt::Key_F4));
-    flipAction = extras->addAction(QStringLiteral("&Flip book"));
-    findDuplicatesAction = extras->addAction(QStringLiteral("Find &duplicates..."));
+    sortAction = command(extras, "extras.sort", QStringLiteral("&Sort book"), During::Refused,
+                         QKeySequence(Qt::Key_F4));
+    flipAction = command(extras, "extras.flip", QStringLiteral("&Flip book"), During::Refused);
+    findDuplicatesAction = command(extras, "extras.findDuplicates",
+                                   QStringLiteral("Find &duplicates..."), During::Refused);
     addRecordAction(extras);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    releaseNotesAction = help->addAction(QStringLiteral("&Release Notes"));
-    releaseNotesAction->setShortcut(QKeySequence(Qt::Key_F1));
-    aboutAction = help->addAction(QStringLiteral("&About"));
+    releaseNotesAction = command(help, "help.releaseNotes", QStringLiteral("&Release Notes"),
+                                 During::Refused, QKeySequence(Qt::Key_F1));
+    aboutAction = command(help, "help.about", QStringLiteral("&About"), During::Refused);
 
     fillRecentMenu();
     connect(newAction, &QAction::triggered, this, &MainWindow::newBook);
@@ -318,20 +336,33 @@ void MainWindow::buildMenus() {
     connect(writeAction, &QAction::triggered, this, &MainWindow::startWrite);
     connect(writeChangesAction, &QAction::triggered, this, &MainWindow::writeChanges);
     connect(compareAction, &QAction::triggered, this, &MainWindow::compareWithPhone);
+    connect(stopAction, &QAction::triggered, this, &MainWindow::requestStop);
+    connect(clearAction, &QAction::triggered, this, &MainWindow::clearBook);
     connect(sortAction, &QAction::triggered, this, &MainWindow::sortBook);
     connect(flipAction, &QAction::triggered, this, &MainWindow::flipBook);
     connect(findDuplicatesAction, &QAction::triggered, this, &MainWindow::findDuplicates);
     connect(releaseNotesAction, &QAction::triggered, this, &MainWindow::showReleaseNotes);
     connect(aboutAction, &QAction::triggered, this, &MainWindow::showAbout);
+
+    // The buttons run the same actions.
+    CommandActions::bind(saveButton, saveAction);
+    CommandActions::bind(loadButton, openAction);
+    CommandActions::bind(sortButton, sortAction);
+    CommandActions::bind(clearButton, clearAction);
+    CommandActions::bind(readButton, readAction);
+    CommandActions::bind(writeButton, writeAction);
+    CommandActions::bind(stopButton, stopAction);
+    CommandActions::bind(exitButton, exitAction);
 }
 
 void MainWindow::buildPopup() {
+    using During = CommandActions::During;
     popup = new QMenu(this);
     // The popup's shortcuts act while the tree has the keyboard focus.
-    const auto onTree = [this](QAction* a) {
+    const auto onTree = [this](const QString& id, QAction* a, During during = During::Allowed) {
         a->setShortcutContext(Qt::WidgetShortcut);
         tree->addAction(a);
-        return a;
+        return commands_->add(id, a, during);
     };
 
     QMenu* type = popup->addMenu(QStringLiteral("Change &type"));
@@ -341,7 +372,8 @@ void MainWindow::buildPopup() {
         const int kind = KindGeneral + i;
         if (kind == KindEMail)
             type->addSeparator();
-        QAction* a = onTree(makeAction(type, QString::fromLatin1(typeNames[i]),
+        QAction* a = onTree(QStringLiteral("tree.type%1").arg(kind),
+                            makeAction(type, QString::fromLatin1(typeNames[i]),
                                        QKeySequence(Qt::SHIFT | (Qt::Key_F1 + i))));
         a->setIcon(icons::kind(kind));
         type->addAction(a);
@@ -354,7 +386,8 @@ void MainWindow::buildPopup() {
                                              "F&riends", "&Colleagues", "&Other"};
     group->setIcon(icons::kind(KindCallerGroup));
     for (int n = 1; n <= static_cast<int>(groupActions.size()); ++n) {
-        QAction* a = onTree(makeAction(group, QString::fromLatin1(groupItems[n]),
+        QAction* a = onTree(QStringLiteral("tree.group%1").arg(n),
+                            makeAction(group, QString::fromLatin1(groupItems[n]),
                                        QKeySequence(Qt::CTRL | (Qt::Key_F1 + n - 1))));
         a->setIcon(icons::kind(KindCallerGroup));
         group->addAction(a);
@@ -363,35 +396,43 @@ void MainWindow::buildPopup() {
     }
     popup->addSeparator();
 
-    editAction = onTree(makeAction(popup, QStringLiteral("&Edit")));
+    editAction = onTree(QStringLiteral("tree.edit"), makeAction(popup, QStringLiteral("&Edit")));
     // Either Enter key; the menu names the first, as "Shift+Enter".
     editAction->setShortcuts(
         {QKeySequence(Qt::SHIFT | Qt::Key_Enter), QKeySequence(Qt::SHIFT | Qt::Key_Return)});
     newEntryAction =
-        onTree(makeAction(popup, QStringLiteral("&New entry"), QKeySequence(Qt::CTRL | Qt::Key_N)));
+        onTree(QStringLiteral("tree.newEntry"),
+               makeAction(popup, QStringLiteral("&New entry"), QKeySequence(Qt::CTRL | Qt::Key_N)));
     newEntryAction->setIcon(icons::kind(KindGeneral));
     newTextEntryAction = onTree(
+        QStringLiteral("tree.newTextEntry"),
         makeAction(popup, QStringLiteral("New te&xt entry"), QKeySequence(Qt::CTRL | Qt::Key_M)));
     newTextEntryAction->setIcon(icons::kind(KindNote));
     newNameAction =
-        onTree(makeAction(popup, QStringLiteral("New n&ame"), QKeySequence(Qt::CTRL | Qt::Key_B)));
+        onTree(QStringLiteral("tree.newName"),
+               makeAction(popup, QStringLiteral("New n&ame"), QKeySequence(Qt::CTRL | Qt::Key_B)));
     newNameAction->setIcon(icons::kind(KindNameCollapsed));
     // Delete as well as the old Shift+Del.
-    deleteAction = onTree(makeAction(popup, QStringLiteral("&Delete")));
+    deleteAction =
+        onTree(QStringLiteral("tree.delete"), makeAction(popup, QStringLiteral("&Delete")));
     deleteAction->setShortcuts(
         {QKeySequence(Qt::SHIFT | Qt::Key_Delete), QKeySequence(Qt::Key_Delete)});
     popup->addActions(
         {editAction, newEntryAction, newTextEntryAction, newNameAction, deleteAction});
     popup->addSeparator();
     rewriteAction = onTree(
-        makeAction(popup, QStringLiteral("&Rewrite entry"), QKeySequence(Qt::CTRL | Qt::Key_R)));
+        QStringLiteral("tree.rewrite"),
+        makeAction(popup, QStringLiteral("&Rewrite entry"), QKeySequence(Qt::CTRL | Qt::Key_R)),
+        During::Refused);
     popup->addAction(rewriteAction);
     popup->addSeparator();
     expandAllAction =
-        onTree(makeAction(popup, QStringLiteral("Ex&pand all"), QKeySequence(Qt::Key_F2)));
+        onTree(QStringLiteral("tree.expandAll"),
+               makeAction(popup, QStringLiteral("Ex&pand all"), QKeySequence(Qt::Key_F2)));
     expandAllAction->setIcon(icons::kind(KindNameExpanded));
     collapseAllAction =
-        onTree(makeAction(popup, QStringLiteral("&Collapse all"), QKeySequence(Qt::Key_F3)));
+        onTree(QStringLiteral("tree.collapseAll"),
+               makeAction(popup, QStringLiteral("&Collapse all"), QKeySequence(Qt::Key_F3)));
     collapseAllAction->setIcon(icons::kind(KindNameCollapsed));
     popup->addActions({expandAllAction, collapseAllAction});
 
@@ -660,6 +701,13 @@ void MainWindow::hideProgress() {
     panels_[2]->show();
 }
 
+void MainWindow::setTransferActive(bool active) {
+    commands_->setTransferActive(active);
+    bookUndo->setTransferActive(active);
+    if (!active)
+        hideProgress();
+}
+
 void MainWindow::updateEntryCount() {
     setPanel(1, QString::number(phonebook().entryCount()) + QStringLiteral(" entries."));
 }
@@ -671,15 +719,13 @@ void MainWindow::updateCaption() {
 }
 
 void MainWindow::showAbout() {
-    if (phonebook().transferActive || !infoWindow)
+    if (!infoWindow)
         return;
     infoWindow->setWindowModality(Qt::ApplicationModal);
     infoWindow->show();
 }
 
 void MainWindow::showReleaseNotes() {
-    if (phonebook().transferActive)
-        return;
     const QString path = ReleaseNotesWindow::find(startDir);
     if (path.isEmpty()) {
         QStringList places;

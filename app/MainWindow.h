@@ -30,6 +30,7 @@ class PhoneSimProcess;
 class BookTable;
 class BookTree;
 class BookUndo;
+class CommandActions;
 class FindBar;
 class MainSurface;
 class StatusPanel;
@@ -157,6 +158,13 @@ public:
     QCheckBox* debugBox;
     QLabel* notice;
 
+    // Every command of the window as one action, by name: menus, buttons and
+    // the popup share them, and the commands a transfer refuses are disabled
+    // while one runs. The members below are the same actions.
+    CommandActions& commands() const { return *commands_; }
+    // The transfer began or ended: commands that would disturb it wait.
+    void setTransferActive(bool active);
+
     // Main menu.
     QAction* newAction;
     QAction* openAction;
@@ -173,6 +181,8 @@ public:
     QAction* setupAction;
     QAction* readAction;
     QAction* writeAction;
+    QAction* stopAction;  // the "Stop" button's
+    QAction* clearAction; // the "Clear" button's
     QAction* sortAction;
     QAction* flipAction;
     QAction* findDuplicatesAction;
@@ -380,6 +390,7 @@ private:
     void syncConnectionDialog();
 
     std::unique_ptr<BookEditor> editor_;
+    CommandActions* commands_ = nullptr;
     MainSurface* surface_;
     std::array<StatusPanel*, 3> panels_{};
     QString configPath_;

@@ -146,8 +146,6 @@ void MainWindow::flipBook() {
 }
 
 void MainWindow::findDuplicates() {
-    if (phonebook().transferActive)
-        return;
     DuplicatesDialog dialog(*bookModel, this);
     if (dialog.groupCount() == 0) {
         MessageBoxes::ask(this, QStringLiteral("Find duplicates"),

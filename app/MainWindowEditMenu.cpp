@@ -2,6 +2,7 @@
 // above the tree.
 #include "app/BookTree.h"
 #include "app/BookUndo.h"
+#include "app/CommandActions.h"
 #include "app/FindBar.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
@@ -24,12 +25,20 @@ void MainWindow::buildEditMenu() {
     redoAction = bookUndo->redoAction();
     redoAction->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    // The history disables Undo and Redo itself, during a transfer too.
+    commands_->add(QStringLiteral("edit.undo"), undoAction, CommandActions::During::Allowed);
+    commands_->add(QStringLiteral("edit.redo"), redoAction, CommandActions::During::Allowed);
     edit->addAction(undoAction);
     edit->addAction(redoAction);
     edit->addSeparator();
-    findAction = edit->addAction(QStringLiteral("&Find"));
+    findAction =
+        commands_->add(QStringLiteral("edit.find"), edit->addAction(QStringLiteral("&Find")),
+                       CommandActions::During::Allowed);
     findAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     connect(findAction, &QAction::triggered, this, &MainWindow::showFindBar);
+    connect(bookUndo, &BookUndo::historyLost, this, [this] {
+        setPanel(0, QStringLiteral("Undo not possible: the book was changed outside its history."));
+    });
 }
 
 void MainWindow::buildFindBar() {

@@ -137,7 +137,7 @@ bool saveAs(MainWindow& w) {
 } // namespace
 
 void MainWindow::openFile() {
-    if (phonebook().transferActive || !confirmClose())
+    if (!confirmClose())
         return;
     const QString path = FileDialogs::open(
         this, QStringLiteral("Open Phonebook"),
@@ -201,13 +201,10 @@ void MainWindow::saveFile() {
 }
 
 void MainWindow::saveFileAs() {
-    if (!phonebook().transferActive)
-        saveAs(*this);
+    saveAs(*this);
 }
 
 bool MainWindow::saveBook() {
-    if (phonebook().transferActive)
-        return false;
     const QString current = phonebook().bookFileName;
     if (current.isEmpty())
         return saveAs(*this);
@@ -252,13 +249,11 @@ bool MainWindow::saveVCardBook() {
 }
 
 void MainWindow::exportVCardFile() {
-    if (!phonebook().transferActive)
-        exportBook(*this, files::BookFormat::VCard);
+    exportBook(*this, files::BookFormat::VCard);
 }
 
 void MainWindow::exportCsvFile() {
-    if (!phonebook().transferActive)
-        exportBook(*this, files::BookFormat::Csv);
+    exportBook(*this, files::BookFormat::Csv);
 }
 
 void MainWindow::exportGoogleCsvFile() {
@@ -267,8 +262,6 @@ void MainWindow::exportGoogleCsvFile() {
 }
 
 bool MainWindow::importVCardFile(const QString& given, bool opens) {
-    if (phonebook().transferActive)
-        return false;
     const QString path = !given.isEmpty()
                              ? given
                              : FileDialogs::open(this, QStringLiteral("Import vCard - file"),
@@ -358,13 +351,11 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 void MainWindow::importCsvFile() {
-    if (!phonebook().transferActive && csvImportDialog)
+    if (csvImportDialog)
         csvImportDialog->showDialog();
 }
 
 void MainWindow::import9110File() {
-    if (phonebook().transferActive)
-        return;
     const QString path = FileDialogs::open(this, QStringLiteral("Import Nokia 9110 - file"),
                                            QStringLiteral("Textfiles|*.txt|All files|*.*"));
     if (path.isEmpty())

@@ -1,4 +1,5 @@
 // The phone link: connection set-up, trace window, the demo phone.
+#include "app/CommandActions.h"
 #include "app/ConnectionDialog.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
@@ -59,7 +60,7 @@ void MainWindow::syncConnectionDialog() {
 }
 
 void MainWindow::setupConnection() {
-    if (phonebook().transferActive || !connectionDialog)
+    if (!connectionDialog)
         return;
     // Adapters come and go; offer the devices there are now.
     connectionDialog->setDevices(link::listSerialPorts());
@@ -113,7 +114,10 @@ void MainWindow::showLinkFailure(const QByteArray& device, const QByteArray& rea
 
 void MainWindow::addRecordAction(QMenu* menu) {
     menu->addSeparator();
-    recordAction = menu->addAction(QStringLiteral("&Record the line..."));
+    // A recording may begin or end while a transfer runs.
+    recordAction = commands_->add(QStringLiteral("extras.record"),
+                                  menu->addAction(QStringLiteral("&Record the line...")),
+                                  CommandActions::During::Allowed);
     recordAction->setCheckable(true);
     recordAction->setStatusTip(
         QStringLiteral("Keeps every byte to and from the phone, with its time, in a file you "

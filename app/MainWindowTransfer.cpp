@@ -3,6 +3,7 @@
 // status in the first panel, the "connection timeout" question.
 #include "app/BookTree.h"
 #include "app/BookUndo.h"
+#include "app/CommandActions.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
 #include "app/StatusPanel.h"
@@ -70,13 +71,13 @@ public:
         : link(w.fbus(), [&w] { return w.linkSettings(); }), ui(w),
           transfer(link, *w.bookModel, ui) {
         ui.transfer = &transfer;
-        QObject::connect(&transfer, &transfer::Transfer::transferActiveChanged, &w,
-                         [&w](bool active) {
-                             w.readButton->setEnabled(!active);
-                             w.writeButton->setEnabled(!active);
-                             if (!active)
-                                 w.hideProgress();
-                             w.bookUndo->setTransferActive(active);
+        // From the link's start to the last answer, commands that would
+        // disturb the transfer wait.
+        QObject::connect(&transfer, &transfer::Transfer::stateChanged, &w,
+                         [&w](transfer::Transfer::State state) {
+                             const bool active = state != transfer::Transfer::State::Idle;
+                             if (active != w.commands().transferActive())
+                                 w.setTransferActive(active);
                          });
         QObject::connect(&transfer, &transfer::Transfer::progress, &w,
                          [&w](int done, int total) { w.showProgress(done, total); });
@@ -141,8 +142,8 @@ transfer::LocationRange MainWindow::customBorders() const {
 }
 
 void MainWindow::startRead() {
-    // The menu's F5 also comes here: nothing while a transfer runs.
-    if (phonebook().transferActive || phoneTransfer().busy())
+    // Still starting: no question about a book the transfer will refuse to read into.
+    if (phoneTransfer().busy())
         return;
     if (!confirmClose())
         return;

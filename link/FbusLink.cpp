@@ -165,9 +165,15 @@ void FbusLink::onBytesReceived(SerialPort*, const char* data, quint32 size) {
 }
 
 void FbusLink::collectFrames(const QByteArray& bytes) {
+    const bool startsFrame = rxBuffer_.isEmpty();
     rxBuffer_.append(bytes);
-    if (tracing_ && log_)
-        log_(receivedLine(clock_.now()));
+    if (tracing_ && log_) {
+        const quint32 now = clock_.now();
+        if (startsFrame || !receivedLineAt_ || quint32(now - *receivedLineAt_) >= ReceivedLineMs) {
+            receivedLineAt_ = now;
+            log_(receivedLine(now));
+        }
+    }
     // Handling a frame may close the link or even destroy it (a transfer that
     // ends); stop cutting then.
     QPointer<FbusLink> alive(this);

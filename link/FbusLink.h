@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace quorix::link {
 
@@ -108,7 +109,11 @@ public:
     SerialPort& serial() const { return serial_; }
     Clock& clock() const { return clock_; }
 
-    // Tracing (the Debug checkbox): records go to the log as they happen.
+    // Tracing (the Debug checkbox): records go to the log as they happen. The
+    // received-data line comes once for bytes that start a frame, and at most
+    // every ReceivedLineMs while a frame arrives in pieces, so a frame the port
+    // delivers byte by byte does not push the records out of sight.
+    static constexpr quint32 ReceivedLineMs = 50;
     void setTracing(bool on) { tracing_ = on; }
     bool tracing() const { return tracing_; }
     void setTraceLog(std::function<void(const QByteArray& entry)> log) { log_ = std::move(log); }
@@ -143,6 +148,7 @@ private:
     quint32 lastValidFrameTime_ = 0;
 
     bool tracing_ = false;
+    std::optional<quint32> receivedLineAt_; // when the last "FBUS Data received" line went out
     std::function<void(const QByteArray&)> log_;
     PhonebookAnswer* phonebook_ = nullptr;
     std::function<void(const QByteArray&)> observer_;

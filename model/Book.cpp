@@ -1,9 +1,16 @@
 #include "Book.h"
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 namespace quorix {
+
+quint64 Name::nextSerial() {
+    // Any thread may build a book.
+    static std::atomic<quint64> next{1};
+    return next++;
+}
 
 int Book::rowOf(const Name* n) const {
     if (!n)

@@ -42,6 +42,28 @@ struct PhoneSlot {
 class Name {
 public:
     explicit Name(QString t = {}) : text(std::move(t)) {}
+    // A copy is another name: it gets a serial of its own, and assignment
+    // leaves the serial alone.
+    Name(const Name& other)
+        : text(other.text), data(other.data), expanded(other.expanded), subs(other.subs) {}
+    Name(Name&& other) noexcept
+        : text(std::move(other.text)), data(other.data), expanded(other.expanded),
+          subs(std::move(other.subs)) {}
+    Name& operator=(const Name& other) {
+        text = other.text;
+        data = other.data;
+        expanded = other.expanded;
+        subs = other.subs;
+        return *this;
+    }
+    Name& operator=(Name&& other) noexcept {
+        text = std::move(other.text);
+        data = other.data;
+        expanded = other.expanded;
+        subs = std::move(other.subs);
+        return *this;
+    }
+    ~Name() = default;
 
     QString text;
     // 0, or the 1-based position of this name's transfer note in Book::entryNotes.
@@ -59,9 +81,14 @@ public:
     std::optional<PhoneContent> phoneContent;
 
     int imageIndex() const { return expanded ? KindNameExpanded : KindNameCollapsed; }
+    // Unique for the run: the undo history tells a name from another that
+    // took its row by it.
+    quint64 serial() const { return serial_; }
 
 private:
     friend class Book;
+    static quint64 nextSerial();
+    quint64 serial_ = nextSerial();
     // Position key: the row is row_ minus the book's base (see Book::rowOf).
     mutable qint64 row_ = -1;
 };

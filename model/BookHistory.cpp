@@ -4,16 +4,29 @@
 
 namespace quorix {
 
-void BookStep::undo(BookModel& model) {
+bool BookStep::undo(BookModel& model) {
     const BookModel::Replay replay(model);
-    for (auto it = changes_.rbegin(); it != changes_.rend(); ++it)
-        (*it)->undo(model);
+    for (size_t i = changes_.size(); i-- > 0;) {
+        if (changes_[i]->undo(model))
+            continue;
+        // Made again what was taken back, so the step is all or nothing.
+        for (size_t j = i + 1; j < changes_.size(); ++j)
+            (void)changes_[j]->redo(model);
+        return false;
+    }
+    return true;
 }
 
-void BookStep::redo(BookModel& model) {
+bool BookStep::redo(BookModel& model) {
     const BookModel::Replay replay(model);
-    for (const auto& change : changes_)
-        change->redo(model);
+    for (size_t i = 0; i < changes_.size(); ++i) {
+        if (changes_[i]->redo(model))
+            continue;
+        for (size_t j = i; j-- > 0;)
+            (void)changes_[j]->undo(model);
+        return false;
+    }
+    return true;
 }
 
 } // namespace quorix

@@ -15,12 +15,14 @@ inline QString quotedForStep(const QString& text) {
 
 // One change the model made to the book, kept so that it can be taken back and
 // made again. Changes find their nodes by row and position, which holds because
-// steps are undone and redone strictly in stack order.
+// steps are undone and redone strictly in stack order; each one checks first
+// that the node there is the one it changed (the name's serial, the
+// subentry's text and kind) and does nothing, giving false, when it is not.
 class BookChange {
 public:
     virtual ~BookChange() = default;
-    virtual void undo(BookModel& model) = 0;
-    virtual void redo(BookModel& model) = 0;
+    [[nodiscard]] virtual bool undo(BookModel& model) = 0;
+    [[nodiscard]] virtual bool redo(BookModel& model) = 0;
 };
 
 // The changes of one user action (a delete, a merge, a drop, an import), in
@@ -38,8 +40,10 @@ public:
 
     bool isEmpty() const { return changes_.empty(); }
     void add(std::unique_ptr<BookChange> change) { changes_.push_back(std::move(change)); }
-    void undo(BookModel& model);
-    void redo(BookModel& model);
+    // Both give false, with the book as it was, when the book does not hold
+    // what the step changed (something changed it outside the history).
+    [[nodiscard]] bool undo(BookModel& model);
+    [[nodiscard]] bool redo(BookModel& model);
 
 private:
     QString text_;

@@ -9,21 +9,30 @@
 namespace quorix {
 
 namespace {
-std::unique_ptr<BookChange> nameIn(int row);
+// Where a change finds its name: the row, and the serial that proves the name
+// there is the one it changed.
+struct NameRef {
+    int row;
+    quint64 serial;
+};
+std::unique_ptr<BookChange> nameIn(NameRef name);
 std::unique_ptr<BookChange> nameOut(int row, std::unique_ptr<Name> name);
 std::unique_ptr<BookChange> cleared(std::vector<std::unique_ptr<Name>> names,
                                     decltype(Book::entryNotes) notes);
-std::unique_ptr<BookChange> subIn(int row, int pos);
-std::unique_ptr<BookChange> subOut(int row, int pos, Subentry sub);
-std::unique_ptr<BookChange> nameText(int row, decltype(Name::text) before,
+std::unique_ptr<BookChange> subIn(NameRef name, int pos, Subentry sub);
+std::unique_ptr<BookChange> subOut(NameRef name, int pos, Subentry sub);
+std::unique_ptr<BookChange> nameText(NameRef name, decltype(Name::text) before,
                                      decltype(Name::text) after);
-std::unique_ptr<BookChange> subSet(int row, int pos, Subentry before, Subentry after);
-std::unique_ptr<BookChange> expansion(int row, bool before, bool after);
-std::unique_ptr<BookChange> subOrder(int row, std::vector<int> order);
-std::unique_ptr<BookChange> subMove(int fromRow, int fromPos, int toRow, int toPos, int endPos);
+std::unique_ptr<BookChange> subSet(NameRef name, int pos, Subentry before, Subentry after);
+std::unique_ptr<BookChange> expansion(NameRef name, bool before, bool after);
+std::unique_ptr<BookChange> subOrder(NameRef name, std::vector<Subentry> before,
+                                     std::vector<int> order);
+std::unique_ptr<BookChange> subMove(NameRef from, int fromPos, NameRef to, int toPos, int endPos,
+                                    Subentry moved);
 std::unique_ptr<BookChange> flipped(std::vector<bool> expanded, bool rootExpanded);
 std::unique_ptr<BookChange> sorted(std::vector<int> order,
-                                   std::vector<std::pair<int, std::vector<Subentry>>> subs);
+                                   std::vector<std::pair<int, std::vector<Subentry>>> subs,
+                                   std::vector<quint64> serials);
 std::unique_ptr<BookChange> swapped(Book book);
 
 bool isIdentity(const std::vector<int>& order) {
@@ -43,6 +52,10 @@ bool isPermutation(const std::vector<int>& order, size_t size) {
         seen[static_cast<size_t>(i)] = true;
     }
     return true;
+}
+
+NameRef refOf(const Book& book, const Name& name) {
+    return {book.rowOf(&name), name.serial()};
 }
 
 // internalId of an index: 0 the root, 1 a name, otherwise the Name* owning a subentry.
@@ -222,7 +235,7 @@ Name& BookModel::insertName(int row, const QString& text) {
     endInsertRows();
     Q_EMIT entryCountChanged(book_.entryCount());
     if (recording())
-        record(nameIn(row));
+        record(nameIn({row, book_.name(row).serial()}));
     return name;
 }
 
@@ -295,7 +308,7 @@ Subentry& BookModel::insertSubentry(Name& name, int pos, const QString& text, in
     Subentry& sub = Book::insertSubentry(name, pos, text, kind);
     endInsertRows();
     if (recording())
-        record(subIn(book_.rowOf(&name), pos));
+        record(subIn(refOf(book_, name), pos, sub));
     return sub;
 }
 
@@ -308,12 +321,12 @@ void BookModel::removeSubentry(Name& name, int pos) {
     endRemoveRows();
     markDeleted();
     if (recording())
-        record(subOut(book_.rowOf(&name), pos, std::move(taken)));
+        record(subOut(refOf(book_, name), pos, std::move(taken)));
 }
 
 void BookModel::setNameText(Name& name, const QString& text) {
     if (recording() && name.text != text)
-        record(nameText(book_.rowOf(&name), name.text, text));
+        record(nameText(refOf(book_, name), name.text, text));
     name.text = text;
     emitNodeChanged(indexOf(name));
 }
@@ -321,7 +334,7 @@ void BookModel::setNameText(Name& name, const QString& text) {
 void BookModel::setSubentryText(Name& name, int pos, const QString& text) {
     Subentry& sub = name.subs.at(static_cast<size_t>(pos));
     if (recording() && sub.text != text)
-        record(subSet(book_.rowOf(&name), pos, sub, Subentry{text, sub.kind}));
+        record(subSet(refOf(book_, name), pos, sub, Subentry{text, sub.kind}));
     sub.text = text;
     emitNodeChanged(indexOf(name, pos));
 }
@@ -329,7 +342,7 @@ void BookModel::setSubentryText(Name& name, int pos, const QString& text) {
 void BookModel::setSubentryKind(Name& name, int pos, int kind) {
     Subentry& sub = name.subs.at(static_cast<size_t>(pos));
     if (recording() && sub.kind != kind)
-        record(subSet(book_.rowOf(&name), pos, sub, Subentry{sub.text, kind}));
+        record(subSet(refOf(book_, name), pos, sub, Subentry{sub.text, kind}));
     sub.kind = kind;
     emitNodeChanged(indexOf(name, pos));
 }
@@ -338,7 +351,7 @@ void BookModel::setExpanded(Name& name, bool expanded) {
     if (name.expanded == expanded)
         return;
     if (recording())
-        record(expansion(book_.rowOf(&name), name.expanded, expanded));
+        record(expansion(refOf(book_, name), name.expanded, expanded));
     name.expanded = expanded;
     const QModelIndex index = indexOf(name);
     emitNodeChanged(index);
@@ -349,7 +362,7 @@ void BookModel::setRootExpanded(bool expanded) {
     if (book_.rootExpanded == expanded)
         return;
     if (recording())
-        record(expansion(-1, book_.rootExpanded, expanded));
+        record(expansion({-1, 0}, book_.rootExpanded, expanded));
     book_.rootExpanded = expanded;
     emitNodeChanged(rootIndex());
     Q_EMIT expandedChanged(rootIndex(), expanded);
@@ -390,11 +403,16 @@ void BookModel::sortByClass(Name& name) {
     permuteSubentries(name, order);
 }
 
+void BookModel::sortForWrite(Name& name) {
+    const BookStepScope step(*this, QStringLiteral("Sort ") + quotedForStep(name.text));
+    sortByClass(name);
+}
+
 void BookModel::permuteSubentries(Name& name, const std::vector<int>& order) {
     if (isIdentity(order) || !isPermutation(order, name.subs.size()))
         return;
     if (recording())
-        record(subOrder(book_.rowOf(&name), order));
+        record(subOrder(refOf(book_, name), name.subs, order));
     const QModelIndex parent = indexOf(name);
     Q_EMIT layoutAboutToBeChanged({QPersistentModelIndex(parent)});
     // Persistent indexes (the selection) follow their subentries.
@@ -433,7 +451,8 @@ void BookModel::moveSubentry(Name& from, int fromPos, Name& to, int toPos) {
     to.subs.insert(to.subs.begin() + toPos, std::move(moved));
     endMoveRows();
     if (recording())
-        record(subMove(book_.rowOf(&from), fromPos, book_.rowOf(&to), asked, toPos));
+        record(subMove(refOf(book_, from), fromPos, refOf(book_, to), asked, toPos,
+                       to.subs[static_cast<size_t>(toPos)]));
 }
 
 void BookModel::flipBook() {
@@ -483,7 +502,11 @@ void BookModel::sortBook(const std::vector<int>& order) {
                 }))
                 subs.emplace_back(newRow[static_cast<size_t>(row)], list);
         }
-        record(sorted(order, std::move(subs)));
+        std::vector<quint64> serials;
+        serials.reserve(order.size());
+        for (const int row : order)
+            serials.push_back(book_.name(row).serial());
+        record(sorted(order, std::move(subs), std::move(serials)));
     }
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     // Note each persistent index's node before anything moves: the name, and
@@ -720,186 +743,251 @@ void BookModel::replaceContent(Book& other) {
 
 namespace {
 
-// Replays look their nodes up by row; a row that is not there (the book was
-// changed outside the history) is passed over rather than trusted.
-Name* nameAtRow(BookModel& m, int row) {
-    return row >= 0 && row < m.book().entryCount() ? &m.book().name(row) : nullptr;
+// The name a change made its change to, or null when the row holds another
+// name or none (the book was changed outside the history).
+Name* nameAt(BookModel& m, NameRef ref) {
+    if (ref.row < 0 || ref.row >= m.book().entryCount())
+        return nullptr;
+    Name& name = m.book().name(ref.row);
+    return name.serial() == ref.serial ? &name : nullptr;
+}
+
+bool holds(const Name& name, int pos, const Subentry& sub) {
+    return pos >= 0 && pos < static_cast<int>(name.subs.size()) &&
+           name.subs[static_cast<size_t>(pos)] == sub;
+}
+
+std::vector<int> inverseOf(const std::vector<int>& order) {
+    std::vector<int> inverse(order.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        inverse[static_cast<size_t>(order[i])] = static_cast<int>(i);
+    return inverse;
 }
 
 class NamePresence final : public BookChange {
 public:
-    NamePresence(int row, std::unique_ptr<Name> held) : row_(row), held_(std::move(held)) {}
-    // A name that the step inserted: undo takes it out.
-    void undo(BookModel& m) override { held_ ? putIn(m) : takeOut(m); }
-    void redo(BookModel& m) override { held_ ? putIn(m) : takeOut(m); }
+    NamePresence(NameRef ref, std::unique_ptr<Name> held) : ref_(ref), held_(std::move(held)) {}
+    // A name the step inserted is taken out by undo; one it removed goes back.
+    bool undo(BookModel& m) override { return held_ ? putIn(m) : takeOut(m); }
+    bool redo(BookModel& m) override { return held_ ? putIn(m) : takeOut(m); }
 
 private:
-    void putIn(BookModel& m) { m.insertWholeName(row_, std::move(held_)); }
-    void takeOut(BookModel& m) { held_ = m.takeWholeName(row_); }
-    int row_;
+    bool putIn(BookModel& m) {
+        if (ref_.row > m.book().entryCount())
+            return false;
+        m.insertWholeName(ref_.row, std::move(held_));
+        return true;
+    }
+    bool takeOut(BookModel& m) {
+        if (!nameAt(m, ref_))
+            return false;
+        held_ = m.takeWholeName(ref_.row);
+        return true;
+    }
+    NameRef ref_;
     std::unique_ptr<Name> held_;
 };
 
 class Cleared final : public BookChange {
 public:
     Cleared(std::vector<std::unique_ptr<Name>> names, decltype(Book::entryNotes) notes)
-        : names_(std::move(names)), notes_(std::move(notes)) {}
-    void undo(BookModel& m) override {
+        : names_(std::move(names)), count_(names_.size()), notes_(std::move(notes)) {}
+    bool undo(BookModel& m) override {
+        if (!m.book().isEmpty())
+            return false;
         m.rebuild([&](Book& b) {
             for (auto& name : names_)
                 b.insertName(b.entryCount(), std::move(name));
             names_.clear();
             b.entryNotes = notes_;
         });
+        return true;
     }
-    void redo(BookModel& m) override {
+    bool redo(BookModel& m) override {
+        if (static_cast<size_t>(m.book().entryCount()) != count_)
+            return false;
         m.rebuild([&](Book& b) {
-            names_.reserve(static_cast<size_t>(b.entryCount()));
+            names_.reserve(count_);
             while (!b.isEmpty())
                 names_.push_back(b.takeName(0));
             b.clear();
         });
+        return true;
     }
 
 private:
     std::vector<std::unique_ptr<Name>> names_;
+    size_t count_;
     decltype(Book::entryNotes) notes_;
 };
 
 class SubPresence final : public BookChange {
 public:
-    SubPresence(int row, int pos, std::optional<Subentry> held)
-        : row_(row), pos_(pos), held_(std::move(held)) {}
-    void undo(BookModel& m) override { toggle(m); }
-    void redo(BookModel& m) override { toggle(m); }
+    SubPresence(NameRef ref, int pos, Subentry sub, bool inserted)
+        : ref_(ref), pos_(pos), sub_(std::move(sub)), present_(inserted) {}
+    bool undo(BookModel& m) override { return toggle(m); }
+    bool redo(BookModel& m) override { return toggle(m); }
 
 private:
-    void toggle(BookModel& m) {
-        Name* name = nameAtRow(m, row_);
+    bool toggle(BookModel& m) {
+        Name* name = nameAt(m, ref_);
         if (!name)
-            return;
-        if (held_) {
-            m.insertSubentry(*name, pos_, held_->text, held_->kind);
-            held_.reset();
-        } else if (pos_ < static_cast<int>(name->subs.size())) {
-            held_ = name->subs[static_cast<size_t>(pos_)];
+            return false;
+        if (present_) {
+            // Only the very subentry the step added or put back.
+            if (!holds(*name, pos_, sub_))
+                return false;
             m.removeSubentry(*name, pos_);
+        } else {
+            if (pos_ > static_cast<int>(name->subs.size()))
+                return false;
+            m.insertSubentry(*name, pos_, sub_.text, sub_.kind);
         }
+        present_ = !present_;
+        return true;
     }
-    int row_, pos_;
-    std::optional<Subentry> held_;
+    NameRef ref_;
+    int pos_;
+    Subentry sub_;
+    bool present_;
 };
 
 class NameText final : public BookChange {
 public:
-    NameText(int row, decltype(Name::text) before, decltype(Name::text) after)
-        : row_(row), before_(std::move(before)), after_(std::move(after)) {}
-    void undo(BookModel& m) override { set(m, before_); }
-    void redo(BookModel& m) override { set(m, after_); }
+    NameText(NameRef ref, decltype(Name::text) before, decltype(Name::text) after)
+        : ref_(ref), before_(std::move(before)), after_(std::move(after)) {}
+    bool undo(BookModel& m) override { return set(m, after_, before_); }
+    bool redo(BookModel& m) override { return set(m, before_, after_); }
 
 private:
-    void set(BookModel& m, const decltype(Name::text)& text) {
-        if (Name* name = nameAtRow(m, row_))
-            m.setNameText(*name, text);
+    bool set(BookModel& m, const decltype(Name::text)& from, const decltype(Name::text)& to) {
+        Name* name = nameAt(m, ref_);
+        if (!name || name->text != from)
+            return false;
+        m.setNameText(*name, to);
+        return true;
     }
-    int row_;
+    NameRef ref_;
     decltype(Name::text) before_, after_;
 };
 
 class SubSet final : public BookChange {
 public:
-    SubSet(int row, int pos, Subentry before, Subentry after)
-        : row_(row), pos_(pos), before_(std::move(before)), after_(std::move(after)) {}
-    void undo(BookModel& m) override { set(m, before_); }
-    void redo(BookModel& m) override { set(m, after_); }
+    SubSet(NameRef ref, int pos, Subentry before, Subentry after)
+        : ref_(ref), pos_(pos), before_(std::move(before)), after_(std::move(after)) {}
+    bool undo(BookModel& m) override { return set(m, after_, before_); }
+    bool redo(BookModel& m) override { return set(m, before_, after_); }
 
 private:
-    void set(BookModel& m, const Subentry& sub) {
-        Name* name = nameAtRow(m, row_);
-        if (!name || pos_ >= static_cast<int>(name->subs.size()))
-            return;
-        m.setSubentryText(*name, pos_, sub.text);
-        m.setSubentryKind(*name, pos_, sub.kind);
+    bool set(BookModel& m, const Subentry& from, const Subentry& to) {
+        Name* name = nameAt(m, ref_);
+        if (!name || !holds(*name, pos_, from))
+            return false;
+        m.setSubentryText(*name, pos_, to.text);
+        m.setSubentryKind(*name, pos_, to.kind);
+        return true;
     }
-    int row_, pos_;
+    NameRef ref_;
+    int pos_;
     Subentry before_, after_;
 };
 
 class Expansion final : public BookChange {
 public:
-    Expansion(int row, bool before, bool after) : row_(row), before_(before), after_(after) {}
-    void undo(BookModel& m) override { set(m, before_); }
-    void redo(BookModel& m) override { set(m, after_); }
+    Expansion(NameRef ref, bool before, bool after) : ref_(ref), before_(before), after_(after) {}
+    bool undo(BookModel& m) override { return set(m, before_); }
+    bool redo(BookModel& m) override { return set(m, after_); }
 
 private:
-    void set(BookModel& m, bool expanded) {
-        if (row_ < 0)
+    bool set(BookModel& m, bool expanded) {
+        if (ref_.row < 0) {
             m.setRootExpanded(expanded);
-        else if (Name* name = nameAtRow(m, row_))
-            m.setExpanded(*name, expanded);
+            return true;
+        }
+        Name* name = nameAt(m, ref_);
+        if (!name)
+            return false;
+        m.setExpanded(*name, expanded);
+        return true;
     }
-    int row_;
+    NameRef ref_;
     bool before_, after_;
 };
 
 class SubOrder final : public BookChange {
 public:
-    SubOrder(int row, std::vector<int> order) : row_(row), order_(std::move(order)) {}
-    void undo(BookModel& m) override {
-        std::vector<int> inverse(order_.size());
-        for (size_t i = 0; i < order_.size(); ++i)
-            inverse[static_cast<size_t>(order_[i])] = static_cast<int>(i);
-        apply(m, inverse);
+    SubOrder(NameRef ref, std::vector<Subentry> before, std::vector<int> order)
+        : ref_(ref), before_(std::move(before)), order_(std::move(order)) {
+        for (const int from : order_)
+            after_.push_back(before_[static_cast<size_t>(from)]);
     }
-    void redo(BookModel& m) override { apply(m, order_); }
+    bool undo(BookModel& m) override { return apply(m, after_, inverseOf(order_)); }
+    bool redo(BookModel& m) override { return apply(m, before_, order_); }
 
 private:
-    void apply(BookModel& m, const std::vector<int>& order) {
-        if (Name* name = nameAtRow(m, row_))
-            m.permuteSubentries(*name, order);
+    bool apply(BookModel& m, const std::vector<Subentry>& expected, const std::vector<int>& order) {
+        Name* name = nameAt(m, ref_);
+        if (!name || name->subs != expected)
+            return false;
+        m.permuteSubentries(*name, order);
+        return true;
     }
-    int row_;
+    NameRef ref_;
+    std::vector<Subentry> before_, after_;
     std::vector<int> order_;
 };
 
 class SubMove final : public BookChange {
 public:
-    SubMove(int fromRow, int fromPos, int toRow, int toPos, int endPos)
-        : fromRow_(fromRow), fromPos_(fromPos), toRow_(toRow), toPos_(toPos), endPos_(endPos) {}
-    void undo(BookModel& m) override {
-        Name* from = nameAtRow(m, fromRow_);
-        Name* to = nameAtRow(m, toRow_);
-        if (!from || !to)
-            return;
+    SubMove(NameRef from, int fromPos, NameRef to, int toPos, int endPos, Subentry moved)
+        : from_(from), to_(to), fromPos_(fromPos), toPos_(toPos), endPos_(endPos),
+          moved_(std::move(moved)) {}
+    bool undo(BookModel& m) override {
+        Name* from = nameAt(m, from_);
+        Name* to = nameAt(m, to_);
+        if (!from || !to || !holds(*to, endPos_, moved_))
+            return false;
         // Back to fromPos, counted as moveSubentry counts: before the move.
         const int back = from == to && fromPos_ > endPos_ ? fromPos_ + 1 : fromPos_;
         m.moveSubentry(*to, endPos_, *from, back);
+        return true;
     }
-    void redo(BookModel& m) override {
-        Name* from = nameAtRow(m, fromRow_);
-        Name* to = nameAtRow(m, toRow_);
-        if (from && to)
-            m.moveSubentry(*from, fromPos_, *to, toPos_);
+    bool redo(BookModel& m) override {
+        Name* from = nameAt(m, from_);
+        Name* to = nameAt(m, to_);
+        if (!from || !to || !holds(*from, fromPos_, moved_))
+            return false;
+        m.moveSubentry(*from, fromPos_, *to, toPos_);
+        return true;
     }
 
 private:
-    int fromRow_, fromPos_, toRow_, toPos_, endPos_;
+    NameRef from_, to_;
+    int fromPos_, toPos_, endPos_;
+    Subentry moved_;
 };
 
 class Flipped final : public BookChange {
 public:
     Flipped(std::vector<bool> expanded, bool rootExpanded)
         : expanded_(std::move(expanded)), rootExpanded_(rootExpanded) {}
-    void undo(BookModel& m) override {
+    bool undo(BookModel& m) override {
+        if (static_cast<size_t>(m.book().entryCount()) != expanded_.size())
+            return false;
         m.rebuild([&](Book& b) {
             b.flipBook();
-            const int count = std::min(b.entryCount(), static_cast<int>(expanded_.size()));
-            for (int row = 0; row < count; ++row)
+            for (int row = 0; row < b.entryCount(); ++row)
                 b.name(row).expanded = expanded_[static_cast<size_t>(row)];
             b.rootExpanded = rootExpanded_;
         });
+        return true;
     }
-    void redo(BookModel& m) override { m.flipBook(); }
+    bool redo(BookModel& m) override {
+        if (static_cast<size_t>(m.book().entryCount()) != expanded_.size())
+            return false;
+        m.flipBook();
+        return true;
+    }
 
 private:
     std::vector<bool> expanded_;
@@ -908,79 +996,110 @@ private:
 
 class Sorted final : public BookChange {
 public:
-    Sorted(std::vector<int> order, std::vector<std::pair<int, std::vector<Subentry>>> subs)
-        : order_(std::move(order)), subs_(std::move(subs)) {}
-    void undo(BookModel& m) override {
-        if (!isPermutation(order_, static_cast<size_t>(m.book().entryCount())))
-            return;
+    // serials: the names' serials in sorted order.
+    Sorted(std::vector<int> order, std::vector<std::pair<int, std::vector<Subentry>>> subs,
+           std::vector<quint64> serials)
+        : order_(std::move(order)), subs_(std::move(subs)), serials_(std::move(serials)) {}
+    bool undo(BookModel& m) override {
+        if (!namesAre(m, serials_))
+            return false;
+        // Each name whose subentries the sort moved must hold them as it left them.
+        for (const auto& [row, subs] : subs_) {
+            std::vector<Subentry> sortedSubs = subs;
+            std::stable_sort(
+                sortedSubs.begin(), sortedSubs.end(),
+                [](const Subentry& a, const Subentry& b) { return Book::compareClass(a, b) < 0; });
+            if (m.book().name(row).subs != sortedSubs)
+                return false;
+        }
         m.rebuild([&](Book& b) {
             for (const auto& [row, subs] : subs_)
                 b.name(row).subs = subs;
-            std::vector<int> inverse(order_.size());
-            for (size_t i = 0; i < order_.size(); ++i)
-                inverse[static_cast<size_t>(order_[i])] = static_cast<int>(i);
-            b.permuteNames(inverse);
+            b.permuteNames(inverseOf(order_));
         });
+        return true;
     }
-    void redo(BookModel& m) override { m.sortBook(order_); }
+    bool redo(BookModel& m) override {
+        std::vector<quint64> before(serials_.size());
+        for (size_t i = 0; i < order_.size(); ++i)
+            before[static_cast<size_t>(order_[i])] = serials_[i];
+        if (!namesAre(m, before))
+            return false;
+        m.sortBook(order_);
+        return true;
+    }
 
 private:
+    static bool namesAre(BookModel& m, const std::vector<quint64>& serials) {
+        if (static_cast<size_t>(m.book().entryCount()) != serials.size())
+            return false;
+        for (int row = 0; row < m.book().entryCount(); ++row)
+            if (m.book().name(row).serial() != serials[static_cast<size_t>(row)])
+                return false;
+        return true;
+    }
     std::vector<int> order_;
     std::vector<std::pair<int, std::vector<Subentry>>> subs_;
+    std::vector<quint64> serials_;
 };
 
+// A whole-book exchange (an import) holds the other book itself.
 class Swapped final : public BookChange {
 public:
     explicit Swapped(Book other) : other_(std::move(other)) {}
-    void undo(BookModel& m) override {
-        m.rebuild([&](Book& b) { b.swapContent(other_); });
-    }
-    void redo(BookModel& m) override {
-        m.rebuild([&](Book& b) { b.swapContent(other_); });
-    }
+    bool undo(BookModel& m) override { return swap(m); }
+    bool redo(BookModel& m) override { return swap(m); }
 
 private:
+    bool swap(BookModel& m) {
+        m.rebuild([&](Book& b) { b.swapContent(other_); });
+        return true;
+    }
     Book other_;
 };
 
-std::unique_ptr<BookChange> nameIn(int row) {
-    return std::make_unique<NamePresence>(row, nullptr);
+std::unique_ptr<BookChange> nameIn(NameRef name) {
+    return std::make_unique<NamePresence>(name, nullptr);
 }
 std::unique_ptr<BookChange> nameOut(int row, std::unique_ptr<Name> name) {
-    return std::make_unique<NamePresence>(row, std::move(name));
+    const quint64 serial = name->serial();
+    return std::make_unique<NamePresence>(NameRef{row, serial}, std::move(name));
 }
 std::unique_ptr<BookChange> cleared(std::vector<std::unique_ptr<Name>> names,
                                     decltype(Book::entryNotes) notes) {
     return std::make_unique<Cleared>(std::move(names), std::move(notes));
 }
-std::unique_ptr<BookChange> subIn(int row, int pos) {
-    return std::make_unique<SubPresence>(row, pos, std::nullopt);
+std::unique_ptr<BookChange> subIn(NameRef name, int pos, Subentry sub) {
+    return std::make_unique<SubPresence>(name, pos, std::move(sub), true);
 }
-std::unique_ptr<BookChange> subOut(int row, int pos, Subentry sub) {
-    return std::make_unique<SubPresence>(row, pos, std::move(sub));
+std::unique_ptr<BookChange> subOut(NameRef name, int pos, Subentry sub) {
+    return std::make_unique<SubPresence>(name, pos, std::move(sub), false);
 }
-std::unique_ptr<BookChange> nameText(int row, decltype(Name::text) before,
+std::unique_ptr<BookChange> nameText(NameRef name, decltype(Name::text) before,
                                      decltype(Name::text) after) {
-    return std::make_unique<NameText>(row, std::move(before), std::move(after));
+    return std::make_unique<NameText>(name, std::move(before), std::move(after));
 }
-std::unique_ptr<BookChange> subSet(int row, int pos, Subentry before, Subentry after) {
-    return std::make_unique<SubSet>(row, pos, std::move(before), std::move(after));
+std::unique_ptr<BookChange> subSet(NameRef name, int pos, Subentry before, Subentry after) {
+    return std::make_unique<SubSet>(name, pos, std::move(before), std::move(after));
 }
-std::unique_ptr<BookChange> expansion(int row, bool before, bool after) {
-    return std::make_unique<Expansion>(row, before, after);
+std::unique_ptr<BookChange> expansion(NameRef name, bool before, bool after) {
+    return std::make_unique<Expansion>(name, before, after);
 }
-std::unique_ptr<BookChange> subOrder(int row, std::vector<int> order) {
-    return std::make_unique<SubOrder>(row, std::move(order));
+std::unique_ptr<BookChange> subOrder(NameRef name, std::vector<Subentry> before,
+                                     std::vector<int> order) {
+    return std::make_unique<SubOrder>(name, std::move(before), std::move(order));
 }
-std::unique_ptr<BookChange> subMove(int fromRow, int fromPos, int toRow, int toPos, int endPos) {
-    return std::make_unique<SubMove>(fromRow, fromPos, toRow, toPos, endPos);
+std::unique_ptr<BookChange> subMove(NameRef from, int fromPos, NameRef to, int toPos, int endPos,
+                                    Subentry moved) {
+    return std::make_unique<SubMove>(from, fromPos, to, toPos, endPos, std::move(moved));
 }
 std::unique_ptr<BookChange> flipped(std::vector<bool> expanded, bool rootExpanded) {
     return std::make_unique<Flipped>(std::move(expanded), rootExpanded);
 }
 std::unique_ptr<BookChange> sorted(std::vector<int> order,
-                                   std::vector<std::pair<int, std::vector<Subentry>>> subs) {
-    return std::make_unique<Sorted>(std::move(order), std::move(subs));
+                                   std::vector<std::pair<int, std::vector<Subentry>>> subs,
+                                   std::vector<quint64> serials) {
+    return std::make_unique<Sorted>(std::move(order), std::move(subs), std::move(serials));
 }
 std::unique_ptr<BookChange> swapped(Book book) {
     return std::make_unique<Swapped>(std::move(book));

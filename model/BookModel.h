@@ -140,6 +140,9 @@ public:
     // collapses everything at once.
     void setAllExpanded(bool expanded);
     void sortByClass(Name& name);
+    // The same as a step of its own in the undo history: a write sends a
+    // name's subentries in class order, and the book keeps that order.
+    void sortForWrite(Name& name);
     void setEntryNote(Name& name, const QString& note);
     // Moves a subentry to position toPos of another (or the same) name; toPos
     // counts in the target's list before the move.

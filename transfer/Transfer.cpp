@@ -637,8 +637,9 @@ void Transfer::takeWriteAnswer(bool confirmed) {
 }
 
 void Transfer::sendName(Name& name, int location) {
-    // The phone stores the subentries by class; the book shows them so too.
-    model_.sortByClass(name);
+    // The phone stores the subentries by class; the book shows them so, and
+    // the sorting is a step the undo history can take back.
+    model_.sortForWrite(name);
     sentContent_ = phoneView(name);
     setFate(writePosition_, NameFate::Sent);
     writeReplaced_ = 0;

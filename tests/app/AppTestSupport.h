@@ -83,6 +83,23 @@ private:
     QList<QMessageBox::StandardButton> answers_;
 };
 
+// A transfer running as the window sees it, for as long as this lives: the
+// book's flag set and the window told, as the transfer does both.
+class TransferRunning {
+public:
+    explicit TransferRunning(MainWindow& w) : w_(w) { set(true); }
+    ~TransferRunning() { set(false); }
+    TransferRunning(const TransferRunning&) = delete;
+    TransferRunning& operator=(const TransferRunning&) = delete;
+
+private:
+    void set(bool on) {
+        w_.phonebook().transferActive = on;
+        w_.setTransferActive(on);
+    }
+    MainWindow& w_;
+};
+
 // A window past its start-up (info window skipped unless asked for).
 template <typename Window = MainWindow> std::unique_ptr<Window> startWindow() {
     auto w = std::make_unique<Window>();

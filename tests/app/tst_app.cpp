@@ -36,6 +36,7 @@
 
 using namespace quorix;
 using test::Answers;
+using test::TransferRunning;
 using test::WorkDir;
 
 namespace {
@@ -687,13 +688,14 @@ private Q_SLOTS:
         WorkDir dir;
         auto w = startWindow();
         w->phonebook().bookChanged = true;
-        w->phonebook().transferActive = true;
-        Answers answers;
-        QVERIFY(!w->close());
-        QVERIFY(w->isVisible());
-        QVERIFY(answers.asked.isEmpty()); // refused without a word
-        QVERIFY(!w->confirmClose());
-        w->phonebook().transferActive = false;
+        {
+            TransferRunning running(*w);
+            Answers answers;
+            QVERIFY(!w->close());
+            QVERIFY(w->isVisible());
+            QVERIFY(answers.asked.isEmpty()); // refused without a word
+            QVERIFY(!w->confirmClose());
+        }
         w->phonebook().bookChanged = false;
     }
 
@@ -860,10 +862,11 @@ private Q_SLOTS:
         QCOMPARE(started.count(), 1);
 
         // Not while a transfer runs.
-        w.phonebook().transferActive = true;
-        w.aboutAction->trigger();
-        QVERIFY(!info->isVisible());
-        w.phonebook().transferActive = false;
+        {
+            TransferRunning running(w);
+            w.aboutAction->trigger();
+            QVERIFY(!info->isVisible());
+        }
     }
 
     // --- Message boxes ---------------------------------------------------

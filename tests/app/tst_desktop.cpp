@@ -26,6 +26,7 @@
 
 using namespace quorix;
 using test::Answers;
+using test::TransferRunning;
 using test::WorkDir;
 
 namespace {
@@ -184,9 +185,10 @@ private Q_SLOTS:
         w->csvImportDialog->close();
 
         // Nothing is opened while a transfer runs.
-        w->phonebook().transferActive = true;
-        QVERIFY(!w->openPath(dir.file(QStringLiteral("anna.pbf"))));
-        w->phonebook().transferActive = false;
+        {
+            TransferRunning running(*w);
+            QVERIFY(!w->openPath(dir.file(QStringLiteral("anna.pbf"))));
+        }
     }
 
     void openRecentKeepsTheLastEight() {
@@ -300,10 +302,11 @@ private Q_SLOTS:
         QTest::keyClick(notes, Qt::Key_Escape);
         QVERIFY(!notes->isVisible());
         // Refused during a transfer.
-        w->phonebook().transferActive = true;
-        w->showReleaseNotes();
-        QVERIFY(!notes->isVisible());
-        w->phonebook().transferActive = false;
+        {
+            TransferRunning running(*w);
+            w->releaseNotesAction->trigger();
+            QVERIFY(!notes->isVisible());
+        }
     }
 
     void releaseNotesAreFoundWhereTheyAre() {

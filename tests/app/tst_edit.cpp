@@ -584,12 +584,11 @@ private Q_SLOTS:
             QVERIFY(w->tree->hasFocus()); // back to the tree either way
         }
         {
-            w->phonebook().transferActive = true;
+            TransferRunning running(*w);
             Answers answers({QMessageBox::Yes});
             QTest::mouseClick(w->clearButton, Qt::LeftButton);
             QVERIFY(answers.asked.isEmpty());
             QCOMPARE(w->phonebook().entryCount(), 2);
-            w->phonebook().transferActive = false;
         }
         {
             Answers answers({QMessageBox::Yes});
@@ -620,12 +619,11 @@ private Q_SLOTS:
             QCOMPARE(w->windowTitle(), QStringLiteral("Quorix - book.pbf"));
         }
         {
-            w->phonebook().transferActive = true;
+            TransferRunning running(*w);
             Answers answers({QMessageBox::No});
             w->newAction->trigger();
             QVERIFY(answers.asked.isEmpty());
             QCOMPARE(w->phonebook().entryCount(), 1);
-            w->phonebook().transferActive = false;
         }
         {
             Answers answers({QMessageBox::No});
@@ -645,10 +643,11 @@ private Q_SLOTS:
         const QLocale old;
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         auto w = startTree({"Zoe|10:VIP|9:n|4:1|2:2", "cop", "co-op", "Bob", "coop", "anna"});
-        w->phonebook().transferActive = true;
-        QTest::mouseClick(w->sortButton, Qt::LeftButton);
-        QCOMPARE(w->phonebook().name(0).text, QByteArray("Zoe"));
-        w->phonebook().transferActive = false;
+        {
+            TransferRunning running(*w);
+            QTest::mouseClick(w->sortButton, Qt::LeftButton);
+            QCOMPARE(w->phonebook().name(0).text, QByteArray("Zoe"));
+        }
 
         w->phonebook().bookChanged = false;
         QTest::mouseClick(w->sortButton, Qt::LeftButton);
@@ -730,11 +729,12 @@ private Q_SLOTS:
 
         // Not while a transfer runs.
         w->setPanel(0, QString());
-        w->phonebook().transferActive = true;
-        w->flipAction->trigger();
-        QCOMPARE(book(*w), before);
-        QCOMPARE(w->panelText(0), QString());
-        w->phonebook().transferActive = false;
+        {
+            TransferRunning running(*w);
+            w->flipAction->trigger();
+            QCOMPARE(book(*w), before);
+            QCOMPARE(w->panelText(0), QString());
+        }
         w->panelLabel(0)->removeEventFilter(&paintLog);
     }
 

@@ -349,10 +349,11 @@ private Q_SLOTS:
     void setupRefusedDuringTransfer() {
         WorkDir dir;
         auto w = startWindow();
-        w->phonebook().transferActive = true;
-        w->setupAction->trigger();
-        QVERIFY(!w->connectionDialog->isVisible());
-        w->phonebook().transferActive = false;
+        {
+            TransferRunning running(*w);
+            w->setupAction->trigger();
+            QVERIFY(!w->connectionDialog->isVisible());
+        }
         w->setupAction->trigger();
         QVERIFY(w->connectionDialog->isVisible());
         w->connectionDialog->okButton->click();

@@ -3,6 +3,8 @@
 #include "app/BookUndo.h"
 
 #include "app/BookTree.h"
+#include "app/CommandActions.h"
+#include "app/ConnectionDialog.h"
 #include "app/StatusPanel.h"
 #include "app/SyncDialogs.h"
 #include "app/TraceWindow.h"
@@ -225,6 +227,61 @@ private Q_SLOTS:
         QCOMPARE(seen.first(), QStringLiteral("1/%1").arg(names));
         QCOMPARE(seen.last(), QStringLiteral("%1/%1").arg(names));
         QVERIFY(bar->isHidden());
+    }
+
+    // Every command that would disturb a transfer is disabled while one runs,
+    // in the menus, on the buttons and by its keys, and comes back after it.
+    void commandsWaitWhileTransferRuns() {
+        WorkDir dir;
+        Phone phone({"--book", Sample, "--memory", "60", "--latency", "10"});
+        auto w = startWindow();
+        w->config.device = QFile::encodeName(phone.sim.devicePath());
+        const CommandActions& commands = w->commands();
+        const QStringList refused = {
+            "file.new",          "file.open",        "file.save",
+            "file.saveAs",       "file.importCsv",   "file.import9110",
+            "file.importVCard",  "file.exportVCard", "file.exportCsv",
+            "connection.setup",  "transfer.read",    "transfer.write",
+            "extras.sort",       "extras.flip",      "extras.findDuplicates",
+            "help.releaseNotes", "help.about",       "book.clear",
+            "tree.rewrite"};
+        QStringList wrong;
+        for (const QString& id : commands.ids())
+            if (!commands.action(id) ||
+                commands.refusedDuringTransfer(commands.action(id)) != refused.contains(id))
+                wrong << id;
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u' ')));
+        QVERIFY(commands.ids().size() > refused.size() + 20); // the popup's and the rest
+        // A recording of the line may start while the transfer runs.
+        QVERIFY(commands.action(QStringLiteral("extras.record")));
+
+        QHash<QString, bool> enabled;
+        for (const QString& id : commands.ids())
+            enabled[id] = commands.action(id)->isEnabled();
+        const QList<QToolButton*> buttons = {w->saveButton,  w->loadButton, w->sortButton,
+                                             w->clearButton, w->readButton, w->writeButton,
+                                             w->stopButton,  w->exitButton};
+        const auto check = [&](bool running) {
+            for (const QString& id : commands.ids())
+                if (commands.action(id)->isEnabled() !=
+                    (running && refused.contains(id) ? false : enabled[id]))
+                    wrong << id + (running ? " during" : " after");
+            for (QToolButton* b : buttons)
+                if (b->isEnabled() != (!running || b == w->stopButton || b == w->exitButton))
+                    wrong << b->text() + (running ? " during" : " after");
+        };
+        QVERIFY(transferDone(*w, [&] {
+            w->readAction->trigger();
+            QTRY_VERIFY(w->phonebook().transferActive);
+            check(true);
+            // Their keys do nothing either: F4 would sort, F10 open the setup.
+            QTest::keyClick(w.get(), Qt::Key_F4);
+            QTest::keyClick(w.get(), Qt::Key_F10);
+            QVERIFY(!w->connectionDialog->isVisible());
+        }));
+        check(false);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u' ')));
+        QCOMPARE(describeBook(w->phonebook()), described(Sample)); // read in phone order
     }
 
     void readFromTheDemoPhone() {

@@ -65,7 +65,26 @@ private Q_SLOTS:
         r.receive(a.mid(8) + hex("55aa00") + b);
         QCOMPARE(r.answers.frames, (QByteArrayList{a, b}));
         QVERIFY(r.link.rxBuffer().isEmpty());
-        QCOMPARE(r.log.count(receivedLine(5000)), 3);
+        // One received line for the frame that came in pieces, none for the rest.
+        QCOMPARE(r.log.count(receivedLine(5000)), 1);
+
+        // A frame trickling in byte by byte: a line when it starts, then at most
+        // one per 50 ms; the next frame has its own.
+        r.log.clear();
+        QCOMPARE(a.size(), 14);
+        for (const char byte : a) {
+            r.receive(QByteArray(1, byte));
+            r.clock.advance(10);
+        }
+        r.receive(b);
+        QByteArrayList lines;
+        for (const quint32 tick : {5000u, 5050u, 5100u, 5140u})
+            lines << receivedLine(tick);
+        QByteArrayList logged;
+        for (const QByteArray& entry : r.log)
+            if (entry.startsWith("FBUS Data received"))
+                logged << entry;
+        QCOMPARE(logged, lines);
     }
 
     void lastReceiveTime() {

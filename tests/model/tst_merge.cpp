@@ -111,9 +111,9 @@ void TestModel::addToBook() {
     QCOMPARE(compact(model.book()), expected);
     if (counts != QList<int>{0, 0, counts[2]}) {
         QVERIFY(step);
-        step->undo(model);
+        QVERIFY(step->undo(model));
         QCOMPARE(compact(model.book()), book.join('\n'));
-        step->redo(model);
+        QVERIFY(step->redo(model));
         QCOMPARE(compact(model.book()), expected);
     }
 }
@@ -178,6 +178,6 @@ void TestModel::findAndMergeDuplicates() {
         QCOMPARE(compact(model.book()), book.join('\n'));
     QCOMPARE(steps.size(), refused ? size_t(0) : found.size());
     for (auto s = steps.rbegin(); s != steps.rend(); ++s)
-        (*s)->undo(model);
+        QVERIFY((*s)->undo(model));
     QCOMPARE(compact(model.book()), book.join('\n'));
 }

@@ -237,14 +237,29 @@ private Q_SLOTS:
         auto w = startWindow();
         w->config.device = QFile::encodeName(phone.sim.devicePath());
         const CommandActions& commands = w->commands();
-        const QStringList refused = {
-            "file.new",          "file.open",        "file.save",
-            "file.saveAs",       "file.importCsv",   "file.import9110",
-            "file.importVCard",  "file.exportVCard", "file.exportCsv",
-            "connection.setup",  "transfer.read",    "transfer.write",
-            "extras.sort",       "extras.flip",      "extras.findDuplicates",
-            "help.releaseNotes", "help.about",       "book.clear",
-            "tree.rewrite"};
+        const QStringList refused = {"file.new",
+                                     "file.open",
+                                     "file.save",
+                                     "file.saveAs",
+                                     "file.importCsv",
+                                     "file.import9110",
+                                     "file.importVCard",
+                                     "file.exportVCard",
+                                     "file.exportCsv",
+                                     "connection.setup",
+                                     "transfer.read",
+                                     "transfer.write",
+                                     "extras.sort",
+                                     "extras.flip",
+                                     "extras.findDuplicates",
+                                     "help.releaseNotes",
+                                     "help.about",
+                                     "book.clear",
+                                     "tree.rewrite",
+                                     "file.exportGoogleCsv",
+                                     "file.restoreBackup",
+                                     "transfer.writeChanges",
+                                     "transfer.compare"};
         QStringList wrong;
         for (const QString& id : commands.ids())
             if (!commands.action(id) ||

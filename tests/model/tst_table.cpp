@@ -170,8 +170,8 @@ void TestModel::tableCellEdits_data() {
     QTest::addColumn<QByteArray>("messages");
     const QByteArray rest = "  E-Mail: a@b\n  Caller group: VIP\nBob\n";
     QTest::newRow("number cleaned")
-        << 2 << QStringLiteral("(0171) 2x")
-        << "Anna\n  General: 040\n  Mobile: 01712\n" + rest << QByteArray();
+        << 2 << QStringLiteral("(0171) 2x") << "Anna\n  General: 040\n  Mobile: 01712\n" + rest
+        << QByteArray();
     QTest::newRow("second line changed, third added")
         << 2 << QStringLiteral("0171\n0179\n0170")
         << "Anna\n  General: 040\n  Mobile: 0171\n  Mobile: 0179\n  Mobile: 0170\n" + rest
@@ -203,7 +203,8 @@ void TestModel::tableCellEdits_data() {
         << 0 << QStringLiteral("Bob")
         << "Anna\n  General: 040\n  Mobile: 0171\n  Mobile: 0172\n" + rest
         << QByteArray("Double entry: Name already exists! Merge entries?\r"
-                      "Note: Caller groups will not be merged!");
+                      "Note: Caller groups will not be merged!\r\r\"Anna\" is renamed \"Bob\" "
+                      "and takes the entries of the other \"Bob\", which is then removed.");
 }
 
 void TestModel::tableCellEdits() {

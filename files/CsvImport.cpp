@@ -167,7 +167,8 @@ void importRecord(const QStringList& cells, const CsvHeader& h, Filling& fill) {
         case M::Order:
             if (h.ownExport)
                 for (const QString& column : cell.split(u' ', Qt::SkipEmptyParts))
-                    order << column.toInt() - 1;
+                    if (const int n = column.toInt(); n >= 1)
+                        order << n - 1;
             break;
         case M::NumberType:
         case M::Ignore:
@@ -383,10 +384,13 @@ CsvResult importCsv(QIODevice& device, const CsvSettings& s) {
         }
         const QStringList fields = csvFields(record, s.separator, s.quotes);
         // Column settings below 1 read nothing, so every column may be unread.
-        for (int column = std::max(lastRead + 1, 1); column <= fields.size(); ++column)
+        // (Counted in qsizetype: the last column read may be INT_MAX.)
+        for (qsizetype column = std::max<qsizetype>(qsizetype(lastRead) + 1, 1);
+             column <= fields.size(); ++column)
             if (!fields.at(column - 1).isEmpty()) {
-                r.unreadFirst = r.unreadFirst ? std::min(r.unreadFirst, column) : column;
-                r.unreadLast = std::max(r.unreadLast, column);
+                const int at = static_cast<int>(column);
+                r.unreadFirst = r.unreadFirst ? std::min(r.unreadFirst, at) : at;
+                r.unreadLast = std::max(r.unreadLast, at);
             }
         fill.startName(fieldAt(fields, s.nameColumn));
         // Columns beyond the line's last field are empty and add nothing.

@@ -52,10 +52,6 @@ QString fieldAt(const QStringList& fields, int column) {
     return column >= 1 && column <= fields.size() ? fields.at(column - 1) : QString();
 }
 
-bool hasDigit(const QString& text) {
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-}
-
 // The values of a cell that holds several, as Google writes them ("a ::: b").
 QStringList values(const QString& cell, bool own) {
     if (own)
@@ -129,9 +125,9 @@ void importRecord(const QStringList& cells, const CsvHeader& h, Filling& fill) {
                 const int kind = c.kind ? c.kind : kindOfPhoneType(types.value(c.slot));
                 if (h.ownExport)
                     entries.push_back({i, v, kind});
-                else if (hasDigit(v)) // never a number made up from no digit
-                    entries.push_back({i, cleanNumber(v), kind});
-                else
+                else if (const std::optional<QString> number = importedNumber(v))
+                    entries.push_back({i, *number, kind});
+                else // never a number made up from what is none
                     entries.push_back({i, v.trimmed(), KindNote});
             }
             break;
@@ -399,7 +395,9 @@ CsvResult importCsv(QIODevice& device, const CsvSettings& s) {
             const QString& text = fields.at(column - 1);
             if (text.isEmpty())
                 continue;
-            const int kind = cleanNumber(text) == text ? KindGeneral : KindNote;
+            // A field that is a number as it stands is one; anything else, a
+            // lone "p" or "w" included, stays the text it is.
+            const int kind = importedNumber(text) == text ? KindGeneral : KindNote;
             fill.makeRoom(kind);
             fill.add(text, kind);
         }

@@ -73,6 +73,7 @@ void readRecord(Walker& w, Filling& fill) {
     w.skipTo("[FIELD-DATA]");
     w.read();
     fill.startName(w.is("[FIELD-END]") ? QString() : w.text());
+    QStringList notNumbers;
     while (!w.is("[RECORD-END]") && !w.atEnd()) {
         if (w.read() != "[FIELD]")
             continue;
@@ -90,7 +91,19 @@ void readRecord(Walker& w, Filling& fill) {
         if (w.read() == "[FIELD-END]" || !w.gotLine())
             continue;
         const QString data = w.text();
-        fill.add(isNumberKind(kind) ? cleanNumber(data) : data, kind);
+        if (!isNumberKind(kind)) {
+            fill.add(data, kind);
+        } else if (const std::optional<QString> number = importedNumber(data)) {
+            fill.add(*number, kind);
+        } else if (!data.trimmed().isEmpty()) {
+            notNumbers << data.trimmed();
+        }
+    }
+    // A number field that holds no number: a Note, after the fields that are
+    // what they say, in a continuation name when this one is full.
+    for (const QString& text : notNumbers) {
+        fill.makeRoom(KindNote);
+        fill.add(text, KindNote);
     }
     fill.finishName();
 }

@@ -8,7 +8,8 @@ namespace quorix::files {
 // Reads a Nokia Communicator 9110 export into a fresh book: one name per
 // "[RECORD]" whose first field is "Name"; its "Tel" (Mobile when labelled
 // "GSM/PCN", else General), "Fax", "Mail" and "Address" fields become
-// subentries, numbers cleaned by cleanNumber; a name that would get a sixth
+// subentries, numbers as importedNumber finds them (a number field that is no
+// number becomes a Note after the others); a name that would get a sixth
 // number or a third text goes on in a continuation name "Base (2)", ...
 // Lines end with CR LF, LF or CR. Fails with "Invalid format!" (detail saying
 // why) when the first line is not "[RECORD]", when no record has a name, or

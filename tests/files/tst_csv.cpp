@@ -5,6 +5,7 @@
 #include "files/CsvImport.h"
 #include "files/Import9110.h"
 #include "files/LineReader.h"
+#include "files/VCard.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>
@@ -115,6 +116,56 @@ private Q_SLOTS:
         const BookResult n = import9110(buffer);
         QVERIFY2(n.ok, qPrintable(n.error));
         QCOMPARE(described(n.book), QByteArray("Chris\n  Mobile: +491\n"));
+    }
+
+    // A number field of another program reads alike in vCard, a known CSV
+    // header and a 9110 export: extensions become the pause, nothing without a
+    // digit or with other words is a number, and such a text stays a Note.
+    void numbersReadAlikeInEveryImport_data() {
+        QTest::addColumn<QByteArray>("in");
+        QTest::addColumn<QByteArray>("subentry");
+        QTest::newRow("plain") << QByteArray("+49 (30) 123-45") << QByteArray("Mobile: +493012345");
+        QTest::newRow("ext.") << QByteArray("+1 418 656 9254 ext. 102")
+                              << QByteArray("Mobile: +14186569254p102");
+        QTest::newRow("x") << QByteArray("555-0100 x123") << QByteArray("Mobile: 5550100p123");
+        QTest::newRow("pause and wait")
+            << QByteArray("*31#p12w3") << QByteArray("Mobile: *31#p12w3");
+        QTest::newRow("wide digits") << QByteArray("０３０ １２") << QByteArray("Mobile: 03012");
+        QTest::newRow("no digit") << QByteArray("BusinessPhone")
+                                  << QByteArray("Note: BusinessPhone");
+        QTest::newRow("p and w in a word") << QByteArray("pw") << QByteArray("Note: pw");
+        QTest::newRow("word in a number")
+            << QByteArray("1 power 2") << QByteArray("Note: 1 power 2");
+        QTest::newRow("chinese") << QByteArray("电话") << QByteArray("Note: 电话");
+    }
+    void numbersReadAlikeInEveryImport() {
+        QFETCH(QByteArray, in);
+        QFETCH(QByteArray, subentry);
+        const QByteArray expected = "Nia\n  " + subentry + '\n';
+
+        QBuffer card;
+        card.setData("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Nia\r\nTEL;TYPE=CELL:" + in +
+                     "\r\nEND:VCARD\r\n");
+        card.open(QIODevice::ReadOnly);
+        const VCardResult v = readVCard(card);
+        QVERIFY2(v.ok, qPrintable(v.error));
+        QCOMPARE(described(v.book), expected);
+
+        const CsvResult c =
+            importFile("Name,Phone 1 - Type,Phone 1 - Value\r\nNia,Mobile,\"" + in + "\"\r\n");
+        QVERIFY2(c.ok, qPrintable(c.error));
+        QCOMPARE(described(c.book), expected);
+
+        QBuffer export9110;
+        export9110.setData(QByteArrayList{"[RECORD]", "[FIELD]", "Name", "[FIELD-NAME]", "Name",
+                                          "[FIELD-DATA]", "Nia", "[FIELD-END]", "[FIELD]", "Tel",
+                                          "[FIELD-NAME]", "GSM/PCN", "[FIELD-DATA]", in,
+                                          "[FIELD-END]", "[RECORD-END]", ""}
+                               .join("\r\n"));
+        export9110.open(QIODevice::ReadOnly);
+        const BookResult n = import9110(export9110, TextEncoding::Utf8);
+        QVERIFY2(n.ok, qPrintable(n.error));
+        QCOMPARE(described(n.book), expected);
     }
 
     void importsThatGiveNoNamesFailSayingWhy_data() {

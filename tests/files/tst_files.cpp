@@ -576,8 +576,9 @@ private Q_SLOTS:
               << "[RECORD-END]";
         const BookResult r = import9110Bytes(crlf(lines));
         QCOMPARE(describeBook(r.book),
-                 QByteArray("Dana\n  General: 0301234\n  Fax: 99\n  Mobile: +49\n  General: 5\n"
-                            "  Postal Address:   Street 2 \n  E-Mail: d@x\n"
+                 QByteArray("Dana\n  General: 0301234\n  Fax: 99\n  General: 5\n"
+                            "  Postal Address:   Street 2 \n  E-Mail: d@x\nDana (2)\n"
+                            "  Note: none at all\n"
                             "<No Name>\n  E-Mail: first\n"));
     }
 

@@ -82,6 +82,7 @@ struct PlainTarget {
     Name& append(const QString& text) { return b.insertName(b.entryCount(), text); }
     void add(Name& name, const Subentry& sub) { Book::addSubentry(name, sub.text, sub.kind); }
     void sort(Name& name) { Book::sortByClass(name); }
+    void setOrganization(Name& name, const QString& o) { name.organization = o; }
     void remove(int row) { b.removeName(row); }
 };
 
@@ -91,6 +92,7 @@ struct ModelTarget {
     Name& append(const QString& text) { return m.insertName(m.book().entryCount(), text); }
     void add(Name& name, const Subentry& sub) { m.addSubentry(name, sub.text, sub.kind); }
     void sort(Name& name) { m.sortByClass(name); }
+    void setOrganization(Name& name, const QString& o) { m.setOrganization(name, o); }
     void remove(int row) { m.removeName(row); }
 };
 
@@ -107,8 +109,10 @@ template <typename Target> AddCounts addNames(Target target, Book& incoming) {
     };
     for (const auto& name : book)
         remember(personKey(name->text), name.get());
-    const auto append = [&](const QString& text, const std::vector<Subentry>& subs) {
+    const auto append = [&](const QString& text, const std::vector<Subentry>& subs,
+                            const QString& organization) {
         Name& added = target.append(text);
+        target.setOrganization(added, organization);
         for (const Subentry& sub : subs)
             target.add(added, sub);
         target.sort(added);
@@ -118,14 +122,18 @@ template <typename Target> AddCounts addNames(Target target, Book& incoming) {
     for (const auto& in : incoming) {
         Name* into = byPerson.value(personKey(in->text));
         if (!into) {
-            append(in->text, in->subs);
+            append(in->text, in->subs, in->organization);
             continue;
         }
         bool fits = true;
         const std::vector<Subentry> fresh = newSubentries(*into, {in.get()}, fits);
-        if (fresh.empty()) {
+        // The company goes where the person's first name lacks one.
+        const bool company = into->organization.isEmpty() && !in->organization.isEmpty();
+        if (fresh.empty() && !company) {
             ++counts.skipped;
         } else if (fits) {
+            if (company)
+                target.setOrganization(*into, in->organization);
             for (const Subentry& sub : fresh)
                 target.add(*into, sub);
             target.sort(*into);
@@ -134,7 +142,7 @@ template <typename Target> AddCounts addNames(Target target, Book& incoming) {
             QString text;
             for (int n = 2; text.isEmpty() || byPerson.contains(personKey(text)); ++n)
                 text = into->text + QStringLiteral(" (%1)").arg(n);
-            append(text, fresh);
+            append(text, fresh, in->organization);
         }
     }
     incoming.clear();
@@ -157,6 +165,12 @@ template <typename Target> bool mergeRows(Target target, const DuplicateGroup& r
     const std::vector<Subentry> fresh = newSubentries(into, others, fits);
     if (!fits)
         return false;
+    if (into.organization.isEmpty())
+        for (const Name* other : others)
+            if (!other->organization.isEmpty()) {
+                target.setOrganization(into, other->organization);
+                break;
+            }
     for (const Subentry& sub : fresh)
         target.add(into, sub);
     target.sort(into);

@@ -22,7 +22,8 @@ std::unique_ptr<BookChange> cleared(std::vector<std::unique_ptr<Name>> names,
 std::unique_ptr<BookChange> subIn(NameRef name, int pos, Subentry sub);
 std::unique_ptr<BookChange> subOut(NameRef name, int pos, Subentry sub);
 std::unique_ptr<BookChange> nameText(NameRef name, decltype(Name::text) before,
-                                     decltype(Name::text) after);
+                                     decltype(Name::text) after,
+                                     QString Name::*field = &Name::text);
 std::unique_ptr<BookChange> subSet(NameRef name, int pos, Subentry before, Subentry after);
 std::unique_ptr<BookChange> expansion(NameRef name, bool before, bool after);
 std::unique_ptr<BookChange> subOrder(NameRef name, std::vector<Subentry> before,
@@ -329,6 +330,12 @@ void BookModel::setNameText(Name& name, const QString& text) {
         record(nameText(refOf(book_, name), name.text, text));
     name.text = text;
     emitNodeChanged(indexOf(name));
+}
+
+void BookModel::setOrganization(Name& name, const QString& organization) {
+    if (recording() && name.organization != organization)
+        record(nameText(refOf(book_, name), name.organization, organization, &Name::organization));
+    name.organization = organization;
 }
 
 void BookModel::setSubentryText(Name& name, int pos, const QString& text) {
@@ -854,21 +861,26 @@ private:
 
 class NameText final : public BookChange {
 public:
-    NameText(NameRef ref, decltype(Name::text) before, decltype(Name::text) after)
-        : ref_(ref), before_(std::move(before)), after_(std::move(after)) {}
+    NameText(NameRef ref, decltype(Name::text) before, decltype(Name::text) after,
+             QString Name::*field)
+        : ref_(ref), before_(std::move(before)), after_(std::move(after)), field_(field) {}
     bool undo(BookModel& m) override { return set(m, after_, before_); }
     bool redo(BookModel& m) override { return set(m, before_, after_); }
 
 private:
     bool set(BookModel& m, const decltype(Name::text)& from, const decltype(Name::text)& to) {
         Name* name = nameAt(m, ref_);
-        if (!name || name->text != from)
+        if (!name || name->*field_ != from)
             return false;
-        m.setNameText(*name, to);
+        if (field_ == &Name::text)
+            m.setNameText(*name, to);
+        else
+            m.setOrganization(*name, to);
         return true;
     }
     NameRef ref_;
     decltype(Name::text) before_, after_;
+    QString Name::*field_;
 };
 
 class SubSet final : public BookChange {
@@ -1076,8 +1088,8 @@ std::unique_ptr<BookChange> subOut(NameRef name, int pos, Subentry sub) {
     return std::make_unique<SubPresence>(name, pos, std::move(sub), false);
 }
 std::unique_ptr<BookChange> nameText(NameRef name, decltype(Name::text) before,
-                                     decltype(Name::text) after) {
-    return std::make_unique<NameText>(name, std::move(before), std::move(after));
+                                     decltype(Name::text) after, QString Name::*field) {
+    return std::make_unique<NameText>(name, std::move(before), std::move(after), field);
 }
 std::unique_ptr<BookChange> subSet(NameRef name, int pos, Subentry before, Subentry after) {
     return std::make_unique<SubSet>(name, pos, std::move(before), std::move(after));

@@ -128,6 +128,8 @@ public:
     Subentry& insertSubentry(Name& name, int pos, const QString& text, int kind);
     void removeSubentry(Name& name, int pos);
     void setNameText(Name& name, const QString& text);
+    // The company; no view shows it, so no row changes.
+    void setOrganization(Name& name, const QString& organization);
     void setSubentryText(Name& name, int pos, const QString& text);
     void setSubentryKind(Name& name, int pos, int kind);
     void setExpanded(Name& name, bool expanded);

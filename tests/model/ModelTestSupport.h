@@ -14,6 +14,10 @@ inline void fill(Book& book, const QList<QByteArray>& rows) {
         Name& n = book.insertName(book.entryCount(), QString::fromUtf8(parts.first()));
         for (qsizetype i = 1; i < parts.size(); ++i) {
             const qsizetype colon = parts[i].indexOf(':');
+            if (parts[i].startsWith("org:")) { // the company
+                n.organization = QString::fromUtf8(parts[i].mid(colon + 1));
+                continue;
+            }
             Book::addSubentry(n, QString::fromUtf8(parts[i].mid(colon + 1)),
                               parts[i].left(colon).toInt());
         }

@@ -15,6 +15,8 @@ QByteArray compact(const Book& book) {
     QByteArrayList lines;
     for (const auto& n : book) {
         QByteArray line = n->text.toUtf8();
+        if (!n->organization.isEmpty())
+            line += "|org:" + n->organization.toUtf8();
         for (const Subentry& s : n->subs)
             line += '|' + QByteArray::number(s.kind) + ':' + s.text.toUtf8();
         lines << line;
@@ -77,6 +79,11 @@ void TestModel::addToBook_data() {
     QTest::newRow("nameless contacts are never merged")
         << QByteArrayList{"<No Name>|2:1"} << QByteArrayList{"<No Name>|2:1"}
         << QByteArray("<No Name>|2:1\n<No Name>|2:1") << QList<int>{1, 0, 0};
+    QTest::newRow("the company comes along and fills a name without one")
+        << QByteArrayList{"Anna|2:030", "Bob|org:Own|2:1"}
+        << QByteArrayList{"Anna|org:ACME", "Bob|org:Other|2:1", "Carl|org:Shop|2:5"}
+        << QByteArray("Anna|org:ACME|2:030\nBob|org:Own|2:1\nCarl|org:Shop|2:5")
+        << QList<int>{1, 1, 1};
     QTest::newRow("into an empty book") << QByteArrayList{} << QByteArrayList{"Anna", "Bob"}
                                         << QByteArray("Anna\nBob") << QList<int>{2, 0, 0};
 }
@@ -146,6 +153,9 @@ void TestModel::findAndMergeDuplicates_data() {
         << QByteArrayList{"Schmidt, Anna|9:n", "Bob|2:0301234567", "anna schmidt|2:0301234567",
                           "Carl"}
         << QByteArray("0,1,2") << QByteArray("Schmidt, Anna|2:0301234567|9:n\nCarl");
+    QTest::newRow("the first company found joins the merged name")
+        << QByteArrayList{"Anna|2:0301234567", "anna|org:ACME", "Anna|org:Other"}
+        << QByteArray("0,1,2") << QByteArray("Anna|org:ACME|2:0301234567");
     QTest::newRow("too much for one name: refused, nothing changes")
         << QByteArrayList{"A|2:11111|2:22222|2:33333", "a|2:44444|2:55555|2:66666"}
         << QByteArray("0,1") << QByteArray("refused");

@@ -109,7 +109,7 @@ MainWindow::ImportChoice MainWindow::askImportChoice(const QString& path) {
     if (phonebook().isEmpty())
         return ImportChoice::Replace;
     const auto answer = MessageBoxes::choose(
-        this, QStringLiteral("Import"),
+        this, QStringLiteral("Confirm"),
         QStringLiteral("The book holds %1 entries. Add the names of \"%2\" to the book, or "
                        "replace the book with them?\rNames that are in the book already are "
                        "merged with them.")

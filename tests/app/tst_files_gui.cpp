@@ -754,7 +754,7 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(s.answers.asked.size(), 1);
-        QCOMPARE(s.answers.asked[0].caption, QStringLiteral("Import"));
+        QCOMPARE(s.answers.asked[0].caption, QStringLiteral("Confirm"));
         QCOMPARE(s.book(), QByteArray("Chris Sample\n 3:+491230\n"));
         QCOMPARE(s.state(), QStringLiteral("Quorix |  | changed | Import finished."));
         QCOMPARE(s.w->focusWidget(), s.w->tree);

@@ -264,8 +264,15 @@ void MainWindow::transferFinished(const transfer::TransferReport& report, Pendin
         }
         return;
     }
+    if (!report.keepError.isEmpty()) {
+        MessageBoxes::error(this,
+                            QStringLiteral("No backup could be kept, so nothing was written:\r%1")
+                                .arg(report.keepError));
+        return;
+    }
     switch (pending) {
     case PendingSync::None:
+        named(report.keptAt); // a Rewrite
         return;
     case PendingSync::Write:
         named(transfer_->backupPath);
@@ -291,10 +298,18 @@ void MainWindow::transferFinished(const transfer::TransferReport& report, Pendin
             return;
         }
         QString text = closing + u' ' + o.comparison.countLine() + u'.';
-        if (!o.plan.left.empty())
-            text += QStringLiteral(" %1 left on the phone.")
+        if (!o.plan.left.empty()) {
+            // Named, so that the user sees which deleted names the phone still holds.
+            QStringList left;
+            for (const PhoneSlot& slot : o.plan.left)
+                left << QStringLiteral("%1 (%2)").arg(slot.content.name).arg(slot.location);
+            if (left.size() > 5)
+                left = left.mid(0, 5) << QStringLiteral("...");
+            text += QStringLiteral(" %1 left on the phone: %2.")
                         .arg(transfer::countOf(int(o.plan.left.size()), QStringLiteral("entry"),
-                                     QStringLiteral("entries")));
+                                               QStringLiteral("entries")),
+                             left.join(QStringLiteral(", ")));
+        }
         if (!o.keptAt.isEmpty())
             text += QStringLiteral(" Backup: ") + o.keptAt;
         setPanel(0, text);
@@ -317,7 +332,8 @@ void MainWindow::requestStop() {
 }
 
 void MainWindow::rewriteEntry() {
-    phoneTransfer().rewrite(tree->selectedNode(), customBorders());
+    // What the entry overwrites is kept first, as every write keeps it.
+    phoneTransfer().rewrite(tree->selectedNode(), customBorders(), files::keepReplaced);
 }
 
 } // namespace quorix

@@ -93,6 +93,10 @@ struct Session {
     TransferReport run(bool (Transfer::*command)(const LocationRange&)) {
         return runWith([&] { return (transfer.*command)(borders); });
     }
+    // A write that keeps what it overwrites in the backups folder first.
+    TransferReport runWrite() {
+        return runWith([&] { return transfer.startWrite(borders, files::keepReplaced); });
+    }
     TransferReport runSync(SyncJob job) {
         job.borders = borders;
         return runWith([&] { return transfer.startSync(std::move(job)); });
@@ -466,6 +470,8 @@ int writePhone(const QStringList& args) {
     p.setApplicationDescription(
         QStringLiteral("Writes the names of a phonebook file into the phone, one per location "
                        "from the first location (or --start), and prints what became of each. "
+                       "What the phone held at those locations is kept in the backups folder "
+                       "first. "
                        "Exits with 0 only when every name was written, or the names left over "
                        "lie beyond --stop; with 1 when a location could not be written, names "
                        "did not fit into the phone's memory, or the write was broken off."));
@@ -528,9 +534,12 @@ int writePhone(const QStringList& args) {
             return fail(endingText(r));
         return reportChanges(r, *o, s.model.book(), p.value(against));
     }
-    const TransferReport r = s.run(&Transfer::startWrite);
+    const TransferReport r = s.runWrite();
     if (r.ending == TransferEnding::LinkNotStarted && !r.linkCameUp())
         return fail(endingText(r));
+    if (!r.keepError.isEmpty())
+        return fail(
+            QStringLiteral("no backup could be kept, so nothing was written: %1").arg(r.keepError));
 
     QTextStream out(stdout);
     const int all = s.model.book().entryCount();
@@ -571,6 +580,10 @@ int writePhone(const QStringList& args) {
     }
     if (const QByteArray left = r.leftoverText(); !left.isEmpty())
         out << left << '\n';
+    if (!r.keptAt.isEmpty())
+        out << "Backup: " << r.keptAt << '\n';
+    else if (r.completed())
+        out << "Backup: none needed (no entry of the phone is overwritten)\n";
     out.flush();
     if (!r.completed())
         return fail(endingText(r));

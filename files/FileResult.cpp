@@ -17,6 +17,9 @@ void replaceNames(Book& to, Book& from) {
         to.insertName(to.entryCount(), from.takeName(0));
     to.entryNotes = std::move(from.entryNotes);
     from.entryNotes.clear();
+    // What the phone holds is the file's word now, not the old book's.
+    to.phoneHeld = std::move(from.phoneHeld);
+    from.phoneHeld.clear();
     to.rootExpanded = true;
 }
 

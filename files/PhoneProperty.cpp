@@ -69,4 +69,32 @@ std::optional<PhoneMark> parsePhoneProperty(const QString& value) {
     return mark;
 }
 
+QByteArray heldPropertyValue(const std::set<int>& held) {
+    QByteArrayList ranges;
+    for (auto it = held.begin(); it != held.end();) {
+        const int first = *it;
+        int last = first;
+        while (++it != held.end() && *it == last + 1)
+            ++last;
+        ranges << (first == last ? QByteArray::number(first)
+                                 : QByteArray::number(first) + '-' + QByteArray::number(last));
+    }
+    return ranges.join(',');
+}
+
+void parseHeldProperty(const QString& value, std::set<int>& held) {
+    int after = 0; // the last location of the range before
+    for (const QStringView item : QStringView(value).split(u',')) {
+        const qsizetype dash = item.indexOf(u'-');
+        bool okFirst = false, okLast = false;
+        const int first = item.first(dash < 0 ? item.size() : dash).trimmed().toInt(&okFirst);
+        const int last = dash < 0 ? first : item.sliced(dash + 1).trimmed().toInt(&okLast);
+        if (!okFirst || (dash >= 0 && !okLast) || first <= after || last < first || last > 0xFFFF)
+            return;
+        for (int l = first; l <= last; ++l)
+            held.insert(held.end(), l);
+        after = last;
+    }
+}
+
 } // namespace quorix::files

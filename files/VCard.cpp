@@ -392,6 +392,8 @@ private:
             ++r_.others; // categories of no caller group
         } else if (name == PhoneProperty && c.exact) {
             c.phone = parsePhoneProperty(text);
+        } else if (name == HeldProperty && c.exact && r_.book.phoneHeld.empty()) {
+            parseHeldProperty(text, r_.book.phoneHeld);
         } else if (name == UnknownProperty) {
             bool ok = false;
             const QList<QByteArray> kinds = p.values(KindParameter);
@@ -765,6 +767,8 @@ QByteArray vCardText(const Book& book) {
         if (name->location)
             appendFolded(out, QByteArray(PhoneProperty) + ':' +
                                   phonePropertyValue(*name->location, name->phoneContent));
+        if (name == *book.begin() && !book.phoneHeld.empty())
+            appendFolded(out, QByteArray(HeldProperty) + ':' + heldPropertyValue(book.phoneHeld));
         out += "END:VCARD\r\n";
     }
     return out;

@@ -80,6 +80,7 @@ void Book::swapContent(Book& other) {
     std::swap(rowsDirty_, other.rowsDirty_);
     std::swap(entryNotes, other.entryNotes);
     std::swap(rootExpanded, other.rootExpanded);
+    std::swap(phoneHeld, other.phoneHeld);
 }
 
 void Book::flipBook() {

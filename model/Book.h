@@ -8,6 +8,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace quorix {
@@ -131,7 +132,8 @@ public:
 
     // Deletes every name and empties entryNotes; the root stays.
     void clear();
-    // Exchanges the names, the notes and the root's expansion with other's;
+    // Exchanges the names, the notes, the root's expansion and the phone's
+    // known locations with other's;
     // the file name and the flags stay. Constant time.
     void swapContent(Book& other);
 
@@ -175,6 +177,12 @@ public:
     void setEntryNote(Name& name, const QString& note);
     // The name's note, or an empty text when it has none.
     QString entryNote(const Name& name) const;
+
+    // The phone locations known to hold an entry, as the last reads, compares
+    // and writes found them. Write changes reads those that no name of the
+    // book records, to find the names deleted from the book but left on the
+    // phone. Only ever a list of places to look: what is there is read.
+    std::set<int> phoneHeld;
 
     // Book state.
     bool bookChanged = false;    // changes not yet saved

@@ -15,8 +15,7 @@ SyncJob compareJob() {
 }
 
 Comparison compareRead(const Book& book, const SyncRead& read) {
-    return comparePhone(bookSides(book, phoneView), read.held, read.range.first,
-                        read.range.last);
+    return comparePhone(bookSides(book, phoneView), read.held, read.range.first, read.range.last);
 }
 
 SyncJob changesJob(BookModel& model, std::optional<std::vector<PhoneSlot>> expected,
@@ -29,22 +28,32 @@ SyncJob changesJob(BookModel& model, std::optional<std::vector<PhoneSlot>> expec
         return n->location && n->phoneContent && locations.insert(*n->location).second;
     });
     const bool readRange = !expected && !recorded;
-    auto snapshot = std::make_shared<const std::optional<std::vector<PhoneSlot>>>(
-        std::move(expected));
+    auto snapshot =
+        std::make_shared<const std::optional<std::vector<PhoneSlot>>>(std::move(expected));
 
     SyncJob job;
     job.reads = [&model, o, snapshot, readRange](const SyncRange& range) -> SyncReads {
         if (readRange)
             return {true, {}};
         const Book& b = model.book();
-        o->comparison = comparePhone(bookSides(b, phoneView),
-                                     *snapshot ? **snapshot : recordedSlots(b), range.first,
-                                     range.last);
-        o->plan = planChanges(o->comparison);
         SyncReads reads;
-        if (*snapshot) // to keep what is overwritten, and to see it is what the snapshot says
-            for (const WritePlan::Send& send : o->plan.send)
-                reads.locations.push_back(send.location);
+        if (!*snapshot) {
+            // The locations the phone held that no name records any more: the
+            // names deleted from the book. What they hold is read, so that they
+            // are listed and never taken for free locations.
+            const std::vector<PhoneSlot> recorded = recordedSlots(b);
+            for (const int l : b.phoneHeld)
+                if (l >= range.first && l <= range.last &&
+                    std::none_of(recorded.begin(), recorded.end(),
+                                 [l](const PhoneSlot& s) { return s.location == l; }))
+                    reads.locations.push_back(l);
+            return reads;
+        }
+        o->comparison = comparePhone(bookSides(b, phoneView), **snapshot, range.first, range.last);
+        o->plan = planChanges(o->comparison);
+        // To keep what is overwritten, and to see it is what the snapshot says.
+        for (const WritePlan::Send& send : o->plan.send)
+            reads.locations.push_back(send.location);
         return reads;
     };
     job.writes = [&model, o, snapshot, readRange,
@@ -58,11 +67,16 @@ SyncJob changesJob(BookModel& model, std::optional<std::vector<PhoneSlot>> expec
             o->blocked = changedBehind(o->plan, **snapshot, read.held);
         } else {
             held = recordedSlots(b);
+            held.insert(held.end(), read.held.begin(), read.held.end());
+            o->comparison =
+                comparePhone(bookSides(b, phoneView), held, read.range.first, read.range.last);
+            o->plan = planChanges(o->comparison);
         }
         WritePlan go = o->plan;
         std::erase_if(go.send, [&](const WritePlan::Send& send) {
-            return std::any_of(o->blocked.begin(), o->blocked.end(),
-                               [&](const WritePlan::Send& x) { return x.location == send.location; });
+            return std::any_of(o->blocked.begin(), o->blocked.end(), [&](const WritePlan::Send& x) {
+                return x.location == send.location;
+            });
         });
         o->replaced = replacedBy(go, held);
         if (!o->replaced.empty() && keep) {

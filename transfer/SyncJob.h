@@ -38,8 +38,8 @@ struct SyncReads {
 
 struct SyncRead {
     SyncRange range;
-    std::vector<int> read;        // the locations read, empty ones included
-    std::vector<PhoneSlot> held;  // what the used ones among them hold
+    std::vector<int> read;       // the locations read, empty ones included
+    std::vector<PhoneSlot> held; // what the used ones among them hold
 };
 
 struct SyncWrite {
@@ -77,11 +77,12 @@ struct ChangesOutcome {
 // writing them would store. What the phone holds is learnt from expected (a
 // snapshot: then only the locations to write are read, and a location holding
 // anything else is not written), else from the names' recorded contents when
-// every name has its own, else by reading the range first. keep(replaced) runs
+// every name has its own (then the locations the book knows the phone held but
+// no name records, the names deleted from the book, are read to be listed), else
+// by reading the range first. keep(replaced) runs
 // before the first write, with the entries the writes will replace; it gives
 // where it kept them, or an error in *error, and then nothing is written.
-using KeepReplaced =
-    std::function<QString(const std::vector<PhoneSlot>& replaced, QString* error)>;
+using KeepReplaced = std::function<QString(const std::vector<PhoneSlot>& replaced, QString* error)>;
 SyncJob changesJob(BookModel& model, std::optional<std::vector<PhoneSlot>> expected,
                    KeepReplaced keep, std::shared_ptr<ChangesOutcome> outcome);
 

@@ -90,7 +90,7 @@ bool Transfer::begin(TransferKind kind, const LocationRange& borders) {
     syncLocations_.clear();
     syncPosition_ = 0;
     syncWhole_ = false;
-    syncWriting_ = false;
+    readingFirst_ = kind == TransferKind::Sync;
     syncRead_ = {};
     startConnection();
     return true;
@@ -100,8 +100,11 @@ bool Transfer::startRead(const LocationRange& borders) {
     return begin(TransferKind::Read, borders);
 }
 
-bool Transfer::startWrite(const LocationRange& borders) {
+bool Transfer::startWrite(const LocationRange& borders, KeepReplaced keep) {
+    if (busy() || transferActive())
+        return false;
     rewriteName_ = QPersistentModelIndex();
+    keep_ = std::move(keep);
     return begin(TransferKind::Write, borders);
 }
 
@@ -109,12 +112,14 @@ bool Transfer::startSync(SyncJob job) {
     if (busy() || transferActive())
         return false;
     rewriteName_ = QPersistentModelIndex();
+    keep_ = {};
     const LocationRange borders = job.borders;
     job_ = std::move(job);
     return begin(TransferKind::Sync, borders);
 }
 
-bool Transfer::rewrite(const QModelIndex& selected, const LocationRange& borders) {
+bool Transfer::rewrite(const QModelIndex& selected, const LocationRange& borders,
+                       KeepReplaced keep) {
     if (busy() || transferActive())
         return false;
     // A subentry stands for its name; the root is no name to write.
@@ -129,6 +134,7 @@ bool Transfer::rewrite(const QModelIndex& selected, const LocationRange& borders
         range = {name->location, name->location};
     }
     rewriteName_ = indexOfName(*name);
+    keep_ = std::move(keep);
     return begin(TransferKind::Rewrite, range);
 }
 
@@ -461,12 +467,27 @@ void Transfer::onMemoryInfo(int size, int used) {
                 }
                 report_.names.push_back(result);
             }
+            if (keep_) {
+                // What the names record of the locations to write is known; the
+                // rest is read first, for the backup.
+                const std::vector<PhoneSlot> recorded = recordedSlots(b);
+                for (const NameResult& n : report_.names)
+                    if (n.location && *n.location <= size &&
+                        std::none_of(recorded.begin(), recorded.end(), [&](const PhoneSlot& slot) {
+                            return slot.location == *n.location;
+                        }))
+                        syncLocations_.push_back(*n.location);
+                syncRead_.range = {first, last, size, used};
+                readingFirst_ = !syncLocations_.empty();
+            }
         }
     }
     if (syncReading())
         syncReadNext();
     else if (reading())
         readNext();
+    else if (keep_)
+        keepThenWrite();
     else
         writeNext();
 }
@@ -475,6 +496,12 @@ void Transfer::syncReadNext() {
     const int used = report_.memoryUsed.value_or(0);
     // A whole range ends, as a read does, once every used location was found.
     const bool allFound = syncWhole_ && int(syncRead_.held.size()) >= used;
+    if (allFound && !stopRequested_ && syncPosition_ < syncLocations_.size()) {
+        // The rest of the range is empty.
+        std::set<int>& held = model_.book().phoneHeld;
+        held.erase(held.lower_bound(syncLocations_[syncPosition_]),
+                   held.upper_bound(syncLocations_.back()));
+    }
     if (!stopRequested_ && !allFound && syncPosition_ < syncLocations_.size()) {
         if (state_ != State::AskingTimeout)
             setState(State::Reading);
@@ -486,7 +513,11 @@ void Transfer::syncReadNext() {
         finish(*stopRequested_);
         return;
     }
-    syncWriting_ = true;
+    readingFirst_ = false;
+    if (report_.kind != TransferKind::Sync) {
+        keepThenWrite();
+        return;
+    }
     const std::vector<SyncWrite> writes =
         job_.writes ? job_.writes(syncRead_) : std::vector<SyncWrite>{};
     for (const SyncWrite& w : writes) {
@@ -504,6 +535,7 @@ void Transfer::syncTake(int location, const std::optional<PhoneContent>& content
     syncRead_.read.push_back(location);
     if (content)
         syncRead_.held.push_back({location, *content});
+    noteHeld(location, content.has_value());
     const int done = int(syncPosition_) + 1;
     const int total = int(syncLocations_.size());
     status("Read location " + num(location) + " (" + num(done) + " / " + num(total) + ").");
@@ -523,6 +555,8 @@ void Transfer::readNext() {
             // The phone's book, not the file's: Save must ask where it goes.
             b.bookFileName.clear();
             b.entryNotes.clear();
+            // The read tells anew which locations hold entries.
+            b.phoneHeld.clear();
             bookCleared_ = true;
             Q_EMIT progress(0, used);
             Q_EMIT bookReplaced();
@@ -556,6 +590,7 @@ void Transfer::takeEntry(const Entry& entry) {
         model_.addSubentry(name, s.text, s.kind);
     name.location = location;
     name.phoneContent = contentOf(entry.name);
+    noteHeld(location, true);
     report_.names.push_back(NameResult{name.text, location, NameFate::Read, {}});
     model_.setEntryNote(name, report_.names.back().note());
     const int count = readCount();
@@ -577,6 +612,8 @@ void Transfer::setFate(size_t position, NameFate fate) {
         name->location = result.location;
         name->phoneContent = sentContent_;
     }
+    if (fate == NameFate::Written && result.location)
+        noteHeld(*result.location, true);
     if (const QString note = result.note(); !note.isEmpty())
         model_.setEntryNote(*name, note);
 }
@@ -620,6 +657,49 @@ void Transfer::writeNext() {
            ".");
     Q_EMIT progress(position, total);
     sendName(*nameAt(writeNames_[writePosition_]), location);
+}
+
+// Before a Write or Rewrite replaces anything, what the phone holds at the
+// locations it writes goes to keep_: from the names' recorded contents where
+// they have them, else as just read. Without a backup nothing is written.
+void Transfer::keepThenWrite() {
+    const KeepReplaced keep = std::exchange(keep_, {});
+    std::vector<PhoneSlot> held = recordedSlots(model_.book());
+    std::erase_if(held, [&](const PhoneSlot& slot) {
+        return std::find(syncRead_.read.begin(), syncRead_.read.end(), slot.location) !=
+               syncRead_.read.end();
+    });
+    held.insert(held.end(), syncRead_.held.begin(), syncRead_.held.end());
+    std::vector<PhoneSlot> replaced;
+    for (const NameResult& n : report_.names) {
+        if (n.fate != NameFate::NotReached || !n.location)
+            continue;
+        const auto slot = std::find_if(held.begin(), held.end(), [&](const PhoneSlot& h) {
+            return h.location == *n.location;
+        });
+        if (slot != held.end())
+            replaced.push_back(*slot);
+    }
+    if (!replaced.empty() && keep) {
+        QString error;
+        report_.keptAt = keep(replaced, &error);
+        if (!error.isEmpty()) {
+            report_.keptAt.clear();
+            report_.keepError = error;
+            report_.reason = "No backup could be kept, so nothing was written.";
+            finish(TransferEnding::GivenUp);
+            return;
+        }
+    }
+    writeNext();
+}
+
+void Transfer::noteHeld(int location, bool held) {
+    std::set<int>& known = model_.book().phoneHeld;
+    if (held)
+        known.insert(location);
+    else
+        known.erase(location);
 }
 
 void Transfer::takeWriteAnswer(bool confirmed) {

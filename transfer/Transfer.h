@@ -85,13 +85,16 @@ public:
     // Replaces the book by the phone's names within the borders. The
     // unsaved-changes question is the caller's, before this.
     bool startRead(const LocationRange& borders = {});
-    // Writes the book from its first name, one name per location.
-    bool startWrite(const LocationRange& borders = {});
+    // Writes the book from its first name, one name per location. With keep,
+    // what the phone holds at those locations is kept first (see keepThenWrite).
+    bool startWrite(const LocationRange& borders, KeepReplaced keep);
+    bool startWrite(const LocationRange& borders = {}) { return startWrite(borders, {}); }
     // Writes the selected name again: with a border missing, to the location it
     // was read from or written to; with both, it and the following names from
     // first to last. A subentry stands for its name. False when there is no
-    // location to write to.
-    bool rewrite(const QModelIndex& selected, const LocationRange& borders = {});
+    // location to write to. keep as for startWrite.
+    bool rewrite(const QModelIndex& selected, const LocationRange& borders = {},
+                 KeepReplaced keep = {});
     // Runs a sync job: reads what it asks for, leaving the book alone, then
     // writes what it then asks for, each name to its own location.
     bool startSync(SyncJob job);
@@ -173,6 +176,8 @@ private:
     void syncReadNext();
     void syncTake(int location, const std::optional<PhoneContent>& content);
     void writeNext();
+    void keepThenWrite();
+    void noteHeld(int location, bool held);
     void takeEntry(const Entry& entry);
     void takeWriteAnswer(bool confirmed);
     void sendName(Name& name, int location);
@@ -188,7 +193,8 @@ private:
     void status(const QByteArray& text) { ui_.showStatus(text); }
 
     bool reading() const { return report_.kind == TransferKind::Read; }
-    bool syncReading() const { return report_.kind == TransferKind::Sync && !syncWriting_; }
+    // A sync job, or a write that keeps what it replaces, reading before it writes.
+    bool syncReading() const { return readingFirst_; }
     // Names are held by persistent indexes, so a name deleted during a write is
     // noticed instead of used.
     Name* nameAt(const QPersistentModelIndex& index) const;
@@ -218,7 +224,7 @@ private:
     std::vector<QPersistentModelIndex> writeNames_;
     size_t writePosition_ = 0;
     QPersistentModelIndex rewriteName_;
-    int writeReplaced_ = 0; // characters of the name in flight written as "?"
+    int writeReplaced_ = 0;    // characters of the name in flight written as "?"
     PhoneContent sentContent_; // what the name in flight leaves on the phone
 
     // Sync: the job, the locations to read and the position of the first
@@ -227,7 +233,10 @@ private:
     std::vector<int> syncLocations_;
     size_t syncPosition_ = 0;
     bool syncWhole_ = false;
-    bool syncWriting_ = false;
+    bool readingFirst_ = false;
+    // Write and Rewrite: keeps what the phone holds where they write, before
+    // the first write; emptied once it ran.
+    KeepReplaced keep_;
     SyncRead syncRead_;
 
     // The write request going out: frames still to send.

@@ -64,6 +64,10 @@ struct TransferReport {
     // A write from location 1: used locations after the last one written, as
     // the phone counted them when the write was over.
     std::optional<int> leftAfter;
+    // A write that kept what it replaced: the backup file (empty when nothing
+    // was replaced), or why none could be kept (then nothing was written).
+    QString keptAt;
+    QString keepError;
 
     // Read: the names in location order; write: every name from the first one
     // to write to the end of the book.

@@ -71,6 +71,14 @@ QList<int> written(const QString& statsFile) {
     return out;
 }
 
+// A count the phone kept: "reads", "writes".
+int stat(const QString& statsFile, const QByteArray& what) {
+    for (const QByteArray& line : readFile(statsFile).split('\n'))
+        if (line.startsWith(what + ' '))
+            return line.mid(what.size() + 1).toInt();
+    return -1;
+}
+
 // Edited names of the snapshot: a number changed, a note added, a number added.
 constexpr int EditedRows[] = {1, 7, 12};
 constexpr int DeletedRow = 20;
@@ -169,9 +177,9 @@ private Q_SLOTS:
             args << "--against" << path("snap.vcf");
         const Run r = cli(args, data);
         QCOMPARE(r.exitCode, tamper ? 1 : 0);
-        // Without a read or a snapshot, the names' records are all it knows of the
-        // phone: the deleted name is out of sight (and stays on the phone).
-        const bool seesPhone = addName || against || format == QLatin1String("pbf");
+        // The book remembers the locations the phone held, so without a read of
+        // the range the deleted name's location alone is read.
+        const bool seesPhone = true;
         const QByteArray counts = QStringLiteral("3 changed, %1 new, %2 the same, %3 only on the "
                                                  "phone\n")
                                       .arg(addName ? 1 : 0)
@@ -203,10 +211,60 @@ private Q_SLOTS:
         // write request; the backup holds exactly what those held before.
         QVERIFY(memoryOf(open(path(tag + "-after.vcf"))) == expected);
         QCOMPARE(written(path(tag + "-stats")), sends);
+        // Of the write, one read (the deleted name's location); the diff after
+        // it reads up to the last used location.
+        if (!addName && !against && format == QLatin1String("vcf"))
+            QCOMPARE(stat(path(tag + "-stats"), "reads"), 1 + 1 + (Names - 1) * Step);
         const auto backups = files::BackupFolder(data + "/quorix/backups").newest();
         QCOMPARE(int(backups.size()), 1);
         QCOMPARE(backups.front().kind, files::BackupKind::Write);
         QVERIFY(r.out.contains("Backup: " + QFile::encodeName(backups.front().path) + "\n"));
+        QVERIFY(memoryOf(open(backups.front().path)) == replaced);
+    }
+
+    // A plain write keeps what it overwrites: read where the book does not
+    // record it, taken from the records where it does.
+    void plainWriteKeepsWhatItOverwrites_data() {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("reads");
+        const int recorded = (Names - 2) / Step + 1; // locations 1, 4, ... up to Names - 1
+        QTest::newRow("the book knows the phone") << "vcf" << Names - 1 - recorded;
+        QTest::newRow("from a .pbf: every location read") << "pbf" << Names - 1;
+    }
+    void plainWriteKeepsWhatItOverwrites() {
+        QFETCH(QString, format);
+        QFETCH(int, reads);
+        const QString tag = QStringLiteral("plain-") + format;
+        const QString data = path(tag + QStringLiteral("-data"));
+        Book edited = open(path("snap.vcf"));
+        const Memory before = memoryOf(edited);
+        edited.name(EditedRows[0]).subs.front().text = QStringLiteral("+4900000001");
+        edited.removeName(DeletedRow);
+        const QString book = path(tag + "-book." + format);
+        QVERIFY(files::saveBook(edited, book, files::PathRule::Exact).ok);
+
+        Phone phone({"--book", path("snap.vcf"), "--memory", QString::number(MemorySize), "--save",
+                     path(tag + "-after.vcf"), "--stats", path(tag + "-stats")});
+        const Run r = cli({"write", book, "--port", phone.device, "--quiet"}, data);
+        QCOMPARE(r.exitCode, 0);
+        phone.stop();
+
+        Memory expected, replaced;
+        QList<int> sends;
+        for (const auto& [location, content] : before)
+            (location < Names ? replaced : expected)[location] = content;
+        for (int row = 0; row < edited.entryCount(); ++row) {
+            expected[row + 1] = transfer::phoneView(edited.name(row));
+            sends << row + 1;
+        }
+        QVERIFY(memoryOf(open(path(tag + "-after.vcf"))) == expected);
+        QCOMPARE(written(path(tag + "-stats")), sends);
+        QCOMPARE(stat(path(tag + "-stats"), "reads"), reads);
+        const auto backups = files::BackupFolder(data + "/quorix/backups").newest();
+        QCOMPARE(int(backups.size()), 1);
+        QCOMPARE(backups.front().kind, files::BackupKind::Write);
+        QVERIFY2(r.out.contains("Backup: " + QFile::encodeName(backups.front().path) + "\n"),
+                 r.out.constData());
         QVERIFY(memoryOf(open(backups.front().path)) == replaced);
     }
 };

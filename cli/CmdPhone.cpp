@@ -580,10 +580,9 @@ int writePhone(const QStringList& args) {
     }
     if (const QByteArray left = r.leftoverText(); !left.isEmpty())
         out << left << '\n';
+    // Only when something was overwritten: otherwise the lines stay as scripts know them.
     if (!r.keptAt.isEmpty())
         out << "Backup: " << r.keptAt << '\n';
-    else if (r.completed())
-        out << "Backup: none needed (no entry of the phone is overwritten)\n";
     out.flush();
     if (!r.completed())
         return fail(endingText(r));

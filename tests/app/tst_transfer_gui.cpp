@@ -10,6 +10,7 @@
 #include "app/TraceWindow.h"
 #include "files/Backups.h"
 #include "files/BookFile.h"
+#include "files/BookFormats.h"
 #include "phonesim/PhoneSimProcess.h"
 #include "transfer/Transfer.h"
 
@@ -134,6 +135,17 @@ private Q_SLOTS:
                  QByteArray("Read from location 3"));
         QCOMPARE(w->traceWindow->startBorderText() + '/' + w->traceWindow->stopBorderText(),
                  QStringLiteral("/"));
+        // What it overwrote is kept first, as the phone held it, and the status says where.
+        const auto kept = files::BackupFolder(dir.backups()).newest();
+        QCOMPARE(int(kept.size()), 2);
+        QCOMPARE(kept.front().kind, files::BackupKind::Write);
+        QCOMPARE(kept.front().names, 1);
+        const files::BookResult old = files::openBook(kept.front().path);
+        QVERIFY2(old.ok, qPrintable(old.error));
+        QCOMPARE(old.book.name(0).location, std::optional<int>(2));
+        QCOMPARE(old.book.name(0).text, second.text);
+        QVERIFY(!describeBook(old.book).contains(QStringLiteral("+4989000000")));
+        QCOMPARE(w->panelText(0), QStringLiteral("Ready. Backup: ") + kept.front().path);
 
         QVERIFY(transferDone(*w, [&] { w->writeButton->click(); }));
         QCOMPARE(w->phonebook().entryNote(w->phonebook().name(30)),

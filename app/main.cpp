@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
@@ -86,18 +87,24 @@ struct Options {
         QStringLiteral("file")};
     QCommandLineOption duplicates{QStringLiteral("show-duplicates"),
                                   QStringLiteral("Run Extras > Find duplicates at the start.")};
+    QCommandLineOption sync{
+        QStringLiteral("show-sync"),
+        QStringLiteral("With --demo: once the virtual phone runs, Compare (compare) or Write "
+                       "(write) the book opened."),
+        QStringLiteral("command")};
 
     explicit Options(QCommandLineParser& parser) {
         for (QCommandLineOption* hidden :
              {&screenshot, &infoShot, &csvShot, &sample, &popup, &expanded, &traceShot,
-              &connectionShot, &notesShot, &readShot, &editMenu, &find, &dialogShot, &duplicates})
+              &connectionShot, &notesShot, &readShot, &editMenu, &find, &dialogShot, &duplicates,
+              &sync})
             hidden->setFlags(QCommandLineOption::HiddenFromHelp);
         parser.setApplicationDescription(QStringLiteral("Phonebook editor for the Nokia 7110."));
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addOptions({demo, screenshot, infoShot, csvShot, sample, popup, expanded, traceShot,
                            connectionShot, notesShot, readShot, editMenu, find, dialogShot,
-                           duplicates});
+                           duplicates, sync});
         parser.addPositionalArgument(
             QStringLiteral("file"),
             QStringLiteral("A book to open: a vCard file (.vcf, the lossless backup) or a "
@@ -309,16 +316,35 @@ int main(int argc, char* argv[]) {
         QObject::connect(&window, &MainWindow::startupFinished, &window, [&window] {
             QTimer::singleShot(0, &window, [&window] { window.findDuplicatesAction->trigger(); });
         });
+    if (parser.isSet(options.sync)) {
+        const bool write = parser.value(options.sync) == QLatin1String("write");
+        QObject::connect(&window, &MainWindow::demoReady, &window, [&window, write] {
+            QTimer::singleShot(0, &window, [&window, write] {
+                (write ? window.writeAction : window.compareAction)->trigger();
+            });
+        });
+    }
     if (parser.isSet(options.dialogShot)) {
         window.setInfoAtStart(false);
         const QString file = parser.value(options.dialogShot);
-        // A question or dialog runs its own loop; the timer fires inside it.
-        QTimer::singleShot(1500, &window, [file] {
-            QWidget* dialog = QApplication::activeModalWidget();
-            if (!dialog)
-                return giveUp("no dialog open to take a picture of");
-            grab(dialog, file);
-            QCoreApplication::exit(0);
+        // A question or dialog runs its own loop; the timer fires inside it. One
+        // that a transfer brings (--show-sync) is waited for.
+        const int waitMs = parser.isSet(options.sync) ? 30000 : 0;
+        QTimer::singleShot(1500, &window, [file, waitMs] {
+            QElapsedTimer waited;
+            waited.start();
+            auto* poll = new QTimer(qApp);
+            QObject::connect(poll, &QTimer::timeout, qApp, [=] {
+                QWidget* dialog = QApplication::activeModalWidget();
+                if (!dialog && waited.elapsed() < waitMs)
+                    return;
+                poll->stop();
+                if (!dialog)
+                    return giveUp("no dialog open to take a picture of");
+                grab(dialog, file);
+                QCoreApplication::exit(0);
+            });
+            poll->start(100);
         });
     } else if (parser.isSet(options.readShot)) {
         window.setInfoAtStart(false);

@@ -214,6 +214,7 @@ void Transfer::finish(TransferEnding ending) {
         status(leftover.isEmpty() ? closing : closing + ' ' + leftover);
     rewriteName_ = QPersistentModelIndex();
     writeNames_.clear();
+    keep_ = {}; // a write broken off before it kept anything keeps nothing later
     setActive(false);
     setState(State::Idle);
     if (wasAsking)

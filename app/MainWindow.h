@@ -20,6 +20,7 @@ class QLabel;
 class QMenu;
 class QProgressBar;
 class QToolButton;
+class QVBoxLayout;
 
 namespace quorix {
 
@@ -344,14 +345,15 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildControls();
     void buildMenus();
     void buildPopup();
     void layoutControls();
-    void fitTreeToHeight();
+    // The place and size kept from the last run, no smaller than smallest;
+    // invalid when there is none or no screen shows it.
+    QRect keptPlace(const QSize& smallest) const;
     int scaled(int v) const { return v * scale_ / 100; }
     void firstShow();
     void finishStartup();
@@ -379,7 +381,6 @@ private:
     void buildEditMenu();
     void buildFindBar();
     void placeFindBar();
-    int treeTop_ = 0;
     // MainWindowLink.cpp: ends the transmit thread, if one runs, before the window
     // goes, and stops the demo's virtual phone.
     void closeLink();
@@ -392,6 +393,10 @@ private:
     std::unique_ptr<BookEditor> editor_;
     CommandActions* commands_ = nullptr;
     MainSurface* surface_;
+    QWidget* leftColumn_ = nullptr;
+    QVBoxLayout* viewColumn_ = nullptr; // notice, find bar, tree or table
+    QVBoxLayout* views_ = nullptr;      // find bar, tree or table
+    int frameWidth_ = 0;                // of the window system's frame
     std::array<StatusPanel*, 3> panels_{};
     QString configPath_;
     int scale_ = 100;

@@ -11,6 +11,7 @@
 #include "model/BookSearch.h"
 
 #include <QAction>
+#include <QBoxLayout>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
@@ -43,6 +44,7 @@ void MainWindow::buildEditMenu() {
 
 void MainWindow::buildFindBar() {
     findBar = new FindBar(tree->parentWidget());
+    views_->insertWidget(0, findBar);
     connect(findBar, &FindBar::textChanged, this, [this] { find(0); });
     connect(findBar, &FindBar::next, this, [this] { find(1); });
     connect(findBar, &FindBar::previous, this, [this] { find(-1); });
@@ -53,16 +55,10 @@ void MainWindow::buildFindBar() {
 }
 
 void MainWindow::placeFindBar() {
-    // The bar takes the top of the tree's place; the tree moves down under it.
-    const int top = treeTop_;
-    if (findBar && findBar->isVisible()) {
-        const int height = findBar->sizeHint().height();
-        findBar->setGeometry(tree->x(), top, tree->width(), height);
-        tree->move(tree->x(), top + height + scaled(2));
-    } else {
-        tree->move(tree->x(), top);
-    }
-    fitTreeToHeight();
+    // The bar takes the top of the tree's place, with a gap below it.
+    const int gap = findBar->isHidden() ? 0 : scaled(2);
+    views_->itemAt(views_->indexOf(findBar) + 1)->spacerItem()->changeSize(0, gap);
+    views_->invalidate();
 }
 
 void MainWindow::showFindBar() {

@@ -5,6 +5,7 @@
 #include "model/BookTableModel.h"
 
 #include <QAction>
+#include <QBoxLayout>
 #include <QActionGroup>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -17,6 +18,7 @@ namespace quorix {
 void MainWindow::buildBookTable() {
     bookTable = new BookTable(tree->parentWidget());
     bookTable->hide();
+    views_->addWidget(bookTable, 1);
     bookTable->setFont(tree->font());
     bookTable->table()->setCommitHandler(
         [this](const QModelIndex& name, int column, const QString& text) {

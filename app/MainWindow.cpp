@@ -135,6 +135,7 @@ MainWindow::MainWindow(QWidget* parent)
     // Files dropped on the window are opened or imported.
     setAcceptDrops(true);
     buildPopup();
+    fillEditMenu();
     buildBookTable();
     connectEditing();
     buildFindBar();
@@ -285,8 +286,9 @@ void MainWindow::buildMenus() {
     saveAction = command(file, "file.save", QStringLiteral("&Save"), During::Refused,
                          QKeySequence(Qt::CTRL | Qt::Key_S));
     saveAsAction = command(file, "file.saveAs", QStringLiteral("Save &as"), During::Refused);
+    // The menu shows the first; Ctrl+A still saves as it always did.
     saveAsAction->setShortcuts(
-        {QKeySequence(Qt::CTRL | Qt::Key_A), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)});
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), QKeySequence(Qt::CTRL | Qt::Key_A)});
     file->addSeparator();
     QMenu* import = file->addMenu(QStringLiteral("&Import"));
     importCsvAction = command(import, "file.importCsv",
@@ -323,9 +325,11 @@ void MainWindow::buildMenus() {
                                  QStringLiteral("Write &changes"), During::Refused);
     compareAction = command(transfer, "transfer.compare", QStringLiteral("C&ompare with phone"),
                             During::Refused);
-    // Stop and Clear have buttons only.
-    stopAction = command(nullptr, "transfer.stop", QStringLiteral("Stop"), During::Allowed);
-    clearAction = command(nullptr, "book.clear", QStringLiteral("Clear"), During::Refused);
+    transfer->addSeparator();
+    stopAction = command(transfer, "transfer.stop", QStringLiteral("&Stop"), During::Allowed);
+    transferMenu_ = transfer;
+    // In the Edit menu (fillEditMenu()) and on its button.
+    clearAction = command(nullptr, "book.clear", QStringLiteral("C&lear book"), During::Refused);
 
     QMenu* extras = menuBar()->addMenu(QStringLiteral("E&xtras"));
     sortAction = command(extras, "extras.sort", QStringLiteral("&Sort book"), During::Refused,
@@ -444,7 +448,7 @@ void MainWindow::buildPopup() {
     popup->addSeparator();
     rewriteAction = onTree(
         QStringLiteral("tree.rewrite"),
-        makeAction(popup, QStringLiteral("&Rewrite entry"), QKeySequence(Qt::CTRL | Qt::Key_R)),
+        makeAction(popup, QStringLiteral("Rewr&ite entry"), QKeySequence(Qt::CTRL | Qt::Key_R)),
         During::Refused);
     popup->addAction(rewriteAction);
     popup->addSeparator();

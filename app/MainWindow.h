@@ -379,6 +379,9 @@ private:
     void showOutcomeInTable(const EditOutcome& outcome);
     // MainWindowEditMenu.cpp
     void buildEditMenu();
+    void fillEditMenu();
+    QMenu* editMenu_ = nullptr;
+    QMenu* transferMenu_ = nullptr;
     void buildFindBar();
     void placeFindBar();
     // MainWindowLink.cpp: ends the transmit thread, if one runs, before the window

@@ -20,7 +20,7 @@ namespace quorix {
 
 void MainWindow::buildEditMenu() {
     bookUndo = new BookUndo(*bookModel, this);
-    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    QMenu* edit = editMenu_ = menuBar()->addMenu(QStringLiteral("&Edit"));
     undoAction = bookUndo->undoAction();
     undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     redoAction = bookUndo->redoAction();
@@ -40,6 +40,26 @@ void MainWindow::buildEditMenu() {
     connect(bookUndo, &BookUndo::historyLost, this, [this] {
         setPanel(0, QStringLiteral("Undo not possible: the book was changed outside its history."));
     });
+}
+
+void MainWindow::fillEditMenu() {
+    // The popup's editing commands and the book's, the very actions the popup
+    // and the buttons run, between the history and Find.
+    QList<QAction*> submenus; // Change type, Add to group
+    for (QAction* a : popup->actions())
+        if (a->menu())
+            submenus << a;
+    QAction* separator = editMenu_->insertSeparator(findAction);
+    editMenu_->insertActions(
+        separator, {editAction, newEntryAction, newTextEntryAction, newNameAction, deleteAction});
+    editMenu_->insertSeparator(separator);
+    editMenu_->insertActions(separator, submenus);
+    editMenu_->insertSeparator(separator);
+    editMenu_->insertActions(separator, {sortAction, expandAllAction, collapseAllAction});
+    editMenu_->insertSeparator(separator);
+    editMenu_->insertAction(separator, clearAction);
+    // Rewrite entry is a transfer of one name: it goes beside Stop.
+    transferMenu_->insertAction(stopAction, rewriteAction);
 }
 
 void MainWindow::buildFindBar() {

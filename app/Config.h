@@ -80,10 +80,11 @@ struct RecentFiles {
     static QStringList added(QStringList paths, const QString& path);
 };
 
-// The main window's place and size, in the settings file's own section
-// "WINDOW" (LEFT, TOP, WIDTH, HEIGHT), written after the other sections.
+// The main window's place and size (without the window system's frame), in
+// the settings file's own section "MAINWINDOW" (LEFT, TOP, WIDTH, HEIGHT),
+// written after the other sections.
 struct WindowPlace {
-    static constexpr const char* Section = "WINDOW";
+    static constexpr const char* Section = "MAINWINDOW";
 
     // The rectangle kept, or an empty one when the file has none (or a broken one).
     static QRect read(const ProfileFile& file);

@@ -238,7 +238,7 @@ void CsvImportDialog::enableSettings() {
 }
 
 void CsvImportDialog::fromConfig() {
-    const Config& c = main_.config;
+    const Config& c = main_.settings();
     const QList<std::pair<QSpinBox*, int>> counters = {{nameColumnBox, c.csvName},
                                                        {firstColumnBox, c.csvStart},
                                                        {lastColumnBox, c.csvStop},
@@ -255,7 +255,7 @@ void CsvImportDialog::fromConfig() {
 }
 
 void CsvImportDialog::toConfig() {
-    Config& c = main_.config;
+    Config& c = main_.settings();
     c.csvName = nameColumnBox->value();
     c.csvStart = firstColumnBox->value();
     c.csvStop = lastColumnBox->value();
@@ -377,8 +377,8 @@ void CsvImportDialog::done(int result) {
     toConfig();
     QDialog::done(result);
     if (loaded) {
-        main_.tree->expand(main_.bookModel->rootIndex());
-        main_.tree->setFocus();
+        main_.treeView()->expand(main_.model().rootIndex());
+        main_.treeView()->setFocus();
     }
 }
 

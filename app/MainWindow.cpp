@@ -91,6 +91,7 @@ constexpr int ButtonSize = 41;
 QToolButton* makeButton(QWidget* parent, const QString& caption, icons::Glyph glyph,
                         const QString& hint) {
     auto* b = new QToolButton(parent);
+    b->setObjectName(caption.toLower() + QStringLiteral("Button"));
     b->setText(caption);
     b->setIcon(icons::glyph(glyph));
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -164,6 +165,7 @@ void MainWindow::buildControls() {
     notice->setFont(bold);
 
     bookGroup = new QGroupBox(QStringLiteral("Book"), leftColumn_);
+    bookGroup->setObjectName(QStringLiteral("bookGroup"));
     bookGroup->setAutoFillBackground(true);
     saveButton = makeButton(bookGroup, QStringLiteral("Save"), icons::Glyph::Save,
                             QStringLiteral("Save phonebook to file"));
@@ -175,6 +177,7 @@ void MainWindow::buildControls() {
                              QStringLiteral("Clear the actual phonebook"));
 
     actionsGroup = new QGroupBox(QStringLiteral("Actions"), leftColumn_);
+    actionsGroup->setObjectName(QStringLiteral("actionsGroup"));
     actionsGroup->setAutoFillBackground(true);
     readButton = makeButton(actionsGroup, QStringLiteral("Read"), icons::Glyph::Read,
                             QStringLiteral("Read phonebook from phone"));
@@ -184,6 +187,7 @@ void MainWindow::buildControls() {
                             QStringLiteral("Abort reading/writing"));
 
     debugBox = new QCheckBox(QStringLiteral("Debug"), leftColumn_);
+    debugBox->setObjectName(QStringLiteral("debugBox"));
     QFont tiny = small;
     tiny.setPointSize(7);
     debugBox->setFont(tiny);
@@ -283,6 +287,7 @@ void MainWindow::buildMenus() {
     openAction = command(file, "file.open", QStringLiteral("&Open"), During::Refused,
                          QKeySequence(Qt::CTRL | Qt::Key_O));
     recentMenu = file->addMenu(QStringLiteral("Open &recent"));
+    recentMenu->setObjectName(QStringLiteral("recentMenu"));
     saveAction = command(file, "file.save", QStringLiteral("&Save"), During::Refused,
                          QKeySequence(Qt::CTRL | Qt::Key_S));
     saveAsAction = command(file, "file.saveAs", QStringLiteral("Save &as"), During::Refused);
@@ -547,11 +552,10 @@ void MainWindow::firstShow() {
     setMinimumSize(smallest);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     if (QScreen* s = screen()) {
+        defaultPlace_ = placeMainWindow(s->geometry(), scaled(DesignWidth), scaled(DesignMinHeight))
+                            .marginsRemoved(frame);
         const QRect kept = keptPlace(smallest);
-        setGeometry(kept.isValid() ? kept
-                                   : placeMainWindow(s->geometry(), scaled(DesignWidth),
-                                                     scaled(DesignMinHeight))
-                                         .marginsRemoved(frame));
+        setGeometry(kept.isValid() ? kept : defaultPlace_);
     }
     surface_->phoneRect = QRect(scaled(PhoneBox.x()), scaled(PhoneBox.y()),
                                 scaled(PhoneBox.width()), scaled(PhoneBox.height()));
@@ -637,10 +641,12 @@ bool MainWindow::writeConfig() {
             kept.takeSetupFrom(Config::read(file));
         kept.write(file);
         RecentFiles::write(file, recentFiles_);
-        if (shown_)
-            WindowPlace::write(file, isMaximized() || isMinimized() || isFullScreen()
-                                         ? normalGeometry()
-                                         : geometry());
+        // The place is kept once the user has moved or sized the window; the
+        // default one follows the screen of the day.
+        const QRect place =
+            isMaximized() || isMinimized() || isFullScreen() ? normalGeometry() : geometry();
+        if (shown_ && (place != defaultPlace_ || WindowPlace::read(file).isValid()))
+            WindowPlace::write(file, place);
         ok = file.save(&error);
     }
     if (!ok)

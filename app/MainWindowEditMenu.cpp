@@ -79,6 +79,9 @@ void MainWindow::placeFindBar() {
     const int gap = findBar->isHidden() ? 0 : scaled(2);
     views_->itemAt(views_->indexOf(findBar) + 1)->spacerItem()->changeSize(0, gap);
     views_->invalidate();
+    // The tree stands in its new place at once, for what follows to scroll in it.
+    if (QLayout* top = findBar->parentWidget()->layout())
+        top->activate();
 }
 
 void MainWindow::showFindBar() {

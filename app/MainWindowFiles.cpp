@@ -74,9 +74,11 @@ bool exportBook(MainWindow& w, files::BookFormat format,
         return false;
     }
     w.setPanel(0, r.status);
-    w.tree->setFocus();
+    w.treeView()->setFocus();
     return true;
 }
+
+} // namespace
 
 // Writes the book; the caption and the book's file name change only when the
 // file was really written. Characters the file cannot hold are never dropped
@@ -102,7 +104,7 @@ bool writeBook(MainWindow& w, const QString& path) {
         if (answer != QMessageBox::Save)
             return false;
     }
-    const files::SaveResult r = whileBusy([&] { return files::saveBookFile(*w.bookModel, path); });
+    const files::SaveResult r = whileBusy([&] { return files::saveBookFile(w.model(), path); });
     if (!r.ok) {
         FileDialogs::error(&w, r);
         return false;
@@ -110,10 +112,12 @@ bool writeBook(MainWindow& w, const QString& path) {
     w.bookUndo->setSaved();
     w.updateCaption();
     w.setPanel(0, r.status);
-    w.tree->setFocus();
+    w.treeView()->setFocus();
     w.addRecentFile(w.phonebook().bookFileName);
     return true;
 }
+
+namespace {
 
 bool saveAs(MainWindow& w) {
     QString directory, fileName;

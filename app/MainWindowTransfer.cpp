@@ -57,7 +57,7 @@ public:
             if (box->isVisible() && box->windowTitle() == caption)
                 box->done(QMessageBox::No);
     }
-    void focusBook() override { w_.tree->setFocus(); }
+    void focusBook() override { w_.treeView()->setFocus(); }
 
 private:
     MainWindow& w_;
@@ -294,7 +294,7 @@ void MainWindow::transferFinished(const transfer::TransferReport& report, Pendin
         if (!o.plan.left.empty())
             text += QStringLiteral(" %1 left on the phone.")
                         .arg(transfer::countOf(int(o.plan.left.size()), QStringLiteral("entry"),
-                                     QStringLiteral("entries")));
+                                               QStringLiteral("entries")));
         if (!o.keptAt.isEmpty())
             text += QStringLiteral(" Backup: ") + o.keptAt;
         setPanel(0, text);

@@ -593,6 +593,11 @@ QRect MainWindow::keptPlace(const QSize& smallest) const {
     return {};
 }
 
+void MainWindow::openWhenStarted(const QString& path) {
+    const QString full = QFileInfo(path).absoluteFilePath();
+    connect(this, &MainWindow::startupFinished, this, [this, full] { openPath(full); });
+}
+
 void MainWindow::finishStartup() {
     readConfig();
     Q_EMIT startupFinished();

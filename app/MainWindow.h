@@ -78,6 +78,9 @@ public:
     // opens as the book, or beside names is imported (adoptImport). False when
     // nothing was opened.
     bool openPath(const QString& path);
+    // Opens the file with openPath() once start-up is over and the settings
+    // are read (a CSV import uses them): the file named on the command line.
+    void openWhenStarted(const QString& path);
     // A file dropped on the window: a .pbf is opened, a .vcf or .csv
     // imported; false for a file of no kind we know.
     bool openDroppedFile(const QString& path);

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -115,17 +114,13 @@ int main(int argc, char* argv[]) {
     window.createWindows();
     if (parser.isSet(options.demo))
         QObject::connect(&window, &MainWindow::startupFinished, &window, &MainWindow::startDemo);
-    // A file named on the command line is opened once the settings are read
-    // (a CSV import uses them). One window holds one book: the first file counts.
+    // One window holds one book: the first file counts.
     const QStringList files = parser.positionalArguments();
-    if (!files.isEmpty()) {
-        if (files.size() > 1)
-            std::fprintf(stderr, "quorix: only the first file is opened: %s\n",
-                         qPrintable(files.constFirst()));
-        const QString path = QFileInfo(files.constFirst()).absoluteFilePath();
-        QObject::connect(&window, &MainWindow::startupFinished, &window,
-                         [&window, path] { window.openPath(path); });
-    }
+    if (files.size() > 1)
+        std::fprintf(stderr, "quorix: only the first file is opened: %s\n",
+                     qPrintable(files.constFirst()));
+    if (!files.isEmpty())
+        window.openWhenStarted(files.constFirst());
     window.show();
     return app.exec();
 }

@@ -1,7 +1,6 @@
 // Takes the pictures of the windows for the README and docs/: the program's
 // window in a given state, saved as PNG, then quits. A tool for the
 // documentation only, built beside the tests and never installed.
-#include "app/BookTable.h"
 #include "app/BookTree.h"
 #include "app/CommandActions.h"
 #include "app/ConnectionDialog.h"
@@ -17,7 +16,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -240,15 +238,9 @@ int main(int argc, char* argv[]) {
         QObject::connect(&window, &MainWindow::startupFinished, &window, &MainWindow::startDemo);
     // A file named on the command line is opened once the settings are read
     // (a CSV import uses them). One window holds one book: the first file counts.
-    const QStringList files = parser.positionalArguments();
-    if (!files.isEmpty() && !parser.isSet(options.csvShot)) {
-        if (files.size() > 1)
-            std::fprintf(stderr, "quorix: only the first file is opened: %s\n",
-                         qPrintable(files.constFirst()));
-        const QString path = QFileInfo(files.constFirst()).absoluteFilePath();
-        QObject::connect(&window, &MainWindow::startupFinished, &window,
-                         [&window, path] { window.openPath(path); });
-    }
+    // The book to show, opened as the program opens it.
+    if (!parser.positionalArguments().isEmpty() && !parser.isSet(options.csvShot))
+        window.openWhenStarted(parser.positionalArguments().constFirst());
     if (parser.isSet(options.duplicates))
         QObject::connect(&window, &MainWindow::startupFinished, &window, [&window] {
             QTimer::singleShot(0, &window,

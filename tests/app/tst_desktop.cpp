@@ -390,7 +390,8 @@ private Q_SLOTS:
         QVERIFY2(weakest < 3.0, qPrintable(QString::number(weakest)));
 
         // The tree of a window on the dark palette shows every kind at a
-        // contrast of at least 3:1.
+        // contrast of at least 3:1, with no plate behind it: the picture covers
+        // exactly what it covers on a light palette.
         w->setPalette(dark);
         QModelIndexList indexes = {w->bookModel->rootIndex(), w->bookModel->indexOf(n)};
         for (int i = 0; i < w->bookModel->rowCount(w->bookModel->indexOf(n)); ++i)
@@ -400,6 +401,14 @@ private Q_SLOTS:
             const double c = iconContrast(icon, base);
             QVERIFY2(c >= 3.0,
                      qPrintable(index.data(Qt::ToolTipRole).toString() + " " + QString::number(c)));
+            const int kind = index.data(BookModel::KindRole).toInt();
+            const QImage shape =
+                icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_Alpha8);
+            const QImage plain = icons::kind(kind, QPalette(Qt::white))
+                                     .pixmap(16, 16)
+                                     .toImage()
+                                     .convertToFormat(QImage::Format_Alpha8);
+            QVERIFY2(shape == plain, qPrintable(QString::number(kind)));
         }
         // Back on a light palette the pictures are the plain ones.
         w->setPalette(QPalette(Qt::white));

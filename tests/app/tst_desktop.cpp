@@ -4,6 +4,7 @@
 // virtual phone.
 #include "AppTestSupport.h"
 #include "app/BookTree.h"
+#include "app/ConnectionDialog.h"
 #include "app/CsvImportDialog.h"
 #include "app/FileDialogs.h"
 #include "app/Icons.h"
@@ -12,9 +13,12 @@
 #include "app/StatusPanel.h"
 #include "files/BookFile.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDirIterator>
+#include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -348,6 +352,32 @@ private Q_SLOTS:
             w->setPanel(0, text);
             QCOMPARE(w->panelLabel(0)->text(), text);
         }
+    }
+
+    // Every label, button, check box and choice of the CSV import dialog and
+    // of Setup shows its whole text at the default font.
+    void dialogsCutNoText() {
+        WorkDir dir;
+        auto w = test::startWindow();
+        QStringList cut;
+        for (QDialog* dialog : {static_cast<QDialog*>(w->csvImportDialog),
+                                static_cast<QDialog*>(w->connectionDialog)}) {
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
+            for (QWidget* c : dialog->findChildren<QWidget*>()) {
+                const auto* label = qobject_cast<QLabel*>(c);
+                if (!c->isVisible() || (label && (label->wordWrap() || label->text().isEmpty())))
+                    continue;
+                if (!label && !qobject_cast<QAbstractButton*>(c) && !qobject_cast<QComboBox*>(c))
+                    continue;
+                if (c->width() < c->sizeHint().width())
+                    cut << dialog->windowTitle() + ": " + c->metaObject()->className() + " " +
+                               QString::number(c->width()) + " < " +
+                               QString::number(c->sizeHint().width());
+            }
+            dialog->hide();
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));
     }
 
     void subentryToolTipsNameTheKind() {

@@ -371,7 +371,7 @@ private Q_SLOTS:
         QVERIFY(d->isVisible());
         QCOMPARE(d->windowModality(), Qt::ApplicationModal);
         QCOMPARE(d->windowTitle(), QStringLiteral("CSV - Import"));
-        const QSize size(355 * s.w->scale() / 100, 274 * s.w->scale() / 100);
+        const QSize size(414 * s.w->scale() / 100, 274 * s.w->scale() / 100);
         QCOMPARE(d->minimumSize(), size);
         QCOMPARE(d->maximumSize(), size);
         QCOMPARE(s.asked.size(), 1);
@@ -683,8 +683,7 @@ private Q_SLOTS:
     void csvDialogAsksWhenColumnsStayUnread() {
         // Columns unread: No, then Yes; then Replace book, and do not save the old one.
         Session s({QMessageBox::No, QMessageBox::Yes, QMessageBox::No, QMessageBox::No},
-                  {"wide.csv"},
-                  "[CONFIG]\nCSV_STOP=2\n");
+                  {"wide.csv"}, "[CONFIG]\nCSV_STOP=2\n");
         s.dir.write(QStringLiteral("wide.csv"), "Anna;1;2;3\nBob;4\n");
         s.workOn(QStringLiteral("cur.pbf"));
         s.w->importCsvFile();

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QStandardPaths>
 #include <QTableWidget>
 
 #include <QAction>
@@ -716,6 +717,38 @@ private Q_SLOTS:
         QVERIFY(s.dir.read(QStringLiteral("g.csv"))
                     .startsWith("\xef\xbb\xbfName,Given Name,Family Name,Notes,Group Membership,"));
         QVERIFY(s.dir.read(QStringLiteral("g.csv")).contains("\r\nAnna Berg,Anna,Berg,,,"));
+    }
+
+    // Export starts beside the book, named after it; a book without a file
+    // starts where the last export went, in this run and the next.
+    void exportsStartBesideTheBook() {
+        Session s({}, {"", "", "", "out/first.vcf", ""});
+        QVERIFY(QDir(s.dir.path()).mkpath(QStringLiteral("sub")));
+        QVERIFY(QDir(s.dir.path()).mkpath(QStringLiteral("out")));
+        s.workOn(QStringLiteral("sub/cur.pbf"), {"Anna"});
+        s.w->exportVCardAction->trigger();
+        s.w->exportCsvAction->trigger();
+        s.w->exportGoogleCsvAction->trigger();
+        s.w->phonebook().bookFileName.clear();
+        s.w->exportVCardAction->trigger(); // written into out/
+        s.w->exportCsvAction->trigger();
+        QStringList got;
+        for (const FileRequest& r : s.asked)
+            got << QDir(s.dir.path()).relativeFilePath(r.directory) + u'|' + r.fileName;
+        const QString documents = QDir(s.dir.path())
+                                      .relativeFilePath(QStandardPaths::writableLocation(
+                                          QStandardPaths::DocumentsLocation));
+        QCOMPARE(got, (QStringList{"sub|cur.vcf", "sub|cur.csv", "sub|cur.csv",
+                                   documents + "|Phonebook.vcf", "out|Phonebook.csv"}));
+        QVERIFY(QFile::exists(s.dir.file(QStringLiteral("out/first.vcf"))));
+
+        s.w->phonebook().bookChanged = false;
+        s.w->close();
+        auto again = test::startWindow();
+        s.asked.clear();
+        again->exportVCardAction->trigger();
+        QCOMPARE(s.asked.size(), 1);
+        QCOMPARE(s.asked[0].directory, s.dir.file(QStringLiteral("out")));
     }
 
     // --- Communicator 9110 import -------------------------------------------------

@@ -102,24 +102,6 @@ int readFailure(const QString& path, const files::FileResult& read) {
     return fileFailure(path, read.detail.isEmpty() ? read.error : read.error + u' ' + read.detail);
 }
 
-// A book that could not be opened; for a file one of the imports reads, the
-// command that does.
-int openFailure(const QString& path, const files::FileResult& read) {
-    QString reason = read.detail.isEmpty() ? read.error : read.error + u' ' + read.detail;
-    const files::ImportFormat format = files::importFormatOf(path);
-    if (format != files::ImportFormat::None) {
-        const bool csv = format == files::ImportFormat::Csv;
-        const QFileInfo info(path);
-        reason += QStringLiteral(" %1 looks like %2: import it with \"quorix-cli %3 %4 -o %5\".")
-                      .arg(info.fileName(),
-                           csv ? QStringLiteral("a CSV file")
-                               : QStringLiteral("a Nokia Communicator 9110 export"),
-                           csv ? QStringLiteral("import-csv") : QStringLiteral("import-9110"), path,
-                           info.completeBaseName() + QStringLiteral(".pbf"));
-    }
-    return fileFailure(path, reason);
-}
-
 // Writes a book read or imported from input to the -o file, in the format its
 // name says. Characters a .pbf cannot hold are named in a warning (or, with
 // --strict, keep the file from being written).
@@ -135,7 +117,7 @@ int writeBook(BookResult& read, const QString& input, const QCommandLineParser& 
         const QString base = parser.value(AddToOption);
         BookResult into = files::openBook(base);
         if (!into.ok)
-            return openFailure(base, into);
+            return bookFailure(base, into);
         const AddCounts counts = addToBook(into.book, read.book);
         read.book = std::move(into.book);
         QTextStream(stderr) << "quorix-cli: " << base << ": " << counts.summary() << Qt::endl;
@@ -193,7 +175,7 @@ int runShow(const QStringList& args) {
     const QString input = parser.positionalArguments().first();
     const BookResult read = files::openBook(input);
     if (!read.ok)
-        return openFailure(input, read);
+        return bookFailure(input, read);
     QTextStream(stdout) << describeBook(read.book);
     return 0;
 }
@@ -250,7 +232,7 @@ int runConvert(const QStringList& args) {
         return fail(error);
     BookResult book = files::openBook(input);
     if (!book.ok)
-        return openFailure(input, book);
+        return bookFailure(input, book);
     return writeBook(book, input, parser, csv);
 }
 
@@ -407,6 +389,22 @@ int runImport9110(const QStringList& args) {
 }
 
 } // namespace
+
+int bookFailure(const QString& path, const files::FileResult& read) {
+    QString reason = read.detail.isEmpty() ? read.error : read.error + u' ' + read.detail;
+    const files::ImportFormat format = files::importFormatOf(path);
+    if (format != files::ImportFormat::None) {
+        const bool csv = format == files::ImportFormat::Csv;
+        const QFileInfo info(path);
+        reason += QStringLiteral(" %1 looks like %2: import it with \"quorix-cli %3 %4 -o %5\".")
+                      .arg(info.fileName(),
+                           csv ? QStringLiteral("a CSV file")
+                               : QStringLiteral("a Nokia Communicator 9110 export"),
+                           csv ? QStringLiteral("import-csv") : QStringLiteral("import-9110"), path,
+                           info.completeBaseName() + QStringLiteral(".pbf"));
+    }
+    return fileFailure(path, reason);
+}
 
 bool checkOutput(const QString& output, const QString& input, QString& error) {
     if (output == QLatin1String("-"))

@@ -165,11 +165,12 @@ int runShow(const QStringList& args) {
     QCommandLineParser parser;
     parser.addPositionalArgument(QStringLiteral("BOOK"),
                                  QStringLiteral("The phonebook file (.pbf) or vCard file (.vcf)."));
-    if (const int status = parse(parser, args,
-                                 QStringLiteral("Prints a phonebook file: each name, then its "
-                                                "numbers, texts and caller group, indented with "
-                                                "their kind."),
-                                 {QStringLiteral("BOOK")}, Output::None);
+    if (const int status =
+            parse(parser, args,
+                  QStringLiteral("Prints a phonebook or vCard file: each name, then its "
+                                 "numbers, texts and caller group, indented with "
+                                 "their kind."),
+                  {QStringLiteral("BOOK")}, Output::None);
         status >= 0)
         return status;
     const QString input = parser.positionalArguments().first();
@@ -301,7 +302,8 @@ int runImportCsv(const QStringList& args) {
     const int status =
         parse(parser, args,
               QStringLiteral("Imports a CSV file, one name a line, and writes it as a "
-                             "phonebook file. When the first line is the header of a "
+                             "phonebook, vCard or CSV file, as the output's name says. When the "
+                             "first line is the header of a "
                              "program we know (Quorix, Google Contacts, Outlook, "
                              "Thunderbird, Apple/iCloud), the columns are read by their "
                              "titles and the column options are not needed; giving one "
@@ -374,7 +376,8 @@ int runImport9110(const QStringList& args) {
     if (const int status =
             parse(parser, args,
                   QStringLiteral("Imports a Nokia Communicator 9110 export and writes it "
-                                 "as a phonebook file."),
+                                 "as a phonebook, vCard or CSV file, as the output's name "
+                                 "says."),
                   {QStringLiteral("INPUT")}, Output::Required);
         status >= 0)
         return status;
@@ -447,10 +450,12 @@ QString terminalText(QString text) {
 
 QList<Command> fileCommands() {
     return {
-        {"show", "print the names and subentries of a phonebook file", runShow},
-        {"convert", "read a phonebook file and write it again", runConvert},
-        {"import-csv", "import a CSV file into a phonebook file", runImportCsv},
-        {"import-9110", "import a Communicator 9110 export into a phonebook file", runImport9110},
+        {"show", "print the names and subentries of a phonebook or vCard file", runShow},
+        {"convert", "read a phonebook or vCard file and write it as a phonebook, vCard or CSV file",
+         runConvert},
+        {"import-csv", "import a CSV file into a phonebook, vCard or CSV file", runImportCsv},
+        {"import-9110", "import a Communicator 9110 export into a phonebook, vCard or CSV file",
+         runImport9110},
     };
 }
 

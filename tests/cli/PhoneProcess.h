@@ -1,12 +1,20 @@
 #pragma once
 // What the end-to-end tests of quorix-cli against quorix-phonesim share: the
 // virtual phone as a process, and the files they compare.
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 
 namespace quorix::test {
+
+// The programs under test, and the book the virtual phone ships with.
+inline const QString Cli = QStringLiteral(QUORIX_CLI);
+inline const QString Phonesim = QStringLiteral(QUORIX_PHONESIM);
+inline const QString Sample =
+    QFileInfo(Phonesim).absoluteDir().filePath(QStringLiteral("sample.pbf"));
 
 inline QByteArray readFile(const QString& path) {
     QFile f(path);

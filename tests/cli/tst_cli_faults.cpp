@@ -16,12 +16,11 @@
 
 #include "PhoneProcess.h"
 
+using quorix::test::Cli;
 using quorix::test::Phone;
 using quorix::test::readFile;
 
 namespace {
-
-const QString Cli = QStringLiteral(QUORIX_CLI);
 
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);

@@ -8,16 +8,16 @@
 
 #include "PhoneProcess.h"
 
+using quorix::test::Cli;
 using quorix::test::Phone;
+using quorix::test::Phonesim;
 using quorix::test::readFile;
 using quorix::test::Run;
 using quorix::test::run;
+using quorix::test::Sample;
 
 namespace {
 
-const QString Cli = QStringLiteral(QUORIX_CLI);
-const QString Phonesim = QStringLiteral(QUORIX_PHONESIM);
-const QString Sample = QFileInfo(Phonesim).absoluteDir().filePath(QStringLiteral("sample.pbf"));
 const QString Data = QStringLiteral(QUORIX_TEST_DATA);
 
 } // namespace

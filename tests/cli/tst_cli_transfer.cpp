@@ -9,16 +9,15 @@
 
 #include "PhoneProcess.h"
 
+using quorix::test::Cli;
 using quorix::test::Phone;
+using quorix::test::Phonesim;
 using quorix::test::readFile;
 using quorix::test::Run;
 using quorix::test::run;
+using quorix::test::Sample;
 
 namespace {
-
-const QString Cli = QStringLiteral(QUORIX_CLI);
-const QString Phonesim = QStringLiteral(QUORIX_PHONESIM);
-const QString Sample = QFileInfo(Phonesim).absoluteDir().filePath(QStringLiteral("sample.pbf"));
 
 Run cli(const QStringList& args, int timeoutMs = 60000) {
     return run(Cli, args, timeoutMs);

@@ -10,8 +10,8 @@ using namespace quorix;
 namespace {
 
 // "Anna|3:+4912|9:Note": a name and its subentries by kind.
-PhoneContent content(const QString& spec) {
-    const QStringList parts = spec.split(u'|');
+PhoneContent content(const QString& text) {
+    const QStringList parts = text.split(u'|');
     PhoneContent c{parts.front(), {}};
     for (qsizetype i = 1; i < parts.size(); ++i) {
         const qsizetype colon = parts[i].indexOf(u':');
@@ -21,15 +21,15 @@ PhoneContent content(const QString& spec) {
 }
 
 // "7=Anna|3:+49": a name with a recorded location; without "N=" it has none.
-std::vector<BookSide> bookSides(const QStringList& specs) {
+std::vector<BookSide> bookSides(const QStringList& texts) {
     std::vector<BookSide> out;
-    for (const QString& spec : specs) {
+    for (const QString& text : texts) {
         BookSide b;
         b.row = int(out.size());
-        QString rest = spec;
-        if (const qsizetype eq = spec.indexOf(u'='); eq > 0) {
-            b.location = spec.left(eq).toInt();
-            rest = spec.mid(eq + 1);
+        QString rest = text;
+        if (const qsizetype eq = text.indexOf(u'='); eq > 0) {
+            b.location = text.left(eq).toInt();
+            rest = text.mid(eq + 1);
         }
         b.stored = content(rest);
         out.push_back(b);
@@ -37,11 +37,11 @@ std::vector<BookSide> bookSides(const QStringList& specs) {
     return out;
 }
 
-std::vector<PhoneSlot> phoneSlots(const QStringList& specs) {
+std::vector<PhoneSlot> phoneSlots(const QStringList& texts) {
     std::vector<PhoneSlot> out;
-    for (const QString& spec : specs) {
-        const qsizetype eq = spec.indexOf(u'=');
-        out.push_back({spec.left(eq).toInt(), content(spec.mid(eq + 1))});
+    for (const QString& text : texts) {
+        const qsizetype eq = text.indexOf(u'=');
+        out.push_back({text.left(eq).toInt(), content(text.mid(eq + 1))});
     }
     return out;
 }

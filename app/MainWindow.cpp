@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/BookPrinter.h"
 #include "app/BookTable.h"
 #include "app/BookTree.h"
 #include "app/BookUndo.h"
@@ -311,6 +312,13 @@ void MainWindow::buildMenus() {
                                     QStringLiteral("CSV for &Google Contacts..."), During::Refused);
     restoreBackupAction = command(file, "file.restoreBackup",
                                   QStringLiteral("Restore from &backup..."), During::Refused);
+    file->addSeparator();
+    connect(command(file, "file.print", QStringLiteral("&Print..."), During::Refused,
+                    QKeySequence(QKeySequence::Print)),
+            &QAction::triggered, this, [this] { BookPrinter::printWithDialog(this, phonebook()); });
+    connect(
+        command(file, "file.printPreview", QStringLiteral("Print pre&view..."), During::Refused),
+        &QAction::triggered, this, [this] { BookPrinter::preview(this, phonebook()); });
     file->addSeparator();
     exitAction = command(file, "file.exit", QStringLiteral("E&xit"), During::Allowed,
                          QKeySequence(Qt::CTRL | Qt::Key_Q));

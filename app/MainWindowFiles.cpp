@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
+#include <QStandardPaths>
 
 namespace quorix {
 
@@ -45,12 +46,17 @@ bool exportBook(MainWindow& w, files::BookFormat format,
     static bool bom = false;
     const bool google = layout == files::CsvLayout::Google;
     const QString suffix = vcard ? QStringLiteral(".vcf") : QStringLiteral(".csv");
-    QString directory, fileName;
+    // The book's folder and name; a book without a file starts where the last
+    // export went.
+    QString directory = w.settings().exportFolder;
+    QString fileName = QStringLiteral("Phonebook") + suffix;
     if (const QString& current = w.phonebook().bookFileName; !current.isEmpty()) {
         const QFileInfo info(current);
         directory = info.absolutePath();
         fileName = info.completeBaseName() + suffix;
     }
+    if (directory.isEmpty() || !QFileInfo(directory).isDir())
+        directory = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     QString chosen =
         vcard ? FileDialogs::save(&w, QStringLiteral("Export vCard"),
                                   QStringLiteral("vCard Files|*.vcf"), directory, fileName)
@@ -73,6 +79,7 @@ bool exportBook(MainWindow& w, files::BookFormat format,
         FileDialogs::error(&w, r);
         return false;
     }
+    w.settings().exportFolder = QFileInfo(chosen).absolutePath();
     w.setPanel(0, r.status);
     w.treeView()->setFocus();
     return true;

@@ -4,6 +4,7 @@
 // virtual phone.
 #include "AppTestSupport.h"
 #include "app/BookTree.h"
+#include "app/ConnectionDialog.h"
 #include "app/CsvImportDialog.h"
 #include "app/FileDialogs.h"
 #include "app/Icons.h"
@@ -12,9 +13,12 @@
 #include "app/StatusPanel.h"
 #include "files/BookFile.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDirIterator>
+#include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -350,6 +354,32 @@ private Q_SLOTS:
         }
     }
 
+    // Every label, button, check box and choice of the CSV import dialog and
+    // of Setup shows its whole text at the default font.
+    void dialogsCutNoText() {
+        WorkDir dir;
+        auto w = test::startWindow();
+        QStringList cut;
+        for (QDialog* dialog : {static_cast<QDialog*>(test::child<CsvImportDialog>(*w)),
+                                static_cast<QDialog*>(test::child<ConnectionDialog>(*w))}) {
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
+            for (QWidget* c : dialog->findChildren<QWidget*>()) {
+                const auto* label = qobject_cast<QLabel*>(c);
+                if (!c->isVisible() || (label && (label->wordWrap() || label->text().isEmpty())))
+                    continue;
+                if (!label && !qobject_cast<QAbstractButton*>(c) && !qobject_cast<QComboBox*>(c))
+                    continue;
+                if (c->width() < c->sizeHint().width())
+                    cut << dialog->windowTitle() + ": " + c->metaObject()->className() + " " +
+                               QString::number(c->width()) + " < " +
+                               QString::number(c->sizeHint().width());
+            }
+            dialog->hide();
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));
+    }
+
     void subentryToolTipsNameTheKind() {
         WorkDir dir;
         auto w = test::startWindow();
@@ -390,7 +420,8 @@ private Q_SLOTS:
         QVERIFY2(weakest < 3.0, qPrintable(QString::number(weakest)));
 
         // The tree of a window on the dark palette shows every kind at a
-        // contrast of at least 3:1.
+        // contrast of at least 3:1, with no plate behind it: the picture covers
+        // exactly what it covers on a light palette.
         w->setPalette(dark);
         QModelIndexList indexes = {w->model().rootIndex(), w->model().indexOf(n)};
         for (int i = 0; i < w->model().rowCount(w->model().indexOf(n)); ++i)
@@ -400,6 +431,14 @@ private Q_SLOTS:
             const double c = iconContrast(icon, base);
             QVERIFY2(c >= 3.0,
                      qPrintable(index.data(Qt::ToolTipRole).toString() + " " + QString::number(c)));
+            const int kind = index.data(BookModel::KindRole).toInt();
+            const QImage shape =
+                icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_Alpha8);
+            const QImage plain = icons::kind(kind, QPalette(Qt::white))
+                                     .pixmap(16, 16)
+                                     .toImage()
+                                     .convertToFormat(QImage::Format_Alpha8);
+            QVERIFY2(shape == plain, qPrintable(QString::number(kind)));
         }
         // Back on a light palette the pictures are the plain ones.
         w->setPalette(QPalette(Qt::white));

@@ -12,6 +12,7 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QDrag>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -181,11 +182,26 @@ QPoint dropPoint(MainWindow& w, const QModelIndex& target) {
 
 // A drag with the mouse through the toolkit's own drag loop: press, move past
 // the drag distance, and, while the drag runs, move to the point and release.
+// The drags dragWithMouse saw start, and those whose picture covered the row
+// aimed at.
+int mouseDrags = 0;
+QStringList picturesOverTheTarget;
+
 void dragWithMouse(MainWindow& w, const QModelIndex& from, const QPoint& at) {
     QWidget* viewport = w.treeView()->viewport();
     const QPoint start = w.treeView()->visualRect(from).center();
     QTest::mousePress(viewport, Qt::LeftButton, {}, start);
-    QTimer::singleShot(0, viewport, [viewport, at] {
+    QTreeView* tree = w.treeView();
+    QTimer::singleShot(0, viewport, [tree, viewport, at] {
+        if (const QDrag* drag = tree->findChild<QDrag*>()) {
+            ++mouseDrags;
+            const QRect row = tree->visualRect(tree->indexAt(at));
+            const QRect picture(at - drag->hotSpot(),
+                                drag->pixmap().deviceIndependentSize().toSize());
+            if (drag->pixmap().isNull() ||
+                picture.intersects(QRect(0, row.top(), viewport->width(), row.height())))
+                picturesOverTheTarget << tree->indexAt(at).data().toString();
+        }
         QTest::mouseMove(viewport, at + QPoint(1, 0));
         QTest::mouseMove(viewport, at);
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
@@ -1016,7 +1032,12 @@ private Q_SLOTS:
     void dragWithTheMouse() {
         if (QGuiApplication::platformName() == QLatin1String("offscreen"))
             QSKIP("The offscreen platform runs no drag loop; tst_edit_x11 runs this on Xvfb.");
+        mouseDrags = 0;
+        picturesOverTheTarget.clear();
         checkDrags(dragWithMouse);
+        // The drag's picture stays clear of the row the pointer aims at.
+        QVERIFY(mouseDrags > 0);
+        QVERIFY2(picturesOverTheTarget.isEmpty(), qPrintable(picturesOverTheTarget.join(u',')));
     }
 
     // --- View > Table ----------------------------------------------------

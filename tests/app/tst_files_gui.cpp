@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QStandardPaths>
 #include <QTableWidget>
 
 #include <QAction>
@@ -373,7 +374,7 @@ private Q_SLOTS:
         QVERIFY(d->isVisible());
         QCOMPARE(d->windowModality(), Qt::ApplicationModal);
         QCOMPARE(d->windowTitle(), QStringLiteral("CSV - Import"));
-        const QSize size(355 * s.w->scale() / 100, 274 * s.w->scale() / 100);
+        const QSize size(414 * s.w->scale() / 100, 274 * s.w->scale() / 100);
         QCOMPARE(d->minimumSize(), size);
         QCOMPARE(d->maximumSize(), size);
         QCOMPARE(s.asked.size(), 1);
@@ -718,6 +719,38 @@ private Q_SLOTS:
         QVERIFY(s.dir.read(QStringLiteral("g.csv"))
                     .startsWith("\xef\xbb\xbfName,Given Name,Family Name,Notes,Group Membership,"));
         QVERIFY(s.dir.read(QStringLiteral("g.csv")).contains("\r\nAnna Berg,Anna,Berg,,,"));
+    }
+
+    // Export starts beside the book, named after it; a book without a file
+    // starts where the last export went, in this run and the next.
+    void exportsStartBesideTheBook() {
+        Session s({}, {"", "", "", "out/first.vcf", ""});
+        QVERIFY(QDir(s.dir.path()).mkpath(QStringLiteral("sub")));
+        QVERIFY(QDir(s.dir.path()).mkpath(QStringLiteral("out")));
+        s.workOn(QStringLiteral("sub/cur.pbf"), {"Anna"});
+        test::command(*s.w, "file.exportVCard")->trigger();
+        test::command(*s.w, "file.exportCsv")->trigger();
+        test::command(*s.w, "file.exportGoogleCsv")->trigger();
+        s.w->phonebook().bookFileName.clear();
+        test::command(*s.w, "file.exportVCard")->trigger(); // written into out/
+        test::command(*s.w, "file.exportCsv")->trigger();
+        QStringList got;
+        for (const FileRequest& r : s.asked)
+            got << QDir(s.dir.path()).relativeFilePath(r.directory) + u'|' + r.fileName;
+        const QString documents = QDir(s.dir.path())
+                                      .relativeFilePath(QStandardPaths::writableLocation(
+                                          QStandardPaths::DocumentsLocation));
+        QCOMPARE(got, (QStringList{"sub|cur.vcf", "sub|cur.csv", "sub|cur.csv",
+                                   documents + "|Phonebook.vcf", "out|Phonebook.csv"}));
+        QVERIFY(QFile::exists(s.dir.file(QStringLiteral("out/first.vcf"))));
+
+        s.w->phonebook().bookChanged = false;
+        s.w->close();
+        auto again = test::startWindow();
+        s.asked.clear();
+        test::command(*again, "file.exportVCard")->trigger();
+        QCOMPARE(s.asked.size(), 1);
+        QCOMPARE(s.asked[0].directory, s.dir.file(QStringLiteral("out")));
     }
 
     // --- Communicator 9110 import -------------------------------------------------

@@ -263,7 +263,9 @@ private Q_SLOTS:
                                      "file.exportGoogleCsv",
                                      "file.restoreBackup",
                                      "transfer.writeChanges",
-                                     "transfer.compare"};
+                                     "transfer.compare",
+                                     "file.print",
+                                     "file.printPreview"};
         QStringList wrong;
         for (const QString& id : commands.ids())
             if (!commands.action(id) ||

@@ -3,10 +3,12 @@
 #include "model/BookModel.h"
 #include "model/PhoneLimits.h"
 
+#include <QDrag>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyledItemDelegate>
 
 namespace quorix {
@@ -106,6 +108,40 @@ void BookTree::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QTreeView::keyPressEvent(event);
+}
+
+void BookTree::startDrag(Qt::DropActions supportedActions) {
+    const QModelIndex index = selectedNode();
+    QMimeData* data = index.isValid() ? model()->mimeData({index}) : nullptr;
+    if (!data)
+        return;
+    // The node as the tree shows it selected: its icon and its text.
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.state |= QStyle::State_Selected;
+    QAbstractItemDelegate* delegate = itemDelegateForIndex(index);
+    const QSize size = delegate->sizeHint(option, index)
+                           .boundedTo(QSize(viewport()->width(), 4 * visualRect(index).height()));
+    const qreal ratio = devicePixelRatioF();
+    QPixmap picture(size * ratio);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(Qt::transparent);
+    {
+        QPainter painter(&picture);
+        option.rect = QRect(QPoint(0, 0), size);
+        delegate->paint(&painter, option, index);
+    }
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    drag->setPixmap(picture);
+    // The pointer may be anywhere in the row it aims at: the picture starts a
+    // row's height below it, and to the right of the arrow.
+    const int rowHeight = std::max(visualRect(index).height(), size.height());
+    drag->setHotSpot(
+        QPoint(-style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this), -rowHeight));
+    // The model moves the node when it takes the drop; nothing is left to
+    // remove here.
+    drag->exec(supportedActions, defaultDropAction());
 }
 
 } // namespace quorix

@@ -37,6 +37,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // The drag's picture goes below and beside the pointer, clear of the row
+    // under it, so the name aimed at stays readable.
+    void startDrag(Qt::DropActions supportedActions) override;
 };
 
 } // namespace quorix

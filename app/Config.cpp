@@ -73,6 +73,7 @@ Config Config::read(const ProfileFile& f) {
     c.tableView = f.value(Section, "VIEW") == QByteArray("TABLE");
     if (const auto prefix = f.value(Section, "NUMBER_PREFIX"))
         c.numberPrefix = cleanNumber(QString::fromUtf8(*prefix));
+    c.exportFolder = QString::fromUtf8(f.value(Section, "EXPORT_FOLDER").value_or(QByteArray()));
     return c;
 }
 
@@ -95,6 +96,8 @@ void Config::write(ProfileFile& f) const {
         f.setValue(Section, "VIEW", tableView ? "TABLE" : "TREE");
     if (numberPrefix != DefaultNumberPrefix || f.value(Section, "NUMBER_PREFIX"))
         f.setValue(Section, "NUMBER_PREFIX", numberPrefix.toUtf8());
+    if (!exportFolder.isEmpty() || f.value(Section, "EXPORT_FOLDER"))
+        f.setValue(Section, "EXPORT_FOLDER", exportFolder.toUtf8());
 }
 
 void Config::takeSetupFrom(const Config& other) {

@@ -40,6 +40,9 @@ struct Config {
     // What a new number starts with and an emptied number becomes: the
     // country prefix; only the characters a number keeps, never empty.
     QString numberPrefix = DefaultNumberPrefix.toString();
+    // Where the last export went; the next export of a book without a file
+    // starts there. Empty before the first.
+    QString exportFolder;
 
     // The settings a file holds; a missing file, section or key, and a value
     // that is not a number or out of range, give the default.
@@ -55,7 +58,8 @@ struct Config {
     // when there is a device or the file had one to clear, so that a file of
     // someone who never chose a device keeps just the eight keys; then VIEW
     // ("TREE" or "TABLE") once the table was chosen; then NUMBER_PREFIX, only
-    // when it is not "+49" or the file had one.
+    // when it is not "+49" or the file had one; then EXPORT_FOLDER once there
+    // was an export.
     void write(ProfileFile& file) const;
 
     // The values the connection dialog sets (port, cable, device, number
@@ -80,10 +84,11 @@ struct RecentFiles {
     static QStringList added(QStringList paths, const QString& path);
 };
 
-// The main window's place and size, in the settings file's own section
-// "WINDOW" (LEFT, TOP, WIDTH, HEIGHT), written after the other sections.
+// The main window's place and size (without the window system's frame), in
+// the settings file's own section "MAINWINDOW" (LEFT, TOP, WIDTH, HEIGHT),
+// written after the other sections.
 struct WindowPlace {
-    static constexpr const char* Section = "WINDOW";
+    static constexpr const char* Section = "MAINWINDOW";
 
     // The rectangle kept, or an empty one when the file has none (or a broken one).
     static QRect read(const ProfileFile& file);

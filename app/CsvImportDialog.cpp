@@ -23,7 +23,7 @@ namespace quorix {
 
 namespace {
 
-constexpr int DesignWidth = 355;
+constexpr int DesignWidth = 414;
 constexpr int DesignHeight = 274;
 // Below the design: the check box and the table of a known header's columns.
 constexpr int HeaderHeight = 170;
@@ -144,19 +144,22 @@ CsvImportDialog::CsvImportDialog(MainWindow& main)
     setTabOrder(cancelButton, sample);
     setTabOrder(sample, probe);
 
+    // The old design, wider by the room its texts need at 8 pt: the encoding
+    // choice and the buttons in the right column, "Separator:" and the quotes
+    // box in the settings.
     places_ = {
         {columnGroup, {8, 6, 121, 99}},     {nameLabel, {10, 24, 60, 17}},
         {nameColumnBox, {71, 22, 42, 21}},  {firstColumnLabel, {10, 48, 60, 17}},
         {firstColumnBox, {71, 46, 42, 21}}, {lastColumnLabel, {10, 72, 60, 17}},
-        {lastColumnBox, {71, 70, 42, 21}},  {settingsGroup, {136, 6, 135, 99}},
-        {sepLabel, {10, 24, 66, 17}},       {separatorEdit, {82, 22, 45, 21}},
+        {lastColumnBox, {71, 70, 42, 21}},  {settingsGroup, {136, 6, 150, 99}},
+        {sepLabel, {10, 24, 70, 17}},       {separatorEdit, {82, 22, 45, 21}},
         {firstLineLabel, {10, 48, 66, 17}}, {firstLineBox, {82, 46, 45, 21}},
-        {quotesBox, {10, 74, 121, 17}},     {importButton, {278, 12, 69, 25}},
-        {cancelButton, {278, 44, 69, 25}},  {encodingLabel, {278, 72, 69, 13}},
-        {encodingBox, {278, 85, 69, 20}},   {expected, {8, 110, 120, 15}},
-        {sample, {8, 126, 339, 62}},        {inFile, {8, 192, 120, 15}},
-        {probe, {8, 208, 339, 58}},         {byHeaderBox, {8, 272, 339, 17}},
-        {columnTable, {8, 292, 339, 144}},
+        {quotesBox, {10, 74, 136, 17}},     {importButton, {294, 12, 112, 25}},
+        {cancelButton, {294, 44, 112, 25}}, {encodingLabel, {294, 72, 112, 13}},
+        {encodingBox, {294, 85, 112, 20}},  {expected, {8, 110, 120, 15}},
+        {sample, {8, 126, 398, 62}},        {inFile, {8, 192, 120, 15}},
+        {probe, {8, 208, 398, 58}},         {byHeaderBox, {8, 272, 398, 17}},
+        {columnTable, {8, 292, 398, 144}},
     };
     scale_ = main_.scale();
     fromConfig();
@@ -238,7 +241,7 @@ void CsvImportDialog::enableSettings() {
 }
 
 void CsvImportDialog::fromConfig() {
-    const Config& c = main_.config;
+    const Config& c = main_.settings();
     const QList<std::pair<QSpinBox*, int>> counters = {{nameColumnBox, c.csvName},
                                                        {firstColumnBox, c.csvStart},
                                                        {lastColumnBox, c.csvStop},
@@ -255,7 +258,7 @@ void CsvImportDialog::fromConfig() {
 }
 
 void CsvImportDialog::toConfig() {
-    Config& c = main_.config;
+    Config& c = main_.settings();
     c.csvName = nameColumnBox->value();
     c.csvStart = firstColumnBox->value();
     c.csvStop = lastColumnBox->value();
@@ -377,8 +380,8 @@ void CsvImportDialog::done(int result) {
     toConfig();
     QDialog::done(result);
     if (loaded) {
-        main_.tree->expand(main_.bookModel->rootIndex());
-        main_.tree->setFocus();
+        main_.treeView()->expand(main_.model().rootIndex());
+        main_.treeView()->setFocus();
     }
 }
 

@@ -3,7 +3,7 @@
 #include "model/Kinds.h"
 
 #include <QGuiApplication>
-#include <QHash>
+#include <QImage>
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
@@ -14,25 +14,46 @@ namespace quorix::icons {
 
 namespace {
 
+// How a picture is drawn for the palette it stands on.
+enum class Shade { AsDrawn, LightenDark };
+
+// On a dark base the dark parts of a picture (outlines, telephones, the
+// mobile) would vanish: their lightness is mirrored, so nothing is darker than
+// the middle grey, while hues, light parts and the shape itself stay. No plate
+// is drawn behind the picture.
+void lightenDark(QImage& image) {
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int alpha = qAlpha(line[x]);
+            if (alpha == 0)
+                continue;
+            QColor c = QColor::fromRgba(line[x]);
+            float h, s, l, a;
+            c.getHslF(&h, &s, &l, &a);
+            if (l < 0.5f)
+                c.setHslF(h, s, 1.0f - l, a);
+            line[x] = c.rgba();
+        }
+    }
+}
+
 // Pixmaps at the sizes the window asks for at 96 dpi and on high-resolution
 // screens, rendered once from the vector drawing.
-QIcon fromSvg(const QString& resource, int designSize, const QColor& plate = {}) {
+QIcon fromSvg(const QString& resource, int designSize, Shade shade = Shade::AsDrawn) {
     QSvgRenderer renderer(resource);
     QIcon icon;
     for (const int factor : {2, 3, 4, 6, 8}) {
         const int side = designSize * factor / 2;
-        QPixmap pixmap(side, side);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
+        QImage image(side, side, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
         p.setRenderHint(QPainter::Antialiasing);
-        if (plate.isValid()) {
-            p.setPen(Qt::NoPen);
-            p.setBrush(plate);
-            p.drawRoundedRect(QRectF(0, 0, side, side), side / 6.0, side / 6.0);
-        }
         renderer.render(&p, QRectF(0, 0, side, side));
         p.end();
-        icon.addPixmap(pixmap);
+        if (shade == Shade::LightenDark)
+            lightenDark(image);
+        icon.addPixmap(QPixmap::fromImage(image));
     }
     return icon;
 }
@@ -68,23 +89,14 @@ QIcon kind(int k, const QPalette& palette) {
     if (!isDark(palette))
         return light[static_cast<size_t>(k)];
 
-    // One set per plate colour: a palette may change while the program runs.
-    static QHash<QRgb, std::array<QIcon, KindCount>> darkSets;
-    const QColor text = palette.color(QPalette::Text);
-    const QColor base = palette.color(QPalette::Base);
-    // Mostly the text colour, a little of the base, so the plate is light but
-    // not glaring.
-    const QColor plate = QColor::fromRgbF(text.redF() * 0.85f + base.redF() * 0.15f,
-                                          text.greenF() * 0.85f + base.greenF() * 0.15f,
-                                          text.blueF() * 0.85f + base.blueF() * 0.15f);
-    auto it = darkSets.find(plate.rgb());
-    if (it == darkSets.end()) {
+    static const std::array<QIcon, KindCount> dark = [] {
         std::array<QIcon, KindCount> icons;
         for (int i = 0; i < KindCount; ++i)
-            icons[static_cast<size_t>(i)] = fromSvg(resourcePath(kindFiles[i]), 16, plate);
-        it = darkSets.insert(plate.rgb(), icons);
-    }
-    return (*it)[static_cast<size_t>(k)];
+            icons[static_cast<size_t>(i)] =
+                fromSvg(resourcePath(kindFiles[i]), 16, Shade::LightenDark);
+        return icons;
+    }();
+    return dark[static_cast<size_t>(k)];
 }
 
 QIcon kind(int k) {

@@ -9,8 +9,9 @@ class QPalette;
 namespace quorix::icons {
 
 // The icon of a node kind (0..11); any other value shows as the unknown kind.
-// On a dark palette (dark Base colour) the picture stands on a light plate, so
-// that its dark parts (the telephones, the mobile) stay visible.
+// On a dark palette (dark Base colour) the picture's dark parts (outlines,
+// the telephones, the mobile) are drawn light, so they stay visible without a
+// plate behind them.
 QIcon kind(int kind, const QPalette& palette);
 // The same for the application's palette.
 QIcon kind(int kind);

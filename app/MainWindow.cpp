@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/BookPrinter.h"
 #include "app/BookTable.h"
 #include "app/BookTree.h"
 #include "app/BookUndo.h"
@@ -14,12 +15,14 @@
 #include "app/StatusPanel.h"
 
 #include <QAction>
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -82,12 +85,14 @@ constexpr int DesignMinHeight = 376;
 constexpr int DesignHeight = 395;
 constexpr QRect TreeBox(144, 16, 345, 281);
 constexpr int TreeGapAboveStatus = 13;
+constexpr QRect NoticeBox(312, 2, 179, 13);
 constexpr QRect PhoneBox(9, 184, 129, 126);
 constexpr int ButtonSize = 41;
 
 QToolButton* makeButton(QWidget* parent, const QString& caption, icons::Glyph glyph,
                         const QString& hint) {
     auto* b = new QToolButton(parent);
+    b->setObjectName(caption.toLower() + QStringLiteral("Button"));
     b->setText(caption);
     b->setIcon(icons::glyph(glyph));
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -109,7 +114,7 @@ QAction* makeAction(QObject* parent, const QString& text, const QKeySequence& ke
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                              Qt::WindowCloseButtonHint) {
+                              Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint) {
     // The settings file lives in the user's configuration folder, unless the
     // folder the program was started in has one of its own.
     startDir = QDir::currentPath();
@@ -132,6 +137,7 @@ MainWindow::MainWindow(QWidget* parent)
     // Files dropped on the window are opened or imported.
     setAcceptDrops(true);
     buildPopup();
+    fillEditMenu();
     buildBookTable();
     connectEditing();
     buildFindBar();
@@ -150,13 +156,17 @@ void MainWindow::buildControls() {
     small.setPointSize(8);
     surface_->setFont(small);
 
+    // The buttons keep the design's places in a column of fixed width; the
+    // column on the right (notice, find bar, tree or table) takes the rest.
+    leftColumn_ = new QWidget(surface_);
     notice = new QLabel(QStringLiteral("(c) The Quorix developers"), surface_);
     QFont bold = small;
     bold.setPointSize(9);
     bold.setBold(true);
     notice->setFont(bold);
 
-    bookGroup = new QGroupBox(QStringLiteral("Book"), surface_);
+    bookGroup = new QGroupBox(QStringLiteral("Book"), leftColumn_);
+    bookGroup->setObjectName(QStringLiteral("bookGroup"));
     bookGroup->setAutoFillBackground(true);
     saveButton = makeButton(bookGroup, QStringLiteral("Save"), icons::Glyph::Save,
                             QStringLiteral("Save phonebook to file"));
@@ -167,7 +177,8 @@ void MainWindow::buildControls() {
     clearButton = makeButton(bookGroup, QStringLiteral("Clear"), icons::Glyph::Clear,
                              QStringLiteral("Clear the actual phonebook"));
 
-    actionsGroup = new QGroupBox(QStringLiteral("Actions"), surface_);
+    actionsGroup = new QGroupBox(QStringLiteral("Actions"), leftColumn_);
+    actionsGroup->setObjectName(QStringLiteral("actionsGroup"));
     actionsGroup->setAutoFillBackground(true);
     readButton = makeButton(actionsGroup, QStringLiteral("Read"), icons::Glyph::Read,
                             QStringLiteral("Read phonebook from phone"));
@@ -176,17 +187,34 @@ void MainWindow::buildControls() {
     stopButton = makeButton(actionsGroup, QStringLiteral("Stop"), icons::Glyph::Stop,
                             QStringLiteral("Abort reading/writing"));
 
-    debugBox = new QCheckBox(QStringLiteral("Debug"), surface_);
+    debugBox = new QCheckBox(QStringLiteral("Debug"), leftColumn_);
+    debugBox->setObjectName(QStringLiteral("debugBox"));
     QFont tiny = small;
     tiny.setPointSize(7);
     debugBox->setFont(tiny);
 
-    exitButton = makeButton(surface_, QStringLiteral("Exit"), icons::Glyph::Exit,
+    exitButton = makeButton(leftColumn_, QStringLiteral("Exit"), icons::Glyph::Exit,
                             QStringLiteral("Exit the program"));
 
     tree = new BookTree(surface_);
     tree->setModel(bookModel);
     tree->setFont(font());
+
+    auto* columns = new QHBoxLayout(surface_);
+    columns->setContentsMargins(0, 0, 0, 0);
+    columns->setSpacing(0);
+    columns->addWidget(leftColumn_);
+    viewColumn_ = new QVBoxLayout;
+    viewColumn_->setSpacing(0);
+    viewColumn_->addWidget(notice, 0, Qt::AlignRight);
+    viewColumn_->addSpacing(0); // between notice and tree: set by layoutControls()
+    // The find bar, a gap below it while it shows, the tree or the table.
+    views_ = new QVBoxLayout;
+    views_->setSpacing(0);
+    views_->addSpacing(0);
+    views_->addWidget(tree, 1);
+    viewColumn_->addLayout(views_, 1);
+    columns->addLayout(viewColumn_, 1);
 
     connect(debugBox, &QCheckBox::toggled, this, &MainWindow::toggleTrace);
 
@@ -260,11 +288,13 @@ void MainWindow::buildMenus() {
     openAction = command(file, "file.open", QStringLiteral("&Open"), During::Refused,
                          QKeySequence(Qt::CTRL | Qt::Key_O));
     recentMenu = file->addMenu(QStringLiteral("Open &recent"));
+    recentMenu->setObjectName(QStringLiteral("recentMenu"));
     saveAction = command(file, "file.save", QStringLiteral("&Save"), During::Refused,
                          QKeySequence(Qt::CTRL | Qt::Key_S));
     saveAsAction = command(file, "file.saveAs", QStringLiteral("Save &as"), During::Refused);
+    // The menu shows the first; Ctrl+A still saves as it always did.
     saveAsAction->setShortcuts(
-        {QKeySequence(Qt::CTRL | Qt::Key_A), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)});
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), QKeySequence(Qt::CTRL | Qt::Key_A)});
     file->addSeparator();
     QMenu* import = file->addMenu(QStringLiteral("&Import"));
     importCsvAction = command(import, "file.importCsv",
@@ -282,6 +312,13 @@ void MainWindow::buildMenus() {
                                     QStringLiteral("CSV for &Google Contacts..."), During::Refused);
     restoreBackupAction = command(file, "file.restoreBackup",
                                   QStringLiteral("Restore from &backup..."), During::Refused);
+    file->addSeparator();
+    connect(command(file, "file.print", QStringLiteral("&Print..."), During::Refused,
+                    QKeySequence(QKeySequence::Print)),
+            &QAction::triggered, this, [this] { BookPrinter::printWithDialog(this, phonebook()); });
+    connect(
+        command(file, "file.printPreview", QStringLiteral("Print pre&view..."), During::Refused),
+        &QAction::triggered, this, [this] { BookPrinter::preview(this, phonebook()); });
     file->addSeparator();
     exitAction = command(file, "file.exit", QStringLiteral("E&xit"), During::Allowed,
                          QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -301,9 +338,11 @@ void MainWindow::buildMenus() {
                                  QStringLiteral("Write &changes"), During::Refused);
     compareAction = command(transfer, "transfer.compare", QStringLiteral("C&ompare with phone"),
                             During::Refused);
-    // Stop and Clear have buttons only.
-    stopAction = command(nullptr, "transfer.stop", QStringLiteral("Stop"), During::Allowed);
-    clearAction = command(nullptr, "book.clear", QStringLiteral("Clear"), During::Refused);
+    transfer->addSeparator();
+    stopAction = command(transfer, "transfer.stop", QStringLiteral("&Stop"), During::Allowed);
+    transferMenu_ = transfer;
+    // In the Edit menu (fillEditMenu()) and on its button.
+    clearAction = command(nullptr, "book.clear", QStringLiteral("C&lear book"), During::Refused);
 
     QMenu* extras = menuBar()->addMenu(QStringLiteral("E&xtras"));
     sortAction = command(extras, "extras.sort", QStringLiteral("&Sort book"), During::Refused,
@@ -422,7 +461,7 @@ void MainWindow::buildPopup() {
     popup->addSeparator();
     rewriteAction = onTree(
         QStringLiteral("tree.rewrite"),
-        makeAction(popup, QStringLiteral("&Rewrite entry"), QKeySequence(Qt::CTRL | Qt::Key_R)),
+        makeAction(popup, QStringLiteral("Rewr&ite entry"), QKeySequence(Qt::CTRL | Qt::Key_R)),
         During::Refused);
     popup->addAction(rewriteAction);
     popup->addSeparator();
@@ -456,7 +495,7 @@ void MainWindow::layoutControls() {
             tb->setIconSize(QSize(scaled(20), scaled(20)));
     };
     surface_->scale = scale_;
-    notice->setGeometry(box(312, 2, 179, 13));
+    leftColumn_->setFixedWidth(scaled(TreeBox.x()));
     bookGroup->setGeometry(box(8, 8, 57, 209));
     button(saveButton, 8, 16);
     button(loadButton, 8, 64);
@@ -470,8 +509,20 @@ void MainWindow::layoutControls() {
     debugBox->setGeometry(box(8, 218, 41, 17));
     debugBox->resize(std::max(debugBox->width(), debugBox->sizeHint().width()), debugBox->height());
     button(exitButton, 96, 262);
-    tree->setGeometry(box(TreeBox.x(), TreeBox.y(), TreeBox.width(), TreeBox.height()));
-    treeTop_ = tree->y();
+
+    // At the design width the notice and the tree stand where the design puts
+    // them; what the window is wider than that goes to the tree.
+    const int designClient = scaled(DesignWidth) - frameWidth_;
+    const int noticeRight = std::max(0, designClient - scaled(NoticeBox.right() + 1));
+    const int treeRight = std::max(0, designClient - scaled(TreeBox.right() + 1));
+    notice->setFixedSize(scaled(NoticeBox.width()), scaled(NoticeBox.height()));
+    viewColumn_->setContentsMargins(0, scaled(NoticeBox.y()), noticeRight,
+                                    scaled(TreeGapAboveStatus));
+    viewColumn_->itemAt(1)->spacerItem()->changeSize(
+        0, scaled(TreeBox.y()) - scaled(NoticeBox.y()) - scaled(NoticeBox.height()));
+    views_->setContentsMargins(0, 0, std::max(0, treeRight - noticeRight), 0);
+    viewColumn_->invalidate();
+
     panels_[0]->setMinimumWidth(scaled(200));
     panels_[1]->setFixedWidth(scaled(100));
     panels_[2]->setFixedWidth(scaled(100));
@@ -484,20 +535,6 @@ QRect MainWindow::phonePictureRect() const {
     return surface_->phoneRect;
 }
 
-void MainWindow::fitTreeToHeight() {
-    // The tree grows with the window; its bottom keeps the design's distance
-    // to the status bar. Nothing else moves.
-    const int height = surface_->height() - tree->y() - scaled(TreeGapAboveStatus);
-    tree->resize(tree->width(), std::max(height, scaled(40)));
-    bookTable->setGeometry(tree->geometry());
-}
-
-void MainWindow::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-    if (shown_)
-        fitTreeToHeight();
-}
-
 void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!shown_) {
@@ -508,28 +545,28 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::firstShow() {
     scale_ = std::max(1, logicalDpiY() * 100 / 96);
-    layoutControls();
     if (infoWindow)
         infoWindow->setScale(scale_);
 
     // Size limits and place, counted on the window's frame as the window
-    // system sees it.
+    // system sees it: never smaller than the design, as large as one likes.
     QMargins frame;
     if (windowHandle())
         frame = windowHandle()->frameMargins();
-    const int frameWidth = frame.left() + frame.right();
-    const int frameHeight = frame.top() + frame.bottom();
-    setFixedWidth(scaled(DesignWidth) - frameWidth);
-    setMinimumHeight(scaled(DesignMinHeight) - frameHeight);
-    setMaximumHeight(QWIDGETSIZE_MAX);
+    frameWidth_ = frame.left() + frame.right();
+    layoutControls();
+    const QSize smallest(scaled(DesignWidth) - frameWidth_,
+                         scaled(DesignMinHeight) - frame.top() - frame.bottom());
+    setMinimumSize(smallest);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     if (QScreen* s = screen()) {
-        const QRect place =
-            placeMainWindow(s->geometry(), scaled(DesignWidth), scaled(DesignMinHeight));
-        setGeometry(place.marginsRemoved(frame));
+        defaultPlace_ = placeMainWindow(s->geometry(), scaled(DesignWidth), scaled(DesignMinHeight))
+                            .marginsRemoved(frame);
+        const QRect kept = keptPlace(smallest);
+        setGeometry(kept.isValid() ? kept : defaultPlace_);
     }
     surface_->phoneRect = QRect(scaled(PhoneBox.x()), scaled(PhoneBox.y()),
                                 scaled(PhoneBox.width()), scaled(PhoneBox.height()));
-    fitTreeToHeight();
     surface_->update();
 
     // The info window comes up once the main window stands; start-up goes on
@@ -544,6 +581,29 @@ void MainWindow::firstShow() {
             finishStartup();
         }
     });
+}
+
+QRect MainWindow::keptPlace(const QSize& smallest) const {
+    // Read ahead of the other settings: the window stands before they are read.
+    ProfileFile file(configPath_);
+    file.load();
+    QRect place = WindowPlace::read(file);
+    if (!place.isValid())
+        return {};
+    place.setSize(place.size().expandedTo(smallest));
+    // A place on a screen that is no longer there (or that shows too little of
+    // the caption to grab it) gives the default place.
+    for (const QScreen* s : QGuiApplication::screens()) {
+        const QRect seen = s->availableGeometry() & place;
+        if (seen.width() >= scaled(100) && seen.top() == place.top())
+            return place;
+    }
+    return {};
+}
+
+void MainWindow::openWhenStarted(const QString& path) {
+    const QString full = QFileInfo(path).absoluteFilePath();
+    connect(this, &MainWindow::startupFinished, this, [this, full] { openPath(full); });
 }
 
 void MainWindow::finishStartup() {
@@ -594,6 +654,12 @@ bool MainWindow::writeConfig() {
             kept.takeSetupFrom(Config::read(file));
         kept.write(file);
         RecentFiles::write(file, recentFiles_);
+        // The place is kept once the user has moved or sized the window; the
+        // default one follows the screen of the day.
+        const QRect place =
+            isMaximized() || isMinimized() || isFullScreen() ? normalGeometry() : geometry();
+        if (shown_ && (place != defaultPlace_ || WindowPlace::read(file).isValid()))
+            WindowPlace::write(file, place);
         ok = file.save(&error);
     }
     if (!ok)

@@ -20,6 +20,7 @@ class QLabel;
 class QMenu;
 class QProgressBar;
 class QToolButton;
+class QVBoxLayout;
 
 namespace quorix {
 
@@ -67,61 +68,80 @@ public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Creates the windows that stay hidden until they are asked for.
+    // Start-up. Creates the windows that stay hidden until they are asked for.
     void createWindows();
     // Whether the first show waits for the info window to be closed (it does
-    // unless a test or a screenshot says otherwise).
+    // unless a test or a picture for the documentation says otherwise).
     void setInfoAtStart(bool show) { infoAtStart_ = show; }
+    // Opens a file given on the command line or dropped: a phonebook is loaded (after
+    // the close question), a CSV file goes to the import dialog, a vCard
+    // opens as the book, or beside names is imported (adoptImport). False when
+    // nothing was opened.
+    bool openPath(const QString& path);
+    // Opens the file with openPath() once start-up is over and the settings
+    // are read (a CSV import uses them): the file named on the command line.
+    void openWhenStarted(const QString& path);
+    // A file dropped on the window: a .pbf is opened, a .vcf or .csv
+    // imported; false for a file of no kind we know.
+    bool openDroppedFile(const QString& path);
+    // Starts the demo: a virtual phone whose device is the connection for
+    // this run only and is never written to the settings file.
+    void startDemo();
 
-    // The book, its item model and the tree that shows it.
-    BookModel* bookModel;
-    BookTree* tree;
+    // The book, its item model and the two views of it, the tree and the table.
     Book& phonebook() { return bookModel->book(); }
+    BookModel& model() const { return *bookModel; }
+    BookTree* treeView() const { return tree; }
+    BookTable* tableView() const { return bookTable; }
+    // "Quorix", or "Quorix - " and the file name of the book.
+    void updateCaption();
 
-    // The settings the connection and CSV dialogs use; read from the settings
-    // file at the first show and written back when the window closes.
-    Config config;
-    // Full path of "quorix7.ini", fixed at start-up: the one in the working
-    // directory when there is one, else the one in the user's configuration folder.
-    const QString& configPath() const { return configPath_; }
-    // The working directory the program was started in.
-    QString startDir;
-    bool configLoaded() const { return configLoaded_; }
-
-    // Size of the layout in percent of the design at 96 dpi.
-    int scale() const { return scale_; }
-
+    // An imported book into the window. When the book holds names already,
+    // the user chooses: add the import to them (merging the names that are
+    // there, one undo step, the book keeps its file) or replace the book
+    // (after the unsaved-changes question; one undo step, no file name, or
+    // with opens the imported file as the book's own, as Open makes it), or
+    // cancel. status is the import's own report for the first panel. False
+    // when nothing was taken in.
+    bool adoptImport(files::BookResult& imported, const QString& stepText, const QString& status,
+                     bool opens = false);
     // The unsaved-changes question, asked before closing and before any command
     // replaces the whole book. True when the caller may go on: the book was not
     // changed, the user said No, or said Yes and the book was saved. False
     // while a transfer runs, on Cancel, and when the save did not happen.
     bool confirmClose();
 
+    // The settings the connection and CSV dialogs use; read from the settings
+    // file at the first show and written back when the window closes.
+    Config& settings() { return config; }
+    // Full path of "quorix7.ini", fixed at start-up: the one in the working
+    // directory when there is one, else the one in the user's configuration folder.
+    const QString& configPath() const { return configPath_; }
+    bool configLoaded() const { return configLoaded_; }
+    // File > Open recent: the last books opened or saved, newest first.
+    const QStringList& recentFiles() const { return recentFiles_; }
+    // Size of the layout in percent of the design at 96 dpi.
+    int scale() const { return scale_; }
+    // The phone picture's place on the window, set at the first show.
+    QRect phonePictureRect() const;
+
+    // Every command of the window as one action, by name ("file.open"):
+    // menus, buttons and the popup share them, and the commands a transfer
+    // refuses are disabled while one runs.
+    CommandActions& commands() const { return *commands_; }
+    // The tree's (and the table's) popup menu.
+    QMenu* popupMenu() const { return popup; }
+    // The transfer began or ended: commands that would disturb it wait.
+    void setTransferActive(bool active);
+
     // The status bar's panels: 0 transfer progress, 1 entry count, 2 the note
     // of the name under the pointer.
     void setPanel(int panel, const QString& text);
     QString panelText(int panel) const;
     StatusPanel* panelLabel(int panel) const { return panels_[static_cast<size_t>(panel)]; }
-    // Beside the first panel during Read and Write: entry x of y, in the
-    // place of the third panel.
-    QProgressBar* progressBar = nullptr;
-    void showProgress(int done, int total);
-    void hideProgress();
 
-    // "Quorix", or "Quorix - " and the file name of the book.
-    void updateCaption();
-
-    // The phone picture's place on the window, set at the first show.
-    QRect phonePictureRect() const;
-
-    InfoWindow* infoWindow = nullptr;
-    CsvImportDialog* csvImportDialog = nullptr;
-    TraceWindow* traceWindow = nullptr;
-    ConnectionDialog* connectionDialog = nullptr;
-    ReleaseNotesWindow* releaseNotesWindow = nullptr; // made at first use
-
-    // MainWindowLink.cpp: the phone link. The serial port and the link live as long
-    // as the window; a link is open between startLink() and stopLink().
+    // The phone link. The serial port and the link live as long as the
+    // window; a link is open between startLink() and its end.
     link::SerialPort& serial() { return *serial_; }
     link::FbusLink& fbus() { return *fbus_; }
     // The connection to open: port, cable and device as the connection dialog
@@ -130,7 +150,47 @@ public:
     // Starts the link with linkSettings(); the status panel and message boxes
     // tell how it goes, and linkStartFinished() says when it is over.
     void startLink();
-    // LinkListener.
+    phonesim::PhoneSimProcess& demoPhone();
+    bool demoActive() const { return !demoDevice_.isEmpty(); }
+    // The phonebook transfer over the window's link, made at first use.
+    transfer::Transfer& phoneTransfer();
+
+Q_SIGNALS:
+    // The first show is over: the info window was closed and the settings read.
+    void startupFinished();
+    // A link start-up is over: ok when the link runs.
+    void linkStartFinished(bool ok);
+    // The virtual phone of the demo serves on this device now.
+    void demoReady(const QString& device);
+
+private:
+    // Parts of the window's own implementation.
+    friend class TransferParts;
+    friend bool writeBook(MainWindow& w, const QString& path);
+
+    // The book, its item model and the tree that shows it.
+    BookModel* bookModel;
+    BookTree* tree;
+
+    // The settings the connection and CSV dialogs use; read from the settings
+    // file at the first show and written back when the window closes.
+    Config config;
+    // The working directory the program was started in.
+    QString startDir;
+    // Beside the first panel during Read and Write: entry x of y, in the
+    // place of the third panel.
+    QProgressBar* progressBar = nullptr;
+    void showProgress(int done, int total);
+    void hideProgress();
+
+    InfoWindow* infoWindow = nullptr;
+    CsvImportDialog* csvImportDialog = nullptr;
+    TraceWindow* traceWindow = nullptr;
+    ConnectionDialog* connectionDialog = nullptr;
+    ReleaseNotesWindow* releaseNotesWindow = nullptr; // made at first use
+
+    // MainWindowLink.cpp. LinkListener: status texts go to the first panel,
+    // failures to message boxes.
     void showStatus(const QByteArray& text) override;
     void showError(const QByteArray& caption, const QByteArray& text) override;
     void linkStarted(bool ok) override;
@@ -138,10 +198,7 @@ public:
     // tool tip.
     void showLinkFailure(const QByteArray& device, const QByteArray& reason);
 
-    // The demo: the virtual phone started by startDemo(). Its device is the
-    // connection for this run only and is never written to the settings file.
-    phonesim::PhoneSimProcess& demoPhone();
-    bool demoActive() const { return !demoDevice_.isEmpty(); }
+    // The device the demo's virtual phone serves on.
     const QByteArray& demoDevice() const { return demoDevice_; }
 
     // Controls.
@@ -158,14 +215,7 @@ public:
     QCheckBox* debugBox;
     QLabel* notice;
 
-    // Every command of the window as one action, by name: menus, buttons and
-    // the popup share them, and the commands a transfer refuses are disabled
-    // while one runs. The members below are the same actions.
-    CommandActions& commands() const { return *commands_; }
-    // The transfer began or ended: commands that would disturb it wait.
-    void setTransferActive(bool active);
-
-    // Main menu.
+    // Main menu: the actions registered in commands().
     QAction* newAction;
     QAction* openAction;
     QAction* saveAction;
@@ -190,10 +240,9 @@ public:
     QAction* aboutAction;
     // Extras > Record the line...: checked while the line is recorded.
     QAction* recordAction = nullptr;
-    // File > Open recent: the last books opened or saved, newest first.
+    // File > Open recent.
     QMenu* recentMenu;
     static constexpr int RecentCount = 8;
-    const QStringList& recentFiles() const { return recentFiles_; }
     void addRecentFile(const QString& path);
 
     // Edit menu (MainWindowEditMenu.cpp): the book's undo history and Find.
@@ -202,17 +251,9 @@ public:
     QAction* undoAction = nullptr;
     QAction* redoAction = nullptr;
     QAction* findAction = nullptr;
-    // An imported book into the window. When the book holds names already,
-    // the user chooses: add the import to them (merging the names that are
-    // there, one undo step, the book keeps its file) or replace the book
-    // (after the unsaved-changes question; one undo step, no file name, or
-    // with opens the imported file as the book's own, as Open makes it), or
-    // cancel. status is the import's own report for the first panel. False
-    // when nothing was taken in.
+    // Add to the book, replace it, or neither: the import's question.
     enum class ImportChoice { Add, Replace, Cancel };
     ImportChoice askImportChoice(const QString& path);
-    bool adoptImport(files::BookResult& imported, const QString& stepText, const QString& status,
-                     bool opens = false);
 
     // View > Tree / Table (MainWindowView.cpp): the book as the tree or as a
     // table of names with a filter; both show the one BookModel.
@@ -235,15 +276,7 @@ public:
     QAction* expandAllAction;
     QAction* collapseAllAction;
 
-Q_SIGNALS:
-    // The first show is over: the info window was closed and the settings read.
-    void startupFinished();
-    // A link start-up is over: ok when the link runs.
-    void linkStartFinished(bool ok);
-    // The virtual phone of the demo serves on this device now.
-    void demoReady(const QString& device);
-
-public Q_SLOTS:
+private Q_SLOTS:
     // MainWindow.cpp
     void showAbout();
     void showReleaseNotes();
@@ -274,11 +307,6 @@ public Q_SLOTS:
 
     // MainWindowFiles.cpp
     void openFile();
-    // Opens a file given on the command line or dropped: a phonebook is
-    // loaded (after the close question), a CSV file goes to the import dialog,
-    // a vCard opens as the book, or beside names is imported (adoptImport).
-    // False when nothing was opened.
-    bool openPath(const QString& path);
     void saveFile();
     void saveFileAs();
     void importCsvFile();
@@ -298,7 +326,6 @@ public Q_SLOTS:
     void setupConnection();
     void toggleTrace(bool on);
     void togglePause();
-    void startDemo();
     // Starts recording the line into a file the user chooses (every link from now
     // on), or ends the recording.
     void toggleRecording(bool on);
@@ -316,7 +343,7 @@ public Q_SLOTS:
     // The Custom borders of the trace window, as the transfer takes them.
     transfer::LocationRange customBorders() const;
 
-public:
+private:
     // What the window does when its sync job ends.
     enum class PendingSync { None, Write, WriteCheck, Changes, Compare };
     void transferFinished(const transfer::TransferReport& report, PendingSync pending);
@@ -325,33 +352,27 @@ public:
     QAction* compareAction;
     QAction* writeChangesAction;
 
-    // MainWindowTransfer.cpp: the phonebook transfer over the window's link, made at
-    // first use.
-    transfer::Transfer& phoneTransfer();
-
-    // MainWindowFiles.cpp: saves the book to its file, or asks for a file name when
-    // it has none; true only when the book was saved. Tests override it.
-    virtual bool saveBook();
     // MainWindowFiles.cpp: Save of a book opened from a vCard file: asks once
     // whether to keep it a vCard, else saves as a phonebook.
     bool saveVCardBook();
-    // MainWindowFiles.cpp: a file dropped on the window: a .pbf is opened, a
-    // .vcf or .csv imported; false for a file of no kind we know.
-    bool openDroppedFile(const QString& path);
 
 protected:
+    // MainWindowFiles.cpp: saves the book to its file, or asks for a file name when
+    // it has none; true only when the book was saved. Tests override it.
+    virtual bool saveBook();
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildControls();
     void buildMenus();
     void buildPopup();
     void layoutControls();
-    void fitTreeToHeight();
+    // The place and size kept from the last run, no smaller than smallest;
+    // invalid when there is none or no screen shows it.
+    QRect keptPlace(const QSize& smallest) const;
     int scaled(int v) const { return v * scale_ / 100; }
     void firstShow();
     void finishStartup();
@@ -377,9 +398,11 @@ private:
     void showOutcomeInTable(const EditOutcome& outcome);
     // MainWindowEditMenu.cpp
     void buildEditMenu();
+    void fillEditMenu();
+    QMenu* editMenu_ = nullptr;
+    QMenu* transferMenu_ = nullptr;
     void buildFindBar();
     void placeFindBar();
-    int treeTop_ = 0;
     // MainWindowLink.cpp: ends the transmit thread, if one runs, before the window
     // goes, and stops the demo's virtual phone.
     void closeLink();
@@ -392,6 +415,11 @@ private:
     std::unique_ptr<BookEditor> editor_;
     CommandActions* commands_ = nullptr;
     MainSurface* surface_;
+    QWidget* leftColumn_ = nullptr;
+    QVBoxLayout* viewColumn_ = nullptr; // notice, find bar, tree or table
+    QVBoxLayout* views_ = nullptr;      // find bar, tree or table
+    int frameWidth_ = 0;                // of the window system's frame
+    QRect defaultPlace_;                // where the first show put the window
     std::array<StatusPanel*, 3> panels_{};
     QString configPath_;
     int scale_ = 100;

@@ -11,6 +11,7 @@
 #include "model/BookSearch.h"
 
 #include <QAction>
+#include <QBoxLayout>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
@@ -19,7 +20,7 @@ namespace quorix {
 
 void MainWindow::buildEditMenu() {
     bookUndo = new BookUndo(*bookModel, this);
-    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    QMenu* edit = editMenu_ = menuBar()->addMenu(QStringLiteral("&Edit"));
     undoAction = bookUndo->undoAction();
     undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     redoAction = bookUndo->redoAction();
@@ -41,8 +42,29 @@ void MainWindow::buildEditMenu() {
     });
 }
 
+void MainWindow::fillEditMenu() {
+    // The popup's editing commands and the book's, the very actions the popup
+    // and the buttons run, between the history and Find.
+    QList<QAction*> submenus; // Change type, Add to group
+    for (QAction* a : popup->actions())
+        if (a->menu())
+            submenus << a;
+    QAction* separator = editMenu_->insertSeparator(findAction);
+    editMenu_->insertActions(
+        separator, {editAction, newEntryAction, newTextEntryAction, newNameAction, deleteAction});
+    editMenu_->insertSeparator(separator);
+    editMenu_->insertActions(separator, submenus);
+    editMenu_->insertSeparator(separator);
+    editMenu_->insertActions(separator, {sortAction, expandAllAction, collapseAllAction});
+    editMenu_->insertSeparator(separator);
+    editMenu_->insertAction(separator, clearAction);
+    // Rewrite entry is a transfer of one name: it goes beside Stop.
+    transferMenu_->insertAction(stopAction, rewriteAction);
+}
+
 void MainWindow::buildFindBar() {
     findBar = new FindBar(tree->parentWidget());
+    views_->insertWidget(0, findBar);
     connect(findBar, &FindBar::textChanged, this, [this] { find(0); });
     connect(findBar, &FindBar::next, this, [this] { find(1); });
     connect(findBar, &FindBar::previous, this, [this] { find(-1); });
@@ -53,16 +75,13 @@ void MainWindow::buildFindBar() {
 }
 
 void MainWindow::placeFindBar() {
-    // The bar takes the top of the tree's place; the tree moves down under it.
-    const int top = treeTop_;
-    if (findBar && findBar->isVisible()) {
-        const int height = findBar->sizeHint().height();
-        findBar->setGeometry(tree->x(), top, tree->width(), height);
-        tree->move(tree->x(), top + height + scaled(2));
-    } else {
-        tree->move(tree->x(), top);
-    }
-    fitTreeToHeight();
+    // The bar takes the top of the tree's place, with a gap below it.
+    const int gap = findBar->isHidden() ? 0 : scaled(2);
+    views_->itemAt(views_->indexOf(findBar) + 1)->spacerItem()->changeSize(0, gap);
+    views_->invalidate();
+    // The tree stands in its new place at once, for what follows to scroll in it.
+    if (QLayout* top = findBar->parentWidget()->layout())
+        top->activate();
 }
 
 void MainWindow::showFindBar() {

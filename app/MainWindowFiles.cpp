@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
+#include <QStandardPaths>
 
 namespace quorix {
 
@@ -45,12 +46,17 @@ bool exportBook(MainWindow& w, files::BookFormat format,
     static bool bom = false;
     const bool google = layout == files::CsvLayout::Google;
     const QString suffix = vcard ? QStringLiteral(".vcf") : QStringLiteral(".csv");
-    QString directory, fileName;
+    // The book's folder and name; a book without a file starts where the last
+    // export went.
+    QString directory = w.settings().exportFolder;
+    QString fileName = QStringLiteral("Phonebook") + suffix;
     if (const QString& current = w.phonebook().bookFileName; !current.isEmpty()) {
         const QFileInfo info(current);
         directory = info.absolutePath();
         fileName = info.completeBaseName() + suffix;
     }
+    if (directory.isEmpty() || !QFileInfo(directory).isDir())
+        directory = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     QString chosen =
         vcard ? FileDialogs::save(&w, QStringLiteral("Export vCard"),
                                   QStringLiteral("vCard Files|*.vcf"), directory, fileName)
@@ -73,10 +79,13 @@ bool exportBook(MainWindow& w, files::BookFormat format,
         FileDialogs::error(&w, r);
         return false;
     }
+    w.settings().exportFolder = QFileInfo(chosen).absolutePath();
     w.setPanel(0, r.status);
-    w.tree->setFocus();
+    w.treeView()->setFocus();
     return true;
 }
+
+} // namespace
 
 // Writes the book; the caption and the book's file name change only when the
 // file was really written. Characters the file cannot hold are never dropped
@@ -102,7 +111,7 @@ bool writeBook(MainWindow& w, const QString& path) {
         if (answer != QMessageBox::Save)
             return false;
     }
-    const files::SaveResult r = whileBusy([&] { return files::saveBookFile(*w.bookModel, path); });
+    const files::SaveResult r = whileBusy([&] { return files::saveBookFile(w.model(), path); });
     if (!r.ok) {
         FileDialogs::error(&w, r);
         return false;
@@ -110,10 +119,12 @@ bool writeBook(MainWindow& w, const QString& path) {
     w.bookUndo->setSaved();
     w.updateCaption();
     w.setPanel(0, r.status);
-    w.tree->setFocus();
+    w.treeView()->setFocus();
     w.addRecentFile(w.phonebook().bookFileName);
     return true;
 }
+
+namespace {
 
 bool saveAs(MainWindow& w) {
     QString directory, fileName;

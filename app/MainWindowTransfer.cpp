@@ -57,7 +57,7 @@ public:
             if (box->isVisible() && box->windowTitle() == caption)
                 box->done(QMessageBox::No);
     }
-    void focusBook() override { w_.tree->setFocus(); }
+    void focusBook() override { w_.treeView()->setFocus(); }
 
 private:
     MainWindow& w_;

@@ -1,11 +1,13 @@
 // View > Tree / Table: the book as the tree or as a table of names.
 #include "app/BookTable.h"
 #include "app/BookTree.h"
+#include "app/CommandActions.h"
 #include "app/MainWindow.h"
 #include "model/BookTableModel.h"
 
 #include <QAction>
 #include <QActionGroup>
+#include <QBoxLayout>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenu>
@@ -17,6 +19,7 @@ namespace quorix {
 void MainWindow::buildBookTable() {
     bookTable = new BookTable(tree->parentWidget());
     bookTable->hide();
+    views_->addWidget(bookTable, 1);
     bookTable->setFont(tree->font());
     bookTable->table()->setCommitHandler(
         [this](const QModelIndex& name, int column, const QString& text) {
@@ -48,6 +51,8 @@ void MainWindow::buildViewMenu() {
         group->addAction(a);
     }
     treeViewAction->setChecked(true);
+    commands_->add(QStringLiteral("view.tree"), treeViewAction, CommandActions::During::Allowed);
+    commands_->add(QStringLiteral("view.table"), tableViewAction, CommandActions::During::Allowed);
     connect(treeViewAction, &QAction::triggered, this, [this] { setTableView(false); });
     connect(tableViewAction, &QAction::triggered, this, [this] { setTableView(true); });
 }

@@ -13,6 +13,7 @@
 //   book_view [sizes, default 10000,100000] [repeat, default 3]
 #include "app/BookTable.h"
 #include "app/BookTree.h"
+#include "app/CommandActions.h"
 #include "app/FileDialogs.h"
 #include "app/MainWindow.h"
 #include "model/BookTableModel.h"
@@ -124,19 +125,19 @@ int main(int argc, char* argv[]) {
                 t.start();
                 command();
                 QCoreApplication::processEvents();
-                w.tree->viewport()->repaint();
+                w.treeView()->viewport()->repaint();
                 runs[step].push_back(double(t.nsecsElapsed()) / 1e6);
                 cpuRuns[step].push_back(cpuMs() - cpu0);
             };
-            timed(0, [&] { w.openFile(); });
-            if (w.bookModel->book().entryCount() != n)
+            timed(0, [&] { w.commands().action(QStringLiteral("file.open"))->trigger(); });
+            if (w.model().book().entryCount() != n)
                 return 1;
-            timed(1, [&] { w.expandAll(); });
-            timed(2, [&] { w.sortBook(); });
-            timed(3, [&] { w.collapseAll(); });
-            timed(4, [&] { w.expandAll(); });
-            timed(5, [&] { w.flipBook(); });
-            QWidget* table = w.bookTable->view()->viewport();
+            timed(1, [&] { w.commands().action(QStringLiteral("tree.expandAll"))->trigger(); });
+            timed(2, [&] { w.commands().action(QStringLiteral("extras.sort"))->trigger(); });
+            timed(3, [&] { w.commands().action(QStringLiteral("tree.collapseAll"))->trigger(); });
+            timed(4, [&] { w.commands().action(QStringLiteral("tree.expandAll"))->trigger(); });
+            timed(5, [&] { w.commands().action(QStringLiteral("extras.flip"))->trigger(); });
+            QWidget* table = w.tableView()->view()->viewport();
             const auto timedHere = [&](auto&& command, QWidget* paint) {
                 const double cpu0 = cpuMs();
                 QElapsedTimer t;
@@ -154,7 +155,7 @@ int main(int argc, char* argv[]) {
                 std::vector<double> wall, cpuTimes;
                 for (const QString& k : keys) {
                     const auto [ms, cpuUsed] =
-                        timedHere([&] { w.bookTable->filterBox()->setText(k); }, table);
+                        timedHere([&] { w.tableView()->filterBox()->setText(k); }, table);
                     wall.push_back(ms);
                     cpuTimes.push_back(cpuUsed);
                 }
@@ -162,14 +163,18 @@ int main(int argc, char* argv[]) {
                 record(step + 1, {*std::max_element(wall.begin(), wall.end()),
                                   *std::max_element(cpuTimes.begin(), cpuTimes.end())});
             };
-            record(6, timedHere([&] { w.setTableView(true); }, table));
-            if (w.bookTable->filter()->rowCount() != n)
+            record(6,
+                   timedHere([&] { w.commands().action(QStringLiteral("view.table"))->trigger(); },
+                             table));
+            if (w.tableView()->filter()->rowCount() != n)
                 return 1;
             typeKeys(7);
-            record(9, timedHere([&] { w.bookTable->view()->sortByColumn(0, Qt::AscendingOrder); },
+            record(9, timedHere([&] { w.tableView()->view()->sortByColumn(0, Qt::AscendingOrder); },
                                 table));
             typeKeys(10);
-            record(12, timedHere([&] { w.setTableView(false); }, w.tree->viewport()));
+            record(12,
+                   timedHere([&] { w.commands().action(QStringLiteral("view.tree"))->trigger(); },
+                             w.treeView()->viewport()));
             FileDialogs::clearHook();
             w.phonebook().bookChanged = false; // no question on closing
             w.close();

@@ -117,7 +117,7 @@ int writeBook(BookResult& read, const QString& input, const QCommandLineParser& 
         const QString base = parser.value(AddToOption);
         BookResult into = files::openBook(base);
         if (!into.ok)
-            return fileFailure(base, into.error);
+            return bookFailure(base, into);
         const AddCounts counts = addToBook(into.book, read.book);
         read.book = std::move(into.book);
         QTextStream(stderr) << "quorix-cli: " << base << ": " << counts.summary() << Qt::endl;
@@ -165,17 +165,18 @@ int runShow(const QStringList& args) {
     QCommandLineParser parser;
     parser.addPositionalArgument(QStringLiteral("BOOK"),
                                  QStringLiteral("The phonebook file (.pbf) or vCard file (.vcf)."));
-    if (const int status = parse(parser, args,
-                                 QStringLiteral("Prints a phonebook file: each name, then its "
-                                                "numbers, texts and caller group, indented with "
-                                                "their kind."),
-                                 {QStringLiteral("BOOK")}, Output::None);
+    if (const int status =
+            parse(parser, args,
+                  QStringLiteral("Prints a phonebook or vCard file: each name, then its "
+                                 "numbers, texts and caller group, indented with "
+                                 "their kind."),
+                  {QStringLiteral("BOOK")}, Output::None);
         status >= 0)
         return status;
     const QString input = parser.positionalArguments().first();
     const BookResult read = files::openBook(input);
     if (!read.ok)
-        return readFailure(input, read);
+        return bookFailure(input, read);
     QTextStream(stdout) << describeBook(read.book);
     return 0;
 }
@@ -231,6 +232,8 @@ int runConvert(const QStringList& args) {
     if (QString error; !checkOutput(parser.value(OutputOption), input, error))
         return fail(error);
     BookResult book = files::openBook(input);
+    if (!book.ok)
+        return bookFailure(input, book);
     return writeBook(book, input, parser, csv);
 }
 
@@ -299,7 +302,8 @@ int runImportCsv(const QStringList& args) {
     const int status =
         parse(parser, args,
               QStringLiteral("Imports a CSV file, one name a line, and writes it as a "
-                             "phonebook file. When the first line is the header of a "
+                             "phonebook, vCard or CSV file, as the output's name says. When the "
+                             "first line is the header of a "
                              "program we know (Quorix, Google Contacts, Outlook, "
                              "Thunderbird, Apple/iCloud), the columns are read by their "
                              "titles and the column options are not needed; giving one "
@@ -372,7 +376,8 @@ int runImport9110(const QStringList& args) {
     if (const int status =
             parse(parser, args,
                   QStringLiteral("Imports a Nokia Communicator 9110 export and writes it "
-                                 "as a phonebook file."),
+                                 "as a phonebook, vCard or CSV file, as the output's name "
+                                 "says."),
                   {QStringLiteral("INPUT")}, Output::Required);
         status >= 0)
         return status;
@@ -387,6 +392,22 @@ int runImport9110(const QStringList& args) {
 }
 
 } // namespace
+
+int bookFailure(const QString& path, const files::FileResult& read) {
+    QString reason = read.detail.isEmpty() ? read.error : read.error + u' ' + read.detail;
+    const files::ImportFormat format = files::importFormatOf(path);
+    if (format != files::ImportFormat::None) {
+        const bool csv = format == files::ImportFormat::Csv;
+        const QFileInfo info(path);
+        reason += QStringLiteral(" %1 looks like %2: import it with \"quorix-cli %3 %4 -o %5\".")
+                      .arg(info.fileName(),
+                           csv ? QStringLiteral("a CSV file")
+                               : QStringLiteral("a Nokia Communicator 9110 export"),
+                           csv ? QStringLiteral("import-csv") : QStringLiteral("import-9110"), path,
+                           info.completeBaseName() + QStringLiteral(".pbf"));
+    }
+    return fileFailure(path, reason);
+}
 
 bool checkOutput(const QString& output, const QString& input, QString& error) {
     if (output == QLatin1String("-"))
@@ -429,10 +450,12 @@ QString terminalText(QString text) {
 
 QList<Command> fileCommands() {
     return {
-        {"show", "print the names and subentries of a phonebook file", runShow},
-        {"convert", "read a phonebook file and write it again", runConvert},
-        {"import-csv", "import a CSV file into a phonebook file", runImportCsv},
-        {"import-9110", "import a Communicator 9110 export into a phonebook file", runImport9110},
+        {"show", "print the names and subentries of a phonebook or vCard file", runShow},
+        {"convert", "read a phonebook or vCard file and write it as a phonebook, vCard or CSV file",
+         runConvert},
+        {"import-csv", "import a CSV file into a phonebook, vCard or CSV file", runImportCsv},
+        {"import-9110", "import a Communicator 9110 export into a phonebook, vCard or CSV file",
+         runImport9110},
     };
 }
 

@@ -40,6 +40,10 @@ enum ExitStatus { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2 };
 
 // Prints "quorix-cli: <message>" on stderr and gives the failure exit status.
 int fail(const QString& message);
+// A book that could not be opened: "quorix-cli: FILE: reason" on stderr, and
+// for a CSV file or a 9110 export the import command that reads it; gives
+// the failure exit status.
+int bookFailure(const QString& path, const files::FileResult& read);
 // Wrong usage: the reason and where to look on stderr; gives ExitUsage.
 int usageError(const QStringList& args, const QString& message);
 // The closing paragraph of every --help: what the exit statuses mean.

@@ -11,6 +11,12 @@ namespace quorix::files {
 enum class BookFormat { Pbf, VCard, Csv };
 BookFormat formatOf(const QString& path);
 
+// A file Open cannot read that one of the imports takes: a Communicator 9110
+// export (first line "[RECORD]") or a CSV file (named ".csv", or a first line
+// cut by ";", "," or tabs). None for anything else, or a file that cannot be read.
+enum class ImportFormat { None, Csv, Communicator9110 };
+ImportFormat importFormatOf(const QString& path);
+
 // Reads a phonebook file or a vCard file (status: the vCard import's report).
 BookResult openBook(const QString& path);
 

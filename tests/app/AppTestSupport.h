@@ -3,15 +3,21 @@
 // What the tests of the desktop application share: a scratch working
 // directory, answers for message boxes, and a window past its start-up.
 
+#include "app/CommandActions.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QList>
+#include <QMenu>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <memory>
 
 namespace quorix::test {
@@ -99,6 +105,20 @@ private:
     }
     MainWindow& w_;
 };
+
+// A part of the window (a button, a dialog), found as its child: by its
+// object name, or the one of its type.
+template <typename T> T* child(const MainWindow& w, const char* name = nullptr) {
+    return name ? w.findChild<T*>(QString::fromLatin1(name)) : w.findChild<T*>();
+}
+
+// The window's command by its id ("file.open").
+inline QAction* command(const MainWindow& w, const char* id) {
+    QAction* a = w.commands().action(QString::fromLatin1(id));
+    if (!a)
+        qWarning("no command %s", id);
+    return a;
+}
 
 // A window past its start-up (info window skipped unless asked for).
 template <typename Window = MainWindow> std::unique_ptr<Window> startWindow() {

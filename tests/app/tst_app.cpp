@@ -97,7 +97,7 @@ int kindOf(const QModelIndex& index) {
 }
 
 QRect visualRow(MainWindow& w, const QModelIndex& index) {
-    return w.tree->visualRect(index);
+    return w.treeView()->visualRect(index);
 }
 
 } // namespace
@@ -118,14 +118,16 @@ private Q_SLOTS:
         auto w = startWindow();
         const int s = w->scale();
         QCOMPARE(w->windowTitle(), QStringLiteral("Quorix"));
-        QVERIFY(!(w->windowFlags() & Qt::WindowMaximizeButtonHint));
+        // It grows, so it maximizes too.
+        QVERIFY(w->windowFlags() & Qt::WindowMaximizeButtonHint);
         QVERIFY(w->windowFlags() & Qt::WindowMinimizeButtonHint);
-        // The limits count the window's frame.
+        // The design size is where it starts and the least it takes; the
+        // limits count the window's frame.
         const QMargins frame = w->windowHandle()->frameMargins();
         QCOMPARE(w->frameGeometry().width(), s * 505 / 100);
-        QCOMPARE(w->minimumWidth(), w->maximumWidth());
+        QCOMPARE(w->minimumWidth() + frame.left() + frame.right(), s * 505 / 100);
         QCOMPARE(w->minimumHeight() + frame.top() + frame.bottom(), s * 376 / 100);
-        QCOMPARE(w->maximumHeight(), QWIDGETSIZE_MAX);
+        QCOMPARE(w->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
         // Placed as tall as the screen allows, 30 pixels in from its edges.
         QCOMPARE(w->frameGeometry(),
                  placeMainWindow(w->screen()->geometry(), s * 505 / 100, s * 376 / 100));
@@ -133,11 +135,13 @@ private Q_SLOTS:
                  QRect(s * 9 / 100, s * 184 / 100, s * 129 / 100, s * 126 / 100));
 
         // The tree: root row "PhoneBook", no expander at the root, indent 35.
-        QCOMPARE(w->tree->indentation(), 35);
-        QVERIFY(!w->tree->rootIsDecorated());
-        QCOMPARE(w->tree->model()->rowCount(), 1);
-        QCOMPARE(w->tree->model()->index(0, 0).data().toString(), QStringLiteral("PhoneBook"));
-        QVERIFY(!w->tree->model()->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
+        QCOMPARE(w->treeView()->indentation(), 35);
+        QVERIFY(!w->treeView()->rootIsDecorated());
+        QCOMPARE(w->treeView()->model()->rowCount(), 1);
+        QCOMPARE(w->treeView()->model()->index(0, 0).data().toString(),
+                 QStringLiteral("PhoneBook"));
+        QVERIFY(
+            !w->treeView()->model()->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
 
         // Status bar panels.
         // The first panel at least as designed, and wider where the others leave room.
@@ -148,14 +152,14 @@ private Q_SLOTS:
 
         // Buttons: captions, hints, size.
         const QList<std::tuple<QToolButton*, const char*, const char*>> buttons = {
-            {w->readButton, "Read", "Read phonebook from phone"},
-            {w->writeButton, "Write", "Write phonebook into phone"},
-            {w->stopButton, "Stop", "Abort reading/writing"},
-            {w->saveButton, "Save", "Save phonebook to file"},
-            {w->loadButton, "Load", "Load phonebook from file"},
-            {w->sortButton, "Sort", "Sort phonebook and subentries"},
-            {w->clearButton, "Clear", "Clear the actual phonebook"},
-            {w->exitButton, "Exit", "Exit the program"},
+            {test::child<QToolButton>(*w, "readButton"), "Read", "Read phonebook from phone"},
+            {test::child<QToolButton>(*w, "writeButton"), "Write", "Write phonebook into phone"},
+            {test::child<QToolButton>(*w, "stopButton"), "Stop", "Abort reading/writing"},
+            {test::child<QToolButton>(*w, "saveButton"), "Save", "Save phonebook to file"},
+            {test::child<QToolButton>(*w, "loadButton"), "Load", "Load phonebook from file"},
+            {test::child<QToolButton>(*w, "sortButton"), "Sort", "Sort phonebook and subentries"},
+            {test::child<QToolButton>(*w, "clearButton"), "Clear", "Clear the actual phonebook"},
+            {test::child<QToolButton>(*w, "exitButton"), "Exit", "Exit the program"},
         };
         for (const auto& [button, caption, hint] : buttons) {
             QCOMPARE(button->text(), QString::fromLatin1(caption));
@@ -164,15 +168,18 @@ private Q_SLOTS:
             QVERIFY(!button->icon().isNull());
             QCOMPARE(button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
         }
-        QCOMPARE(w->bookGroup->title(), QStringLiteral("Book"));
-        QCOMPARE(w->actionsGroup->title(), QStringLiteral("Actions"));
-        QCOMPARE(w->debugBox->text(), QStringLiteral("Debug"));
-        QVERIFY(!w->debugBox->isChecked());
+        QCOMPARE(test::child<QGroupBox>(*w, "bookGroup")->title(), QStringLiteral("Book"));
+        QCOMPARE(test::child<QGroupBox>(*w, "actionsGroup")->title(), QStringLiteral("Actions"));
+        QCOMPARE(test::child<QCheckBox>(*w, "debugBox")->text(), QStringLiteral("Debug"));
+        QVERIFY(!test::child<QCheckBox>(*w, "debugBox")->isChecked());
 
         // Tab order: Exit, the tree, the Book group, the Actions group, Debug.
-        const QList<QWidget*> order = {w->exitButton, w->tree,        w->saveButton, w->loadButton,
-                                       w->sortButton, w->clearButton, w->readButton, w->writeButton,
-                                       w->stopButton, w->debugBox};
+        const QList<QWidget*> order = {
+            test::child<QToolButton>(*w, "exitButton"), w->treeView(),
+            test::child<QToolButton>(*w, "saveButton"), test::child<QToolButton>(*w, "loadButton"),
+            test::child<QToolButton>(*w, "sortButton"), test::child<QToolButton>(*w, "clearButton"),
+            test::child<QToolButton>(*w, "readButton"), test::child<QToolButton>(*w, "writeButton"),
+            test::child<QToolButton>(*w, "stopButton"), test::child<QCheckBox>(*w, "debugBox")};
         for (qsizetype i = 0; i + 1 < order.size(); ++i) {
             QWidget* next = order[i]->nextInFocusChain();
             while (next->focusPolicy() == Qt::NoFocus || !next->isVisible())
@@ -181,23 +188,97 @@ private Q_SLOTS:
         }
     }
 
-    void resizeMovesOnlyTreeAndStatusBar() {
+    void resizeGrowsTreeAndFirstPanel() {
         WorkDir dir;
         auto w = startWindow();
-        w->resize(w->width(), w->minimumHeight());
+        const int s = w->scale();
+        w->resize(w->minimumSize());
         QTest::qWait(20);
-        const QRect tree = w->tree->geometry();
-        const QRect exit = w->exitButton->geometry();
-        w->resize(w->width(), w->minimumHeight() + 100);
-        QTRY_COMPARE(w->tree->height(), tree.height() + 100);
-        QCOMPARE(w->tree->pos(), tree.topLeft());
-        QCOMPARE(w->exitButton->geometry(), exit);
-        // The status bar stays at the bottom, below the tree.
-        QCOMPARE(w->statusBar()->geometry().bottom(), w->height() - 1);
-        QVERIFY(w->tree->mapTo(w.get(), QPoint(0, w->tree->height())).y() < w->statusBar()->y());
-        // The width does not change.
-        w->resize(w->width() + 50, w->height());
-        QCOMPARE(w->width(), w->minimumWidth());
+        // At the design size the tree stands in its design box.
+        const QRect tree = w->treeView()->geometry();
+        QCOMPARE(tree.topLeft(), QPoint(s * 144 / 100, s * 16 / 100));
+        QCOMPARE(tree.width(), s * 345 / 100);
+        const auto fixed = [&] {
+            QList<QRect> out;
+            for (const char* name : {"exitButton", "saveButton", "stopButton", "debugBox"})
+                out << test::child<QWidget>(*w, name)->geometry();
+            return out << QRect(QPoint(), w->panelLabel(1)->size())
+                       << QRect(QPoint(), w->panelLabel(2)->size());
+        };
+        const QList<QRect> before = fixed();
+        const int panel = w->panelLabel(0)->width();
+        // A text too long for the first panel ends in "..." and is whole in the tool tip.
+        const QString message = QStringLiteral("4 contacts, 3 photos, 1 birthday and 2 other "
+                                               "phone numbers were read from the phone");
+        w->setPanel(0, message);
+        QVERIFY(w->panelLabel(0)->text().endsWith(QChar(0x2026)));
+        QCOMPARE(w->panelLabel(0)->toolTip(), message);
+        // What the window gains goes to the tree and the first panel, nothing else moves.
+        const QList<QSize> growths = {{0, 100}, {150, 0}, {320, 60}};
+        for (const QSize& more : growths) {
+            w->resize(w->minimumSize() + more);
+            QTRY_COMPARE(w->treeView()->size(), tree.size() + more);
+            QCOMPARE(w->treeView()->pos(), tree.topLeft());
+            QCOMPARE(w->panelLabel(0)->width(), panel + more.width());
+            QCOMPARE(fixed(), before);
+            QCOMPARE(w->statusBar()->geometry().bottom(), w->height() - 1);
+            QVERIFY(w->treeView()->geometry().bottom() < w->statusBar()->y());
+        }
+        QCOMPARE(w->panelLabel(0)->text(), message); // room enough now
+        // Never smaller than the design.
+        w->resize(w->minimumSize() - QSize(60, 60));
+        QCOMPARE(w->size(), w->minimumSize());
+    }
+
+    // Where the window stood and how large it was, kept from one run to the next.
+    void placeIsKept_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QRect>("kept");  // null: the default place; a size of 1 x 1: the least
+        QTest::addColumn<QRect>("moved"); // where the user puts it; empty: left alone
+        QTest::addColumn<QByteArray>("written");
+        const QByteArray config = "[CONFIG]\nPORT=1\nCABLE=1\nCSV_NAME=1\nCSV_START=2\nCSV_STOP=7\n"
+                                  "CSV_LINE=1\nCSV_SEP=59\nCSV_QUOTES=NO\nCSV_ENCODING=auto\n";
+        QTest::newRow("default place: not written") << config << QRect() << QRect() << config;
+        QTest::newRow("moved and widened: written after the other sections")
+            << config << QRect() << QRect(100, 60, 700, 500)
+            << config + "[MAINWINDOW]\nLEFT=100\nTOP=60\nWIDTH=700\nHEIGHT=500\n";
+        const QByteArray kept = config + "[MAINWINDOW]\nLEFT=90\nTOP=40\nWIDTH=640\nHEIGHT=480\n";
+        QTest::newRow("kept place restored") << kept << QRect(90, 40, 640, 480) << QRect() << kept;
+        QTest::newRow("too small: grown to the design size")
+            << config + "[MAINWINDOW]\nLEFT=90\nTOP=40\nWIDTH=100\nHEIGHT=80\n"
+            << QRect(90, 40, 1, 1) << QRect() << QByteArray();
+        QTest::newRow("off every screen: default place")
+            << config + "[MAINWINDOW]\nLEFT=9000\nTOP=40\nWIDTH=640\nHEIGHT=480\n"
+            << QRect() << QRect() << QByteArray();
+        QTest::newRow("broken: default place")
+            << config + "[MAINWINDOW]\nLEFT=x\nTOP=40\nWIDTH=640\nHEIGHT=480\n"
+            << QRect() << QRect() << QByteArray();
+    }
+
+    void placeIsKept() {
+        QFETCH(QByteArray, file);
+        QFETCH(QRect, kept);
+        QFETCH(QRect, moved);
+        QFETCH(QByteArray, written);
+        WorkDir dir;
+        dir.write(QStringLiteral("quorix7.ini"), file);
+        auto w = startWindow();
+        const QRect fresh =
+            placeMainWindow(w->screen()->geometry(), w->scale() * 505 / 100, w->scale() * 376 / 100)
+                .marginsRemoved(w->windowHandle()->frameMargins());
+        if (kept.isNull())
+            QCOMPARE(w->geometry(), fresh);
+        else if (kept.size() == QSize(1, 1))
+            QCOMPARE(w->geometry(), QRect(kept.topLeft(), w->minimumSize()));
+        else
+            QCOMPARE(w->geometry(), kept);
+        if (!moved.isNull()) {
+            w->setGeometry(moved);
+            QTRY_COMPARE(w->geometry(), moved);
+        }
+        QVERIFY(w->close());
+        if (!written.isEmpty())
+            QCOMPARE(dir.readConfig(), written);
     }
 
     void placement() {
@@ -228,7 +309,7 @@ private Q_SLOTS:
             "File|&New|",
             "File|&Open|Ctrl+O",
             "File|&Save|Ctrl+S",
-            "File|Save &as|Ctrl+A,Ctrl+Shift+S",
+            "File|Save &as|Ctrl+Shift+S,Ctrl+A",
             "File|-",
             "File|&Import|&Comma Separated Values (*.csv)|",
             "File|&Import|Nokia Communicator &9110 file|",
@@ -238,9 +319,39 @@ private Q_SLOTS:
             "File|&Export|CSV for &Google Contacts...|",
             "File|Restore from &backup...|",
             "File|-",
+            "File|&Print...|Ctrl+P",
+            "File|Print pre&view...|",
+            "File|-",
             "File|E&xit|Ctrl+Q",
             "Edit|&Undo|Ctrl+Z",
             "Edit|&Redo|Ctrl+Shift+Z,Ctrl+Y",
+            "Edit|-",
+            "Edit|&Edit|Shift+Enter,Shift+Return",
+            "Edit|&New entry|Ctrl+N",
+            "Edit|New te&xt entry|Ctrl+M",
+            "Edit|New n&ame|Ctrl+B",
+            "Edit|&Delete|Shift+Del,Del",
+            "Edit|-",
+            "Edit|Change &type|&General|Shift+F1",
+            "Edit|Change &type|&Mobile|Shift+F2",
+            "Edit|Change &type|&Home|Shift+F3",
+            "Edit|Change &type|&Office|Shift+F4",
+            "Edit|Change &type|&Fax|Shift+F5",
+            "Edit|Change &type|-",
+            "Edit|Change &type|&E-Mail|Shift+F6",
+            "Edit|Change &type|&Postal Address|Shift+F7",
+            "Edit|Change &type|&Note|Shift+F8",
+            "Edit|Add to &group|&Family|Ctrl+F1",
+            "Edit|Add to &group|&VIP|Ctrl+F2",
+            "Edit|Add to &group|F&riends|Ctrl+F3",
+            "Edit|Add to &group|&Colleagues|Ctrl+F4",
+            "Edit|Add to &group|&Other|Ctrl+F5",
+            "Edit|-",
+            "Edit|&Sort book|F4",
+            "Edit|Ex&pand all|F2",
+            "Edit|&Collapse all|F3",
+            "Edit|-",
+            "Edit|C&lear book|",
             "Edit|-",
             "Edit|&Find|Ctrl+F",
             "View|&Tree|",
@@ -250,6 +361,9 @@ private Q_SLOTS:
             "Transfer|&Write to phone|F6",
             "Transfer|Write &changes|",
             "Transfer|C&ompare with phone|",
+            "Transfer|-",
+            "Transfer|Rewr&ite entry|Ctrl+R",
+            "Transfer|&Stop|",
             "Extras|&Sort book|F4",
             "Extras|&Flip book|",
             "Extras|Find &duplicates...|",
@@ -260,11 +374,11 @@ private Q_SLOTS:
         };
         QCOMPARE(menuLines(*w), expected);
         // Open recent is there, off while it has nothing to offer.
-        QCOMPARE(w->recentMenu->title(), QStringLiteral("Open &recent"));
-        QVERIFY(!w->recentMenu->menuAction()->isEnabled());
+        QCOMPARE(test::child<QMenu>(*w, "recentMenu")->title(), QStringLiteral("Open &recent"));
+        QVERIFY(!test::child<QMenu>(*w, "recentMenu")->menuAction()->isEnabled());
 
         QStringList popup;
-        dumpMenu(w->popup, QStringLiteral("Popup"), popup);
+        dumpMenu(w->popupMenu(), QStringLiteral("Popup"), popup);
         const QStringList expectedPopup = {
             "Popup|Change &type|&General|Shift+F1",
             "Popup|Change &type|&Mobile|Shift+F2",
@@ -287,14 +401,14 @@ private Q_SLOTS:
             "Popup|New n&ame|Ctrl+B",
             "Popup|&Delete|Shift+Del,Del",
             "Popup|-",
-            "Popup|&Rewrite entry|Ctrl+R",
+            "Popup|Rewr&ite entry|Ctrl+R",
             "Popup|-",
             "Popup|Ex&pand all|F2",
             "Popup|&Collapse all|F3",
         };
         QCOMPARE(popup, expectedPopup);
         // Within each menu no two items share an access key.
-        QList<const QMenu*> menus = {w->popup};
+        QList<const QMenu*> menus = {w->popupMenu()};
         for (const QAction* a : w->menuBar()->actions())
             menus << a->menu();
         for (int i = 0; i < menus.size(); ++i) {
@@ -322,11 +436,46 @@ private Q_SLOTS:
             bar.insert(key);
         }
         // The kind items show their kind's icon.
-        for (size_t i = 0; i < w->changeTypeActions.size(); ++i)
-            QCOMPARE(w->changeTypeActions[i]->icon().cacheKey(),
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(w->commands()
+                         .action(QStringLiteral("tree.type%1").arg(KindGeneral + i))
+                         ->icon()
+                         .cacheKey(),
                      icons::kind(KindGeneral + int(i)).cacheKey());
-        for (QAction* a : w->groupActions)
-            QCOMPARE(a->icon().cacheKey(), icons::kind(KindCallerGroup).cacheKey());
+        for (int n = 1; n <= 5; ++n)
+            QCOMPARE(w->commands().action(QStringLiteral("tree.group%1").arg(n))->icon().cacheKey(),
+                     icons::kind(KindCallerGroup).cacheKey());
+    }
+
+    // Every command is in the menu bar as the very action the popup and the
+    // buttons run, so it shows the same shortcut and is off at the same times;
+    // the popup's editing commands are all in the Edit menu, Rewrite entry in
+    // the Transfer menu.
+    void everyCommandIsInTheMenuBar() {
+        WorkDir dir;
+        auto w = startWindow();
+        QHash<const QAction*, QString> menuOf;
+        QList<std::pair<const QMenu*, QString>> menus;
+        for (const QAction* a : w->menuBar()->actions())
+            menus.append({a->menu(), a->text()});
+        for (qsizetype i = 0; i < menus.size(); ++i)
+            for (const QAction* a : menus[i].first->actions()) {
+                menuOf.insert(a, menus[i].second);
+                if (a->menu())
+                    menus.append({a->menu(), menus[i].second});
+            }
+        for (const QString& id : w->commands().ids())
+            QVERIFY2(menuOf.contains(w->commands().action(id)), qPrintable(id));
+        QList<const QMenu*> popup = {w->popupMenu()};
+        for (qsizetype i = 0; i < popup.size(); ++i)
+            for (const QAction* a : popup[i]->actions()) {
+                if (a->menu())
+                    popup << a->menu();
+                else if (!a->isSeparator())
+                    QCOMPARE(menuOf.value(a), a == test::command(*w, "tree.rewrite")
+                                                  ? QStringLiteral("&Transfer")
+                                                  : QStringLiteral("&Edit"));
+            }
     }
 
     void shortcuts() {
@@ -336,63 +485,68 @@ private Q_SLOTS:
         auto w = startWindow();
         QApplication::setActiveWindow(w.get());
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        w->tree->setFocus();
+        w->treeView()->setFocus();
 
         // Main menu shortcuts act anywhere in the window, the tree included
         // (Ctrl+A is "Save as", not the tree's select-all).
         const QList<QPair<QAction*, QKeySequence>> mainKeys = {
-            {w->openAction, QKeySequence(Qt::CTRL | Qt::Key_O)},
-            {w->saveAction, QKeySequence(Qt::CTRL | Qt::Key_S)},
-            {w->saveAsAction, QKeySequence(Qt::CTRL | Qt::Key_A)},
-            {w->saveAsAction, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
-            {w->setupAction, QKeySequence(Qt::Key_F10)},
-            {w->readAction, QKeySequence(Qt::Key_F5)},
-            {w->writeAction, QKeySequence(Qt::Key_F6)},
-            {w->sortAction, QKeySequence(Qt::Key_F4)},
-            {w->releaseNotesAction, QKeySequence(Qt::Key_F1)},
+            {test::command(*w, "file.open"), QKeySequence(Qt::CTRL | Qt::Key_O)},
+            {test::command(*w, "file.save"), QKeySequence(Qt::CTRL | Qt::Key_S)},
+            {test::command(*w, "file.saveAs"), QKeySequence(Qt::CTRL | Qt::Key_A)},
+            {test::command(*w, "file.saveAs"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
+            {test::command(*w, "connection.setup"), QKeySequence(Qt::Key_F10)},
+            {test::command(*w, "transfer.read"), QKeySequence(Qt::Key_F5)},
+            {test::command(*w, "transfer.write"), QKeySequence(Qt::Key_F6)},
+            {test::command(*w, "extras.sort"), QKeySequence(Qt::Key_F4)},
+            {test::command(*w, "help.releaseNotes"), QKeySequence(Qt::Key_F1)},
         };
         // The keys are under test here, not transfers without a phone: a read or
         // write that starts disables the other commands until its link gives up.
-        QObject::disconnect(w->readAction, &QAction::triggered, nullptr, nullptr);
-        QObject::disconnect(w->writeAction, &QAction::triggered, nullptr, nullptr);
+        QObject::disconnect(test::command(*w, "transfer.read"), &QAction::triggered, nullptr,
+                            nullptr);
+        QObject::disconnect(test::command(*w, "transfer.write"), &QAction::triggered, nullptr,
+                            nullptr);
         for (const auto& [action, key] : mainKeys) {
             QSignalSpy fired(action, &QAction::triggered);
-            QTest::keySequence(w->tree, key);
+            QTest::keySequence(w->treeView(), key);
             QVERIFY2(fired.count() == 1, qPrintable(action->text()));
             // F10's dialog is modal: close it for the keys that follow.
-            if (w->connectionDialog)
-                w->connectionDialog->close();
+            if (test::child<ConnectionDialog>(*w))
+                test::child<ConnectionDialog>(*w)->close();
         }
 
         // The popup's shortcuts act while the tree has the focus, and only then.
         QList<QAction*> popupActions = {
-            w->editAction,   w->newEntryAction, w->newTextEntryAction, w->newNameAction,
-            w->deleteAction, w->rewriteAction,  w->expandAllAction,    w->collapseAllAction};
-        for (QAction* a : w->changeTypeActions)
-            popupActions << a;
-        for (QAction* a : w->groupActions)
-            popupActions << a;
+            test::command(*w, "tree.edit"),         test::command(*w, "tree.newEntry"),
+            test::command(*w, "tree.newTextEntry"), test::command(*w, "tree.newName"),
+            test::command(*w, "tree.delete"),       test::command(*w, "tree.rewrite"),
+            test::command(*w, "tree.expandAll"),    test::command(*w, "tree.collapseAll")};
+        for (int i = 0; i < 8; ++i)
+            popupActions << w->commands().action(
+                QStringLiteral("tree.type%1").arg(KindGeneral + i));
+        for (int n = 1; n <= 5; ++n)
+            popupActions << w->commands().action(QStringLiteral("tree.group%1").arg(n));
         for (QAction* action : popupActions) {
             for (const QKeySequence& key : action->shortcuts()) {
                 QSignalSpy fired(action, &QAction::triggered);
-                QTest::keySequence(w->tree, key);
+                QTest::keySequence(w->treeView(), key);
                 QVERIFY2(fired.count() == 1, qPrintable(action->text() + " " + key.toString()));
                 // A New command leaves its label editor open; the tree takes the next key.
-                if (w->tree->isEditing())
+                if (w->treeView()->isEditing())
                     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-                w->tree->setFocus();
+                w->treeView()->setFocus();
             }
         }
-        w->debugBox->setFocus();
-        QSignalSpy expandAll(w->expandAllAction, &QAction::triggered);
-        QTest::keyClick(w->debugBox, Qt::Key_F2);
+        test::child<QCheckBox>(*w, "debugBox")->setFocus();
+        QSignalSpy expandAll(test::command(*w, "tree.expandAll"), &QAction::triggered);
+        QTest::keyClick(test::child<QCheckBox>(*w, "debugBox"), Qt::Key_F2);
         QCOMPARE(expandAll.count(), 0);
     }
 
     void entryCountFollowsTheBook() {
         WorkDir dir;
         auto w = startWindow();
-        BookModel& m = *w->bookModel;
+        BookModel& m = w->model();
         QCOMPARE(w->panelText(1), QStringLiteral("0 entries."));
         Name& anna = m.addNameAtTop("Anna");
         QCOMPARE(w->panelText(1), QStringLiteral("1 entries."));
@@ -412,47 +566,47 @@ private Q_SLOTS:
     void mouseSelectsTheRowUnderThePointer() {
         WorkDir dir;
         auto w = startWindow();
-        fill(*w->bookModel, {"Anna|1", "Bob|2"});
-        w->tree->expandAll();
-        const QModelIndex bob = w->bookModel->indexOf(w->phonebook().name(1));
+        fill(w->model(), {"Anna|1", "Bob|2"});
+        w->treeView()->expandAll();
+        const QModelIndex bob = w->model().indexOf(w->phonebook().name(1));
         const QRect row = visualRow(*w, bob);
         QVERIFY(row.isValid());
 
-        QTest::mouseClick(w->tree->viewport(), Qt::RightButton, {}, row.center());
-        QCOMPARE(w->tree->currentIndex(), bob);
-        QVERIFY(w->tree->selectionModel()->isSelected(bob));
+        QTest::mouseClick(w->treeView()->viewport(), Qt::RightButton, {}, row.center());
+        QCOMPARE(w->treeView()->currentIndex(), bob);
+        QVERIFY(w->treeView()->selectionModel()->isSelected(bob));
         QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, row.center(),
-                                    w->tree->viewport()->mapToGlobal(row.center()));
-        QApplication::sendEvent(w->tree->viewport(), &menuEvent);
-        QTRY_VERIFY(w->popup->isVisible()); // and the popup opens for it
-        w->popup->hide();
+                                    w->treeView()->viewport()->mapToGlobal(row.center()));
+        QApplication::sendEvent(w->treeView()->viewport(), &menuEvent);
+        QTRY_VERIFY(w->popupMenu()->isVisible()); // and the popup opens for it
+        w->popupMenu()->hide();
 
         // A press on empty space leaves nothing selected.
-        const QPoint below(row.center().x(), w->tree->viewport()->height() - 2);
-        QVERIFY(!w->tree->indexAt(below).isValid());
-        QTest::mouseClick(w->tree->viewport(), Qt::LeftButton, {}, below);
-        QVERIFY(!w->tree->selectionModel()->hasSelection());
-        QCOMPARE(w->tree->mouseDownPoint, below);
+        const QPoint below(row.center().x(), w->treeView()->viewport()->height() - 2);
+        QVERIFY(!w->treeView()->indexAt(below).isValid());
+        QTest::mouseClick(w->treeView()->viewport(), Qt::LeftButton, {}, below);
+        QVERIFY(!w->treeView()->selectionModel()->hasSelection());
+        QCOMPARE(w->treeView()->mouseDownPoint, below);
     }
 
     void expandImagesFollowTheTree() {
         WorkDir dir;
         auto w = startWindow();
-        BookModel& m = *w->bookModel;
+        BookModel& m = w->model();
         fill(m, {"Anna|1|2", "Bob", "Carl|3"});
         const QModelIndex root = m.rootIndex();
         const QModelIndex anna = m.indexOf(w->phonebook().name(0));
         QCOMPARE(kindOf(root), int(KindNameCollapsed));
 
-        w->tree->expand(root);
+        w->treeView()->expand(root);
         QCOMPARE(kindOf(root), int(KindNameExpanded));
-        w->tree->expand(anna);
+        w->treeView()->expand(anna);
         QCOMPARE(kindOf(anna), int(KindNameExpanded));
-        w->tree->collapse(anna);
+        w->treeView()->collapse(anna);
         QCOMPARE(kindOf(anna), int(KindNameCollapsed));
 
-        w->expandAll();
-        QVERIFY(w->tree->isExpanded(m.indexOf(w->phonebook().name(2))));
+        test::command(*w, "tree.expandAll")->trigger();
+        QVERIFY(w->treeView()->isExpanded(m.indexOf(w->phonebook().name(2))));
         QCOMPARE(kindOf(m.indexOf(w->phonebook().name(0))), int(KindNameExpanded));
         QCOMPARE(kindOf(m.indexOf(w->phonebook().name(1))),
                  int(KindNameCollapsed)); // nothing under it
@@ -460,16 +614,16 @@ private Q_SLOTS:
 
         // Flipping folds every name and leaves the root open, icons included.
         m.flipBook();
-        QVERIFY(!w->tree->isExpanded(m.indexOf(w->phonebook().name(0))));
+        QVERIFY(!w->treeView()->isExpanded(m.indexOf(w->phonebook().name(0))));
         QCOMPARE(kindOf(m.indexOf(w->phonebook().name(0))), int(KindNameCollapsed));
-        QVERIFY(w->tree->isExpanded(m.rootIndex()));
+        QVERIFY(w->treeView()->isExpanded(m.rootIndex()));
 
-        w->collapseAll();
-        QVERIFY(w->tree->isExpanded(m.rootIndex()));
+        test::command(*w, "tree.collapseAll")->trigger();
+        QVERIFY(w->treeView()->isExpanded(m.rootIndex()));
         QCOMPARE(kindOf(m.rootIndex()), int(KindNameExpanded));
         for (int row = 0; row < 3; ++row) {
             const QModelIndex name = m.indexOf(w->phonebook().name(row));
-            QVERIFY(!w->tree->isExpanded(name));
+            QVERIFY(!w->treeView()->isExpanded(name));
             QCOMPARE(kindOf(name), int(KindNameCollapsed));
         }
     }
@@ -500,11 +654,10 @@ private Q_SLOTS:
         // With none in the working directory, the file goes to the user's
         // configuration folder, made on the way, and the working directory stays clean.
         QCOMPARE(w->configPath(), dir.userConfig());
-        QCOMPARE(w->startDir, QDir(dir.path()).absolutePath());
-        QCOMPARE(w->config, Config{});
-        QCOMPARE(w->config.port, 0);  // COM1
-        QCOMPARE(w->config.cable, 1); // DLR-3
-        QCOMPARE(w->config.csvSep, QByteArray(";"));
+        QCOMPARE(w->settings(), Config{});
+        QCOMPARE(w->settings().port, 0);  // COM1
+        QCOMPARE(w->settings().cable, 1); // DLR-3
+        QCOMPARE(w->settings().csvSep, QByteArray(";"));
         QVERIFY(w->close());
         QCOMPARE(dir.read(QStringLiteral("config/quorix/quorix7.ini")),
                  QByteArray("[CONFIG]\nPORT=1\nCABLE=1\nCSV_NAME=1\nCSV_START=2\nCSV_STOP=7\n"
@@ -524,8 +677,8 @@ private Q_SLOTS:
         dir.write(QStringLiteral("quorix7.ini"), "[CONFIG]\nPORT=3\n");
         auto w = startWindow();
         QCOMPARE(w->configPath(), dir.file(QStringLiteral("quorix7.ini")));
-        QCOMPARE(w->config.port, 2);
-        w->config.cable = 0;
+        QCOMPARE(w->settings().port, 2);
+        w->settings().cable = 0;
         QVERIFY(w->close());
         QVERIFY(dir.read(QStringLiteral("quorix7.ini")).startsWith("[CONFIG]\nPORT=3\nCABLE=0\n"));
         QCOMPARE(dir.read(QStringLiteral("config/quorix/quorix7.ini")),
@@ -591,13 +744,13 @@ private Q_SLOTS:
         WorkDir dir;
         dir.write(QStringLiteral("quorix7.ini"), file);
         auto w = startWindow();
-        QCOMPARE(w->config.port, port);
-        QCOMPARE(w->config.cable, cable);
-        QCOMPARE((QList<int>{w->config.csvName, w->config.csvStart, w->config.csvStop,
-                             w->config.csvLine}),
+        QCOMPARE(w->settings().port, port);
+        QCOMPARE(w->settings().cable, cable);
+        QCOMPARE((QList<int>{w->settings().csvName, w->settings().csvStart, w->settings().csvStop,
+                             w->settings().csvLine}),
                  counters);
-        QCOMPARE(w->config.csvQuotes, quotes);
-        QCOMPARE(w->config.csvSep, sep);
+        QCOMPARE(w->settings().csvQuotes, quotes);
+        QCOMPARE(w->settings().csvSep, sep);
         QVERIFY(w->close());
         QCOMPARE(dir.readConfig(), written);
     }
@@ -605,16 +758,16 @@ private Q_SLOTS:
     void settingsChangedByDialogsAreWritten() {
         WorkDir dir;
         auto w = startWindow();
-        w->config.port = 3;
-        w->config.cable = 0;
-        w->config.csvName = 5;
-        w->config.csvQuotes = true;
-        w->config.csvSep = "|";
+        w->settings().port = 3;
+        w->settings().cable = 0;
+        w->settings().csvName = 5;
+        w->settings().csvQuotes = true;
+        w->settings().csvSep = "|";
         QVERIFY(w->close());
         ProfileFile file(w->configPath());
         QVERIFY(file.load());
         const Config back = Config::read(file);
-        QCOMPARE(back, w->config);
+        QCOMPARE(back, w->settings());
         // An emptied separator field is stored as ";".
         Config empty;
         empty.csvSep.clear();
@@ -743,7 +896,7 @@ private Q_SLOTS:
 
         WorkDir dir;
         auto w = startWindow();
-        fill(*w->bookModel, {"Anna|1", "Bob|2"});
+        fill(w->model(), {"Anna|1", "Bob|2"});
         w->phonebook().bookChanged = true;
         w->phonebook().bookFileName = file;
         w->saveSucceeds = saveSucceeds;
@@ -783,13 +936,13 @@ private Q_SLOTS:
         w->phonebook().bookChanged = true;
         {
             Answers answers({QMessageBox::Cancel});
-            QTest::keySequence(w->tree, QKeySequence(Qt::CTRL | Qt::Key_Q));
+            QTest::keySequence(w->treeView(), QKeySequence(Qt::CTRL | Qt::Key_Q));
             QCOMPARE(answers.asked.size(), 1);
             QCOMPARE(answers.asked[0].caption, QStringLiteral("Book changed!"));
             QVERIFY(w->isVisible());
         }
         Answers answers({QMessageBox::No});
-        QTest::keySequence(w->tree, QKeySequence(Qt::CTRL | Qt::Key_Q));
+        QTest::keySequence(w->treeView(), QKeySequence(Qt::CTRL | Qt::Key_Q));
         QCOMPARE(answers.asked.size(), 1);
         QVERIFY(!w->isVisible());
     }
@@ -823,7 +976,7 @@ private Q_SLOTS:
         w.createWindows();
         QSignalSpy started(&w, &MainWindow::startupFinished);
         w.show();
-        InfoWindow* info = w.infoWindow;
+        InfoWindow* info = test::child<InfoWindow>(w);
         QTRY_VERIFY(info->isVisible());
         QCOMPARE(info->windowModality(), Qt::ApplicationModal);
         QCOMPARE(info->windowTitle(), QStringLiteral("Version 0.9.7 beta"));
@@ -850,13 +1003,13 @@ private Q_SLOTS:
         QTest::mouseClick(info->okButton(), Qt::LeftButton);
         QVERIFY(!info->isVisible());
         QCOMPARE(started.count(), 1);
-        QCOMPARE(w.config.port, 1); // the settings are read after it closed
+        QCOMPARE(w.settings().port, 1); // the settings are read after it closed
         // Closed: the flashing stops for good, on the button face.
         QVERIFY(!info->blinking());
         QCOMPARE(info->reminderColour(), face);
 
         // Help > About shows it again, still.
-        w.aboutAction->trigger();
+        test::command(w, "help.about")->trigger();
         QVERIFY(info->isVisible());
         QTest::qWait(3 * InfoWindow::BlinkMs);
         QVERIFY(!info->blinking());
@@ -868,7 +1021,7 @@ private Q_SLOTS:
         // Not while a transfer runs.
         {
             TransferRunning running(w);
-            w.aboutAction->trigger();
+            test::command(w, "help.about")->trigger();
             QVERIFY(!info->isVisible());
         }
     }

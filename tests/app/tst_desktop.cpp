@@ -4,6 +4,7 @@
 // virtual phone.
 #include "AppTestSupport.h"
 #include "app/BookTree.h"
+#include "app/ConnectionDialog.h"
 #include "app/CsvImportDialog.h"
 #include "app/FileDialogs.h"
 #include "app/Icons.h"
@@ -12,9 +13,12 @@
 #include "app/StatusPanel.h"
 #include "files/BookFile.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDirIterator>
+#include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -42,7 +46,7 @@ void writeBook(const QString& path, const QByteArray& name) {
 
 QStringList recentItems(const MainWindow& w) {
     QStringList out;
-    for (const QAction* a : w.recentMenu->actions())
+    for (const QAction* a : test::child<QMenu>(w, "recentMenu")->actions())
         out << (a->isSeparator() ? QStringLiteral("-") : a->text());
     return out;
 }
@@ -158,7 +162,7 @@ private Q_SLOTS:
         QCOMPARE(describeBook(w->phonebook()), QByteArray("Anna\n"));
 
         // A changed book is asked about first; Cancel keeps it.
-        w->bookModel->insertName(1, "Bert");
+        w->model().insertName(1, "Bert");
         w->phonebook().bookChanged = true;
         {
             Answers cancel({QMessageBox::Cancel});
@@ -180,9 +184,9 @@ private Q_SLOTS:
 
         // A CSV file goes to the import dialog, already loaded there.
         QVERIFY(w->openPath(dir.file(QStringLiteral("people.csv"))));
-        QVERIFY(w->csvImportDialog->isVisible());
-        QVERIFY(w->csvImportDialog->csvLoaded());
-        w->csvImportDialog->close();
+        QVERIFY(test::child<CsvImportDialog>(*w)->isVisible());
+        QVERIFY(test::child<CsvImportDialog>(*w)->csvLoaded());
+        test::child<CsvImportDialog>(*w)->close();
 
         // Nothing is opened while a transfer runs.
         {
@@ -203,15 +207,15 @@ private Q_SLOTS:
         for (int i = 9; i >= 2; --i)
             expected << dir.file(QStringLiteral("b%1.pbf").arg(i));
         QCOMPARE(w->recentFiles(), expected);
-        QVERIFY(w->recentMenu->menuAction()->isEnabled());
+        QVERIFY(test::child<QMenu>(*w, "recentMenu")->menuAction()->isEnabled());
         QCOMPARE(recentItems(*w),
                  (QStringList{"&1 b9.pbf", "&2 b8.pbf", "&3 b7.pbf", "&4 b6.pbf", "&5 b5.pbf",
                               "&6 b4.pbf", "&7 b3.pbf", "&8 b2.pbf", "-", "&Clear list"}));
-        QCOMPARE(w->recentMenu->actions().at(2)->toolTip(),
+        QCOMPARE(test::child<QMenu>(*w, "recentMenu")->actions().at(2)->toolTip(),
                  QDir::toNativeSeparators(dir.file(QStringLiteral("b7.pbf"))));
 
         // Choosing one opens it and puts it on top.
-        w->recentMenu->actions().at(2)->trigger();
+        test::child<QMenu>(*w, "recentMenu")->actions().at(2)->trigger();
         QCOMPARE(describeBook(w->phonebook()), QByteArray("Name 7\n"));
         QCOMPARE(w->recentFiles().first(), dir.file(QStringLiteral("b7.pbf")));
         QCOMPARE(w->recentFiles().size(), 8);
@@ -219,7 +223,7 @@ private Q_SLOTS:
         // Saving under a new name puts that file on top.
         FileDialogs::setHook(
             [&dir](const FileRequest&) { return dir.file(QStringLiteral("saved.pbf")); });
-        w->saveFileAs();
+        test::command(*w, "file.saveAs")->trigger();
         FileDialogs::clearHook();
         QCOMPARE(w->recentFiles().first(), dir.file(QStringLiteral("saved.pbf")));
         QCOMPARE(w->recentFiles().at(1), dir.file(QStringLiteral("b7.pbf")));
@@ -230,7 +234,7 @@ private Q_SLOTS:
             Answers answers;
             const qsizetype at = w->recentFiles().indexOf(dir.file(QStringLiteral("b9.pbf")));
             QVERIFY(at > 0);
-            w->recentMenu->actions().at(int(at))->trigger();
+            test::child<QMenu>(*w, "recentMenu")->actions().at(int(at))->trigger();
             QCOMPARE(answers.asked.size(), 1);
             QVERIFY2(answers.asked[0].text.contains(QStringLiteral("b9.pbf")),
                      qPrintable(answers.asked[0].text));
@@ -251,9 +255,9 @@ private Q_SLOTS:
         QCOMPARE(again->recentFiles(), kept);
 
         // Clear list empties it, for good.
-        again->recentMenu->actions().last()->trigger();
+        test::child<QMenu>(*again, "recentMenu")->actions().last()->trigger();
         QVERIFY(again->recentFiles().isEmpty());
-        QVERIFY(!again->recentMenu->menuAction()->isEnabled());
+        QVERIFY(!test::child<QMenu>(*again, "recentMenu")->menuAction()->isEnabled());
         QVERIFY(again->close());
         ProfileFile cleared(again->configPath());
         QVERIFY(cleared.load());
@@ -290,9 +294,9 @@ private Q_SLOTS:
         Answers answers;
         QApplication::setActiveWindow(w.get());
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        QTest::keyClick(w->tree, Qt::Key_F1);
+        QTest::keyClick(w->treeView(), Qt::Key_F1);
         QVERIFY(answers.asked.isEmpty());
-        ReleaseNotesWindow* notes = w->releaseNotesWindow;
+        ReleaseNotesWindow* notes = test::child<ReleaseNotesWindow>(*w);
         QVERIFY(notes && notes->isVisible());
         QCOMPARE(notes->path(), dir.file(QStringLiteral("Release_Notes.txt")));
         QCOMPARE(notes->view->toPlainText(), QStringLiteral("Quorix notes\nSecond line ä\n"));
@@ -304,7 +308,7 @@ private Q_SLOTS:
         // Refused during a transfer.
         {
             TransferRunning running(*w);
-            w->releaseNotesAction->trigger();
+            test::command(*w, "help.releaseNotes")->trigger();
             QVERIFY(!notes->isVisible());
         }
     }
@@ -350,10 +354,36 @@ private Q_SLOTS:
         }
     }
 
+    // Every label, button, check box and choice of the CSV import dialog and
+    // of Setup shows its whole text at the default font.
+    void dialogsCutNoText() {
+        WorkDir dir;
+        auto w = test::startWindow();
+        QStringList cut;
+        for (QDialog* dialog : {static_cast<QDialog*>(test::child<CsvImportDialog>(*w)),
+                                static_cast<QDialog*>(test::child<ConnectionDialog>(*w))}) {
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
+            for (QWidget* c : dialog->findChildren<QWidget*>()) {
+                const auto* label = qobject_cast<QLabel*>(c);
+                if (!c->isVisible() || (label && (label->wordWrap() || label->text().isEmpty())))
+                    continue;
+                if (!label && !qobject_cast<QAbstractButton*>(c) && !qobject_cast<QComboBox*>(c))
+                    continue;
+                if (c->width() < c->sizeHint().width())
+                    cut << dialog->windowTitle() + ": " + c->metaObject()->className() + " " +
+                               QString::number(c->width()) + " < " +
+                               QString::number(c->sizeHint().width());
+            }
+            dialog->hide();
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));
+    }
+
     void subentryToolTipsNameTheKind() {
         WorkDir dir;
         auto w = test::startWindow();
-        Name& n = w->bookModel->insertName(0, "Anna");
+        Name& n = w->model().insertName(0, "Anna");
         const QList<QPair<int, QString>> kinds = {{KindGeneral, "General"},
                                                   {KindMobile, "Mobile"},
                                                   {KindHome, "Home"},
@@ -364,20 +394,20 @@ private Q_SLOTS:
                                                   {KindNote, "Note"},
                                                   {KindCallerGroup, "Caller group"}};
         for (const auto& [kind, text] : kinds)
-            w->bookModel->addSubentry(n, "x", kind);
+            w->model().addSubentry(n, "x", kind);
         for (int i = 0; i < kinds.size(); ++i)
-            QCOMPARE(w->bookModel->indexOf(n, i).data(Qt::ToolTipRole).toString(), kinds[i].second);
+            QCOMPARE(w->model().indexOf(n, i).data(Qt::ToolTipRole).toString(), kinds[i].second);
         // A name and the root are not subentries.
-        QVERIFY(!w->bookModel->indexOf(n).data(Qt::ToolTipRole).isValid());
-        QVERIFY(!w->bookModel->rootIndex().data(Qt::ToolTipRole).isValid());
+        QVERIFY(!w->model().indexOf(n).data(Qt::ToolTipRole).isValid());
+        QVERIFY(!w->model().rootIndex().data(Qt::ToolTipRole).isValid());
     }
 
     void kindIconsOnADarkPalette() {
         WorkDir dir;
         auto w = test::startWindow();
-        Name& n = w->bookModel->insertName(0, "Anna");
+        Name& n = w->model().insertName(0, "Anna");
         for (int kind = KindGeneral; kind <= KindUnknown; ++kind)
-            w->bookModel->addSubentry(n, "x", kind);
+            w->model().addSubentry(n, "x", kind);
         const QPalette dark = darkPalette();
         const QColor base = dark.color(QPalette::Base);
         QVERIFY(icons::isDark(dark));
@@ -390,20 +420,29 @@ private Q_SLOTS:
         QVERIFY2(weakest < 3.0, qPrintable(QString::number(weakest)));
 
         // The tree of a window on the dark palette shows every kind at a
-        // contrast of at least 3:1.
+        // contrast of at least 3:1, with no plate behind it: the picture covers
+        // exactly what it covers on a light palette.
         w->setPalette(dark);
-        QModelIndexList indexes = {w->bookModel->rootIndex(), w->bookModel->indexOf(n)};
-        for (int i = 0; i < w->bookModel->rowCount(w->bookModel->indexOf(n)); ++i)
-            indexes << w->bookModel->indexOf(n, i);
+        QModelIndexList indexes = {w->model().rootIndex(), w->model().indexOf(n)};
+        for (int i = 0; i < w->model().rowCount(w->model().indexOf(n)); ++i)
+            indexes << w->model().indexOf(n, i);
         for (const QModelIndex& index : indexes) {
             const QIcon icon = index.data(Qt::DecorationRole).value<QIcon>();
             const double c = iconContrast(icon, base);
             QVERIFY2(c >= 3.0,
                      qPrintable(index.data(Qt::ToolTipRole).toString() + " " + QString::number(c)));
+            const int kind = index.data(BookModel::KindRole).toInt();
+            const QImage shape =
+                icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_Alpha8);
+            const QImage plain = icons::kind(kind, QPalette(Qt::white))
+                                     .pixmap(16, 16)
+                                     .toImage()
+                                     .convertToFormat(QImage::Format_Alpha8);
+            QVERIFY2(shape == plain, qPrintable(QString::number(kind)));
         }
         // Back on a light palette the pictures are the plain ones.
         w->setPalette(QPalette(Qt::white));
-        QCOMPARE(w->bookModel->indexOf(n, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
+        QCOMPARE(w->model().indexOf(n, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
                  icons::kind(KindGeneral, QPalette(Qt::white)).cacheKey());
     }
 
@@ -438,8 +477,10 @@ private Q_SLOTS:
         WorkDir dir;
         QProcess p;
         p.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
-        p.start(Program, {QStringLiteral("--demo"), QStringLiteral("--screenshot-trace"),
-                          dir.file(QStringLiteral("trace.png"))});
+        // The picture tool runs the program's window without the info window first.
+        p.start(QStringLiteral(QUORIX_SHOTS),
+                {QStringLiteral("--demo"), QStringLiteral("--screenshot-trace"),
+                 dir.file(QStringLiteral("trace.png"))});
         QVERIFY(p.waitForStarted(5000));
         QList<qint64> phones;
         QTRY_VERIFY_WITH_TIMEOUT(

@@ -12,6 +12,7 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QDrag>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -45,23 +46,23 @@ void fillBook(BookModel& model, const QList<QByteArray>& rows) {
 // the keyboard focus on the tree.
 std::unique_ptr<MainWindow> startTree(const QList<QByteArray>& rows = {}, bool focus = true) {
     auto w = startWindow();
-    fillBook(*w->bookModel, rows);
-    w->expandAll();
+    fillBook(w->model(), rows);
+    test::command(*w, "tree.expandAll")->trigger();
     if (!focus)
         return w;
     QApplication::setActiveWindow(w.get());
     if (!QTest::qWaitForWindowActive(w.get()))
         qWarning("window not active");
-    w->tree->setFocus();
+    w->treeView()->setFocus();
     return w;
 }
 
 QModelIndex nameAt(MainWindow& w, int row) {
-    return w.bookModel->indexOf(w.phonebook().name(row));
+    return w.model().indexOf(w.phonebook().name(row));
 }
 
 QModelIndex subAt(MainWindow& w, int row, int pos) {
-    return w.bookModel->indexOf(w.phonebook().name(row), pos);
+    return w.model().indexOf(w.phonebook().name(row), pos);
 }
 
 int kindOf(const QModelIndex& index) {
@@ -77,12 +78,12 @@ QByteArray book(MainWindow& w) {
 QByteArrayList expansionMismatches(MainWindow& w) {
     QByteArrayList out;
     const Book& b = w.phonebook();
-    const QModelIndex root = w.bookModel->rootIndex();
-    if (w.tree->isExpanded(root) != b.rootExpanded)
+    const QModelIndex root = w.model().rootIndex();
+    if (w.treeView()->isExpanded(root) != b.rootExpanded)
         out << "-1";
     for (int row = 0; row < b.entryCount(); ++row) {
         const QModelIndex index = nameAt(w, row);
-        const bool view = w.tree->isExpanded(index) && !b.name(row).subs.empty();
+        const bool view = w.treeView()->isExpanded(index) && !b.name(row).subs.empty();
         const bool image = kindOf(index) == int(KindNameExpanded);
         if (view != b.name(row).expanded || image != view)
             out << QByteArray::number(row) + ": view " + QByteArray::number(view) + ", book " +
@@ -93,17 +94,18 @@ QByteArrayList expansionMismatches(MainWindow& w) {
 }
 
 void select(MainWindow& w, const QModelIndex& index) {
-    w.tree->setCurrentIndex(index);
-    w.tree->setFocus();
+    w.treeView()->setCurrentIndex(index);
+    w.treeView()->setFocus();
 }
 
 void press(MainWindow& w, const QKeySequence& keys) {
-    QTest::keySequence(w.tree, keys);
+    QTest::keySequence(w.treeView(), keys);
 }
 
 // The label editor, when one is open.
 QLineEdit* labelEditor(MainWindow& w) {
-    return w.tree->isEditing() ? qobject_cast<QLineEdit*>(QApplication::focusWidget()) : nullptr;
+    return w.treeView()->isEditing() ? qobject_cast<QLineEdit*>(QApplication::focusWidget())
+                                     : nullptr;
 }
 
 // Replaces the label editor's text by typing, and presses Enter.
@@ -121,7 +123,7 @@ void typeAndCommit(MainWindow& w, const QString& text) {
             QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_unknown, QString(c), {});
     }
     QTest::keyClick(editor, Qt::Key_Return);
-    QTRY_VERIFY(!w.tree->isEditing());
+    QTRY_VERIFY(!w.treeView()->isEditing());
 }
 
 // Opens the label editor on a node (Shift+Enter) and commits the text.
@@ -135,7 +137,7 @@ void escapeEditor(MainWindow& w) {
     QLineEdit* editor = labelEditor(w);
     QVERIFY(editor);
     QTest::keyClick(editor, Qt::Key_Escape);
-    QVERIFY(!w.tree->isEditing());
+    QVERIFY(!w.treeView()->isEditing());
 }
 
 // One asked question as "caption|text|icon|buttons", for comparing in one go.
@@ -173,18 +175,33 @@ QString mergeQuestion(const char* edited, const char* taken) {
 // row is the target, not only its middle), or empty space below the names.
 QPoint dropPoint(MainWindow& w, const QModelIndex& target) {
     if (!target.isValid())
-        return {10, w.tree->viewport()->height() - 3};
-    const QRect row = w.tree->visualRect(target);
+        return {10, w.treeView()->viewport()->height() - 3};
+    const QRect row = w.treeView()->visualRect(target);
     return {row.center().x(), row.top() + 1};
 }
 
 // A drag with the mouse through the toolkit's own drag loop: press, move past
 // the drag distance, and, while the drag runs, move to the point and release.
+// The drags dragWithMouse saw start, and those whose picture covered the row
+// aimed at.
+int mouseDrags = 0;
+QStringList picturesOverTheTarget;
+
 void dragWithMouse(MainWindow& w, const QModelIndex& from, const QPoint& at) {
-    QWidget* viewport = w.tree->viewport();
-    const QPoint start = w.tree->visualRect(from).center();
+    QWidget* viewport = w.treeView()->viewport();
+    const QPoint start = w.treeView()->visualRect(from).center();
     QTest::mousePress(viewport, Qt::LeftButton, {}, start);
-    QTimer::singleShot(0, viewport, [viewport, at] {
+    QTreeView* tree = w.treeView();
+    QTimer::singleShot(0, viewport, [tree, viewport, at] {
+        if (const QDrag* drag = tree->findChild<QDrag*>()) {
+            ++mouseDrags;
+            const QRect row = tree->visualRect(tree->indexAt(at));
+            const QRect picture(at - drag->hotSpot(),
+                                drag->pixmap().deviceIndependentSize().toSize());
+            if (drag->pixmap().isNull() ||
+                picture.intersects(QRect(0, row.top(), viewport->width(), row.height())))
+                picturesOverTheTarget << tree->indexAt(at).data().toString();
+        }
         QTest::mouseMove(viewport, at + QPoint(1, 0));
         QTest::mouseMove(viewport, at);
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
@@ -200,13 +217,13 @@ void dragWithMouse(MainWindow& w, const QModelIndex& from, const QPoint& at) {
 // drag there has the tree as its source; since the tree takes drops only from
 // itself, that one condition is lifted while the events are delivered.
 void dropEvents(MainWindow& w, const QModelIndex& from, const QPoint& at) {
-    QWidget* viewport = w.tree->viewport();
-    QTest::mouseClick(viewport, Qt::LeftButton, {}, w.tree->visualRect(from).center());
+    QWidget* viewport = w.treeView()->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, w.treeView()->visualRect(from).center());
     const std::unique_ptr<QMimeData> data(
-        w.tree->model()->mimeData(w.tree->selectionModel()->selectedIndexes()));
+        w.treeView()->model()->mimeData(w.treeView()->selectionModel()->selectedIndexes()));
     if (!data)
         return; // the tree starts no drag for this node
-    w.tree->setDragDropMode(QAbstractItemView::DragDrop);
+    w.treeView()->setDragDropMode(QAbstractItemView::DragDrop);
     QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, {});
     QApplication::sendEvent(viewport, &enter);
     QDragMoveEvent move(at, Qt::MoveAction, data.get(), Qt::LeftButton, {});
@@ -218,7 +235,7 @@ void dropEvents(MainWindow& w, const QModelIndex& from, const QPoint& at) {
         QDragLeaveEvent leave;
         QApplication::sendEvent(viewport, &leave);
     }
-    w.tree->setDragDropMode(QAbstractItemView::InternalMove);
+    w.treeView()->setDragDropMode(QAbstractItemView::InternalMove);
 }
 
 using DragFn = void (*)(MainWindow&, const QModelIndex&, const QPoint&);
@@ -227,7 +244,7 @@ using DragFn = void (*)(MainWindow&, const QModelIndex&, const QPoint&);
 void checkDrags(DragFn drag) {
     WorkDir dir;
     auto w = startTree({"Anna|2:1|3:2|10:VIP", "Bob|4:3", "Carl|5:4"}, false);
-    QCOMPARE(w->tree->dragDropMode(), QAbstractItemView::InternalMove);
+    QCOMPARE(w->treeView()->dragDropMode(), QAbstractItemView::InternalMove);
     w->phonebook().bookChanged = false;
 
     // Code 21: onto a name, as its first subentry.
@@ -241,23 +258,24 @@ void checkDrags(DragFn drag) {
     drag(*w, subAt(*w, 2, 0), dropPoint(*w, subAt(*w, 1, 1)));
     QCOMPARE(book(*w), QByteArray("Anna\n  General: 1\n  Caller group: VIP\n"
                                   "Bob\n  Mobile: 2\n  Office: 4\n  Home: 3\nCarl\n"));
-    QVERIFY(!w->tree->isExpanded(nameAt(*w, 2)));
+    QVERIFY(!w->treeView()->isExpanded(nameAt(*w, 2)));
     QCOMPARE(kindOf(nameAt(*w, 2)), int(KindNameCollapsed));
-    QVERIFY(w->tree->isExpanded(nameAt(*w, 1)));
+    QVERIFY(w->treeView()->isExpanded(nameAt(*w, 1)));
 
     // Onto the emptied name after Expand all: its image shows what the tree shows.
-    w->expandAll();
+    test::command(*w, "tree.expandAll")->trigger();
     drag(*w, subAt(*w, 1, 1), dropPoint(*w, nameAt(*w, 2)));
     QCOMPARE(book(*w), QByteArray("Anna\n  General: 1\n  Caller group: VIP\n"
                                   "Bob\n  Mobile: 2\n  Home: 3\nCarl\n  Office: 4\n"));
-    QCOMPARE(kindOf(nameAt(*w, 2)),
-             w->tree->isExpanded(nameAt(*w, 2)) ? int(KindNameExpanded) : int(KindNameCollapsed));
+    QCOMPARE(kindOf(nameAt(*w, 2)), w->treeView()->isExpanded(nameAt(*w, 2))
+                                        ? int(KindNameExpanded)
+                                        : int(KindNameCollapsed));
 
     // Refused: a name, a caller group, a drop on the root or on empty space.
     const QByteArray before = book(*w);
     drag(*w, nameAt(*w, 1), dropPoint(*w, nameAt(*w, 0)));
     drag(*w, subAt(*w, 0, 1), dropPoint(*w, nameAt(*w, 1)));
-    drag(*w, subAt(*w, 1, 0), dropPoint(*w, w->bookModel->rootIndex()));
+    drag(*w, subAt(*w, 1, 0), dropPoint(*w, w->model().rootIndex()));
     drag(*w, subAt(*w, 1, 0), dropPoint(*w, QModelIndex()));
     QCOMPARE(book(*w), before);
 }
@@ -289,17 +307,17 @@ private Q_SLOTS:
                  QStringList({error("Too many numbers!"), error("Too many numbers!"),
                               error("Too many text-entries!"), error("Too many text-entries!")}));
         QCOMPARE(book(*w), before);
-        QVERIFY(!w->tree->isEditing());
+        QVERIFY(!w->treeView()->isEditing());
 
         // Collapsed, the same name gets a new name in front of it instead.
-        QTest::keyClick(w->tree, Qt::Key_Return);
-        QVERIFY(!w->tree->isExpanded(nameAt(*w, 0)));
+        QTest::keyClick(w->treeView(), Qt::Key_Return);
+        QVERIFY(!w->treeView()->isExpanded(nameAt(*w, 0)));
         press(*w, QKeySequence(Qt::CTRL | Qt::Key_N));
         QCOMPARE(answers.asked.size(), 4);
         QCOMPARE(w->phonebook().entryCount(), 3);
         QCOMPARE(w->phonebook().name(0).text, QByteArray("New Entry 1"));
         QCOMPARE(w->phonebook().name(1).text, QByteArray("Full"));
-        QCOMPARE(w->tree->selectedNode(), nameAt(*w, 0));
+        QCOMPARE(w->treeView()->selectedNode(), nameAt(*w, 0));
         QCOMPARE(labelEditor(*w)->text(), QStringLiteral("New Entry 1"));
         QCOMPARE(w->panelText(1), QStringLiteral("3 entries."));
         // Escape leaves it with its default text.
@@ -316,16 +334,16 @@ private Q_SLOTS:
         press(*w, QKeySequence(Qt::CTRL | Qt::Key_N));
         const QModelIndex number = subAt(*w, 0, 0);
         QCOMPARE(kindOf(number), int(KindGeneral));
-        QVERIFY(w->tree->isExpanded(nameAt(*w, 0)));
+        QVERIFY(w->treeView()->isExpanded(nameAt(*w, 0)));
         QCOMPARE(kindOf(nameAt(*w, 0)), int(KindNameExpanded));
-        QCOMPARE(w->tree->selectedNode(), number);
+        QCOMPARE(w->treeView()->selectedNode(), number);
         QCOMPARE(labelEditor(*w)->text(), QStringLiteral("+49"));
         escapeEditor(*w);
 
         // A text in front of the selected subentry; the selection stays.
         press(*w, QKeySequence(Qt::CTRL | Qt::Key_M));
         QCOMPARE(labelEditor(*w)->text(), QStringLiteral("Text"));
-        QCOMPARE(w->tree->selectedNode().data().toString(), QStringLiteral("+49"));
+        QCOMPARE(w->treeView()->selectedNode().data().toString(), QStringLiteral("+49"));
         escapeEditor(*w);
         // Cancelled editors run no commit steps: no cleaning, no sorting.
         QCOMPARE(book(*w), QByteArray("Anna\n  Note: Text\n  General: +49\n"));
@@ -338,10 +356,10 @@ private Q_SLOTS:
         QCOMPARE(w->phonebook().name(0).text, QByteArray("Bob"));
 
         // Nothing selected: New entry starts at the root, with a name at the top.
-        w->tree->selectionModel()->clearSelection();
+        w->treeView()->selectionModel()->clearSelection();
         press(*w, QKeySequence(Qt::CTRL | Qt::Key_N));
         QCOMPARE(w->phonebook().name(0).text, QByteArray("New Entry 1"));
-        QCOMPARE(w->tree->selectedNode(), nameAt(*w, 0));
+        QCOMPARE(w->treeView()->selectedNode(), nameAt(*w, 0));
         escapeEditor(*w);
         QCOMPARE(w->panelText(1), QStringLiteral("3 entries."));
     }
@@ -358,9 +376,9 @@ private Q_SLOTS:
         QCOMPARE(book(*w), QByteArray("Anna\n  General: 012\n  Note: note\n"));
         QVERIFY(w->phonebook().bookChanged);
         // The Enter that closed the editor left the name as it was.
-        QVERIFY(w->tree->isExpanded(nameAt(*w, 0)));
+        QVERIFY(w->treeView()->isExpanded(nameAt(*w, 0)));
         // The selection stayed with the edited number.
-        QCOMPARE(w->tree->selectedNode().data().toString(), QStringLiteral("012"));
+        QCOMPARE(w->treeView()->selectedNode().data().toString(), QStringLiteral("012"));
 
         editLabel(*w, subAt(*w, 0, 0), QString());
         QCOMPARE(book(*w), QByteArray("Anna\n  General: +49\n  Note: note\n"));
@@ -370,12 +388,12 @@ private Q_SLOTS:
         QCOMPARE(w->phonebook().name(0).text, QStringLiteral("Zoë € Łódź"));
 
         // Neither the root nor a caller group opens an editor.
-        w->setGroup(1);
+        test::command(*w, "tree.group1")->trigger();
         QCOMPARE(kindOf(subAt(*w, 0, 2)), int(KindCallerGroup));
-        for (const QModelIndex& index : {w->bookModel->rootIndex(), subAt(*w, 0, 2)}) {
+        for (const QModelIndex& index : {w->model().rootIndex(), subAt(*w, 0, 2)}) {
             select(*w, index);
             press(*w, QKeySequence(Qt::SHIFT | Qt::Key_Return));
-            QVERIFY(!w->tree->isEditing());
+            QVERIFY(!w->treeView()->isEditing());
         }
     }
 
@@ -410,7 +428,7 @@ private Q_SLOTS:
                  QStringList{question("Double entry", qPrintable(mergeQuestion("Bob", "Anna")))});
         QCOMPARE(book(*w), result);
         QCOMPARE(w->panelText(1), count);
-        QCOMPARE(w->tree->selectedNode(), nameAt(*w, 0));
+        QCOMPARE(w->treeView()->selectedNode(), nameAt(*w, 0));
     }
 
     void mergeAbortedWhenTheNameIsFull() {
@@ -461,7 +479,7 @@ private Q_SLOTS:
         QCOMPARE(seen, QStringList{QStringLiteral("Double entry|") +
                                    MessageBoxes::displayText(mergeQuestion("Bob", "Anna"))});
         QCOMPARE(book(*w), QByteArray("Anna\n  General: 2\n  General: 1\n"));
-        QVERIFY(!w->tree->isEditing());
+        QVERIFY(!w->treeView()->isEditing());
         QCOMPARE(w->panelText(1), QStringLiteral("1 entries."));
     }
 
@@ -477,7 +495,7 @@ private Q_SLOTS:
         QCOMPARE(book(*w), QByteArray("Anna\n  Mobile: 0171\n  General: 1\n  Caller group: VIP\n"
                                       "Full\n  General: 1\n  General: 2\n  General: 3\n"
                                       "  General: 4\n  General: 5\n  Note: n\n"));
-        QCOMPARE(w->tree->selectedNode().data().toString(), QStringLiteral("0171"));
+        QCOMPARE(w->treeView()->selectedNode().data().toString(), QStringLiteral("0171"));
         QVERIFY(w->phonebook().bookChanged);
 
         // Not on a caller group, not on a name.
@@ -505,7 +523,7 @@ private Q_SLOTS:
         press(*w, QKeySequence(Qt::CTRL | Qt::Key_F4));
         QCOMPARE(book(*w), QByteArray("Anna\n  General: 1\n  Caller group: Colleagues\n"));
         // The root has no group.
-        select(*w, w->bookModel->rootIndex());
+        select(*w, w->model().rootIndex());
         press(*w, QKeySequence(Qt::CTRL | Qt::Key_F1));
         QCOMPARE(book(*w), QByteArray("Anna\n  General: 1\n  Caller group: Colleagues\n"));
     }
@@ -528,7 +546,7 @@ private Q_SLOTS:
             QCOMPARE(askedList(answers),
                      QStringList{question("Confirm", "Really delete entry \"1\"?")});
             QCOMPARE(book(*w), QByteArray("Anna\nBob\n  General: 2\n  General: 3\n"));
-            QVERIFY(!w->tree->isExpanded(nameAt(*w, 0)));
+            QVERIFY(!w->treeView()->isExpanded(nameAt(*w, 0)));
             QCOMPARE(kindOf(nameAt(*w, 0)), int(KindNameCollapsed));
         }
         {
@@ -548,9 +566,9 @@ private Q_SLOTS:
         {
             // Nothing to delete: no question.
             Answers answers;
-            select(*w, w->bookModel->rootIndex());
+            select(*w, w->model().rootIndex());
             press(*w, del);
-            w->tree->selectionModel()->clearSelection();
+            w->treeView()->selectionModel()->clearSelection();
             press(*w, del);
             QVERIFY(answers.asked.isEmpty());
         }
@@ -558,7 +576,7 @@ private Q_SLOTS:
             // In the label editor the key edits the text; the name stays.
             Answers answers;
             select(*w, nameAt(*w, 0));
-            w->editAction->trigger();
+            test::command(*w, "tree.edit")->trigger();
             QLineEdit* editor = labelEditor(*w);
             QVERIFY(editor);
             editor->setCursorPosition(0);
@@ -577,29 +595,29 @@ private Q_SLOTS:
         auto w = startTree({"Anna|2:1", "Bob"});
         {
             Answers answers({QMessageBox::No});
-            QTest::mouseClick(w->clearButton, Qt::LeftButton);
+            QTest::mouseClick(test::child<QToolButton>(*w, "clearButton"), Qt::LeftButton);
             QCOMPARE(askedList(answers),
                      QStringList{question("Confirm", "Really delete all entries?")});
             QCOMPARE(w->phonebook().entryCount(), 2);
-            QVERIFY(w->tree->hasFocus()); // back to the tree either way
+            QVERIFY(w->treeView()->hasFocus()); // back to the tree either way
         }
         {
             TransferRunning running(*w);
             Answers answers({QMessageBox::Yes});
-            QTest::mouseClick(w->clearButton, Qt::LeftButton);
+            QTest::mouseClick(test::child<QToolButton>(*w, "clearButton"), Qt::LeftButton);
             QVERIFY(answers.asked.isEmpty());
             QCOMPARE(w->phonebook().entryCount(), 2);
         }
         {
             Answers answers({QMessageBox::Yes});
-            QTest::mouseClick(w->clearButton, Qt::LeftButton);
+            QTest::mouseClick(test::child<QToolButton>(*w, "clearButton"), Qt::LeftButton);
             QCOMPARE(w->phonebook().entryCount(), 0);
             QCOMPARE(w->panelText(1), QStringLiteral("0 entries."));
-            QCOMPARE(kindOf(w->bookModel->rootIndex()), int(KindNameCollapsed));
-            QVERIFY(w->tree->hasFocus());
+            QCOMPARE(kindOf(w->model().rootIndex()), int(KindNameCollapsed));
+            QVERIFY(w->treeView()->hasFocus());
             // With nothing under it, Expand all leaves the root's image closed.
-            QTest::keyClick(w->tree, Qt::Key_F2);
-            QCOMPARE(kindOf(w->bookModel->rootIndex()), int(KindNameCollapsed));
+            QTest::keyClick(w->treeView(), Qt::Key_F2);
+            QCOMPARE(kindOf(w->model().rootIndex()), int(KindNameCollapsed));
         }
     }
 
@@ -612,7 +630,7 @@ private Q_SLOTS:
         QCOMPARE(w->windowTitle(), QStringLiteral("Quorix - book.pbf"));
         {
             Answers answers({QMessageBox::Cancel});
-            w->newAction->trigger();
+            test::command(*w, "file.new")->trigger();
             QCOMPARE(answers.asked.size(), 1);
             QCOMPARE(answers.asked[0].caption, QStringLiteral("Book changed!"));
             QCOMPARE(w->phonebook().entryCount(), 1);
@@ -621,13 +639,13 @@ private Q_SLOTS:
         {
             TransferRunning running(*w);
             Answers answers({QMessageBox::No});
-            w->newAction->trigger();
+            test::command(*w, "file.new")->trigger();
             QVERIFY(answers.asked.isEmpty());
             QCOMPARE(w->phonebook().entryCount(), 1);
         }
         {
             Answers answers({QMessageBox::No});
-            w->newAction->trigger();
+            test::command(*w, "file.new")->trigger();
             QCOMPARE(w->phonebook().entryCount(), 0);
             QCOMPARE(w->windowTitle(), QStringLiteral("Quorix"));
             QVERIFY(w->phonebook().bookFileName.isEmpty());
@@ -645,18 +663,18 @@ private Q_SLOTS:
         auto w = startTree({"Zoe|10:VIP|9:n|4:1|2:2", "cop", "co-op", "Bob", "coop", "anna"});
         {
             TransferRunning running(*w);
-            QTest::mouseClick(w->sortButton, Qt::LeftButton);
+            QTest::mouseClick(test::child<QToolButton>(*w, "sortButton"), Qt::LeftButton);
             QCOMPARE(w->phonebook().name(0).text, QByteArray("Zoe"));
         }
 
         w->phonebook().bookChanged = false;
-        QTest::mouseClick(w->sortButton, Qt::LeftButton);
+        QTest::mouseClick(test::child<QToolButton>(*w, "sortButton"), Qt::LeftButton);
         QLocale::setDefault(old);
         QCOMPARE(book(*w),
                  QByteArray("anna\nBob\nco-op\ncoop\ncop\n"
                             "Zoe\n  Home: 1\n  General: 2\n  Note: n\n  Caller group: VIP\n"));
         QVERIFY(w->phonebook().bookChanged);
-        QVERIFY(w->tree->hasFocus());
+        QVERIFY(w->treeView()->hasFocus());
     }
 
     void findDuplicatesMergesOrSkipsEachGroup() {
@@ -679,7 +697,7 @@ private Q_SLOTS:
         };
         press("merge");
         press("skip");
-        w->findDuplicatesAction->trigger();
+        test::command(*w, "extras.findDuplicates")->trigger();
         QCOMPARE(shown, (QStringList{QStringLiteral("Anna Berg \u2013 +49 171 234567"),
                                      QStringLiteral("Berg, Anna \u2013 0171 234567"),
                                      QStringLiteral("Dentist \u2013 +4930998877"),
@@ -689,8 +707,9 @@ private Q_SLOTS:
                                       "General: 030 998877\n  Note: dentist\n"));
         QCOMPARE(w->panelText(0), QStringLiteral("Duplicates: 1 merged, 1 skipped"));
         // The merge is one step back.
-        QCOMPARE(w->undoAction->text(), QStringLiteral("&Undo Merge \"Anna Berg\""));
-        w->undoAction->trigger();
+        QCOMPARE(test::command(*w, "edit.undo")->text(),
+                 QStringLiteral("&Undo Merge \"Anna Berg\""));
+        test::command(*w, "edit.undo")->trigger();
         QCOMPARE(w->phonebook().entryCount(), 5);
     }
 
@@ -712,26 +731,26 @@ private Q_SLOTS:
         paintLog.log = &painted;
         w->panelLabel(0)->installEventFilter(&paintLog);
 
-        w->flipAction->trigger();
+        test::command(*w, "extras.flip")->trigger();
         QCOMPARE(w->phonebook().name(0).text, QByteArray("C"));
         QCOMPARE(w->phonebook().name(2).text, QByteArray("A"));
         QVERIFY(!painted.isEmpty());
         QCOMPARE(painted.first(), QStringLiteral("Flipping book..."));
         QCOMPARE(w->panelText(0), QStringLiteral("OK."));
         // Every name folded under the open root; the book not marked.
-        QVERIFY(w->tree->isExpanded(w->bookModel->rootIndex()));
-        QVERIFY(!w->tree->isExpanded(nameAt(*w, 0)));
+        QVERIFY(w->treeView()->isExpanded(w->model().rootIndex()));
+        QVERIFY(!w->treeView()->isExpanded(nameAt(*w, 0)));
         QCOMPARE(kindOf(nameAt(*w, 0)), int(KindNameCollapsed));
         QVERIFY(!w->phonebook().bookChanged);
 
-        w->flipAction->trigger();
+        test::command(*w, "extras.flip")->trigger();
         QCOMPARE(book(*w), before);
 
         // Not while a transfer runs.
         w->setPanel(0, QString());
         {
             TransferRunning running(*w);
-            w->flipAction->trigger();
+            test::command(*w, "extras.flip")->trigger();
             QCOMPARE(book(*w), before);
             QCOMPARE(w->panelText(0), QString());
         }
@@ -743,7 +762,7 @@ private Q_SLOTS:
         const QLocale old;
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         auto w = startTree({}, false);
-        QAbstractItemModelTester tester(w->bookModel,
+        QAbstractItemModelTester tester(&w->model(),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         // Enough names for the batch paths; every fifth without subentries, the
         // others with a Note ahead of a number, which Sort puts behind it.
@@ -754,19 +773,19 @@ private Q_SLOTS:
                                 : name + "|9:note " + QByteArray::number(i) +
                                       "|2:" + QByteArray::number(i));
         }
-        fillBook(*w->bookModel, rows);
-        w->tree->collapseAll();
+        fillBook(w->model(), rows);
+        w->treeView()->collapseAll();
         QApplication::processEvents();
 
-        w->expandAllAction->trigger();
+        test::command(*w, "tree.expandAll")->trigger();
         QCOMPARE(expansionMismatches(*w), QByteArrayList());
-        QVERIFY(w->tree->isExpanded(nameAt(*w, 0)));
+        QVERIFY(w->treeView()->isExpanded(nameAt(*w, 0)));
 
         // Sort keeps the selection on its node and every open name open.
         const QModelIndex note = subAt(*w, 17, 0);
         const QString noteText = w->phonebook().name(17).subs[0].text;
         select(*w, note);
-        w->sortAction->trigger();
+        test::command(*w, "extras.sort")->trigger();
         QLocale::setDefault(old);
         for (int row = 1; row < w->phonebook().entryCount(); ++row) {
             const QString a = w->phonebook().name(row - 1).text;
@@ -774,30 +793,30 @@ private Q_SLOTS:
             QVERIFY2(NameOrder(QLocale(QLocale::English, QLocale::UnitedStates)).compare(a, b) <= 0,
                      qPrintable(a + QStringLiteral(" before ") + b));
         }
-        QCOMPARE(w->bookModel->subentryOf(w->tree->currentIndex())->text, noteText);
-        QCOMPARE(kindOf(w->tree->currentIndex()), int(KindNote));
-        QCOMPARE(w->tree->currentIndex().row(), 1); // behind its number now
+        QCOMPARE(w->model().subentryOf(w->treeView()->currentIndex())->text, noteText);
+        QCOMPARE(kindOf(w->treeView()->currentIndex()), int(KindNote));
+        QCOMPARE(w->treeView()->currentIndex().row(), 1); // behind its number now
         QCOMPARE(expansionMismatches(*w), QByteArrayList());
 
-        w->collapseAllAction->trigger();
+        test::command(*w, "tree.collapseAll")->trigger();
         QCOMPARE(expansionMismatches(*w), QByteArrayList());
-        QVERIFY(w->tree->isExpanded(w->bookModel->rootIndex()));
+        QVERIFY(w->treeView()->isExpanded(w->model().rootIndex()));
         for (int row = 0; row < w->phonebook().entryCount(); ++row)
-            QVERIFY(!w->tree->isExpanded(nameAt(*w, row)));
+            QVERIFY(!w->treeView()->isExpanded(nameAt(*w, row)));
 
         // Flip with every name open: reversed, all folded under the open root.
-        w->expandAllAction->trigger();
+        test::command(*w, "tree.expandAll")->trigger();
         QStringList before;
         for (int row = 0; row < w->phonebook().entryCount(); ++row)
             before.prepend(w->phonebook().name(row).text);
-        w->flipAction->trigger();
+        test::command(*w, "extras.flip")->trigger();
         QStringList after;
         for (int row = 0; row < w->phonebook().entryCount(); ++row)
             after << w->phonebook().name(row).text;
         QCOMPARE(after, before);
         QCOMPARE(expansionMismatches(*w), QByteArrayList());
-        QVERIFY(!w->tree->isExpanded(nameAt(*w, 0)));
-        QVERIFY(w->tree->isExpanded(w->bookModel->rootIndex()));
+        QVERIFY(!w->treeView()->isExpanded(nameAt(*w, 0)));
+        QVERIFY(w->treeView()->isExpanded(w->model().rootIndex()));
     }
 
     // --- Keys and mouse on the tree -----------------------------------------
@@ -807,38 +826,38 @@ private Q_SLOTS:
         auto w = startTree({"Anna|2:1"});
         const QModelIndex anna = nameAt(*w, 0);
         select(*w, anna);
-        QTest::keyClick(w->tree, Qt::Key_Return);
-        QVERIFY(!w->tree->isExpanded(anna));
+        QTest::keyClick(w->treeView(), Qt::Key_Return);
+        QVERIFY(!w->treeView()->isExpanded(anna));
         QCOMPARE(kindOf(anna), int(KindNameCollapsed));
-        QTest::keyClick(w->tree, Qt::Key_Enter, Qt::KeypadModifier);
-        QVERIFY(w->tree->isExpanded(anna));
+        QTest::keyClick(w->treeView(), Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(w->treeView()->isExpanded(anna));
         QCOMPARE(kindOf(anna), int(KindNameExpanded));
         // With Ctrl or Alt it is not the toggle.
-        QTest::keyClick(w->tree, Qt::Key_Return, Qt::ControlModifier);
-        QTest::keyClick(w->tree, Qt::Key_Return, Qt::AltModifier);
-        QVERIFY(w->tree->isExpanded(anna));
+        QTest::keyClick(w->treeView(), Qt::Key_Return, Qt::ControlModifier);
+        QTest::keyClick(w->treeView(), Qt::Key_Return, Qt::AltModifier);
+        QVERIFY(w->treeView()->isExpanded(anna));
         // Shift+Enter edits instead.
-        QTest::keyClick(w->tree, Qt::Key_Return, Qt::ShiftModifier);
-        QVERIFY(w->tree->isExpanded(anna));
+        QTest::keyClick(w->treeView(), Qt::Key_Return, Qt::ShiftModifier);
+        QVERIFY(w->treeView()->isExpanded(anna));
         QCOMPARE(labelEditor(*w)->text(), QStringLiteral("Anna"));
         escapeEditor(*w);
 
         // The root folds the whole book; nothing selected, nothing happens.
-        select(*w, w->bookModel->rootIndex());
-        QTest::keyClick(w->tree, Qt::Key_Return);
-        QVERIFY(!w->tree->isExpanded(w->bookModel->rootIndex()));
-        QTest::keyClick(w->tree, Qt::Key_Return);
-        w->tree->selectionModel()->clearSelection();
-        QTest::keyClick(w->tree, Qt::Key_Return);
-        QVERIFY(w->tree->isExpanded(w->bookModel->rootIndex()));
+        select(*w, w->model().rootIndex());
+        QTest::keyClick(w->treeView(), Qt::Key_Return);
+        QVERIFY(!w->treeView()->isExpanded(w->model().rootIndex()));
+        QTest::keyClick(w->treeView(), Qt::Key_Return);
+        w->treeView()->selectionModel()->clearSelection();
+        QTest::keyClick(w->treeView(), Qt::Key_Return);
+        QVERIFY(w->treeView()->isExpanded(w->model().rootIndex()));
     }
 
     void doubleClickEditsLeavesAndOpensNames() {
         WorkDir dir;
         auto w = startTree({"Anna|2:1|10:VIP", "Bob"});
-        QWidget* viewport = w->tree->viewport();
+        QWidget* viewport = w->treeView()->viewport();
         const auto doubleClick = [&](const QModelIndex& index) {
-            const QPoint at = w->tree->visualRect(index).center();
+            const QPoint at = w->treeView()->visualRect(index).center();
             QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
             QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
         };
@@ -850,35 +869,35 @@ private Q_SLOTS:
         QCOMPARE(labelEditor(*w)->text(), QStringLiteral("Bob"));
         escapeEditor(*w);
         doubleClick(subAt(*w, 0, 1)); // a caller group is never typed in
-        QVERIFY(!w->tree->isEditing());
+        QVERIFY(!w->treeView()->isEditing());
 
         // A name with subentries opens and closes, as trees do.
         doubleClick(nameAt(*w, 0));
-        QVERIFY(!w->tree->isEditing());
-        QVERIFY(!w->tree->isExpanded(nameAt(*w, 0)));
+        QVERIFY(!w->treeView()->isEditing());
+        QVERIFY(!w->treeView()->isExpanded(nameAt(*w, 0)));
         QCOMPARE(kindOf(nameAt(*w, 0)), int(KindNameCollapsed));
         doubleClick(nameAt(*w, 0));
-        QVERIFY(w->tree->isExpanded(nameAt(*w, 0)));
+        QVERIFY(w->treeView()->isExpanded(nameAt(*w, 0)));
     }
 
     void noteOfTheNameUnderThePointer() {
         WorkDir dir;
         auto w = startTree({"Anna|2:1", "Bob"});
-        w->bookModel->setEntryNote(w->phonebook().name(0), "Read from location 7");
-        QWidget* viewport = w->tree->viewport();
+        w->model().setEntryNote(w->phonebook().name(0), "Read from location 7");
+        QWidget* viewport = w->treeView()->viewport();
         const auto hover = [&](const QPoint& at) {
             QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton,
                              Qt::NoButton, Qt::NoModifier);
             QApplication::sendEvent(viewport, &move);
             return w->panelText(2);
         };
-        QCOMPARE(hover(w->tree->visualRect(nameAt(*w, 0)).center()),
+        QCOMPARE(hover(w->treeView()->visualRect(nameAt(*w, 0)).center()),
                  QStringLiteral("Read from location 7"));
-        QCOMPARE(hover(w->tree->visualRect(subAt(*w, 0, 0)).center()), QString());
-        QCOMPARE(hover(w->tree->visualRect(nameAt(*w, 0)).center()),
+        QCOMPARE(hover(w->treeView()->visualRect(subAt(*w, 0, 0)).center()), QString());
+        QCOMPARE(hover(w->treeView()->visualRect(nameAt(*w, 0)).center()),
                  QStringLiteral("Read from location 7"));
-        QCOMPARE(hover(w->tree->visualRect(nameAt(*w, 1)).center()), QString());
-        QCOMPARE(hover(w->tree->visualRect(nameAt(*w, 0)).center()),
+        QCOMPARE(hover(w->treeView()->visualRect(nameAt(*w, 1)).center()), QString());
+        QCOMPARE(hover(w->treeView()->visualRect(nameAt(*w, 0)).center()),
                  QStringLiteral("Read from location 7"));
         QCOMPARE(hover(QPoint(10, viewport->height() - 3)), QString());
     }
@@ -886,9 +905,9 @@ private Q_SLOTS:
     void textsThePhoneWillCut() {
         WorkDir dir;
         auto w = startTree({"Anna|2:1", "Long|9:" + QByteArray(105, 'n')});
-        w->bookModel->setEntryNote(w->phonebook().name(1), "Read from location 2");
-        QWidget* viewport = w->tree->viewport();
-        const QPoint at = w->tree->visualRect(nameAt(*w, 1)).center();
+        w->model().setEntryNote(w->phonebook().name(1), "Read from location 2");
+        QWidget* viewport = w->treeView()->viewport();
+        const QPoint at = w->treeView()->visualRect(nameAt(*w, 1)).center();
         QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton,
                          Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(viewport, &move);
@@ -925,12 +944,12 @@ private Q_SLOTS:
         auto w = startTree({"Anna|2:1|9:note", "Bob|3:2"});
         w->phonebook().bookChanged = false;
         const QByteArray before = book(*w);
-        QVERIFY(!w->undoAction->isEnabled());
+        QVERIFY(!test::command(*w, "edit.undo")->isEnabled());
         Answers answers({QMessageBox::Yes});
         select(*w, nameAt(*w, 0));
         press(*w, QKeySequence(Qt::SHIFT | Qt::Key_Delete));
         QCOMPARE(book(*w), QByteArray("Bob\n  Mobile: 2\n"));
-        QCOMPARE(w->undoAction->text(), QStringLiteral("&Undo Delete \"Anna\""));
+        QCOMPARE(test::command(*w, "edit.undo")->text(), QStringLiteral("&Undo Delete \"Anna\""));
         press(*w, QKeySequence(Qt::CTRL | Qt::Key_Z));
         QCOMPARE(book(*w), before);
         QVERIFY(!w->phonebook().bookChanged);
@@ -945,7 +964,7 @@ private Q_SLOTS:
         press(*w, QKeySequence(Qt::CTRL | Qt::Key_Z));
         editLabel(*w, subAt(*w, 1, 0), QStringLiteral("0171"));
         QCOMPARE(w->phonebook().name(1).subs[0].text, QByteArray("0171"));
-        QCOMPARE(w->undoAction->text(), QStringLiteral("&Undo Edit \"2\""));
+        QCOMPARE(test::command(*w, "edit.undo")->text(), QStringLiteral("&Undo Edit \"2\""));
         select(*w, nameAt(*w, 0));
         press(*w, QKeySequence(Qt::SHIFT | Qt::Key_Return));
         QLineEdit* editor = labelEditor(*w);
@@ -959,51 +978,51 @@ private Q_SLOTS:
         QCOMPARE(book(*w), before);
 
         // New book forgets the history.
-        w->newBook();
-        QVERIFY(!w->undoAction->isEnabled());
+        test::command(*w, "file.new")->trigger();
+        QVERIFY(!test::command(*w, "edit.undo")->isEnabled());
     }
 
     void findBar() {
         WorkDir dir;
         auto w = startTree({"Anna|2:1", "Müller|9:call anna", "Bob", "Hanna|3:2"});
-        w->collapseAll();
-        QVERIFY(!w->findBar->isVisible());
+        test::command(*w, "tree.collapseAll")->trigger();
+        QVERIFY(!test::child<FindBar>(*w)->isVisible());
         press(*w, QKeySequence(Qt::CTRL | Qt::Key_F));
-        QVERIFY(w->findBar->isVisible());
-        QCOMPARE(QApplication::focusWidget(), w->findBar->field());
+        QVERIFY(test::child<FindBar>(*w)->isVisible());
+        QCOMPARE(QApplication::focusWidget(), test::child<FindBar>(*w)->field());
         // The bar sits above the tree, which moves down under it.
-        QVERIFY(w->findBar->geometry().bottom() < w->tree->geometry().top());
+        QVERIFY(test::child<FindBar>(*w)->geometry().bottom() < w->treeView()->geometry().top());
 
-        QLineEdit* field = w->findBar->field();
+        QLineEdit* field = test::child<FindBar>(*w)->field();
         QTest::keyClicks(field, QStringLiteral("ANN"));
-        QCOMPARE(w->tree->currentIndex(), nameAt(*w, 0));
-        QCOMPARE(w->findBar->matchLabel()->text(), QStringLiteral("1 of 3 matches"));
+        QCOMPARE(w->treeView()->currentIndex(), nameAt(*w, 0));
+        QCOMPARE(test::child<FindBar>(*w)->matchLabel()->text(), QStringLiteral("1 of 3 matches"));
         QTest::keyClick(field, Qt::Key_Return);
         // A subentry of a closed name: the name opens to show it.
-        QCOMPARE(w->tree->currentIndex(), subAt(*w, 1, 0));
-        QVERIFY(w->tree->isExpanded(nameAt(*w, 1)));
+        QCOMPARE(w->treeView()->currentIndex(), subAt(*w, 1, 0));
+        QVERIFY(w->treeView()->isExpanded(nameAt(*w, 1)));
         QTest::keyClick(field, Qt::Key_Return);
-        QCOMPARE(w->tree->currentIndex(), nameAt(*w, 3));
-        QCOMPARE(w->findBar->matchLabel()->text(), QStringLiteral("3 of 3 matches"));
+        QCOMPARE(w->treeView()->currentIndex(), nameAt(*w, 3));
+        QCOMPARE(test::child<FindBar>(*w)->matchLabel()->text(), QStringLiteral("3 of 3 matches"));
         QTest::keyClick(field, Qt::Key_Return); // round to the first
-        QCOMPARE(w->tree->currentIndex(), nameAt(*w, 0));
+        QCOMPARE(w->treeView()->currentIndex(), nameAt(*w, 0));
         QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier); // and back
-        QCOMPARE(w->tree->currentIndex(), nameAt(*w, 3));
+        QCOMPARE(w->treeView()->currentIndex(), nameAt(*w, 3));
 
         // Accents and case do not matter.
         field->clear();
         QTest::keyClicks(field, QStringLiteral("mull"));
-        QCOMPARE(w->tree->currentIndex(), nameAt(*w, 1));
-        QCOMPARE(w->findBar->matchLabel()->text(), QStringLiteral("1 of 1 match"));
+        QCOMPARE(w->treeView()->currentIndex(), nameAt(*w, 1));
+        QCOMPARE(test::child<FindBar>(*w)->matchLabel()->text(), QStringLiteral("1 of 1 match"));
         QTest::keyClicks(field, QStringLiteral("x"));
-        QCOMPARE(w->findBar->matchLabel()->text(), QStringLiteral("No matches"));
-        QCOMPARE(w->tree->currentIndex(), nameAt(*w, 1));
+        QCOMPARE(test::child<FindBar>(*w)->matchLabel()->text(), QStringLiteral("No matches"));
+        QCOMPARE(w->treeView()->currentIndex(), nameAt(*w, 1));
 
-        const int treeTop = w->tree->y();
+        const int treeTop = w->treeView()->y();
         QTest::keyClick(field, Qt::Key_Escape);
-        QVERIFY(!w->findBar->isVisible());
-        QVERIFY(w->tree->y() < treeTop);
-        QVERIFY(w->tree->hasFocus());
+        QVERIFY(!test::child<FindBar>(*w)->isVisible());
+        QVERIFY(w->treeView()->y() < treeTop);
+        QVERIFY(w->treeView()->hasFocus());
     }
 
     // --- Drag-and-drop -------------------------------------------------------
@@ -1013,7 +1032,12 @@ private Q_SLOTS:
     void dragWithTheMouse() {
         if (QGuiApplication::platformName() == QLatin1String("offscreen"))
             QSKIP("The offscreen platform runs no drag loop; tst_edit_x11 runs this on Xvfb.");
+        mouseDrags = 0;
+        picturesOverTheTarget.clear();
         checkDrags(dragWithMouse);
+        // The drag's picture stays clear of the row the pointer aims at.
+        QVERIFY(mouseDrags > 0);
+        QVERIFY2(picturesOverTheTarget.isEmpty(), qPrintable(picturesOverTheTarget.join(u',')));
     }
 
     // --- View > Table ----------------------------------------------------
@@ -1022,17 +1046,17 @@ private Q_SLOTS:
         WorkDir dir;
         auto w = startTree({"Anna|2:040|3:0171", "Bob|3:0172", "M\xc3\xbcller|9:Caf\xc3\xa9"});
         select(*w, nameAt(*w, 1));
-        w->tableViewAction->trigger();
-        QVERIFY(w->bookTable->isVisible());
-        QVERIFY(!w->tree->isVisible());
-        QTableView* view = w->bookTable->view();
+        test::command(*w, "view.table")->trigger();
+        QVERIFY(w->tableView()->isVisible());
+        QVERIFY(!w->treeView()->isVisible());
+        QTableView* view = w->tableView()->view();
         QCOMPARE(view->model()->rowCount(), 3);
         // The table starts on the name the tree had selected.
         QCOMPARE(view->currentIndex().row(), 1);
 
         // The filter ignores case and accents, over names, numbers and texts.
         const auto rowsFor = [&](const QString& text) {
-            w->bookTable->filterBox()->setText(text);
+            w->tableView()->filterBox()->setText(text);
             QStringList names;
             for (int r = 0; r < view->model()->rowCount(); ++r)
                 names << view->model()->index(r, 0).data().toString();
@@ -1051,8 +1075,8 @@ private Q_SLOTS:
         QCOMPARE(w->phonebook().name(0).subs.size(), size_t(3));
         QCOMPARE(w->phonebook().name(0).subs[2].text, QStringLiteral("0175"));
         QCOMPARE(view->model()->index(2, 2).data().toString(), QStringLiteral("01719\n0175"));
-        QCOMPARE(w->undoAction->text(), QStringLiteral("&Undo Edit \"Anna\""));
-        w->undoAction->trigger();
+        QCOMPARE(test::command(*w, "edit.undo")->text(), QStringLiteral("&Undo Edit \"Anna\""));
+        test::command(*w, "edit.undo")->trigger();
         QCOMPARE(book(*w), before);
 
         // The view is remembered; the next start shows the table.
@@ -1063,11 +1087,11 @@ private Q_SLOTS:
         QVERIFY(file.load());
         QCOMPARE(file.value("CONFIG", "VIEW"), std::optional<QByteArray>("TABLE"));
         auto again = startWindow();
-        QVERIFY(again->tableViewAction->isChecked());
-        QVERIFY(again->bookTable->isVisible());
-        again->treeViewAction->trigger();
-        QVERIFY(again->tree->isVisible());
-        QVERIFY(!again->bookTable->isAttached());
+        QVERIFY(test::command(*again, "view.table")->isChecked());
+        QVERIFY(again->tableView()->isVisible());
+        test::command(*again, "view.tree")->trigger();
+        QVERIFY(again->treeView()->isVisible());
+        QVERIFY(!again->tableView()->isAttached());
     }
 };
 

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QStandardPaths>
 #include <QTableWidget>
 
 #include <QAction>
@@ -56,8 +57,8 @@ struct Session {
     // A book the user has been working on: named after a file, changed since.
     void workOn(const QString& file, const QList<QByteArray>& names = {"Old"}) {
         for (const QByteArray& n : names)
-            w->bookModel->addSubentry(w->bookModel->insertName(w->phonebook().entryCount(), n),
-                                      "110", KindGeneral);
+            w->model().addSubentry(w->model().insertName(w->phonebook().entryCount(), n), "110",
+                                   KindGeneral);
         w->phonebook().bookFileName = file.isEmpty() ? file : dir.file(file);
         w->phonebook().bookChanged = true;
         w->updateCaption();
@@ -121,7 +122,7 @@ private Q_SLOTS:
     void openReplacesTheBook() {
         Session s({}, {"book.pbf"});
         s.dir.write(QStringLiteral("book.pbf"), testdata::AnnaBobFile);
-        s.w->openAction->trigger();
+        test::command(*s.w, "file.open")->trigger();
         QCOMPARE(s.asked.size(), 1);
         QCOMPARE(s.asked[0].mode, FileRequest::Mode::Open);
         QCOMPARE(s.asked[0].title, QStringLiteral("Open Phonebook"));
@@ -134,8 +135,8 @@ private Q_SLOTS:
         QCOMPARE(s.book(), QByteArray("Anna\n 3:+491230\n 9:Neighbour\n 10:Family\nBob\n 2:112\n"));
         QCOMPARE(s.state(),
                  QStringLiteral("Quorix - book.pbf | book.pbf | saved | Opened file book.pbf"));
-        QVERIFY(s.w->tree->isExpanded(s.w->bookModel->rootIndex()));
-        QCOMPARE(s.w->focusWidget(), s.w->tree);
+        QVERIFY(s.w->treeView()->isExpanded(s.w->model().rootIndex()));
+        QCOMPARE(s.w->focusWidget(), s.w->treeView());
     }
 
     void openFailureChangesNothing_data() {
@@ -152,7 +153,7 @@ private Q_SLOTS:
             s.dir.write(QStringLiteral("other.pbf"), content);
         s.workOn(QStringLiteral("kept.pbf"));
         const QString before = s.state();
-        s.w->loadButton->click();
+        test::child<QToolButton>(*s.w, "loadButton")->click();
         QCOMPARE(s.questions(),
                  (QStringList{QStringLiteral("Book changed!: Save changes to \"kept.pbf\"?"),
                               content.isEmpty() ? s.ioError(QStringLiteral("other.pbf"),
@@ -168,7 +169,7 @@ private Q_SLOTS:
         // read, since adding it needs no question (see importAddsReplacesOrCancels).
         Session s({QMessageBox::Cancel}, {"x"});
         s.workOn(QString());
-        s.w->openAction->trigger();
+        test::command(*s.w, "file.open")->trigger();
         QCOMPARE(s.answers.asked.size(), 1);
         QVERIFY(s.asked.isEmpty());
         QCOMPARE(s.book(), OldBook);
@@ -179,15 +180,17 @@ private Q_SLOTS:
         Session s({}, {"any.pbf"});
         s.workOn(QStringLiteral("cur.pbf"));
         TransferRunning running(*s.w);
-        for (QAction* a : {s.w->openAction, s.w->saveAction, s.w->saveAsAction,
-                           s.w->importCsvAction, s.w->import9110Action})
+        for (QAction* a :
+             {test::command(*s.w, "file.open"), test::command(*s.w, "file.save"),
+              test::command(*s.w, "file.saveAs"), test::command(*s.w, "file.importCsv"),
+              test::command(*s.w, "file.import9110")})
             a->trigger();
-        s.w->loadButton->click();
-        s.w->saveButton->click();
+        test::child<QToolButton>(*s.w, "loadButton")->click();
+        test::child<QToolButton>(*s.w, "saveButton")->click();
         QVERIFY(!s.w->confirmClose()); // the close question's Save does not come either
         QVERIFY(s.asked.isEmpty());
         QVERIFY(s.answers.asked.isEmpty());
-        QVERIFY(!s.w->csvImportDialog->isVisible());
+        QVERIFY(!test::child<CsvImportDialog>(*s.w)->isVisible());
         QVERIFY(QDir(s.dir.path()).entryList({QStringLiteral("*.pbf")}).isEmpty());
     }
 
@@ -197,18 +200,18 @@ private Q_SLOTS:
         Session s;
         s.dir.write(QStringLiteral("b.pbf"), "older contents");
         s.workOn(QStringLiteral("b.pbf"), {"Anna", "Bob"});
-        s.w->saveAction->trigger();
+        test::command(*s.w, "file.save")->trigger();
         QVERIFY(s.asked.isEmpty());
         QVERIFY(s.answers.asked.isEmpty());
         QCOMPARE(s.dir.read(QStringLiteral("b.pbf")), pbf({"Anna", "Bob"}));
         QCOMPARE(s.state(), QStringLiteral("Quorix - b.pbf | b.pbf | saved | Wrote file b.pbf"));
-        QCOMPARE(s.w->focusWidget(), s.w->tree);
+        QCOMPARE(s.w->focusWidget(), s.w->treeView());
     }
 
     void saveWithoutAFileNameAsksForOne() {
         Session s({}, {"mybook"});
         s.workOn(QString(), {"Anna"});
-        s.w->saveButton->click();
+        test::child<QToolButton>(*s.w, "saveButton")->click();
         QCOMPARE(s.asked.size(), 1);
         QCOMPARE(s.asked[0].mode, FileRequest::Mode::Save);
         QCOMPARE(s.asked[0].title, QStringLiteral("Save Phonebook"));
@@ -246,7 +249,7 @@ private Q_SLOTS:
         QVERIFY(QDir(s.dir.path()).mkdir(QStringLiteral("sub")));
         s.workOn(QStringLiteral("sub/cur.pbf"), {"Anna"});
         const QString before = s.state();
-        s.w->saveAsAction->trigger();
+        test::command(*s.w, "file.saveAs")->trigger();
 
         QCOMPARE(s.asked[0].directory, s.dir.file(QStringLiteral("sub")));
         QCOMPARE(s.asked[0].fileName, QStringLiteral("cur.pbf"));
@@ -266,8 +269,8 @@ private Q_SLOTS:
         Session s({QMessageBox::No}, {"book.txt"});
         s.dir.write(QStringLiteral("book.txt"), testdata::AnnaBobFile);
         s.dir.write(QStringLiteral("book.txt.pbf"), "another book");
-        s.w->openAction->trigger();
-        s.w->saveAction->trigger();
+        test::command(*s.w, "file.open")->trigger();
+        test::command(*s.w, "file.save")->trigger();
         QCOMPARE(s.questions(), QStringList{QStringLiteral(
                                     "Confirm: \"book.txt.pbf\" already exists. Overwrite?")});
         QCOMPARE(s.dir.read(QStringLiteral("book.txt.pbf")), QByteArray("another book"));
@@ -300,7 +303,7 @@ private Q_SLOTS:
             small.rlim_cur = 1024;
             QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
         }
-        s.w->saveAsAction->trigger();
+        test::command(*s.w, "file.saveAs")->trigger();
         if (sizeLimit)
             setrlimit(RLIMIT_FSIZE, &old);
 
@@ -364,14 +367,14 @@ private Q_SLOTS:
         QFETCH(bool, quotes);
         QFETCH(QString, sample);
         Session s({}, {}, ini); // the file dialog is cancelled
-        CsvImportDialog* d = s.w->csvImportDialog;
+        CsvImportDialog* d = test::child<CsvImportDialog>(*s.w);
         QVERIFY(!d->isVisible());
-        s.w->importCsvAction->trigger();
+        test::command(*s.w, "file.importCsv")->trigger();
 
         QVERIFY(d->isVisible());
         QCOMPARE(d->windowModality(), Qt::ApplicationModal);
         QCOMPARE(d->windowTitle(), QStringLiteral("CSV - Import"));
-        const QSize size(355 * s.w->scale() / 100, 274 * s.w->scale() / 100);
+        const QSize size(414 * s.w->scale() / 100, 274 * s.w->scale() / 100);
         QCOMPARE(d->minimumSize(), size);
         QCOMPARE(d->maximumSize(), size);
         QCOMPARE(s.asked.size(), 1);
@@ -396,8 +399,8 @@ private Q_SLOTS:
     void csvDialogFollowsItsSettings() {
         Session s({}, {"people.csv", "gone.csv"});
         s.dir.write(QStringLiteral("people.csv"), "Name;Tel\r\nAnna;+491230\r\nBob;112\r\n");
-        CsvImportDialog* d = s.w->csvImportDialog;
-        s.w->importCsvFile();
+        CsvImportDialog* d = test::child<CsvImportDialog>(*s.w);
+        test::command(*s.w, "file.importCsv")->trigger();
         QVERIFY(d->csvLoaded());
         QCOMPARE(d->importButton->text(), QStringLiteral("Import"));
         QCOMPARE(d->probe->toPlainText(), QStringLiteral("Name;Tel"));
@@ -424,7 +427,7 @@ private Q_SLOTS:
 
         // Closing forgets the file; a file that cannot be read is said so.
         d->cancelButton->click();
-        s.w->importCsvFile();
+        test::command(*s.w, "file.importCsv")->trigger();
         QVERIFY(!d->csvLoaded());
         QCOMPARE(s.questions(),
                  QStringList{s.ioError(QStringLiteral("gone.csv"), "No such file or directory")});
@@ -466,7 +469,7 @@ private Q_SLOTS:
         Session s({QMessageBox::StandardButton(answer)}, {"b"});
         s.dir.write(QStringLiteral("b.pbf"), "older");
         s.workOn(QStringLiteral("b.pbf"), {"Łukasz 😀"});
-        s.w->saveAction->trigger();
+        test::command(*s.w, "file.save")->trigger();
         QCOMPARE(s.questions(), QStringList{QStringLiteral(
                                     "Confirm: 2 characters in 1 name cannot be stored in a .pbf "
                                     "file and will be saved as \"?\".")});
@@ -487,12 +490,13 @@ private Q_SLOTS:
                     "Gro=C3=9F;J=C3=BCrgen;;;\r\nTEL;CELL:0170 1\r\nBDAY:1970-01-01\r\n"
                     "END:VCARD\r\n");
         s.workOn(QStringLiteral("cur.pbf"));
-        s.w->importVCardAction->trigger();
+        test::command(*s.w, "file.importVCard")->trigger();
         QCOMPARE(s.book(), QByteArray("J\xfcrgen Gro\xdf\n 3:01701\n"));
         // An imported book is no file's: Save will ask where it goes.
         QCOMPARE(s.state(), QStringLiteral("Quorix |  | changed | 1 contact, 1 birthday skipped"));
-        QCOMPARE(s.w->undoAction->text(), QStringLiteral("&Undo Import vCard file"));
-        s.w->exportVCardAction->trigger();
+        QCOMPARE(test::command(*s.w, "edit.undo")->text(),
+                 QStringLiteral("&Undo Import vCard file"));
+        test::command(*s.w, "file.exportVCard")->trigger();
         QVERIFY(s.dir.read(QStringLiteral("out.vcf")).contains("FN:Jürgen Groß\r\n"));
         QCOMPARE(s.state(), QStringLiteral("Quorix |  | changed | Wrote file out.vcf"));
     }
@@ -562,13 +566,12 @@ private Q_SLOTS:
         s.dir.write(QStringLiteral("in.vcf"),
                     "BEGIN:VCARD\r\nFN:Berg, Anna\r\nTEL:0301111\r\nTEL;TYPE=CELL:+491712222\r\n"
                     "END:VCARD\r\nBEGIN:VCARD\r\nFN:Bob\r\nTEL:0303333\r\nEND:VCARD\r\n");
-        s.w->bookModel->addSubentry(s.w->bookModel->insertName(0, "Anna Berg"), "0301111",
-                                    KindGeneral);
+        s.w->model().addSubentry(s.w->model().insertName(0, "Anna Berg"), "0301111", KindGeneral);
         s.workOn(QStringLiteral("cur.pbf"), {});
         if (drop)
             s.w->openDroppedFile(s.dir.file(QStringLiteral("in.vcf")));
         else
-            s.w->importVCardAction->trigger();
+            test::command(*s.w, "file.importVCard")->trigger();
         const Question& q = s.answers.asked.at(0);
         QCOMPARE(q.caption + QStringLiteral(": ") + q.text,
                  QStringLiteral("Confirm: The book holds 1 entries. Add the names of \"in.vcf\" to "
@@ -583,7 +586,7 @@ private Q_SLOTS:
         QCOMPARE(s.state(), state);
         // Whatever changed the book is one step back.
         if (book != OldAnna && !drop) {
-            s.w->undoAction->trigger();
+            test::command(*s.w, "edit.undo")->trigger();
             QCOMPARE(s.book(), OldAnna);
         }
     }
@@ -592,14 +595,14 @@ private Q_SLOTS:
         // Open takes a vCard as the book; Save asks once whether to keep it one.
         Session s({QMessageBox::Yes}, {"b.vcf"});
         s.dir.write(QStringLiteral("b.vcf"), "BEGIN:VCARD\r\nFN:Łukasz\r\nEND:VCARD\r\n");
-        s.w->openAction->trigger();
+        test::command(*s.w, "file.open")->trigger();
         QCOMPARE(s.state(),
                  QStringLiteral("Quorix - b.vcf | b.vcf | saved | Opened file b.vcf; 1 contact"));
-        s.w->bookModel->setNameText(s.w->phonebook().name(0), QStringLiteral("Łukasz Nowak"));
+        s.w->model().setNameText(s.w->phonebook().name(0), QStringLiteral("Łukasz Nowak"));
         s.w->phonebook().bookChanged = true;
-        s.w->saveAction->trigger();
+        test::command(*s.w, "file.save")->trigger();
         s.w->phonebook().bookChanged = true;
-        s.w->saveAction->trigger();
+        test::command(*s.w, "file.save")->trigger();
         QCOMPARE(s.questions(), QStringList{QStringLiteral(
                                     "Confirm: \"b.vcf\" is a vCard file. Keep it as vCard?\rvCard "
                                     "keeps every character; a phonebook file (.pbf) is the "
@@ -612,8 +615,8 @@ private Q_SLOTS:
     void csvDialogReadsTheChosenEncoding() {
         Session s({QMessageBox::No}, {"u.csv"}, "[CONFIG]\nCSV_ENCODING=windows-1252\n");
         s.dir.write(QStringLiteral("u.csv"), "M\xc3\xbcller;+491\r\n");
-        s.w->importCsvFile();
-        CsvImportDialog& d = *s.w->csvImportDialog;
+        test::command(*s.w, "file.importCsv")->trigger();
+        CsvImportDialog& d = *test::child<CsvImportDialog>(*s.w);
         QCOMPARE(d.encodingBox->currentText(), QStringLiteral("Windows-1252"));
         QCOMPARE(d.probe->toPlainText(), QStringLiteral("MÃ¼ller;+491"));
         d.encodingBox->setCurrentIndex(0); // Automatic
@@ -631,24 +634,24 @@ private Q_SLOTS:
                     "Name,Phone,Mail\r\n\"Berg, Anna\",+491230,\"anna@example.org\"\r\n"
                     "Tom,\"+49 30 1\",112\r\n");
         s.workOn(QStringLiteral("cur.pbf"));
-        s.w->importCsvFile();
-        QCOMPARE(s.w->csvImportDialog->probe->toPlainText(),
+        test::command(*s.w, "file.importCsv")->trigger();
+        QCOMPARE(test::child<CsvImportDialog>(*s.w)->probe->toPlainText(),
                  QStringLiteral("\"Berg, Anna\",+491230,\"anna@example.org\""));
-        s.w->csvImportDialog->importButton->click();
+        test::child<CsvImportDialog>(*s.w)->importButton->click();
         QCOMPARE(s.answers.asked.size(), 2); // replace the book, do not save the old one
 
-        QVERIFY(!s.w->csvImportDialog->isVisible());
+        QVERIFY(!test::child<CsvImportDialog>(*s.w)->isVisible());
         QCOMPARE(s.book(), QByteArray("Berg, Anna\n 2:+491230\n 9:anna@example.org\n"
                                       "Tom\n 2:112\n 9:+49 30 1\n"));
         // The imported book is no file's: Save must ask, not replace cur.pbf.
         QCOMPARE(s.state(), QStringLiteral("Quorix |  | changed | OK."));
-        QVERIFY(s.w->tree->isExpanded(s.w->bookModel->rootIndex()));
-        QCOMPARE(s.w->focusWidget(), s.w->tree);
+        QVERIFY(s.w->treeView()->isExpanded(s.w->model().rootIndex()));
+        QCOMPARE(s.w->focusWidget(), s.w->treeView());
         // The whole import is one step back.
-        QCOMPARE(s.w->undoAction->text(), QStringLiteral("&Undo Import CSV file"));
-        s.w->undoAction->trigger();
+        QCOMPARE(test::command(*s.w, "edit.undo")->text(), QStringLiteral("&Undo Import CSV file"));
+        test::command(*s.w, "edit.undo")->trigger();
         QCOMPARE(s.book(), OldBook);
-        s.w->redoAction->trigger();
+        test::command(*s.w, "edit.redo")->trigger();
         QCOMPARE(s.book(), QByteArray("Berg, Anna\n 2:+491230\n 9:anna@example.org\n"
                                       "Tom\n 2:112\n 9:+49 30 1\n"));
     }
@@ -660,8 +663,8 @@ private Q_SLOTS:
                     "First Name,Last Name,Display Name,Primary Email,Work Phone,Mobile Number\n"
                     "Hans,Berg,Hans Berg,hans@example.org,+49 30 1234,0170 5550\n");
         s.workOn(QStringLiteral("cur.pbf"));
-        s.w->importCsvFile();
-        CsvImportDialog& d = *s.w->csvImportDialog;
+        test::command(*s.w, "file.importCsv")->trigger();
+        CsvImportDialog& d = *test::child<CsvImportDialog>(*s.w);
         QVERIFY(d.byHeaderBox->isVisible() && d.byHeaderBox->isChecked());
         QCOMPARE(d.byHeaderBox->text(),
                  QStringLiteral("Read the columns by their titles (Thunderbird)"));
@@ -683,12 +686,11 @@ private Q_SLOTS:
     void csvDialogAsksWhenColumnsStayUnread() {
         // Columns unread: No, then Yes; then Replace book, and do not save the old one.
         Session s({QMessageBox::No, QMessageBox::Yes, QMessageBox::No, QMessageBox::No},
-                  {"wide.csv"},
-                  "[CONFIG]\nCSV_STOP=2\n");
+                  {"wide.csv"}, "[CONFIG]\nCSV_STOP=2\n");
         s.dir.write(QStringLiteral("wide.csv"), "Anna;1;2;3\nBob;4\n");
         s.workOn(QStringLiteral("cur.pbf"));
-        s.w->importCsvFile();
-        CsvImportDialog& d = *s.w->csvImportDialog;
+        test::command(*s.w, "file.importCsv")->trigger();
+        CsvImportDialog& d = *test::child<CsvImportDialog>(*s.w);
         QVERIFY(!d.byHeaderBox->isVisible());
         d.importButton->click(); // No: back in the dialog, the book as it was
         QVERIFY(d.isVisible());
@@ -710,13 +712,45 @@ private Q_SLOTS:
             return s.dir.file(QStringLiteral("g.csv"));
         });
         s.workOn(QString(), {"Anna Berg"});
-        s.w->exportGoogleCsvAction->trigger();
+        test::command(*s.w, "file.exportGoogleCsv")->trigger();
         QCOMPARE(s.asked.size(), 1);
         QCOMPARE(s.asked[0].title, QStringLiteral("Export CSV for Google Contacts"));
         QCOMPARE(s.asked[0].optionText, QStringLiteral("UTF-8 with byte-order mark (for Excel)"));
         QVERIFY(s.dir.read(QStringLiteral("g.csv"))
                     .startsWith("\xef\xbb\xbfName,Given Name,Family Name,Notes,Group Membership,"));
         QVERIFY(s.dir.read(QStringLiteral("g.csv")).contains("\r\nAnna Berg,Anna,Berg,,,"));
+    }
+
+    // Export starts beside the book, named after it; a book without a file
+    // starts where the last export went, in this run and the next.
+    void exportsStartBesideTheBook() {
+        Session s({}, {"", "", "", "out/first.vcf", ""});
+        QVERIFY(QDir(s.dir.path()).mkpath(QStringLiteral("sub")));
+        QVERIFY(QDir(s.dir.path()).mkpath(QStringLiteral("out")));
+        s.workOn(QStringLiteral("sub/cur.pbf"), {"Anna"});
+        test::command(*s.w, "file.exportVCard")->trigger();
+        test::command(*s.w, "file.exportCsv")->trigger();
+        test::command(*s.w, "file.exportGoogleCsv")->trigger();
+        s.w->phonebook().bookFileName.clear();
+        test::command(*s.w, "file.exportVCard")->trigger(); // written into out/
+        test::command(*s.w, "file.exportCsv")->trigger();
+        QStringList got;
+        for (const FileRequest& r : s.asked)
+            got << QDir(s.dir.path()).relativeFilePath(r.directory) + u'|' + r.fileName;
+        const QString documents = QDir(s.dir.path())
+                                      .relativeFilePath(QStandardPaths::writableLocation(
+                                          QStandardPaths::DocumentsLocation));
+        QCOMPARE(got, (QStringList{"sub|cur.vcf", "sub|cur.csv", "sub|cur.csv",
+                                   documents + "|Phonebook.vcf", "out|Phonebook.csv"}));
+        QVERIFY(QFile::exists(s.dir.file(QStringLiteral("out/first.vcf"))));
+
+        s.w->phonebook().bookChanged = false;
+        s.w->close();
+        auto again = test::startWindow();
+        s.asked.clear();
+        test::command(*again, "file.exportVCard")->trigger();
+        QCOMPARE(s.asked.size(), 1);
+        QCOMPARE(s.asked[0].directory, s.dir.file(QStringLiteral("out")));
     }
 
     // --- Communicator 9110 import -------------------------------------------------
@@ -738,7 +772,7 @@ private Q_SLOTS:
         s.workOn(QStringLiteral("cur.pbf"));
         s.w->phonebook().bookChanged = false;
         const QString unchanged = s.state();
-        s.w->import9110Action->trigger();
+        test::command(*s.w, "file.import9110")->trigger();
 
         QCOMPARE(s.asked[0].title, QStringLiteral("Import Nokia 9110 - file"));
         QCOMPARE(s.asked[0].filter, QStringLiteral("Textfiles|*.txt|All files|*.*"));
@@ -757,7 +791,7 @@ private Q_SLOTS:
         QCOMPARE(s.answers.asked[0].caption, QStringLiteral("Confirm"));
         QCOMPARE(s.book(), QByteArray("Chris Sample\n 3:+491230\n"));
         QCOMPARE(s.state(), QStringLiteral("Quorix |  | changed | Import finished."));
-        QCOMPARE(s.w->focusWidget(), s.w->tree);
+        QCOMPARE(s.w->focusWidget(), s.w->treeView());
     }
 };
 

@@ -79,15 +79,15 @@ void chooseDeviceText(ConnectionDialog& c, const QString& device) {
 
 // The device path of the dialog set by typing, then OK: the way a user does it.
 void chooseDevice(MainWindow& w, const QString& device) {
-    w.setupConnection();
-    QVERIFY(w.connectionDialog->isVisible());
-    w.connectionDialog->deviceBox->lineEdit()->selectAll();
+    test::command(w, "connection.setup")->trigger();
+    QVERIFY(test::child<ConnectionDialog>(w)->isVisible());
+    test::child<ConnectionDialog>(w)->deviceBox->lineEdit()->selectAll();
     if (device.isEmpty())
-        QTest::keyClick(w.connectionDialog->deviceBox->lineEdit(), Qt::Key_Delete);
+        QTest::keyClick(test::child<ConnectionDialog>(w)->deviceBox->lineEdit(), Qt::Key_Delete);
     else
-        QTest::keyClicks(w.connectionDialog->deviceBox->lineEdit(), device);
-    w.connectionDialog->okButton->click();
-    QVERIFY(!w.connectionDialog->isVisible());
+        QTest::keyClicks(test::child<ConnectionDialog>(w)->deviceBox->lineEdit(), device);
+    test::child<ConnectionDialog>(w)->okButton->click();
+    QVERIFY(!test::child<ConnectionDialog>(w)->isVisible());
 }
 
 // Runs the built virtual phone with the sample book.
@@ -117,7 +117,7 @@ private Q_SLOTS:
     void connectionDialogShape() {
         WorkDir dir;
         auto w = startWindow();
-        ConnectionDialog* c = w->connectionDialog;
+        ConnectionDialog* c = test::child<ConnectionDialog>(*w);
         QVERIFY(c && !c->isVisible());
         QCOMPARE(c->windowTitle(), QStringLiteral("Connection"));
         QCOMPARE(c->portGroup->title(), QStringLiteral("Port"));
@@ -143,7 +143,7 @@ private Q_SLOTS:
         QCOMPARE(c->device(), QByteArray());
 
         // F10 shows it modally, centred on the main window, with a fixed size.
-        w->setupAction->trigger();
+        test::command(*w, "connection.setup")->trigger();
         QVERIFY(c->isVisible());
         QCOMPARE(c->windowModality(), Qt::ApplicationModal);
         QCOMPARE(c->minimumSize(), c->maximumSize());
@@ -159,14 +159,14 @@ private Q_SLOTS:
         WorkDir dir;
         dir.write(QStringLiteral("quorix7.ini"), "[CONFIG]\nPORT=4\nCABLE=0\n");
         auto w = startWindow();
-        ConnectionDialog* c = w->connectionDialog;
+        ConnectionDialog* c = test::child<ConnectionDialog>(*w);
         QVERIFY(c->portItems[3]->isChecked());
         QVERIFY(c->cableItems[0]->isChecked());
         QCOMPARE(w->linkSettings().port, 3);
         QCOMPARE(w->linkSettings().cable, int(link::CableDAU9P));
 
         // OK keeps the selection.
-        w->setupConnection();
+        test::command(*w, "connection.setup")->trigger();
         c->portItems[2]->click();
         c->okButton->click();
         QCOMPARE(w->linkSettings().port, 2);
@@ -178,7 +178,7 @@ private Q_SLOTS:
             [c] { QVERIFY(c->close()); },
         };
         for (const auto& dismiss : dismissals) {
-            w->setupConnection();
+            test::command(*w, "connection.setup")->trigger();
             c->cableItems[1]->click();
             c->portItems[0]->click();
             chooseDeviceText(*c, QStringLiteral("/dev/ttyUSB9"));
@@ -186,13 +186,13 @@ private Q_SLOTS:
             QVERIFY(!c->isVisible());
             QCOMPARE(w->linkSettings().cable, int(link::CableDAU9P));
             QCOMPARE(w->linkSettings().portDevice(), QByteArray("/dev/ttyS2"));
-            w->setupConnection();
+            test::command(*w, "connection.setup")->trigger();
             QVERIFY(c->cableItems[0]->isChecked());
             QVERIFY(c->portItems[2]->isChecked());
             QCOMPARE(c->device(), QByteArray());
             c->cancelButton->click();
         }
-        w->setupConnection();
+        test::command(*w, "connection.setup")->trigger();
         c->cableItems[1]->click();
         c->okButton->click();
         QCOMPARE(w->linkSettings().cable, int(link::CableDLR3));
@@ -204,8 +204,8 @@ private Q_SLOTS:
     void portChoiceOffWhileADeviceIsGiven() {
         WorkDir dir;
         auto w = startWindow();
-        ConnectionDialog* c = w->connectionDialog;
-        w->setupConnection();
+        ConnectionDialog* c = test::child<ConnectionDialog>(*w);
+        test::command(*w, "connection.setup")->trigger();
         QVERIFY(c->portGroup->isEnabled());
         chooseDeviceText(*c, QStringLiteral("/dev/ttyUSB0"));
         QVERIFY(!c->portGroup->isEnabled());
@@ -214,8 +214,8 @@ private Q_SLOTS:
         QVERIFY(c->portGroup->isEnabled());
         c->okButton->click();
         // A device from the settings file shows the choice off when the dialog opens.
-        w->config.device = "/dev/ttyACM0";
-        w->setupConnection();
+        w->settings().device = "/dev/ttyACM0";
+        test::command(*w, "connection.setup")->trigger();
         QVERIFY(!c->portGroup->isEnabled());
         c->cancelButton->click();
     }
@@ -224,7 +224,7 @@ private Q_SLOTS:
         WorkDir dir;
         dir.write(QStringLiteral("quorix7.ini"), "[CONFIG]\nPORT=2\nDEVICE=/dev/ttyUSB0\n");
         auto w = startWindow();
-        QCOMPARE(w->connectionDialog->device(), QByteArray("/dev/ttyUSB0"));
+        QCOMPARE(test::child<ConnectionDialog>(*w)->device(), QByteArray("/dev/ttyUSB0"));
         QCOMPARE(w->linkSettings().portDevice(), QByteArray("/dev/ttyUSB0"));
 
         chooseDevice(*w, QStringLiteral("/dev/serial/by-id/usb-Nokia_DLR-3 cable"));
@@ -252,28 +252,28 @@ private Q_SLOTS:
         WorkDir dir;
         dir.write(QStringLiteral("quorix7.ini"), "[CONFIG]\nPORT=2\nDEVICE=/dev/ttyUSB0\n");
         auto w = startWindow();
-        QCOMPARE(w->connectionDialog->numberPrefix(), QStringLiteral("+49"));
-        w->setupConnection();
-        ConnectionDialog* c = w->connectionDialog;
+        QCOMPARE(test::child<ConnectionDialog>(*w)->numberPrefix(), QStringLiteral("+49"));
+        test::command(*w, "connection.setup")->trigger();
+        ConnectionDialog* c = test::child<ConnectionDialog>(*w);
         c->prefixEdit->selectAll();
         QTest::keyClicks(c->prefixEdit, QStringLiteral("+44 x")); // only what a number keeps
         QCOMPARE(c->prefixEdit->text(), QStringLiteral("+44"));
         c->okButton->click();
         // New entry and an emptied number use it.
-        const QModelIndex anna = w->bookModel->indexOf(w->bookModel->insertName(0, "Anna"));
-        w->tree->setCurrentIndex(anna);
-        w->newEntry();
+        const QModelIndex anna = w->model().indexOf(w->model().insertName(0, "Anna"));
+        w->treeView()->setCurrentIndex(anna);
+        test::command(*w, "tree.newEntry")->trigger();
         QCOMPARE(describeBook(w->phonebook()), QStringLiteral("Anna\n  General: +44\n"));
-        QVERIFY(w->bookModel->setData(w->bookModel->index(0, 0, anna), QStringLiteral("0171")));
-        QVERIFY(w->bookModel->setData(w->bookModel->index(0, 0, anna), QString()));
+        QVERIFY(w->model().setData(w->model().index(0, 0, anna), QStringLiteral("0171")));
+        QVERIFY(w->model().setData(w->model().index(0, 0, anna), QString()));
         QCOMPARE(describeBook(w->phonebook()), QStringLiteral("Anna\n  General: +44\n"));
         w->phonebook().bookChanged = false;
         QVERIFY(w->close());
         QCOMPARE(dir.readConfig(), "[CONFIG]\nPORT=2\nDEVICE=/dev/ttyUSB0\nCABLE=1\n" +
                                        CsvDefaults + "NUMBER_PREFIX=+44\n");
         auto again = startWindow();
-        QCOMPARE(again->config.numberPrefix, QStringLiteral("+44"));
-        QCOMPARE(again->connectionDialog->numberPrefix(), QStringLiteral("+44"));
+        QCOMPARE(again->settings().numberPrefix, QStringLiteral("+44"));
+        QCOMPARE(test::child<ConnectionDialog>(*again)->numberPrefix(), QStringLiteral("+44"));
     }
 
     void setupFlagsAndTestsTheDevice_data() {
@@ -315,8 +315,8 @@ private Q_SLOTS:
         result.replace(QLatin1String("FILE"), file);
 
         auto w = startWindow();
-        ConnectionDialog* c = w->connectionDialog;
-        w->setupConnection();
+        ConnectionDialog* c = test::child<ConnectionDialog>(*w);
+        test::command(*w, "connection.setup")->trigger();
         // The list names the device behind a link.
         c->setDevices({link.toLocal8Bit()});
         QCOMPARE(c->devices(), QByteArrayList{link.toLocal8Bit()});
@@ -351,12 +351,12 @@ private Q_SLOTS:
         auto w = startWindow();
         {
             TransferRunning running(*w);
-            w->setupAction->trigger();
-            QVERIFY(!w->connectionDialog->isVisible());
+            test::command(*w, "connection.setup")->trigger();
+            QVERIFY(!test::child<ConnectionDialog>(*w)->isVisible());
         }
-        w->setupAction->trigger();
-        QVERIFY(w->connectionDialog->isVisible());
-        w->connectionDialog->okButton->click();
+        test::command(*w, "connection.setup")->trigger();
+        QVERIFY(test::child<ConnectionDialog>(*w)->isVisible());
+        test::child<ConnectionDialog>(*w)->okButton->click();
     }
 
     // --- Trace window and the Debug box -------------------------------------
@@ -364,7 +364,7 @@ private Q_SLOTS:
     void traceWindowShape() {
         WorkDir dir;
         auto w = startWindow();
-        TraceWindow* t = w->traceWindow;
+        TraceWindow* t = test::child<TraceWindow>(*w);
         QVERIFY(t && !t->isVisible());
         QCOMPARE(t->windowTitle(), QStringLiteral("FBUS trace"));
         QVERIFY(t->windowFlags() & Qt::WindowStaysOnTopHint);
@@ -388,7 +388,7 @@ private Q_SLOTS:
         QVERIFY(t->note->font().pointSizeF() < t->startBorderEdit->font().pointSizeF());
 
         // Unticking "stay on top" makes it a normal window, and back.
-        w->debugBox->setChecked(true);
+        test::child<QCheckBox>(*w, "debugBox")->setChecked(true);
         const QPoint place = t->pos();
         t->onTopBox->click();
         QVERIFY(!(t->windowFlags() & Qt::WindowStaysOnTopHint));
@@ -412,20 +412,20 @@ private Q_SLOTS:
 
         WorkDir dir;
         auto w = startWindow();
-        w->debugBox->setChecked(true);
-        QCOMPARE(w->traceWindow->frameGeometry().topLeft(),
-                 TraceWindow::placement(w->frameGeometry(), frameSize(w->traceWindow),
+        test::child<QCheckBox>(*w, "debugBox")->setChecked(true);
+        QCOMPARE(test::child<TraceWindow>(*w)->frameGeometry().topLeft(),
+                 TraceWindow::placement(w->frameGeometry(), frameSize(test::child<TraceWindow>(*w)),
                                         w->screen()->geometry()));
     }
 
     void debugBoxShowsHidesAndTraces() {
         WorkDir dir;
         auto w = startWindow();
-        TraceWindow* t = w->traceWindow;
-        QVERIFY(!w->debugBox->isChecked());
+        TraceWindow* t = test::child<TraceWindow>(*w);
+        QVERIFY(!test::child<QCheckBox>(*w, "debugBox")->isChecked());
         QVERIFY(!w->fbus().tracing());
 
-        w->debugBox->click();
+        test::child<QCheckBox>(*w, "debugBox")->click();
         QVERIFY(t->isVisible());
         QVERIFY(w->fbus().tracing());
         QCOMPARE(t->logText(), QString());
@@ -446,24 +446,24 @@ private Q_SLOTS:
         QCOMPARE(t->logText(), log);
 
         // Unticking hides the window and stops tracing; the log is kept.
-        w->debugBox->click();
+        test::child<QCheckBox>(*w, "debugBox")->click();
         QVERIFY(!t->isVisible());
         QVERIFY(!w->fbus().tracing());
         w->fbus().sendFrame(link::TypeStatus, StatusRequestData, 1, false);
         QCOMPARE(t->logText(), log);
 
         // Closing the window, by "Close" or its close box, unticks Debug.
-        w->debugBox->click();
+        test::child<QCheckBox>(*w, "debugBox")->click();
         t->closeButton->click();
         QVERIFY(!t->isVisible());
-        QVERIFY(!w->debugBox->isChecked());
+        QVERIFY(!test::child<QCheckBox>(*w, "debugBox")->isChecked());
         QVERIFY(!w->fbus().tracing());
-        w->debugBox->click();
+        test::child<QCheckBox>(*w, "debugBox")->click();
         QVERIFY(t->close());
-        QVERIFY(!w->debugBox->isChecked());
+        QVERIFY(!test::child<QCheckBox>(*w, "debugBox")->isChecked());
 
         // Clear empties the log, entries waiting for their batch included.
-        w->debugBox->click();
+        test::child<QCheckBox>(*w, "debugBox")->click();
         w->fbus().sendFrame(link::TypeStatus, StatusRequestData, 1, false);
         t->clearButton->click();
         QCOMPARE(t->logText(), QString());
@@ -474,13 +474,13 @@ private Q_SLOTS:
     void pauseAndResume() {
         WorkDir dir;
         auto w = startWindow();
-        TraceWindow* t = w->traceWindow;
-        w->debugBox->click();
+        TraceWindow* t = test::child<TraceWindow>(*w);
+        test::child<QCheckBox>(*w, "debugBox")->click();
 
         // Pause: tracing stops, the window stays open.
         t->pauseButton->click();
         QCOMPARE(t->pauseButton->text(), QStringLiteral("Resume"));
-        QVERIFY(!w->debugBox->isChecked());
+        QVERIFY(!test::child<QCheckBox>(*w, "debugBox")->isChecked());
         QVERIFY(t->isVisible());
         w->fbus().sendFrame(link::TypeStatus, StatusRequestData, 1, false);
         QCOMPARE(t->logText(), QString());
@@ -488,7 +488,7 @@ private Q_SLOTS:
         // Resume: tracing goes on.
         t->pauseButton->click();
         QCOMPARE(t->pauseButton->text(), QStringLiteral("Pause"));
-        QVERIFY(w->debugBox->isChecked());
+        QVERIFY(test::child<QCheckBox>(*w, "debugBox")->isChecked());
         QVERIFY(t->isVisible());
         w->fbus().sendFrame(link::TypeStatus, StatusRequestData, 1, false);
         QVERIFY(t->logText().contains(QLatin1String("GET PHONE STATUS")));
@@ -497,7 +497,7 @@ private Q_SLOTS:
         // and the button says so.
         t->pauseButton->click();
         t->closeButton->click();
-        w->debugBox->click();
+        test::child<QCheckBox>(*w, "debugBox")->click();
         QVERIFY(t->isVisible());
         QCOMPARE(t->pauseButton->text(), QStringLiteral("Pause"));
     }
@@ -505,7 +505,7 @@ private Q_SLOTS:
     void customBorders() {
         WorkDir dir;
         auto w = startWindow();
-        TraceWindow* t = w->traceWindow;
+        TraceWindow* t = test::child<TraceWindow>(*w);
         QCOMPARE(t->startBorderText(), QString());
         QCOMPARE(t->stopBorderText(), QString());
         QTest::keyClicks(t->startBorderEdit, QStringLiteral("5"));
@@ -524,8 +524,8 @@ private Q_SLOTS:
     void manyRecordsInBatches() {
         WorkDir dir;
         auto w = startWindow();
-        TraceWindow* t = w->traceWindow;
-        w->debugBox->click();
+        TraceWindow* t = test::child<TraceWindow>(*w);
+        test::child<QCheckBox>(*w, "debugBox")->click();
         int changes = 0;
         connect(t->log->document(), &QTextDocument::contentsChange, this, [&] { ++changes; });
         // A burst of frames reaches the log as one change, and none is lost:
@@ -581,7 +581,7 @@ private Q_SLOTS:
         auto w = startWindow();
         Answers answers;
         chooseDevice(*w, QString::fromLocal8Bit(phone.device()));
-        w->debugBox->click();
+        test::child<QCheckBox>(*w, "debugBox")->click();
         QSignalSpy finished(w.get(), &MainWindow::linkStartFinished);
         const quint32 before = link::systemClock().now();
         w->startLink();
@@ -592,8 +592,8 @@ private Q_SLOTS:
         QVERIFY(w->serial().isOpen());
 
         // The link-opening frame, then the phone's status answer.
-        QTRY_VERIFY_WITH_TIMEOUT(w->traceWindow->logText().contains(FromPhone), 5000);
-        const QString log = w->traceWindow->logText();
+        QTRY_VERIFY_WITH_TIMEOUT(test::child<TraceWindow>(*w)->logText().contains(FromPhone), 5000);
+        const QString log = test::child<TraceWindow>(*w)->logText();
         const auto sent = tickOf(log, ToPhone);
         QVERIFY2(sent, qPrintable(log));
         QVERIFY2(*sent - before >= 1000, qPrintable(QString::number(*sent - before)));
@@ -622,28 +622,28 @@ private Q_SLOTS:
         Answers answers;
         QString chosen;
         FileDialogs::setHook([&](const FileRequest&) { return chosen; });
-        w->recordAction->trigger(); // cancelled
-        QVERIFY(!w->recordAction->isChecked());
+        test::command(*w, "extras.record")->trigger(); // cancelled
+        QVERIFY(!test::command(*w, "extras.record")->isChecked());
         chosen = dir.file(QStringLiteral("no/such/dir/line.qlr"));
-        w->recordAction->trigger();
-        QVERIFY(!w->recordAction->isChecked());
+        test::command(*w, "extras.record")->trigger();
+        QVERIFY(!test::command(*w, "extras.record")->isChecked());
         QCOMPARE(answers.asked.size(), 1);
         QVERIFY(answers.asked.first().text.startsWith(
             QStringLiteral("Could not record the line:\r") + chosen + QStringLiteral(": ")));
         QVERIFY(!w->serial().recorder());
 
         chosen = dir.file(QStringLiteral("line.qlr"));
-        w->recordAction->trigger();
+        test::command(*w, "extras.record")->trigger();
         FileDialogs::clearHook();
-        QVERIFY(w->recordAction->isChecked());
+        QVERIFY(test::command(*w, "extras.record")->isChecked());
         chooseDevice(*w, QString::fromLocal8Bit(phone.device()));
         QSignalSpy finished(w.get(), &MainWindow::linkStartFinished);
         w->startLink();
         QVERIFY(finished.wait(5000));
         QTRY_VERIFY_WITH_TIMEOUT(w->fbus().lastValidFrameTime() != 0, 5000);
         w->fbus().stopLink();
-        w->recordAction->trigger();
-        QVERIFY(!w->recordAction->isChecked());
+        test::command(*w, "extras.record")->trigger();
+        QVERIFY(!test::command(*w, "extras.record")->isChecked());
         QVERIFY(!w->serial().recorder());
         QCOMPARE(w->panelText(0),
                  QStringLiteral("The line was recorded into ") + chosen + QLatin1Char('.'));
@@ -680,19 +680,19 @@ private Q_SLOTS:
         QCOMPARE(w->panelText(0), QStringLiteral("Starting the virtual phone..."));
         // The dialog, open while the phone comes up, gets its device and keeps
         // the user's other choices.
-        w->setupConnection();
-        w->connectionDialog->portItems[1]->click();
+        test::command(*w, "connection.setup")->trigger();
+        test::child<ConnectionDialog>(*w)->portItems[1]->click();
         QVERIFY(ready.wait(10000));
         const QString device = ready.first().first().toString();
         QVERIFY2(device.startsWith(QLatin1String("/dev/")), qPrintable(device));
         QCOMPARE(w->panelText(0), QStringLiteral("Virtual phone ready on %1.").arg(device));
         QVERIFY(w->demoActive());
-        QCOMPARE(w->connectionDialog->device(), QFile::encodeName(device));
-        QVERIFY(w->connectionDialog->portItems[1]->isChecked());
-        w->connectionDialog->okButton->click();
+        QCOMPARE(test::child<ConnectionDialog>(*w)->device(), QFile::encodeName(device));
+        QVERIFY(test::child<ConnectionDialog>(*w)->portItems[1]->isChecked());
+        test::child<ConnectionDialog>(*w)->okButton->click();
         QCOMPARE(w->linkSettings().device, QFile::encodeName(device));
         QCOMPARE(w->linkSettings().port, 1);
-        QVERIFY(w->config.device.isEmpty());
+        QVERIFY(w->settings().device.isEmpty());
 
         // The link opens on it.
         QSignalSpy finished(w.get(), &MainWindow::linkStartFinished);
@@ -720,13 +720,13 @@ private Q_SLOTS:
         QVERIFY(ready.wait(10000));
         // Choosing another device (or prefix) holds for the run, even after the
         // virtual phone is left, but a demo run does not save its Setup.
-        w->setupConnection();
-        w->connectionDialog->prefixEdit->setText(QStringLiteral("+44"));
-        chooseDeviceText(*w->connectionDialog, QStringLiteral("/dev/ttyUSB3"));
-        w->connectionDialog->okButton->click();
+        test::command(*w, "connection.setup")->trigger();
+        test::child<ConnectionDialog>(*w)->prefixEdit->setText(QStringLiteral("+44"));
+        chooseDeviceText(*test::child<ConnectionDialog>(*w), QStringLiteral("/dev/ttyUSB3"));
+        test::child<ConnectionDialog>(*w)->okButton->click();
         QVERIFY(!w->demoActive());
         QCOMPARE(w->linkSettings().device, QByteArray("/dev/ttyUSB3"));
-        QCOMPARE(w->config.numberPrefix, QStringLiteral("+44"));
+        QCOMPARE(w->settings().numberPrefix, QStringLiteral("+44"));
         QVERIFY(w->close());
         QCOMPARE(dir.readConfig(), "[CONFIG]\nPORT=1\nCABLE=1\n" + CsvDefaults);
     }

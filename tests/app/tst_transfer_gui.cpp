@@ -74,20 +74,20 @@ private Q_SLOTS:
         WorkDir dir;
         Phone phone({"--book", Sample, "--memory", "60", "--save", dir.file("phone.pbf")});
         auto w = startWindow();
-        w->config.device = QFile::encodeName(phone.sim.devicePath());
+        w->settings().device = QFile::encodeName(phone.sim.devicePath());
 
         // An unsaved book is asked about first; Cancel reads nothing.
         {
-            const BookStepScope step(*w->bookModel, QStringLiteral("New name"));
-            w->bookModel->insertName(0, "Unsaved");
+            const BookStepScope step(w->model(), QStringLiteral("New name"));
+            w->model().insertName(0, "Unsaved");
         }
         w->phonebook().bookChanged = true;
         w->phonebook().bookFileName = dir.file(QStringLiteral("my.pbf"));
         w->updateCaption();
-        QVERIFY(w->undoAction->isEnabled());
+        QVERIFY(test::command(*w, "edit.undo")->isEnabled());
         {
             Answers cancel({QMessageBox::Cancel});
-            w->readButton->click();
+            test::child<QToolButton>(*w, "readButton")->click();
             QCOMPARE(cancel.asked.size(), 1);
             QCOMPARE(cancel.asked[0].caption, QStringLiteral("Book changed!"));
             QVERIFY(!w->phoneTransfer().busy());
@@ -97,18 +97,19 @@ private Q_SLOTS:
         QVERIFY(transferDone(
             *w,
             [&] {
-                w->readButton->click();
-                w->stopButton->click();
+                test::child<QToolButton>(*w, "readButton")->click();
+                test::child<QToolButton>(*w, "stopButton")->click();
             },
             30000, transfer::TransferEnding::StoppedByUser));
         QCOMPARE(w->panelText(0), QStringLiteral("Transfer aborted by user."));
         QCOMPARE(w->phonebook().name(0).text, QByteArray("Unsaved"));
         QCOMPARE(w->windowTitle(), QStringLiteral("Quorix - my.pbf"));
         QVERIFY(transferDone(*w, [&] {
-            w->readButton->click();
+            test::child<QToolButton>(*w, "readButton")->click();
             QTRY_VERIFY(w->phonebook().transferActive);
-            QVERIFY(!w->readButton->isEnabled() && !w->writeButton->isEnabled());
-            w->readAction->trigger(); // F5 does nothing now
+            QVERIFY(!test::child<QToolButton>(*w, "readButton")->isEnabled() &&
+                    !test::child<QToolButton>(*w, "writeButton")->isEnabled());
+            test::command(*w, "transfer.read")->trigger(); // F5 does nothing now
             QCOMPARE(answers.asked.size(), 2);
         }));
         QCOMPARE(describeBook(w->phonebook()), described(Sample));
@@ -117,23 +118,25 @@ private Q_SLOTS:
         // The phone's book is no file's, and what came before it is not undone.
         QCOMPARE(w->windowTitle(), QStringLiteral("Quorix"));
         QVERIFY(w->phonebook().bookFileName.isEmpty());
-        QVERIFY(!w->undoAction->isEnabled());
+        QVERIFY(!test::command(*w, "edit.undo")->isEnabled());
         // Every read keeps the phone's book in the backups folder, and says where.
         const auto backups = files::BackupFolder(dir.backups()).newest();
         QCOMPARE(int(backups.size()), 1);
         QCOMPARE(backups.front().names, 31);
         QCOMPARE(w->panelText(0), QStringLiteral("Ready. Backup: ") + backups.front().path);
-        QVERIFY(w->readButton->isEnabled() && w->writeButton->isEnabled());
+        QVERIFY(test::child<QToolButton>(*w, "readButton")->isEnabled() &&
+                test::child<QToolButton>(*w, "writeButton")->isEnabled());
 
         // Ctrl+R on a changed name writes it back to its location alone.
         Name& second = w->phonebook().name(1);
-        w->bookModel->setSubentryText(second, 0, "+4989000000");
-        w->tree->setCurrentIndex(w->bookModel->indexOf(second));
-        QVERIFY(transferDone(*w, [&] { w->rewriteAction->trigger(); }));
+        w->model().setSubentryText(second, 0, "+4989000000");
+        w->treeView()->setCurrentIndex(w->model().indexOf(second));
+        QVERIFY(transferDone(*w, [&] { test::command(*w, "tree.rewrite")->trigger(); }));
         QCOMPARE(w->phonebook().entryNote(second), QByteArray("Written to location 2"));
         QCOMPARE(w->phonebook().entryNote(w->phonebook().name(2)),
                  QByteArray("Read from location 3"));
-        QCOMPARE(w->traceWindow->startBorderText() + '/' + w->traceWindow->stopBorderText(),
+        QCOMPARE(test::child<TraceWindow>(*w)->startBorderText() + '/' +
+                     test::child<TraceWindow>(*w)->stopBorderText(),
                  QStringLiteral("/"));
         // What it overwrote is kept first, as the phone held it, and the status says where.
         const auto kept = files::BackupFolder(dir.backups()).newest();
@@ -147,7 +150,7 @@ private Q_SLOTS:
         QVERIFY(!describeBook(old.book).contains(QStringLiteral("+4989000000")));
         QCOMPARE(w->panelText(0), QStringLiteral("Ready. Backup: ") + kept.front().path);
 
-        QVERIFY(transferDone(*w, [&] { w->writeButton->click(); }));
+        QVERIFY(transferDone(*w, [&] { test::child<QToolButton>(*w, "writeButton")->click(); }));
         QCOMPARE(w->phonebook().entryNote(w->phonebook().name(30)),
                  QByteArray("Written to location 31"));
         phone.stop();
@@ -162,17 +165,18 @@ private Q_SLOTS:
         WorkDir dir;
         Phone phone({"--book", Sample, "--memory", "60", "--save", dir.file("phone.pbf")});
         auto w = startWindow();
-        w->config.device = QFile::encodeName(phone.sim.devicePath());
+        w->settings().device = QFile::encodeName(phone.sim.devicePath());
         files::BookResult book = files::loadBookFile(Sample);
         QVERIFY(book.ok);
         book.book.name(2).subs.front().text = QStringLiteral("+4930999");
         book.book.insertName(0, QStringLiteral("Aaron New")); // shifts every name by one
-        files::adoptLoadedBook(*w->bookModel, book);
+        files::adoptLoadedBook(w->model(), book);
 
         {
             Answers cancel({QMessageBox::Cancel});
             // The locations it would fill are read first; nothing is written.
-            QVERIFY(transferDone(*w, [&] { w->writeButton->click(); }));
+            QVERIFY(
+                transferDone(*w, [&] { test::child<QToolButton>(*w, "writeButton")->click(); }));
             QTRY_COMPARE(cancel.asked.size(), 1);
             QCOMPARE(cancel.asked[0].caption, QStringLiteral("Confirm"));
             QCOMPARE(cancel.asked[0].buttons,
@@ -182,7 +186,7 @@ private Q_SLOTS:
             QVERIFY(!w->phoneTransfer().busy());
         }
 
-        QVERIFY(transferDone(*w, [&] { w->compareAction->trigger(); }));
+        QVERIFY(transferDone(*w, [&] { test::command(*w, "transfer.compare")->trigger(); }));
         CompareDialog* compare = nullptr;
         QTRY_VERIFY((compare = w->findChild<CompareDialog*>()));
         QVERIFY(compare->countText().startsWith(
@@ -190,7 +194,7 @@ private Q_SLOTS:
         QCOMPARE(compare->table()->model()->rowCount(), 32);
         compare->close();
 
-        QVERIFY(transferDone(*w, [&] { w->writeChangesAction->trigger(); }));
+        QVERIFY(transferDone(*w, [&] { test::command(*w, "transfer.writeChanges")->trigger(); }));
         const auto backups = files::BackupFolder(dir.backups()).newest();
         QCOMPARE(int(backups.size()), 1);
         QCOMPARE(backups.front().names, 1); // the one entry overwritten
@@ -210,8 +214,8 @@ private Q_SLOTS:
         WorkDir dir;
         Phone phone({"--book", Sample, "--memory", "60"});
         auto w = startWindow();
-        w->config.device = QFile::encodeName(phone.sim.devicePath());
-        QProgressBar* bar = w->progressBar;
+        w->settings().device = QFile::encodeName(phone.sim.devicePath());
+        QProgressBar* bar = test::child<QProgressBar>(*w, "progress");
         QVERIFY(bar->isHidden());
         // What the status bar shows at each step: "value/maximum" of a visible
         // bar standing in the third panel's place.
@@ -222,7 +226,7 @@ private Q_SLOTS:
                         .arg(bar->maximum())
                         .arg(bar->isVisible() && w->panelLabel(2)->isHidden() ? "" : " hidden");
         });
-        QVERIFY(transferDone(*w, [&] { w->readButton->click(); }));
+        QVERIFY(transferDone(*w, [&] { test::child<QToolButton>(*w, "readButton")->click(); }));
         const int names = w->phonebook().entryCount();
         QVERIFY(names > 10);
         // From none to all the names the phone holds, one step per name read.
@@ -234,7 +238,7 @@ private Q_SLOTS:
 
         // A write counts the names it writes.
         seen.clear();
-        QVERIFY(transferDone(*w, [&] { w->writeButton->click(); }));
+        QVERIFY(transferDone(*w, [&] { test::child<QToolButton>(*w, "writeButton")->click(); }));
         QCOMPARE(seen.size(), names);
         QCOMPARE(seen.first(), QStringLiteral("1/%1").arg(names));
         QCOMPARE(seen.last(), QStringLiteral("%1/%1").arg(names));
@@ -247,7 +251,7 @@ private Q_SLOTS:
         WorkDir dir;
         Phone phone({"--book", Sample, "--memory", "60", "--latency", "10"});
         auto w = startWindow();
-        w->config.device = QFile::encodeName(phone.sim.devicePath());
+        w->settings().device = QFile::encodeName(phone.sim.devicePath());
         const CommandActions& commands = w->commands();
         const QStringList refused = {"file.new",
                                      "file.open",
@@ -271,7 +275,9 @@ private Q_SLOTS:
                                      "file.exportGoogleCsv",
                                      "file.restoreBackup",
                                      "transfer.writeChanges",
-                                     "transfer.compare"};
+                                     "transfer.compare",
+                                     "file.print",
+                                     "file.printPreview"};
         QStringList wrong;
         for (const QString& id : commands.ids())
             if (!commands.action(id) ||
@@ -285,26 +291,30 @@ private Q_SLOTS:
         QHash<QString, bool> enabled;
         for (const QString& id : commands.ids())
             enabled[id] = commands.action(id)->isEnabled();
-        const QList<QToolButton*> buttons = {w->saveButton,  w->loadButton, w->sortButton,
-                                             w->clearButton, w->readButton, w->writeButton,
-                                             w->stopButton,  w->exitButton};
+        const QList<QToolButton*> buttons = {
+            test::child<QToolButton>(*w, "saveButton"), test::child<QToolButton>(*w, "loadButton"),
+            test::child<QToolButton>(*w, "sortButton"), test::child<QToolButton>(*w, "clearButton"),
+            test::child<QToolButton>(*w, "readButton"), test::child<QToolButton>(*w, "writeButton"),
+            test::child<QToolButton>(*w, "stopButton"), test::child<QToolButton>(*w, "exitButton")};
         const auto check = [&](bool running) {
             for (const QString& id : commands.ids())
                 if (commands.action(id)->isEnabled() !=
                     (running && refused.contains(id) ? false : enabled[id]))
                     wrong << id + (running ? " during" : " after");
             for (QToolButton* b : buttons)
-                if (b->isEnabled() != (!running || b == w->stopButton || b == w->exitButton))
+                if (b->isEnabled() !=
+                    (!running || b == test::child<QToolButton>(*w, "stopButton") ||
+                     b == test::child<QToolButton>(*w, "exitButton")))
                     wrong << b->text() + (running ? " during" : " after");
         };
         QVERIFY(transferDone(*w, [&] {
-            w->readAction->trigger();
+            test::command(*w, "transfer.read")->trigger();
             QTRY_VERIFY(w->phonebook().transferActive);
             check(true);
             // Their keys do nothing either: F4 would sort, F10 open the setup.
             QTest::keyClick(w.get(), Qt::Key_F4);
             QTest::keyClick(w.get(), Qt::Key_F10);
-            QVERIFY(!w->connectionDialog->isVisible());
+            QVERIFY(!test::child<ConnectionDialog>(*w)->isVisible());
         }));
         check(false);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u' ')));
@@ -317,7 +327,7 @@ private Q_SLOTS:
         QSignalSpy ready(w.get(), &MainWindow::demoReady);
         w->startDemo();
         QVERIFY(ready.wait(5000));
-        QVERIFY(transferDone(*w, [&] { w->readButton->click(); }));
+        QVERIFY(transferDone(*w, [&] { test::child<QToolButton>(*w, "readButton")->click(); }));
         QCOMPARE(describeBook(w->phonebook()), described(Sample));
     }
 
@@ -325,10 +335,10 @@ private Q_SLOTS:
         WorkDir dir;
         Phone phone({"--book", Sample, "--silent-after", "6", "--silent-for", "300"});
         auto w = startWindow();
-        w->config.device = QFile::encodeName(phone.sim.devicePath());
+        w->settings().device = QFile::encodeName(phone.sim.devicePath());
         Answers answers({QMessageBox::Yes});
         QVERIFY(transferDone(
-            *w, [&] { w->readButton->click(); }, 40000));
+            *w, [&] { test::child<QToolButton>(*w, "readButton")->click(); }, 40000));
         QCOMPARE(answers.asked.size(), 1);
         const Question& q = answers.asked[0];
         QCOMPARE(q.caption, QStringLiteral("connection timeout"));
@@ -355,17 +365,18 @@ private Q_SLOTS:
         auto w = startWindow();
         {
             Phone phone({"--book", three});
-            w->config.device = QFile::encodeName(phone.sim.devicePath());
-            QVERIFY(transferDone(*w, [&] { w->readButton->click(); }));
+            w->settings().device = QFile::encodeName(phone.sim.devicePath());
+            QVERIFY(transferDone(*w, [&] { test::child<QToolButton>(*w, "readButton")->click(); }));
         }
         const QString first = describeBook(w->phonebook());
         QVERIFY2(first.startsWith(QLatin1String("Anna\n")), qPrintable(first));
 
         Phone off({"--book", three, "--silent-after", "0"});
-        w->config.device = QFile::encodeName(off.sim.devicePath());
+        w->settings().device = QFile::encodeName(off.sim.devicePath());
         Answers no({QMessageBox::No, QMessageBox::No}); // keep the unsaved book; give up
         QVERIFY(transferDone(
-            *w, [&] { w->readButton->click(); }, 30000, transfer::TransferEnding::StoppedByUser));
+            *w, [&] { test::child<QToolButton>(*w, "readButton")->click(); }, 30000,
+            transfer::TransferEnding::StoppedByUser));
         QCOMPARE(no.asked.size(), 2);
         QCOMPARE(no.asked[1].caption, QStringLiteral("connection timeout"));
         QCOMPARE(describeBook(w->phonebook()), first);
@@ -373,12 +384,12 @@ private Q_SLOTS:
 
         Phone slow({"--book", Sample, "--latency", "150"});
         const QString device = slow.sim.devicePath();
-        w->config.device = QFile::encodeName(device);
+        w->settings().device = QFile::encodeName(device);
         Answers again({QMessageBox::No});
         QVERIFY(transferDone(
             *w,
             [&] {
-                w->readButton->click();
+                test::child<QToolButton>(*w, "readButton")->click();
                 QTRY_VERIFY_WITH_TIMEOUT(w->phoneTransfer().readCount() >= 3, 20000);
                 slow.stop(); // the adapter is pulled
             },
@@ -391,7 +402,7 @@ private Q_SLOTS:
                                       .arg(device));
         const QByteArray now = describeBook(w->phonebook()).toUtf8();
         QCOMPARE(now, described(Sample).left(now.size()));
-        QVERIFY(w->readButton->isEnabled());
+        QVERIFY(test::child<QToolButton>(*w, "readButton")->isEnabled());
     }
 };
 

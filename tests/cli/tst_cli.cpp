@@ -91,8 +91,25 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("message");
         QTest::newRow("missing book")
             << QStringList{"show", "none.pbf"} << QByteArray("none.pbf: No such file or directory");
-        QTest::newRow("not a phonebook") << QStringList{"show", "anna.csv"}
-                                         << QByteArray("anna.csv: This is not a valid phonebook!");
+        // A file an import reads is pointed to that import, by its name.
+        QTest::newRow("a CSV file as book")
+            << QStringList{"show", "anna.csv"}
+            << QByteArray("anna.csv: This is not a valid phonebook! anna.csv looks like a CSV "
+                          "file: import it with \"quorix-cli import-csv anna.csv -o anna.pbf\".");
+        QTest::newRow("a CSV file without .csv")
+            << QStringList{"convert", "list.txt", "-o", "x.pbf"}
+            << QByteArray("list.txt: This is not a valid phonebook! list.txt looks like a CSV "
+                          "file: import it with \"quorix-cli import-csv list.txt -o list.pbf\".");
+        QTest::newRow("a 9110 export as book")
+            << QStringList{"show", "org.txt"}
+            << QByteArray("org.txt: This is not a valid phonebook! org.txt looks like a Nokia "
+                          "Communicator 9110 export: import it with \"quorix-cli import-9110 "
+                          "org.txt -o org.pbf\".");
+        QTest::newRow("a CSV file to add to")
+            << QStringList{"convert", "anna.pbf", "--add-to", "anna.csv", "-o", "x.pbf"}
+            << QByteArray("anna.csv: This is not a valid phonebook! anna.csv looks like");
+        QTest::newRow("not a phonebook") << QStringList{"show", "junk.pbf"}
+                                         << QByteArray("junk.pbf: This is not a valid phonebook!");
         QTest::newRow("9110 from a CSV") << QStringList{"import-9110", "anna.csv", "-o", "x.pbf"}
                                          << QByteArray("anna.csv: Invalid format!");
         QTest::newRow("output in a missing directory")
@@ -131,6 +148,9 @@ private Q_SLOTS:
         QVERIFY(writeAll(path("anna.csv"), "Anna;+491230\r\n"));
         QVERIFY(writeAll(path("long.pbf"), "[QUORIX7-File]\r\n" + QByteArray(2 << 20, 'x')));
         QVERIFY(writeAll(path("long.csv"), "[RECORD]\r\nA;1\r\n" + QByteArray(2 << 20, ';')));
+        QVERIFY(writeAll(path("list.txt"), "Anna,+491230\r\n"));
+        QVERIFY(writeAll(path("org.txt"), "[RECORD]\r\n[FIELD]\r\nName\r\nAnna\r\n"));
+        QVERIFY(writeAll(path("junk.pbf"), "Anna\r\n"));
         for (const char* pipe : {"pipe.pbf", "pipe.vcf"})
             QVERIFY(QFile::exists(path(pipe)) ||
                     ::mkfifo(QFile::encodeName(path(pipe)), 0600) == 0);
@@ -138,6 +158,8 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, 1);
         QCOMPARE(readAll(path("anna.csv")), QByteArray("Anna;+491230\r\n"));
         QVERIFY2(r.err.startsWith("quorix-cli: " + message), r.err.constData());
+        // Only a file an import reads is pointed to one.
+        QCOMPARE(r.err.contains("looks like"), message.contains("looks like"));
         QCOMPARE(r.err.count('\n'), 1);
         QVERIFY(r.out.isEmpty());
         QVERIFY(!QFile::exists(path("x.pbf")));

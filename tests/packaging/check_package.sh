@@ -43,11 +43,19 @@ dpkg-deb -f "$deb" | tee "$work/control"
 depends=$(field Depends)
 [[ -n $depends ]] || fail "Depends is empty: dpkg-shlibdeps did not run"
 libraries=(libc6 libstdc++6 libqt6core6)
-[[ $gui == ON ]] && libraries+=(libqt6gui6 libqt6widgets6 libqt6svg6)
+[[ $gui == ON ]] && libraries+=(libqt6gui6 libqt6widgets6 libqt6svg6 libqt6printsupport6)
 for lib in "${libraries[@]}"; do
     grep -Eq "(^|, )${lib//+/\\+}( \(>= [^)]+\))?(,|$)" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 grep -Eq '\.so' <<<"$depends" && fail "Depends names library files: $depends"
+# A font with CJK glyphs, so such names do not show as boxes; the long
+# description names the file formats people look for.
+if [[ $gui == ON ]]; then
+    [[ $(field Recommends) == *fonts-noto-cjk* ]] || fail "Recommends lacks fonts-noto-cjk: '$(field Recommends)'"
+fi
+for format in vCard CSV; do
+    grep -q "$format" <<<"$(field Description)" || fail "the Description does not mention $format"
+done
 
 # Files: exactly the expected ones, owned by root, with a Debian package's modes.
 dpkg-deb -c "$deb" >"$work/contents"

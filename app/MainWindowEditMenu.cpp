@@ -129,10 +129,12 @@ MainWindow::ImportChoice MainWindow::askImportChoice(const QString& path) {
         return ImportChoice::Replace;
     const auto answer = MessageBoxes::choose(
         this, QStringLiteral("Confirm"),
-        QStringLiteral("The book holds %1 entries. Add the names of \"%2\" to the book, or "
+        QStringLiteral("The book holds %1. Add the names of \"%2\" to the book, or "
                        "replace the book with them?\rNames that are in the book already are "
                        "merged with them.")
-            .arg(phonebook().entryCount())
+            .arg(phonebook().entryCount() == 1
+                     ? QStringLiteral("1 entry")
+                     : QStringLiteral("%1 entries").arg(phonebook().entryCount()))
             .arg(QFileInfo(path).fileName()),
         QStringLiteral("Add to book"), QStringLiteral("Replace book"));
     if (answer == QMessageBox::Yes)

@@ -393,7 +393,7 @@ int diffPhone(const QStringList& args) {
         return usageError(args, error);
     const files::BookResult loaded = files::openBook(p.positionalArguments().first());
     if (!loaded.ok)
-        return fail(QStringLiteral("%1: %2").arg(loaded.path, loaded.error));
+        return bookFailure(p.positionalArguments().first(), loaded);
     DemoPhone phone;
     if (QString error; !opts.startDemo(p, s, phone, error))
         return fail(error);
@@ -507,13 +507,13 @@ int writePhone(const QStringList& args) {
         return fail(error);
     files::BookResult loaded = files::openBook(p.positionalArguments().first());
     if (!loaded.ok)
-        return fail(QStringLiteral("%1: %2").arg(loaded.path, loaded.error));
+        return bookFailure(p.positionalArguments().first(), loaded);
     files::adoptLoadedBook(s.model, loaded);
     std::optional<Book> snapshot;
     if (p.isSet(against)) {
         files::BookResult snap = files::openBook(p.value(against));
         if (!snap.ok)
-            return fail(QStringLiteral("%1: %2").arg(snap.path, snap.error));
+            return bookFailure(p.value(against), snap);
         if (recordedSlots(snap.book).empty())
             return fail(QStringLiteral("%1: no phone locations in it (a snapshot is a .vcf "
                                        "written by quorix-cli read -o)")

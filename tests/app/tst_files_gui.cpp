@@ -574,7 +574,7 @@ private Q_SLOTS:
             test::command(*s.w, "file.importVCard")->trigger();
         const Question& q = s.answers.asked.at(0);
         QCOMPARE(q.caption + QStringLiteral(": ") + q.text,
-                 QStringLiteral("Confirm: The book holds 1 entries. Add the names of \"in.vcf\" to "
+                 QStringLiteral("Confirm: The book holds 1 entry. Add the names of \"in.vcf\" to "
                                 "the book, or replace the book with them?\rNames that are in the "
                                 "book already are merged with them."));
         QCOMPARE(q.defaultButton, QMessageBox::Yes);

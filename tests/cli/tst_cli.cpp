@@ -108,6 +108,10 @@ private Q_SLOTS:
         QTest::newRow("a CSV file to add to")
             << QStringList{"convert", "anna.pbf", "--add-to", "anna.csv", "-o", "x.pbf"}
             << QByteArray("anna.csv: This is not a valid phonebook! anna.csv looks like");
+        for (const char* command : {"write", "diff"})
+            QTest::addRow("a CSV file to %s", command)
+                << QStringList{command, "anna.csv", "--port", "/dev/null"}
+                << QByteArray("anna.csv: This is not a valid phonebook! anna.csv looks like");
         QTest::newRow("not a phonebook") << QStringList{"show", "junk.pbf"}
                                          << QByteArray("junk.pbf: This is not a valid phonebook!");
         QTest::newRow("9110 from a CSV") << QStringList{"import-9110", "anna.csv", "-o", "x.pbf"}

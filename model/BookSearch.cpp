@@ -5,6 +5,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace quorix {
 
@@ -49,9 +50,16 @@ void foldInto(std::u16string& out, const QString& text) {
 } // namespace
 
 QString BookSearch::fold(const QString& text) {
-    std::u16string folded;
-    foldInto(folded, text);
-    return QString::fromUtf16(folded.data(), static_cast<qsizetype>(folded.size()));
+    return fold(QString(text));
+}
+
+QString BookSearch::fold(QString&& text) {
+    const FoldTable& f = foldTable();
+    // data() detaches a shared string once; a string of its own is folded where it is.
+    for (char16_t *u = reinterpret_cast<char16_t*>(text.data()), *end = u + text.size(); u != end;
+         ++u)
+        *u = f(*u);
+    return std::move(text);
 }
 
 std::vector<BookSearch::Hit> BookSearch::findAll(const Book& book, const QString& needle) {

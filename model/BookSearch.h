@@ -29,6 +29,8 @@ public:
     static std::vector<Hit> findAll(const Book& book, const QString& needle);
     // The text as the search compares it: case-folded, accents taken off.
     static QString fold(const QString& text);
+    // The same, folding a string the caller gives up in place.
+    static QString fold(QString&& text);
 };
 
 } // namespace quorix

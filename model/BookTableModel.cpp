@@ -196,7 +196,7 @@ const BookTableModel::Folded& BookTableModel::folded(int row) const {
             cells += QChar(CellSeparator);
         }
     f.start[ColumnCount + 1] = static_cast<int>(cells.size());
-    f.text = BookSearch::fold(cells);
+    f.text = BookSearch::fold(std::move(cells));
     f.valid = true;
     return f;
 }

@@ -10,6 +10,11 @@
 
 namespace quorix::testdata {
 
+// A book as text, for comparing books in a test's failure message.
+inline QByteArray described(const Book& book) {
+    return describeBook(book).toUtf8();
+}
+
 inline QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");

@@ -17,10 +17,6 @@ using namespace quorix::testdata;
 
 namespace {
 
-QByteArray described(const Book& book) {
-    return describeBook(book).toUtf8();
-}
-
 // A book with every kind, two numbers of a kind, texts with commas, quotes,
 // line breaks, formulas and non-Latin letters, and the caller groups; each
 // name's subentries in class order, within a class in no particular order.

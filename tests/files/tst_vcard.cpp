@@ -18,10 +18,6 @@ using namespace quorix::testdata;
 
 namespace {
 
-QByteArray described(const Book& book) {
-    return describeBook(book).toUtf8();
-}
-
 VCardResult readBytes(const QByteArray& bytes) {
     QBuffer buffer;
     buffer.setData(bytes);
